@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+// A file name that does not yet exist in folder: "/" and ":" removed from name, an own
+// extension moved before "zip", then "name-1.ext" ... "name-99.ext", then a fresh GUID.
+// Returns the bare file name; the full path is folder + "/" + result.
+QString UniqueName(const QString &name, const QString &extension, const QString &folder);
+
+// The full path of a shipped resource ("textures/Brown.jpg"), looked up in the installed
+// resource folder, beside the executable, and in the source tree; empty when absent.
+QString ResourcePath(const QString &relativePath);

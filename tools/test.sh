@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Set up, build and run the whole test suite headless. Used by the README and by CI.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/setup-debian.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build
+QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j2
