@@ -1,0 +1,69 @@
+#include "support/paths.h"
+
+#include "support/helpers.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+bool existsIn(const QString &folder, const QString &name)
+{
+    return QFileInfo::exists(folder + QLatin1Char('/') + name);
+}
+
+}
+
+QString UniqueName(const QString &rawName, const QString &rawExtension, const QString &folder)
+{
+    QString name = rawName;
+    name.remove(QLatin1Char('/'));
+    name.remove(QLatin1Char(':'));
+    if (name.isEmpty())
+        name = QStringLiteral("untitled");
+
+    QString extension = rawExtension;
+    if (!extension.isEmpty()) {
+        if (extension.compare(QLatin1String("zip"), Qt::CaseInsensitive) == 0) {
+            const QString own = pathExtension(name);
+            if (!own.isEmpty()) {
+                extension = own + QStringLiteral(".zip");
+                name = stringByDeletingPathExtension(name);
+            }
+        }
+        name.remove(QLatin1Char('.'));
+    }
+
+    const auto withExtension = [&extension](const QString &base) {
+        return extension.isEmpty() ? base : base + QLatin1Char('.') + extension;
+    };
+    QString candidate = withExtension(name);
+    if (!existsIn(folder, candidate))
+        return candidate;
+    for (int i = 1; i <= 99; ++i) {
+        candidate = withExtension(name + QLatin1Char('-') + QString::number(i));
+        if (!existsIn(folder, candidate))
+            return candidate;
+    }
+    return withExtension(guidString());
+}
+
+QString ResourcePath(const QString &relativePath)
+{
+    QStringList roots;
+    const QByteArray overridden = qgetenv("TOBBIN_RESOURCES");
+    if (!overridden.isEmpty())
+        roots << QString::fromLocal8Bit(overridden);
+    if (QCoreApplication::instance()) {
+        const QString appDir = QCoreApplication::applicationDirPath();
+        roots << appDir + QStringLiteral("/../share/tobbin-jigsaw") << appDir + QStringLiteral("/resources");
+    }
+    roots << QStringLiteral(TJ_INSTALL_RESOURCES) << QStringLiteral(TJ_SOURCE_RESOURCES);
+    for (const QString &root : roots) {
+        const QString candidate = QDir::cleanPath(root + QLatin1Char('/') + relativePath);
+        if (QFileInfo::exists(candidate))
+            return candidate;
+    }
+    return QString();
+}
