@@ -51,6 +51,10 @@ QString UniqueName(const QString &rawName, const QString &rawExtension, const QS
 
 QString ResourcePath(const QString &relativePath)
 {
+    // Names come from stored settings and catalogues too: never leave the resource folder.
+    if (relativePath.isEmpty() || relativePath.startsWith(QLatin1Char('/'))
+        || relativePath.split(QLatin1Char('/')).contains(QStringLiteral("..")))
+        return QString();
     QStringList roots;
     const QByteArray overridden = qgetenv("TOBBIN_RESOURCES");
     if (!overridden.isEmpty())

@@ -31,5 +31,7 @@ void Generate(IsaacState &state);
 void SeedForTesting(const std::array<uint32_t, 256> &seed);
 // Test hook: how many generations the process-wide source has run.
 uint64_t GenerationCountForTesting();
+// Test hook: the process-wide state, to watch the next-result index.
+IsaacState &ProcessStateForTesting();
 
 }

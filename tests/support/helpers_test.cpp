@@ -1,0 +1,154 @@
+#include "support/helpers.h"
+#include "support/paths.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cmath>
+#include <QRegularExpression>
+
+namespace {
+
+void touch(const QString &path)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+}
+
+}
+
+TEST(UniqueName, StripsSeparatorsAndDots)
+{
+    const QString folder = tj::test::freshFolder();
+    EXPECT_EQ(UniqueName(QStringLiteral("a/b:c.d"), QStringLiteral("jpg"), folder), QStringLiteral("abcd.jpg"));
+    EXPECT_EQ(UniqueName(QStringLiteral("//::"), QStringLiteral("png"), folder), QStringLiteral("untitled.png"));
+    // Without an extension the dots stay: only an added extension makes them ambiguous.
+    EXPECT_EQ(UniqueName(QStringLiteral("v1.2"), QString(), folder), QStringLiteral("v1.2"));
+}
+
+TEST(UniqueName, ZipKeepsTheOwnExtensionInFront)
+{
+    const QString folder = tj::test::freshFolder();
+    EXPECT_EQ(UniqueName(QStringLiteral("photo.tar"), QStringLiteral("zip"), folder), QStringLiteral("photo.tar.zip"));
+    EXPECT_EQ(UniqueName(QStringLiteral("photo.tar"), QStringLiteral("ZIP"), folder), QStringLiteral("photo.tar.zip"));
+    EXPECT_EQ(UniqueName(QStringLiteral("photo"), QStringLiteral("zip"), folder), QStringLiteral("photo.zip"));
+}
+
+TEST(UniqueName, NumbersThenFallsBackToAGuid)
+{
+    const QString folder = tj::test::freshFolder();
+    touch(folder + QStringLiteral("/x.jpg"));
+    EXPECT_EQ(UniqueName(QStringLiteral("x"), QStringLiteral("jpg"), folder), QStringLiteral("x-1.jpg"));
+    for (int i = 1; i <= 98; ++i)
+        touch(folder + QStringLiteral("/x-%1.jpg").arg(i));
+    EXPECT_EQ(UniqueName(QStringLiteral("x"), QStringLiteral("jpg"), folder), QStringLiteral("x-99.jpg"));
+    touch(folder + QStringLiteral("/x-99.jpg"));
+    const QString fallback = UniqueName(QStringLiteral("x"), QStringLiteral("jpg"), folder);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\\.jpg$"))
+                    .match(fallback).hasMatch()) << fallback.toStdString();
+
+    touch(folder + QStringLiteral("/bare"));
+    EXPECT_EQ(UniqueName(QStringLiteral("bare"), QString(), folder), QStringLiteral("bare-1"));
+}
+
+TEST(PathHelpers, AppendReplaceAndStrip)
+{
+    EXPECT_EQ(stringByAppendingFile(QStringLiteral("/a/b"), QStringLiteral("c"), QString()), QStringLiteral("/a/b/c"));
+    EXPECT_EQ(stringByAppendingFile(QStringLiteral("/a/b/"), QStringLiteral("c"), QStringLiteral("png")),
+              QStringLiteral("/a/b/c.png"));
+    EXPECT_EQ(stringByReplacingExtension(QStringLiteral("/a/b.c/d.png"), QStringLiteral("jpg")),
+              QStringLiteral("/a/b.c/d.jpg"));
+    EXPECT_EQ(stringByReplacingExtension(QStringLiteral("/a/b.c/d"), QString()), QStringLiteral("/a/b.c/d"));
+    EXPECT_EQ(fileNameMinusExtension(QStringLiteral("/x/Sunny day.jpeg")), QStringLiteral("Sunny day"));
+    EXPECT_EQ(fileNameMinusExtension(QStringLiteral("/x/y.WMjigsaw/")), QStringLiteral("y"));
+    EXPECT_EQ(fileNameMinusExtension(QStringLiteral(".hidden")), QStringLiteral(".hidden"));
+    EXPECT_EQ(pathExtension(QStringLiteral("/a.b/c")), QString());
+}
+
+TEST(PathHelpers, FuzzyComparisons)
+{
+    EXPECT_TRUE(isFuzzyEqualToString(QStringLiteral("Ärger"), QStringLiteral("äRGER")));
+    EXPECT_FALSE(isFuzzyEqualToString(QStringLiteral("a"), nullptr));
+    EXPECT_TRUE(hasFuzzyPrefix(QStringLiteral("JPEG file"), QStringLiteral("jpeg")));
+    EXPECT_FALSE(hasFuzzyPrefix(QStringLiteral("a jpeg"), QStringLiteral("jpeg")));
+}
+
+TEST(DictionaryReaders, AbsentAndDamagedValuesReadAsDefaults)
+{
+    QVariantMap dict;
+    dict[QStringLiteral("yes")] = true;
+    dict[QStringLiteral("one")] = 1;
+    dict[QStringLiteral("text")] = QStringLiteral("12");
+    dict[QStringLiteral("real")] = 2.75;
+    dict[QStringLiteral("list")] = QVariantList{1, 2};
+    dict[QStringLiteral("huge")] = 1e300;
+    dict[QStringLiteral("nan")] = std::nan("");
+
+    EXPECT_TRUE(boolForKey(dict, QStringLiteral("yes")));
+    EXPECT_TRUE(boolForKey(dict, QStringLiteral("one")));
+    EXPECT_FALSE(boolForKey(dict, QStringLiteral("missing")));
+    EXPECT_TRUE(defaultYesBoolForKey(dict, QStringLiteral("missing")));
+    EXPECT_TRUE(defaultYesBoolForKey(dict, QStringLiteral("list")));
+    EXPECT_FALSE(boolForKey(dict, QStringLiteral("list")));
+
+    EXPECT_EQ(integerForKey(dict, QStringLiteral("text")), 12);
+    EXPECT_EQ(integerForKey(dict, QStringLiteral("real")), 2);
+    EXPECT_EQ(integerForKey(dict, QStringLiteral("list")), 0);
+    EXPECT_EQ(integerForKey(dict, QStringLiteral("huge")), 0);
+    EXPECT_EQ(integerForKey(dict, QStringLiteral("nan")), 0);
+    EXPECT_DOUBLE_EQ(floatForKey(dict, QStringLiteral("real")), 2.75);
+    EXPECT_DOUBLE_EQ(floatForKey(dict, QStringLiteral("missing")), 0.0);
+    EXPECT_EQ(stringForKey(dict, QStringLiteral("one")), QString());
+}
+
+TEST(DictionaryReaders, SettingsStoreDefaultsToYes)
+{
+    QSettings settings(tj::test::freshFolder() + QStringLiteral("/s.ini"), QSettings::IniFormat);
+    EXPECT_TRUE(defaultYesBoolForKey(settings, QStringLiteral("wmjigsaw.absent")));
+    settings.setValue(QStringLiteral("wmjigsaw.off"), false);
+    EXPECT_FALSE(defaultYesBoolForKey(settings, QStringLiteral("wmjigsaw.off")));
+}
+
+TEST(SmallHelpers, DayIndexAndGuid)
+{
+    const QDate today = QDate::currentDate();
+    EXPECT_EQ(DayIndexForToday(), today.year() * 10000 + today.month() * 100 + today.day());
+    const QString a = guidString();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$")).match(a).hasMatch());
+    EXPECT_NE(a, guidString());
+    EXPECT_EQ(numberString(-5), QStringLiteral("-5"));
+    EXPECT_EQ(longNumberString(1LL << 40), QStringLiteral("1099511627776"));
+}
+
+TEST(SmallHelpers, RemoveItemAtPathRemovesFoldersButNotThroughLinks)
+{
+    const QString folder = tj::test::freshFolder();
+    QDir().mkpath(folder + QStringLiteral("/sub/deeper"));
+    touch(folder + QStringLiteral("/sub/deeper/f"));
+    const QString outside = tj::test::freshFolder();
+    touch(outside + QStringLiteral("/keep"));
+    QFile::link(outside, folder + QStringLiteral("/link"));
+
+    removeItemAtPath(folder + QStringLiteral("/link"));
+    EXPECT_TRUE(QFile::exists(outside + QStringLiteral("/keep")));
+    EXPECT_FALSE(QFileInfo(folder + QStringLiteral("/link")).isSymLink());
+    removeItemAtPath(folder + QStringLiteral("/sub"));
+    EXPECT_FALSE(QFile::exists(folder + QStringLiteral("/sub")));
+    removeItemAtPath(folder + QStringLiteral("/never-there"));
+}
+
+TEST(Resources, FindsShippedFilesAndNeverLeavesTheResourceFolder)
+{
+    const QString readme = ResourcePath(QStringLiteral("README.md"));
+    ASSERT_FALSE(readme.isEmpty());
+    EXPECT_TRUE(QFileInfo(readme).isFile());
+    EXPECT_TRUE(ResourcePath(QStringLiteral("no/such/resource.png")).isEmpty());
+    EXPECT_TRUE(ResourcePath(QStringLiteral("../CMakeLists.txt")).isEmpty());
+    EXPECT_TRUE(ResourcePath(QStringLiteral("pictures/../../CMakeLists.txt")).isEmpty());
+    EXPECT_TRUE(ResourcePath(QStringLiteral("/etc/passwd")).isEmpty());
+}
