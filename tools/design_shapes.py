@@ -59,6 +59,7 @@ FIXED = {
 #   tk       top fullness             nk       neck-to-head handle factor
 #   depth    crown depth              waves    [(side, amplitude, length), ...] with side
 #            'b' before or 'a' after the knob; negative amplitude points like the knob
+#   jitter   how far points and angles wander from the plan, so knobs look cut by hand
 DEFAULTS = dict(c=150, nw=64, fl=22, fr=22, nyl=19, nyr=19, ll=0, lr=0, hl=50, hr=50,
                 hml=70, hmr=70, t=0, sh=0, cx=0, tk=0.62, nk=0.3, fk=0.45, depth=100.0,
                 waves=(), jitter=1.3)
@@ -252,6 +253,8 @@ def knob_keys(q, rng):
     fk, nk, tk = q['fk'], q['nk'], q['tk']
     rise_l = q['hml'] - q['nyl']
     rise_r = q['hmr'] - q['nyr']
+    # Each handle is a fraction of the stretch it spans: the foot turns a quarter circle
+    # into the neck, the neck swells into the head, the top rounds over the crown.
     return [
         Key(start, rot((1, 0), jit(0, 1.5)), hout=fk * (neck_l[0] - start[0])),
         Key(neck_l, towards((0, -1), q['ll']), hin=0.62 * -neck_l[1], hout=jit(nk, 0.03) * rise_l),
