@@ -1,0 +1,413 @@
+#include "support/cc_xml_decoder.h"
+
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+
+const QString kHead = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+
+std::unique_ptr<CCXmlDecoder> reader(const QString &bodyText)
+{
+    auto decoder = CCXmlDecoder::initWithString(kHead + bodyText);
+    EXPECT_TRUE(decoder);
+    return decoder;
+}
+
+QString offsetError(const QString &document, const QString &at)
+{
+    const qsizetype offset = document.indexOf(at);
+    EXPECT_GE(offset, 0);
+    return QStringLiteral("this is not a valid XML file (offset 0x%1)").arg(offset, 0, 16);
+}
+
+// Reads to the end and returns the error, if any.
+QString finalError(CCXmlDecoder &decoder)
+{
+    int guard = 0;
+    while (decoder.getNextTag() && ++guard < 10000) {
+    }
+    return decoder.error();
+}
+
+class XmlDecoder : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        CCXmlDecoder::setGlobalKeyDecoder({{QStringLiteral("jigsaw"), 23}, {QStringLiteral("size"), 27},
+                                           {QStringLiteral("pc"), 17}, {QStringLiteral("x"), 5}});
+    }
+    void TearDown() override { CCXmlDecoder::setGlobalKeyDecoder({}); }
+};
+
+}
+
+TEST_F(XmlDecoder, LeafIsOneStepAndLevelsFollowNesting)
+{
+    auto decoder = reader(QStringLiteral("<jigsaw>\n\t<size>5</size>\n\t<pc id=\"3\">\n\t\t<x/>\n\t</pc>\n</jigsaw>\n"));
+    EXPECT_TRUE(decoder->isDone());
+    ASSERT_TRUE(decoder->getNextTag());
+    EXPECT_EQ(decoder->xmlTag(), QStringLiteral("jigsaw"));
+    EXPECT_EQ(decoder->key(), 23);
+    EXPECT_TRUE(decoder->startTag());
+    EXPECT_FALSE(decoder->endTag());
+    EXPECT_EQ(decoder->level(), 1);
+    EXPECT_EQ(decoder->value(), QStringLiteral("\n\t"));
+
+    ASSERT_TRUE(decoder->getNextTag());
+    EXPECT_EQ(decoder->key(), 27);
+    EXPECT_EQ(decoder->value(), QStringLiteral("5"));
+    EXPECT_EQ(decoder->integerValue(), 5);
+    EXPECT_TRUE(decoder->startTag());
+    EXPECT_TRUE(decoder->endTag());
+    EXPECT_EQ(decoder->level(), 1);
+
+    ASSERT_TRUE(decoder->getNextTag());
+    EXPECT_EQ(decoder->key(), 17);
+    EXPECT_EQ(decoder->integerAttributeForTag(QStringLiteral("id")), 3);
+    EXPECT_EQ(decoder->level(), 2);
+
+    ASSERT_TRUE(decoder->getNextTag());
+    EXPECT_EQ(decoder->key(), 5);
+    EXPECT_TRUE(decoder->endTag());
+    EXPECT_TRUE(decoder->value().isEmpty());
+    EXPECT_FALSE(decoder->tagHasAttributes());
+    EXPECT_EQ(decoder->level(), 2);
+
+    ASSERT_TRUE(decoder->getNextTag());
+    EXPECT_EQ(decoder->xmlTag(), QStringLiteral("pc"));
+    EXPECT_FALSE(decoder->startTag());
+    EXPECT_TRUE(decoder->endTag());
+    EXPECT_TRUE(decoder->attributes().isEmpty());
+    EXPECT_EQ(decoder->level(), 1);
+
+    ASSERT_TRUE(decoder->getNextTag());
+    EXPECT_EQ(decoder->key(), 23);
+    EXPECT_EQ(decoder->level(), 0);
+    EXPECT_FALSE(decoder->getNextTag());
+    EXPECT_TRUE(decoder->isDone());
+    EXPECT_TRUE(decoder->error().isEmpty());
+}
+
+TEST_F(XmlDecoder, EmptyElementsHaveNoValue)
+{
+    auto decoder = reader(QStringLiteral("<r><a/><b></b><c  /><d>  </d></r>"));
+    for (const char *name : {"r", "a", "b", "c"}) {
+        ASSERT_TRUE(decoder->getNextTag()) << name;
+        EXPECT_EQ(decoder->xmlTag(), QLatin1String(name));
+        EXPECT_TRUE(decoder->value().isEmpty()) << name;
+    }
+    EXPECT_EQ(decoder->level(), 1);
+    ASSERT_TRUE(decoder->getNextTag());
+    EXPECT_EQ(decoder->value(), QStringLiteral("  "));
+    EXPECT_TRUE(decoder->endTag());
+}
+
+TEST_F(XmlDecoder, KeyTablesClassWideAndPerReader)
+{
+    auto decoder = reader(QStringLiteral("<jigsaw><Size>1</Size><size>2</size></jigsaw>"));
+    CCXmlDecoder::addDecoderKey(99, QStringLiteral("extra"));
+    EXPECT_EQ(CCXmlDecoder::globalKeyDecoder().value(QStringLiteral("extra")), 99);
+    ASSERT_TRUE(decoder->getNextTag());
+    EXPECT_EQ(decoder->key(), 23);
+    ASSERT_TRUE(decoder->getNextTag());
+    EXPECT_EQ(decoder->key(), 0); // lookups are case-sensitive
+
+    decoder->setKeyDecoder({{QStringLiteral("size"), 4}});
+    ASSERT_TRUE(decoder->getNextTag());
+    EXPECT_EQ(decoder->key(), 4);
+    ASSERT_TRUE(decoder->getNextTag());
+    EXPECT_EQ(decoder->key(), 0);
+}
+
+TEST_F(XmlDecoder, ClassWideTableIsSharedAcrossThreads)
+{
+    const QString document = kHead + QStringLiteral("<jigsaw><size>1</size><extra>2</extra></jigsaw>");
+    std::atomic<int> mismatches{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 200; ++i) {
+                auto decoder = CCXmlDecoder::initWithString(document);
+                decoder->getNextTag();
+                if (decoder->key() != 23)
+                    ++mismatches;
+                decoder->getNextTag();
+                decoder->getNextTag();
+                if (decoder->key() != 0 && decoder->key() != 61)
+                    ++mismatches;
+            }
+        });
+    }
+    for (int i = 0; i < 200; ++i)
+        CCXmlDecoder::addDecoderKey(61, QStringLiteral("extra"));
+    for (auto &thread : threads)
+        thread.join();
+    EXPECT_EQ(mismatches.load(), 0);
+}
+
+TEST_F(XmlDecoder, CommentsAndDeclarationsAreSkipped)
+{
+    const QString document = QStringLiteral("  <!-- made by hand -->\n<!DOCTYPE r [<!ENTITY e \"v\">]>")
+                             + kHead + QStringLiteral("<!-- a -->\n<r>\n<!-- b --><a>1</a><!-- c -->\n</r>");
+    auto decoder = CCXmlDecoder::initWithString(document);
+    ASSERT_TRUE(decoder);
+    QStringList tags;
+    while (decoder->getNextTag())
+        tags << decoder->xmlTag();
+    EXPECT_EQ(tags, QStringList({QStringLiteral("r"), QStringLiteral("a"), QStringLiteral("r")}));
+    EXPECT_TRUE(decoder->error().isEmpty());
+}
+
+TEST_F(XmlDecoder, StrayTextAndBadSyntaxFailAtTheirOffset)
+{
+    // Each document fails where its marker text begins.
+    const std::vector<std::pair<QString, QString>> cases = {
+        {QStringLiteral("<r>\n\t<a>1</a>\n\tjunk\n\t<b>2</b>\n</r>"), QStringLiteral("junk")},
+        {QStringLiteral("<r><a id = \"1\"/></r>"), QStringLiteral(" = ")},
+        {QStringLiteral("<r><a id=1 k=\"2\"/></r>"), QStringLiteral("1 k")},
+        {QStringLiteral("<r><a id=\"1/></r>"), QStringLiteral("\"1/")},
+        {QStringLiteral("<r><1a/></r>"), QStringLiteral("1a")},
+        {QStringLiteral("<r><a #/></r>"), QStringLiteral("#")},
+        {QStringLiteral("<r><a b=\"1\" / ></r>"), QStringLiteral("/ >")},
+        {QStringLiteral("<r><!-- open </r>"), QStringLiteral("<!-- open")},
+        {QStringLiteral("<r><!DOCTYPE <unclosed> </r>"), QStringLiteral("<!DOCTYPE")},
+        {QStringLiteral("<r><>x</></r>"), QStringLiteral(">x")},
+    };
+    for (const auto &[bodyText, marker] : cases) {
+        const QString document = kHead + bodyText;
+        auto decoder = CCXmlDecoder::initWithString(document);
+        ASSERT_TRUE(decoder);
+        EXPECT_EQ(finalError(*decoder), offsetError(document, marker)) << qPrintable(bodyText);
+        EXPECT_TRUE(decoder->isDone());
+        EXPECT_FALSE(decoder->getNextTag());
+        EXPECT_EQ(decoder->error(), offsetError(document, marker)) << "the first error stays";
+    }
+}
+
+TEST_F(XmlDecoder, DeclarationWithoutEndFailsAtTheStart)
+{
+    auto decoder = CCXmlDecoder::initWithString(QStringLiteral("<?xml version=\"1.0\" <r/>"));
+    ASSERT_TRUE(decoder);
+    EXPECT_FALSE(decoder->getNextTag());
+    EXPECT_EQ(decoder->error(), QStringLiteral("this is not a valid XML file (offset 0x0)"));
+}
+
+TEST_F(XmlDecoder, TooDeepNestingIsRefused)
+{
+    QString deep;
+    for (int i = 0; i <= CCXmlDecoder::kMaxLevel; ++i)
+        deep += QStringLiteral("<a>");
+    auto decoder = reader(deep + QStringLiteral("x"));
+    int steps = 0;
+    while (decoder->getNextTag())
+        ++steps;
+    EXPECT_EQ(steps, CCXmlDecoder::kMaxLevel);
+    EXPECT_TRUE(decoder->error().startsWith(QStringLiteral("this is not a valid XML file")));
+}
+
+TEST_F(XmlDecoder, CdataIsLiteral)
+{
+    auto decoder = reader(QStringLiteral("<r><a>x<![CDATA[<b>&amp;</b>]]>y&amp;</a><c><![CDATA[]]></c></r>"));
+    ASSERT_TRUE(decoder->getNextTag());
+    ASSERT_TRUE(decoder->getNextTag());
+    EXPECT_EQ(decoder->value(), QStringLiteral("x<b>&amp;</b>y&"));
+    EXPECT_TRUE(decoder->endTag());
+    ASSERT_TRUE(decoder->getNextTag());
+    EXPECT_TRUE(decoder->value().isEmpty());
+    EXPECT_TRUE(decoder->endTag());
+
+    const QString broken = kHead + QStringLiteral("<r><a><![CDATA[never closed</a></r>");
+    decoder = CCXmlDecoder::initWithString(broken);
+    EXPECT_EQ(finalError(*decoder), QStringLiteral("malformed CDATA at offset 0x%1")
+                                        .arg(broken.indexOf(QStringLiteral("<![CDATA[")), 0, 16));
+}
+
+TEST_F(XmlDecoder, AttributesDecodedAndLooked)
+{
+    auto decoder = reader(QStringLiteral("<a one='1' two=\"&lt;&#65;&quot;\" empty=\"\" n=\"-12x\" one=\"7\" "
+                                         "word=\"PLAIN\"/>"));
+    ASSERT_TRUE(decoder->getNextTag());
+    EXPECT_TRUE(decoder->tagHasAttributes());
+    EXPECT_EQ(decoder->integerAttributeForTag(QStringLiteral("one")), 7) << "a repeated name keeps the last";
+    EXPECT_EQ(decoder->stringAttributeForTag(QStringLiteral("two")), QStringLiteral("<A\""));
+    EXPECT_EQ(decoder->stringAttributeForTag(QStringLiteral("empty")), QString());
+    EXPECT_EQ(decoder->stringAttributeForTag(QStringLiteral("missing")), std::nullopt);
+    EXPECT_EQ(decoder->integerAttributeForTag(QStringLiteral("missing")), 0);
+    EXPECT_EQ(decoder->integerAttributeForTag(QStringLiteral("n")), -12);
+    EXPECT_TRUE(decoder->orderedAttributes().isEmpty()) << "only kept in SVG mode";
+    const QStringList words = {QStringLiteral("none"), QStringLiteral("plain"), QStringLiteral("plain")};
+    EXPECT_EQ(decoder->decodeAttribute(QStringLiteral("word"), words), 1);
+    EXPECT_EQ(decoder->decodeAttribute(QStringLiteral("missing"), words), 0);
+    EXPECT_EQ(decoder->decodeAttribute(QStringLiteral("word"), {}), 0);
+}
+
+TEST_F(XmlDecoder, SpacedAttributeNamesOnlyWhenAllowed)
+{
+    const QString document = kHead + QStringLiteral("<r><a my name=\"v\"/></r>");
+    auto strict = CCXmlDecoder::initWithString(document);
+    EXPECT_FALSE(finalError(*strict).isEmpty());
+    auto loose = CCXmlDecoder::initWithString(document);
+    loose->setAllowSpaceInAttr(true);
+    ASSERT_TRUE(loose->getNextTag());
+    ASSERT_TRUE(loose->getNextTag());
+    EXPECT_EQ(loose->stringAttributeForTag(QStringLiteral("my name")), QStringLiteral("v"));
+}
+
+TEST_F(XmlDecoder, NumericTagsOnlyWhenAllowed)
+{
+    auto decoder = reader(QStringLiteral("<r><1a>4</1a></r>"));
+    decoder->setAllowNumericTags(true);
+    ASSERT_TRUE(decoder->getNextTag());
+    ASSERT_TRUE(decoder->getNextTag());
+    EXPECT_EQ(decoder->xmlTag(), QStringLiteral("1a"));
+    EXPECT_EQ(decoder->integerValue(), 4);
+}
+
+TEST_F(XmlDecoder, IntegerValuesAreLenientAndSaturate)
+{
+    const std::vector<std::tuple<QString, int, qint64>> cases = {
+        {QStringLiteral("  42"), 42, 42},
+        {QStringLiteral("\n\t-17 apples"), -17, -17},
+        {QStringLiteral("+8"), 8, 8},
+        {QStringLiteral("abc"), 0, 0},
+        {QStringLiteral("- 3"), 0, 0},
+        {QStringLiteral("2147483648"), 2147483647, 2147483648LL},
+        {QStringLiteral("-2147483649"), -2147483647 - 1, -2147483649LL},
+        {QStringLiteral("500000000000"), 2147483647, 500000000000LL},
+        {QStringLiteral("99999999999999999999999"), 2147483647, std::numeric_limits<qint64>::max()},
+        {QStringLiteral("-9223372036854775808"), -2147483647 - 1, std::numeric_limits<qint64>::min()},
+    };
+    for (const auto &[text, asInt, asLong] : cases) {
+        auto decoder = reader(QStringLiteral("<v>") + text + QStringLiteral("</v>"));
+        ASSERT_TRUE(decoder->getNextTag());
+        EXPECT_EQ(decoder->integerValue(), asInt) << qPrintable(text);
+        EXPECT_EQ(decoder->longValue(), asLong) << qPrintable(text);
+    }
+}
+
+TEST_F(XmlDecoder, ValueLookups)
+{
+    auto decoder = reader(QStringLiteral("<r><v>size</v><w>Medium</w><e></e></r>"));
+    const QStringList sizes = {QStringLiteral("small"), QStringLiteral("medium"), QStringLiteral("large")};
+    ASSERT_TRUE(decoder->getNextTag());
+    ASSERT_TRUE(decoder->getNextTag());
+    EXPECT_EQ(decoder->decodeValue(), 27);
+    ASSERT_TRUE(decoder->getNextTag());
+    EXPECT_EQ(decoder->decodeValue(), 0);
+    EXPECT_EQ(decoder->decodeValueFromValues(sizes), 1);
+    ASSERT_TRUE(decoder->getNextTag());
+    EXPECT_EQ(decoder->decodeValueFromValues(sizes), 0);
+    EXPECT_EQ(CCXmlDecoder::decodeValue(QStringLiteral("LARGE"), sizes), 2);
+    EXPECT_EQ(CCXmlDecoder::decodeValue(QStringLiteral("huge"), sizes), 0);
+}
+
+TEST(XmlDecoderEscapes, References)
+{
+    const std::vector<std::pair<QString, QString>> cases = {
+        {QStringLiteral("&#65;"), QStringLiteral("A")},
+        {QStringLiteral("&#x41;"), QStringLiteral("A")},
+        {QStringLiteral("&#x41 b"), QStringLiteral("Ab")},
+        {QStringLiteral("&#65 b"), QStringLiteral("Ab")},
+        {QStringLiteral("a&nbsp;b"), QStringLiteral("a b")},
+        {QStringLiteral("&quot;&lt;&gt;&apos;&amp;"), QStringLiteral("\"<>'&")},
+        {QStringLiteral("x&unknown;y"), QStringLiteral("xy")},
+        {QStringLiteral("&#38;lt;"), QStringLiteral("<")},
+        {QStringLiteral("&amp;lt;"), QStringLiteral("&lt;")},
+        {QStringLiteral("&#x41"), QStringLiteral("41")},
+        {QStringLiteral("&#"), QString()},
+        {QStringLiteral("&#xZZ;"), QString()},
+        {QStringLiteral("&#xZZ"), QStringLiteral("&#xZZ")},
+        {QStringLiteral("&#;"), QString()},
+        {QStringLiteral("AT&T"), QStringLiteral("AT&T")},
+        {QStringLiteral("a & b; c"), QStringLiteral("a & b; c")},
+        {QStringLiteral("&averyveryverylong;"), QStringLiteral("&averyveryverylong;")},
+        {QStringLiteral("&abcdefghijkl;"), QString()},
+        {QStringLiteral("&#x1F600;"), QStringLiteral("\U0001F600")},
+        {QStringLiteral("&#x110000;"), QString(QChar(QChar::ReplacementCharacter))},
+        {QStringLiteral("&#99999999999999999999;"), QString(QChar(QChar::ReplacementCharacter))},
+        {QStringLiteral("plain text"), QStringLiteral("plain text")},
+    };
+    for (const auto &[in, out] : cases)
+        EXPECT_EQ(CCXmlDecoder::decodeEscapes(in), out) << qPrintable(in);
+}
+
+TEST(XmlDecoderInit, AcceptsOnlyDocuments)
+{
+    for (const QString &text : {QString(), QStringLiteral("   \n"), QStringLiteral("hello"),
+                                QStringLiteral("<html></html>"), QStringLiteral("<!-- only a comment -->"),
+                                QStringLiteral("<!-- unclosed <?xml?>")})
+        EXPECT_FALSE(CCXmlDecoder::initWithString(text)) << qPrintable(text);
+    EXPECT_TRUE(CCXmlDecoder::initWithString(QStringLiteral("\uFEFF <?xml?><r/>")));
+    EXPECT_TRUE(CCXmlDecoder::initWithStringOrData(QStringLiteral("<svg/>")));
+    EXPECT_TRUE(CCXmlDecoder::initWithStringOrData(QByteArray("<?xml?><r>\xc3\xa9</r>")));
+    EXPECT_FALSE(CCXmlDecoder::initWithStringOrData(QByteArray("<?xml?><r>\xc3</r>")));
+    EXPECT_FALSE(CCXmlDecoder::initWithStringOrData(QByteArray("<?xml?><r/>\xe2\x82")));
+}
+
+TEST(XmlDecoderInit, DoneBeforeTheFirstStepAndAfterForceDone)
+{
+    auto decoder = CCXmlDecoder::initWithString(kHead + QStringLiteral("<r><a/><b/></r>"));
+    EXPECT_TRUE(decoder->isDone());
+    ASSERT_TRUE(decoder->getNextTag());
+    EXPECT_FALSE(decoder->isDone());
+    decoder->forceDone();
+    EXPECT_TRUE(decoder->isDone());
+    EXPECT_FALSE(decoder->getNextTag());
+    EXPECT_TRUE(decoder->error().isEmpty());
+
+    auto unread = CCXmlDecoder::initWithString(kHead + QStringLiteral("<r/>"));
+    unread->forceDone();
+    EXPECT_FALSE(unread->getNextTag());
+}
+
+TEST(XmlDecoderFile, ReadsUtf8FilesAndReportsFailures)
+{
+    const QString folder = tj::test::freshFolder();
+    auto write = [&](const QString &name, const QByteArray &bytes) {
+        QFile file(folder + QLatin1Char('/') + name);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    };
+
+    const QString good = write(QStringLiteral("pièce ✓.xml"), "\xef\xbb\xbf<?xml?>\n<r>d\xc3\xa9j\xc3\xa0</r>\n");
+    QString error;
+    auto decoder = CCXmlDecoder::initWithFile(good, &error);
+    ASSERT_TRUE(decoder);
+    EXPECT_TRUE(error.isEmpty());
+    ASSERT_TRUE(decoder->getNextTag());
+    EXPECT_EQ(decoder->value(), QStringLiteral("déjà"));
+
+    error.clear();
+    EXPECT_FALSE(CCXmlDecoder::initWithFile(folder + QStringLiteral("/missing.xml"), &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_NE(error, QStringLiteral("I don't understand the file format"));
+
+    error.clear();
+    EXPECT_FALSE(CCXmlDecoder::initWithFile(folder, &error));
+    EXPECT_FALSE(error.isEmpty());
+
+    error.clear();
+    EXPECT_FALSE(CCXmlDecoder::initWithFile(write(QStringLiteral("latin1.xml"), "<?xml?><r>\xe9</r>"), &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_NE(error, QStringLiteral("I don't understand the file format"));
+
+    const QString notXml = write(QStringLiteral("notes.txt"), "just words");
+    error.clear();
+    EXPECT_FALSE(CCXmlDecoder::initWithFile(notXml, &error));
+    EXPECT_EQ(error, QStringLiteral("I don't understand the file format"));
+    error = QStringLiteral("earlier problem");
+    EXPECT_FALSE(CCXmlDecoder::initWithFile(notXml, &error));
+    EXPECT_EQ(error, QStringLiteral("earlier problem"));
+    EXPECT_FALSE(CCXmlDecoder::initWithFile(notXml));
+    EXPECT_FALSE(CCXmlDecoder::initWithFile(write(QStringLiteral("empty.xml"), QByteArray())));
+}

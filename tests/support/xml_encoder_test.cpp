@@ -1,0 +1,224 @@
+#include "support/cc_xml_decoder.h"
+#include "support/cc_xml_encoder.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+namespace {
+
+const QString kDeclaration = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+
+QString body(const CCXmlEncoder &encoder)
+{
+    EXPECT_TRUE(encoder.xml().startsWith(kDeclaration));
+    return encoder.xml().mid(kDeclaration.size());
+}
+
+// (level, tag, value) of every step, to check a document's structure after reading.
+QStringList steps(const QString &xml)
+{
+    QStringList out;
+    auto decoder = CCXmlDecoder::initWithString(xml);
+    if (!decoder)
+        return {QStringLiteral("no decoder")};
+    while (decoder->getNextTag()) {
+        out << QStringLiteral("%1%2%3=%4")
+                   .arg(decoder->level())
+                   .arg(decoder->startTag() ? QStringLiteral("<") : QStringLiteral("/"))
+                   .arg(decoder->xmlTag(), decoder->endTag() && decoder->startTag() ? decoder->value() : QString());
+    }
+    if (!decoder->error().isEmpty())
+        out << decoder->error();
+    return out;
+}
+
+}
+
+TEST(XmlEncoder, RootWithNumericLeafIsFourLines)
+{
+    CCXmlEncoder encoder;
+    EXPECT_TRUE(encoder.isEmpty());
+    encoder.openTag(QStringLiteral("jigsaw"));
+    EXPECT_FALSE(encoder.isEmpty());
+    encoder.addTag(QStringLiteral("size"), 5);
+    encoder.closeTag(QStringLiteral("jigsaw"));
+    const QStringList lines = encoder.xml().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 5);
+    EXPECT_EQ(lines[0] + QLatin1Char('\n'), kDeclaration);
+    EXPECT_EQ(lines[1], QStringLiteral("<jigsaw>"));
+    EXPECT_EQ(lines[2], QStringLiteral("\t<size>5</size>"));
+    EXPECT_EQ(lines[3], QStringLiteral("</jigsaw>"));
+    EXPECT_EQ(lines[4], QString());
+}
+
+TEST(XmlEncoder, IndentsChildrenAndJoinsChildlessElements)
+{
+    CCXmlEncoder encoder;
+    encoder.openTag(QStringLiteral("a"));
+    encoder.openTag(QStringLiteral("b"));
+    encoder.openTag(QStringLiteral("c"));
+    encoder.closeTag(QStringLiteral("c"));
+    encoder.addTag(QStringLiteral("d"), QStringLiteral("x"));
+    encoder.closeTag(QStringLiteral("b"));
+    encoder.openTag(QStringLiteral("e"));
+    encoder.closeTag(QStringLiteral("e"));
+    encoder.closeTag(QStringLiteral("a"));
+    EXPECT_EQ(body(encoder), QStringLiteral("<a>\n"
+                                            "\t<b>\n"
+                                            "\t\t<c></c>\n"
+                                            "\t\t<d>x</d>\n"
+                                            "\t</b>\n"
+                                            "\t<e></e>\n"
+                                            "</a>\n"));
+    EXPECT_EQ(encoder.level(), 0);
+}
+
+TEST(XmlEncoder, AttributesAndEmptyForms)
+{
+    CCXmlEncoder encoder;
+    encoder.addAttribute(QStringLiteral("ver"), 1);
+    encoder.openTag(QStringLiteral("jigsaw"));
+    encoder.addAttribute(QStringLiteral("id"), -1);
+    encoder.addAttribute(QStringLiteral("note"), QString());
+    encoder.addAttribute(QStringLiteral("bnd"), 3);
+    encoder.addAttribute(QString(), QStringLiteral("ignored"));
+    encoder.addAttribute(QStringLiteral("knob"), 1);
+    encoder.openAndCloseTag(QStringLiteral("x"));
+    encoder.addTag(QStringLiteral("empty"), QString());
+    encoder.addTag(QStringLiteral("blank"), QStringLiteral(""));
+    encoder.addTag(QString(), QStringLiteral("nameless"));
+    encoder.closeTag(QStringLiteral("jigsaw"));
+    EXPECT_EQ(body(encoder), QStringLiteral("<jigsaw ver=\"1\">\n"
+                                            "\t<x id=\"-1\" bnd=\"3\" knob=\"1\"/>\n"
+                                            "\t<empty/>\n"
+                                            "\t<blank/>\n"
+                                            "</jigsaw>\n"));
+}
+
+TEST(XmlEncoder, NumbersAreDecimal)
+{
+    CCXmlEncoder encoder;
+    encoder.openTag(QStringLiteral("n"));
+    encoder.addTag(QStringLiteral("i"), std::numeric_limits<int>::min());
+    encoder.addTag(QStringLiteral("l"), qint64(500000000000));
+    encoder.addTag(QStringLiteral("m"), std::numeric_limits<qint64>::min());
+    encoder.addAttribute(QStringLiteral("v"), -7);
+    encoder.openAndCloseTag(QStringLiteral("a"));
+    encoder.closeTag(QStringLiteral("n"));
+    EXPECT_EQ(body(encoder), QStringLiteral("<n>\n"
+                                            "\t<i>-2147483648</i>\n"
+                                            "\t<l>500000000000</l>\n"
+                                            "\t<m>-9223372036854775808</m>\n"
+                                            "\t<a v=\"-7\"/>\n"
+                                            "</n>\n"));
+}
+
+TEST(XmlEncoder, EscapesMarkupAndBlanksControlCharacters)
+{
+    CCXmlEncoder encoder;
+    encoder.addAttribute(QStringLiteral("t"), QStringLiteral("\"q\" & <a>"));
+    encoder.addTag(QStringLiteral("s"), QStringLiteral("a<b & \"c\" 'd'> \u0001x\ty\nz\rw\u007f\u0085"));
+    EXPECT_EQ(body(encoder), QStringLiteral("<s t=\"&quot;q&quot; &amp; &lt;a&gt;\">"
+                                            "a&lt;b &amp; &quot;c&quot; 'd'&gt;  x\ty\nz\rw  </s>\n"));
+}
+
+TEST(XmlEncoder, EntityLikeTextIsEscapedOnce)
+{
+    CCXmlEncoder encoder;
+    encoder.addTag(QStringLiteral("s"), QStringLiteral("&amp; &#65; ]]>"));
+    EXPECT_EQ(body(encoder), QStringLiteral("<s>&amp;amp; &amp;#65; ]]&gt;</s>\n"));
+}
+
+TEST(XmlEncoder, SvgModeHasNoDeclarationAndOneNamespace)
+{
+    auto encoder = CCXmlEncoder::initForSvg();
+    EXPECT_TRUE(encoder->xml().isEmpty());
+    encoder->addAttribute(QStringLiteral("width"), 10);
+    encoder->openTag(QStringLiteral("svg"));
+    encoder->openTag(QStringLiteral("g"));
+    encoder->addAttribute(QStringLiteral("d"), QStringLiteral("M0 0"));
+    encoder->openAndCloseTag(QStringLiteral("path"));
+    encoder->closeTag(QStringLiteral("g"));
+    encoder->closeTag(QStringLiteral("svg"));
+    EXPECT_EQ(encoder->xml(), QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\">\n"
+                                             "\t<g>\n"
+                                             "\t\t<path d=\"M0 0\"/>\n"
+                                             "\t</g>\n"
+                                             "</svg>\n"));
+    EXPECT_EQ(encoder->xml().count(QStringLiteral("xmlns")), 1);
+}
+
+TEST(XmlEncoder, FactoriesStartTheSameDocument)
+{
+    EXPECT_EQ(CCXmlEncoder::init()->xml(), kDeclaration);
+    EXPECT_EQ(CCXmlEncoder::initWithCapacity(1 << 16)->xml(), kDeclaration);
+    EXPECT_EQ(CCXmlEncoder::initWithCapacity(-5)->xml(), kDeclaration);
+}
+
+TEST(XmlEncoder, InsertionGoesToTheSavedPointAtItsLevel)
+{
+    CCXmlEncoder encoder;
+    encoder.openTag(QStringLiteral("root"));
+    encoder.addTag(QStringLiteral("first"), 1);
+    encoder.saveInsertionPoint();
+    encoder.openTag(QStringLiteral("list"));
+    encoder.addTag(QStringLiteral("item"), 2);
+    encoder.beginInsertion();
+    EXPECT_EQ(encoder.level(), 1);
+    encoder.addTag(QStringLiteral("count"), 1);
+    encoder.endInsertion();
+    EXPECT_EQ(encoder.level(), 2);
+    encoder.closeTag(QStringLiteral("list"));
+    encoder.closeTag(QStringLiteral("root"));
+    EXPECT_EQ(body(encoder), QStringLiteral("<root>\n"
+                                            "\t<first>1</first>\n"
+                                            "\t<count>1</count>\n"
+                                            "\t<list>\n"
+                                            "\t\t<item>2</item>\n"
+                                            "\t</list>\n"
+                                            "</root>\n"));
+}
+
+TEST(XmlEncoder, InsertionPointsNestAndCancel)
+{
+    CCXmlEncoder encoder;
+    encoder.openTag(QStringLiteral("r"));
+    encoder.saveInsertionPoint();
+    encoder.addTag(QStringLiteral("b"), 2);
+    encoder.saveInsertionPoint();
+    encoder.addTag(QStringLiteral("d"), 4);
+    encoder.saveInsertionPoint();
+    encoder.cancelInsertion();
+    encoder.beginInsertion();
+    encoder.beginInsertion(); // already inserting: ignored
+    encoder.addTag(QStringLiteral("c"), 3);
+    encoder.endInsertion();
+    encoder.endInsertion(); // nothing active: ignored
+    encoder.beginInsertion();
+    encoder.addTag(QStringLiteral("a"), 1);
+    encoder.endInsertion();
+    encoder.cancelInsertion(); // empty stack: ignored
+    encoder.closeTag(QStringLiteral("r"));
+    EXPECT_EQ(steps(encoder.xml()),
+              QStringList({QStringLiteral("1<r="), QStringLiteral("1<a=1"), QStringLiteral("1<b=2"),
+                           QStringLiteral("1<c=3"), QStringLiteral("1<d=4"), QStringLiteral("0/r=")}));
+}
+
+TEST(XmlEncoder, InsertionRightAfterAnOpeningTagStaysWellFormed)
+{
+    CCXmlEncoder encoder;
+    encoder.openTag(QStringLiteral("r"));
+    encoder.openTag(QStringLiteral("list"));
+    encoder.saveInsertionPoint();
+    encoder.closeTag(QStringLiteral("list"));
+    encoder.beginInsertion();
+    encoder.addTag(QStringLiteral("item"), 7);
+    encoder.endInsertion();
+    encoder.closeTag(QStringLiteral("r"));
+    EXPECT_EQ(body(encoder), QStringLiteral("<r>\n"
+                                            "\t<list>\n"
+                                            "\t\t<item>7</item>\n"
+                                            "\t</list>\n"
+                                            "</r>\n"));
+}
