@@ -96,24 +96,6 @@ TEST(XmlEncoder, AttributesAndEmptyForms)
                                             "</jigsaw>\n"));
 }
 
-TEST(XmlEncoder, NumbersAreDecimal)
-{
-    CCXmlEncoder encoder;
-    encoder.openTag(QStringLiteral("n"));
-    encoder.addTag(QStringLiteral("i"), std::numeric_limits<int>::min());
-    encoder.addTag(QStringLiteral("l"), qint64(500000000000));
-    encoder.addTag(QStringLiteral("m"), std::numeric_limits<qint64>::min());
-    encoder.addAttribute(QStringLiteral("v"), -7);
-    encoder.openAndCloseTag(QStringLiteral("a"));
-    encoder.closeTag(QStringLiteral("n"));
-    EXPECT_EQ(body(encoder), QStringLiteral("<n>\n"
-                                            "\t<i>-2147483648</i>\n"
-                                            "\t<l>500000000000</l>\n"
-                                            "\t<m>-9223372036854775808</m>\n"
-                                            "\t<a v=\"-7\"/>\n"
-                                            "</n>\n"));
-}
-
 TEST(XmlEncoder, EscapesMarkupAndBlanksControlCharacters)
 {
     CCXmlEncoder encoder;
@@ -121,13 +103,6 @@ TEST(XmlEncoder, EscapesMarkupAndBlanksControlCharacters)
     encoder.addTag(QStringLiteral("s"), QStringLiteral("a<b & \"c\" 'd'> \u0001x\ty\nz\rw\u007f\u0085"));
     EXPECT_EQ(body(encoder), QStringLiteral("<s t=\"&quot;q&quot; &amp; &lt;a&gt;\">"
                                             "a&lt;b &amp; &quot;c&quot; 'd'&gt;  x\ty\nz\rw  </s>\n"));
-}
-
-TEST(XmlEncoder, EntityLikeTextIsEscapedOnce)
-{
-    CCXmlEncoder encoder;
-    encoder.addTag(QStringLiteral("s"), QStringLiteral("&amp; &#65; ]]>"));
-    EXPECT_EQ(body(encoder), QStringLiteral("<s>&amp;amp; &amp;#65; ]]&gt;</s>\n"));
 }
 
 TEST(XmlEncoder, SvgModeHasNoDeclarationAndOneNamespace)
@@ -147,13 +122,6 @@ TEST(XmlEncoder, SvgModeHasNoDeclarationAndOneNamespace)
                                              "\t</g>\n"
                                              "</svg>\n"));
     EXPECT_EQ(encoder->xml().count(QStringLiteral("xmlns")), 1);
-}
-
-TEST(XmlEncoder, FactoriesStartTheSameDocument)
-{
-    EXPECT_EQ(CCXmlEncoder::init()->xml(), kDeclaration);
-    EXPECT_EQ(CCXmlEncoder::initWithCapacity(1 << 16)->xml(), kDeclaration);
-    EXPECT_EQ(CCXmlEncoder::initWithCapacity(-5)->xml(), kDeclaration);
 }
 
 TEST(XmlEncoder, InsertionGoesToTheSavedPointAtItsLevel)
