@@ -175,20 +175,25 @@ bool CCUnzipper::locateDirectory()
 uint16_t CCUnzipper::shortWordFromFile(uint64_t offset)
 {
     std::array<uchar, 2> bytes{};
-    return readDataFromFile(offset, bytes.size(), reinterpret_cast<char *>(bytes.data())) ? littleShort(bytes.data()) : 0;
+    if (!readDataFromFile(offset, bytes.size(), reinterpret_cast<char *>(bytes.data())))
+        return 0;
+    return littleShort(bytes.data());
 }
 
 uint32_t CCUnzipper::wordFromFile(uint64_t offset)
 {
     std::array<uchar, 4> bytes{};
-    return readDataFromFile(offset, bytes.size(), reinterpret_cast<char *>(bytes.data())) ? littleWord(bytes.data()) : 0;
+    if (!readDataFromFile(offset, bytes.size(), reinterpret_cast<char *>(bytes.data())))
+        return 0;
+    return littleWord(bytes.data());
 }
 
 uint64_t CCUnzipper::longWordFromFile(uint64_t offset)
 {
     std::array<uchar, 8> bytes{};
-    return readDataFromFile(offset, bytes.size(), reinterpret_cast<char *>(bytes.data())) ? littleLongWord(bytes.data())
-                                                                                         : 0;
+    if (!readDataFromFile(offset, bytes.size(), reinterpret_cast<char *>(bytes.data())))
+        return 0;
+    return littleLongWord(bytes.data());
 }
 
 std::optional<QByteArray> CCUnzipper::copyDataFromFile(uint64_t offset, uint64_t length)

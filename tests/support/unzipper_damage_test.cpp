@@ -189,7 +189,9 @@ blob = bytearray(open('directory-past-end.zip', 'rb').read())
 blob[-6:-2] = struct.pack('<I', len(blob) + 10)
 open('directory-past-end.zip', 'wb').write(blob)
 )PY")));
-    const auto open = [&](const char *name) { return CCUnzipper::initWithFile(folder + QLatin1Char('/') + QLatin1String(name)); };
+    const auto open = [&](const char *name) {
+        return CCUnzipper::initWithFile(folder + QLatin1Char('/') + QLatin1String(name));
+    };
     const QByteArray data = QByteArray("real bytes ").repeated(30);
 
     auto hugeCount = open("huge-count.zip");
@@ -272,7 +274,8 @@ with zipfile.ZipFile('many.zip', 'w') as zf:
     ASSERT_EQ(reader->numberOfFiles(), 20001u);
     EXPECT_LE(reader->cachedBytes(), ceiling);
     for (uint64_t i : {0u, 511u, 12345u, 19999u}) {
-        EXPECT_EQ(reader->filePathAtIndex(i), QStringLiteral("entry-%1-with-a-rather-long-name.txt").arg(i, 5, 10, QLatin1Char('0')));
+        const QString name = QStringLiteral("entry-%1-with-a-rather-long-name.txt").arg(i, 5, 10, QLatin1Char('0'));
+        EXPECT_EQ(reader->filePathAtIndex(i), name);
         EXPECT_EQ(reader->copyDataOfFileAtIndex(i), QByteArray::number(qulonglong(i)));
     }
     EXPECT_EQ(reader->copyDataOfFileAtIndex(20000), QByteArray("picture"));

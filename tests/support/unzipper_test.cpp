@@ -96,10 +96,14 @@ TEST(Unzipper, ReadsArchivesFromTheZipCommand)
     const QStringList names = {QStringLiteral("small.txt"), QStringLiteral("blocks.bin"),
                                QStringLiteral("pictures/large.txt"), QStringLiteral("pictures/noise.bin"),
                                QStringLiteral("one.txt")};
-    ASSERT_TRUE(runProgram(payloadFolder, QStringLiteral("zip"), QStringList{QStringLiteral("-q"), QStringLiteral("../plain.zip")} + names));
-    ASSERT_TRUE(runProgram(payloadFolder, QStringLiteral("zip"), QStringList{QStringLiteral("-q0"), QStringLiteral("../stored.zip")} + names));
+    const auto zip = [&](const char *options, const char *archive) {
+        return runProgram(payloadFolder, QStringLiteral("zip"),
+                          QStringList{QLatin1String(options), QLatin1String(archive)} + names);
+    };
+    ASSERT_TRUE(zip("-q", "../plain.zip"));
+    ASSERT_TRUE(zip("-q0", "../stored.zip"));
     // -fz writes ZIP64 extra fields and a ZIP64 end record even for small archives.
-    ASSERT_TRUE(runProgram(payloadFolder, QStringLiteral("zip"), QStringList{QStringLiteral("-qfz"), QStringLiteral("../zip64.zip")} + names));
+    ASSERT_TRUE(zip("-qfz", "../zip64.zip"));
 
     for (const char *archive : {"plain.zip", "stored.zip", "zip64.zip"}) {
         SCOPED_TRACE(archive);
@@ -110,7 +114,8 @@ TEST(Unzipper, ReadsArchivesFromTheZipCommand)
 
     // Streamed from standard input: sizes only in the central directory and a data descriptor.
     const QByteArray streamed = payload(4, 70000, true);
-    ASSERT_TRUE(runProgram(folder, QStringLiteral("zip"), {QStringLiteral("-q"), QStringLiteral("streamed.zip"), QStringLiteral("-")}, streamed));
+    ASSERT_TRUE(runProgram(folder, QStringLiteral("zip"),
+                           {QStringLiteral("-q"), QStringLiteral("streamed.zip"), QStringLiteral("-")}, streamed));
     auto reader = CCUnzipper::initWithFile(folder + QStringLiteral("/streamed.zip"));
     ASSERT_TRUE(reader);
     expectEntries(*reader, {{QStringLiteral("-"), streamed}});
@@ -145,20 +150,21 @@ open('escaped.zip', 'wb').write(build(entries, zip64=True, comment=b'zip64 every
     EXPECT_EQ(reader->entryAtIndex(3)->orig, 200000u);
 }
 
-TEST(Unzipper, OpensAnArchiveWithTheLongestComment)
+TEST(Unzipper, OpensAnArchiveWithTheLongestCommentFromANonAsciiPath)
 {
-    const QString folder = tj::test::freshFolder();
+    const QString folder = tj::test::freshFolder() + QStringLiteral("/Bilder \u00e4\u00f6/\u30d1\u30ba\u30eb");
+    ASSERT_TRUE(QDir().mkpath(folder));
     ASSERT_TRUE(runPython(folder, QStringLiteral(R"PY(
 import zipfile
 for size in (0, 1, 65535):
-    with zipfile.ZipFile('comment%d.zip' % size, 'w', zipfile.ZIP_DEFLATED) as zf:
+    with zipfile.ZipFile('Gr\u00f6\u00dfe%d.zip' % size, 'w', zipfile.ZIP_DEFLATED) as zf:
         zf.writestr('a.txt', 'first')
         zf.writestr('b.txt', 'second' * 100)
         zf.comment = bytes(i % 251 for i in range(size))
 )PY")));
     for (int size : {0, 1, 65535}) {
         SCOPED_TRACE(size);
-        auto reader = CCUnzipper::initWithFile(folder + QStringLiteral("/comment%1.zip").arg(size));
+        auto reader = CCUnzipper::initWithFile(folder + QStringLiteral("/Gr\u00f6\u00dfe%1.zip").arg(size));
         ASSERT_TRUE(reader);
         expectEntries(*reader, {{QStringLiteral("a.txt"), QByteArray("first")},
                                 {QStringLiteral("b.txt"), QByteArray("second").repeated(100)}});
@@ -215,20 +221,6 @@ open('names.zip', 'wb').write(data)
     EXPECT_EQ(reader->filePathAtIndex(3), QStringLiteral("日本/写真.jpg"));
     EXPECT_EQ(reader->copyDataOfFileAtIndex(3), QByteArray("utf8"));
     EXPECT_EQ(reader->findFileOfType(QStringLiteral("jpg")), QStringLiteral("caf\u00e9.jpg"));
-}
-
-TEST(Unzipper, ReadsFromAPathWithNonAsciiCharacters)
-{
-    const QString folder = tj::test::freshFolder() + QStringLiteral("/Bilder \u00e4\u00f6/\u30d1\u30ba\u30eb");
-    ASSERT_TRUE(QDir().mkpath(folder));
-    ASSERT_TRUE(runPython(folder, QStringLiteral(R"PY(
-import zipfile
-with zipfile.ZipFile('Gr\u00f6\u00dfe.zip', 'w', zipfile.ZIP_DEFLATED) as zf:
-    zf.writestr('thumb.jpg', b'\xff\xd8' * 300)
-)PY")));
-    auto reader = CCUnzipper::initWithFile(folder + QStringLiteral("/Gr\u00f6\u00dfe.zip"));
-    ASSERT_TRUE(reader);
-    expectEntries(*reader, {{QStringLiteral("thumb.jpg"), QByteArray("\xff\xd8").repeated(300)}});
 }
 
 TEST(Unzipper, FindsTheFirstEntryOfAnExactExtension)
