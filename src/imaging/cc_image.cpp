@@ -139,7 +139,8 @@ QSizeF CCImage::sizeFromReps() const
 std::unique_ptr<CCImage> CCImage::newImageWithRequestedSize(QSizeF size) const
 {
     auto result = std::make_unique<CCImage>(*this);
-    if (size.width() == 0 || size.height() == 0)
+    // QSizeF() is (-1, -1): anything not positive counts as "no size requested".
+    if (!(size.width() > 0 && size.height() > 0))
         return result;
     result->cachedSize = size;
     if (m_representations.empty() || sizeFromReps() == size)

@@ -52,7 +52,7 @@ public:
     // The pixel size of the narrowest representation, the first of equals; (0, 0) for none.
     QSizeF sizeFromReps() const;
     // A copy sized to size: re-rendered (smooth scaling) when the representations' size
-    // differs; a plain copy for a zero width or height. Null when no bitmap can be made.
+    // differs; a plain copy for a zero (or negative) width or height. Null when no bitmap can be made.
     std::unique_ptr<CCImage> newImageWithRequestedSize(QSizeF size) const;
     // Draws the whole image into rect, source-over at full opacity, upright even when the
     // painter's transform is flipped vertically.

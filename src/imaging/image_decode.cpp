@@ -124,12 +124,13 @@ bool IsCompleteJpeg(const QByteArray &data)
 QByteArray ReadImageFileBytes(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxImageFileBytes)
+    if (!file.open(QIODevice::ReadOnly))
         return QByteArray();
-    QByteArray bytes = file.read(kMaxImageFileBytes + 1);
-    if (bytes.size() > kMaxImageFileBytes)
+    const qint64 size = file.size();
+    if (size <= 0 || size > kMaxImageFileBytes)
         return QByteArray();
-    return bytes;
+    QByteArray bytes = file.read(size);
+    return bytes.size() == size ? bytes : QByteArray();
 }
 
 std::vector<QImage> DecodeImageRepresentations(const QByteArray &data)

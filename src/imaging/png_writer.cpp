@@ -5,6 +5,7 @@
 #include <libdeflate.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
@@ -32,6 +33,16 @@ libdeflate_compressor *fastCompressor()
 
 using Table = std::array<uint8_t, 256 * 256>;
 
+// Qt's raster engine premultiplies with a shift-based approximation that differs from exact
+// rounding in 24 of the 65536 cases.
+int qtPremultiply(int value, int alpha)
+{
+    const int product = value * alpha;
+    return (product + (product >> 8) + 128) >> 8;
+}
+
+// For each alpha and premultiplied value, the straight values that premultiply to it form a
+// run; a value in both formulas' runs (one always exists) survives either re-premultiplication.
 const Table &unpremultiplyTable()
 {
     static const Table table = [] {
@@ -39,17 +50,27 @@ const Table &unpremultiplyTable()
         for (int alpha = 1; alpha < 256; ++alpha) {
             std::array<int, 256> lowest;
             std::array<int, 256> highest;
+            std::array<int, 256> qtLowest;
+            std::array<int, 256> qtHighest;
             lowest.fill(-1);
-            highest.fill(-1);
+            qtLowest.fill(-1);
             for (int value = 0; value < 256; ++value) {
-                const int premultiplied = Premultiply(static_cast<uint8_t>(value), static_cast<uint8_t>(alpha));
-                if (lowest[premultiplied] < 0)
-                    lowest[premultiplied] = value;
-                highest[premultiplied] = value;
+                const int exact = Premultiply(static_cast<uint8_t>(value), static_cast<uint8_t>(alpha));
+                if (lowest[exact] < 0)
+                    lowest[exact] = value;
+                highest[exact] = value;
+                const int approximate = qtPremultiply(value, alpha);
+                if (qtLowest[approximate] < 0)
+                    qtLowest[approximate] = value;
+                qtHighest[approximate] = value;
             }
             for (int premultiplied = 0; premultiplied < 256; ++premultiplied) {
                 int value;
-                if (lowest[premultiplied] >= 0)
+                const int from = std::max(lowest[premultiplied], qtLowest[premultiplied]);
+                const int to = std::min(highest[premultiplied], qtHighest[premultiplied]);
+                if (lowest[premultiplied] >= 0 && qtLowest[premultiplied] >= 0 && from <= to)
+                    value = (from + to) / 2;
+                else if (lowest[premultiplied] >= 0)
                     value = (lowest[premultiplied] + highest[premultiplied]) / 2;
                 else // more colour than alpha: not a valid premultiplied pixel, saturate
                     value = std::min(255, (premultiplied * 255 + alpha / 2) / alpha);

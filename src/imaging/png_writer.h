@@ -29,8 +29,9 @@ bool WritePng(const QString &path, const QImage &image);
 // full; a partly written file is removed.
 bool WriteBytesToFile(const QString &path, const QByteArray &bytes);
 
-// The straight value whose premultiplication by alpha gives premultiplied, chosen from the
-// middle of the values that do; exact: Premultiply(Unpremultiply(p, a), a) == p for p <= a.
+// The straight value whose premultiplication by alpha gives premultiplied, both by exact
+// rounding and by Qt's raster formula (qPremultiply), from the middle of the values that do:
+// Premultiply(Unpremultiply(p, a), a) == p for every p <= a, and likewise for qPremultiply.
 uint8_t Unpremultiply(uint8_t premultiplied, uint8_t alpha);
 // round(value * alpha / 255).
 inline uint8_t Premultiply(uint8_t value, uint8_t alpha)
