@@ -164,8 +164,9 @@ void CCImage::drawInRectNormally(QPainter &painter, const QRectF &rect) const
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.setOpacity(1.0);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    if (painter.worldTransform().m22() < 0) {
-        // A flipped target would show the picture upside down: flip it back within rect.
+    const QTransform &world = painter.worldTransform();
+    if (world.determinant() < 0 && world.m22() < 0) {
+        // A vertically flipped target would show the picture upside down: flip it back.
         painter.translate(0, rect.top() + rect.bottom());
         painter.scale(1, -1);
     }

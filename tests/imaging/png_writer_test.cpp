@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include <future>
 #include <vector>
 
 namespace {
@@ -214,27 +213,6 @@ TEST(PngWriter, FailedWritesReportFailureAndLeaveNoFile)
     const QString good = folder + QStringLiteral("/Stück 1.png");
     ASSERT_TRUE(WritePngFromPixels(good, pixels.data(), picture.width(), picture.height(), picture.width() * 4));
     EXPECT_EQ(QImage(good).convertToFormat(QImage::Format_ARGB32_Premultiplied), picture);
-}
-
-TEST(PngWriter, ThreadsEncodeIndependently)
-{
-    const std::vector<QImage> pictures = samplePictures();
-    std::vector<QByteArray> expected;
-    for (const QImage &picture : pictures)
-        expected.push_back(EncodePng(picture));
-    std::vector<std::future<bool>> jobs;
-    for (int thread = 0; thread < 6; ++thread) {
-        jobs.push_back(std::async(std::launch::async, [&, thread] {
-            bool same = true;
-            for (int round = 0; round < 20; ++round) {
-                const size_t which = size_t(thread + round) % pictures.size();
-                same = same && EncodePng(pictures[which]) == expected[which];
-            }
-            return same;
-        }));
-    }
-    for (auto &job : jobs)
-        EXPECT_TRUE(job.get());
 }
 
 }
