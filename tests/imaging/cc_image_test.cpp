@@ -1,0 +1,353 @@
+#include "imaging/cc_image.h"
+#include "imaging/image_decode.h"
+#include "imaging/image_geometry.h"
+
+#include "image_test_support.h"
+#include "test_support.h"
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QScreen>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <sys/resource.h>
+
+namespace {
+
+using namespace tj::test;
+
+QByteArray encode(const QImage &image, const char *format, int quality = -1, bool progressive = false,
+                  QImageIOHandler::Transformations transformation = QImageIOHandler::TransformationNone)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(quality);
+    writer.setProgressiveScanWrite(progressive);
+    writer.setTransformation(transformation);
+    EXPECT_TRUE(writer.write(image));
+    return bytes;
+}
+
+QString writeFile(const QString &name, const QByteArray &bytes)
+{
+    const QString path = freshFolder() + QLatin1Char('/') + name;
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    return path;
+}
+
+QByteArray pngChunk(const char *type, const QByteArray &data)
+{
+    QByteArray chunk;
+    const uint32_t length = uint32_t(data.size());
+    for (int shift = 24; shift >= 0; shift -= 8)
+        chunk.append(char(length >> shift));
+    const QByteArray body = QByteArray(type) + data;
+    chunk.append(body);
+    const uint32_t crc = uint32_t(crc32(0, reinterpret_cast<const Bytef *>(body.constData()), uInt(body.size())));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        chunk.append(char(crc >> shift));
+    return chunk;
+}
+
+// A valid PNG of width x height fully transparent pixels in a few kilobytes per 100 MB of
+// pixels: one block of zero rows is deflated once, flushed so that it stands alone, and
+// repeated.
+QByteArray pngFile(uint32_t width, uint32_t height, const QByteArray &idat)
+{
+    QByteArray header;
+    for (uint32_t value : {width, height})
+        for (int shift = 24; shift >= 0; shift -= 8)
+            header.append(char(value >> shift));
+    header.append(QByteArray::fromHex("0806000000")); // 8-bit RGBA
+    return QByteArray::fromHex("89504e470d0a1a0a") + pngChunk("IHDR", header) + pngChunk("IDAT", idat)
+        + pngChunk("IEND", QByteArray());
+}
+
+QByteArray zeroPng(uint32_t width, uint32_t height)
+{
+    constexpr uint32_t kRowsPerBlock = 100;
+    const uint64_t rowBytes = 1 + uint64_t(width) * 4;
+    EXPECT_EQ(height % kRowsPerBlock, 0u);
+    const QByteArray zeros(qsizetype(rowBytes * kRowsPerBlock), 0);
+    z_stream stream{};
+    deflateInit2(&stream, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+    QByteArray block(qsizetype(deflateBound(&stream, uLong(zeros.size())) + 64), 0);
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(zeros.constData()));
+    stream.avail_in = uInt(zeros.size());
+    stream.next_out = reinterpret_cast<Bytef *>(block.data());
+    stream.avail_out = uInt(block.size());
+    EXPECT_EQ(deflate(&stream, Z_FULL_FLUSH), Z_OK);
+    block.truncate(qsizetype(stream.total_out));
+    deflateEnd(&stream);
+
+    QByteArray idat = QByteArray::fromHex("7801");
+    for (uint32_t i = 0; i < height / kRowsPerBlock; ++i)
+        idat.append(block);
+    idat.append(QByteArray::fromHex("0300")); // final empty block
+    const uint32_t adler = uint32_t(((rowBytes * height) % 65521) << 16 | 1); // Adler-32 of zeros
+    for (int shift = 24; shift >= 0; shift -= 8)
+        idat.append(char(adler >> shift));
+    return pngFile(width, height, idat);
+}
+
+long maxResidentKilobytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+QImage quadrants(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    QPainter painter(&image);
+    painter.fillRect(0, 0, width / 2, height / 2, Qt::red);
+    painter.fillRect(width / 2, 0, width - width / 2, height / 2, Qt::green);
+    painter.fillRect(0, height / 2, width / 2, height - height / 2, Qt::blue);
+    painter.fillRect(width / 2, height / 2, width - width / 2, height - height / 2, Qt::white);
+    return image;
+}
+
+bool near(QRgb a, QRgb b, int tolerance = 40)
+{
+    return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance
+        && std::abs(qBlue(a) - qBlue(b)) <= tolerance;
+}
+
+TEST(CCImageFiles, LoadsPngAndJpegFilesWithTheirPixelSize)
+{
+    const QImage picture = photoLike(120, 80, 1);
+    const QImage piece = pieceLike(picture, 90);
+    const auto png = CCImage::initWithContentsOfFile(writeFile(QStringLiteral("Blüte.png"), encode(piece, "png")));
+    ASSERT_TRUE(png);
+    EXPECT_EQ(png->size(), QSizeF(90, 90));
+    EXPECT_TRUE(png->hasAlpha());
+    EXPECT_EQ(png->qimage().convertToFormat(QImage::Format_ARGB32_Premultiplied), piece);
+
+    const auto jpeg = CCImage::initWithContentsOfFile(writeFile(QStringLiteral("p.jpg"), encode(picture, "jpeg", 95)));
+    ASSERT_TRUE(jpeg);
+    EXPECT_EQ(jpeg->size(), QSizeF(120, 80));
+    EXPECT_FALSE(jpeg->hasAlpha());
+
+    // "ai" files are decoded from their bytes like any other.
+    const auto ai = CCImage::initWithContentsOfFile(writeFile(QStringLiteral("drawing.AI"), encode(piece, "png")));
+    ASSERT_TRUE(ai);
+    EXPECT_EQ(ai->size(), QSizeF(90, 90));
+
+    const auto sized = CCImage::initWithContentsOfFile(writeFile(QStringLiteral("q.png"), encode(piece, "png")), {30, 45});
+    ASSERT_TRUE(sized);
+    EXPECT_EQ(sized->size(), QSizeF(30, 45));
+    EXPECT_EQ(sized->qimage().size(), QSize(30, 45));
+}
+
+TEST(CCImageFiles, PhotographsComeOutUpright)
+{
+    // Stored sideways with an orientation tag saying "turn a quarter clockwise to view".
+    const QByteArray jpeg =
+        encode(quadrants(80, 40), "jpeg", 95, false, QImageIOHandler::TransformationRotate90);
+    const auto image = CCImage::initWithData(jpeg);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->size(), QSizeF(40, 80));
+    const QImage &pixels = image->qimage();
+    // Red was top-left; a quarter turn clockwise puts it top-right.
+    EXPECT_TRUE(near(pixels.pixel(30, 10), qRgb(255, 0, 0)));
+    EXPECT_TRUE(near(pixels.pixel(10, 10), qRgb(0, 0, 255)));
+}
+
+TEST(CCImageFiles, RefusesDamagedAndForeignFiles)
+{
+    const QImage picture = photoLike(200, 150, 2);
+    for (bool progressive : {false, true}) {
+        const QByteArray jpeg = encode(picture, "jpeg", 90, progressive);
+        ASSERT_TRUE(IsCompleteJpeg(jpeg));
+        ASSERT_TRUE(CCImage::initWithData(jpeg));
+        EXPECT_TRUE(IsCompleteJpeg(jpeg + QByteArray("trailing bytes after the end marker")));
+        for (qsizetype cut = 2; cut < jpeg.size(); cut += 13)
+            ASSERT_FALSE(IsCompleteJpeg(jpeg.left(cut))) << "cut at " << cut;
+        EXPECT_FALSE(IsCompleteJpeg(jpeg.left(jpeg.size() - 1)));
+        EXPECT_FALSE(CCImage::initWithData(jpeg.left(jpeg.size() * 2 / 3)));
+        EXPECT_FALSE(CCImage::initWithContentsOfFile(writeFile(QStringLiteral("cut.jpg"), jpeg.left(jpeg.size() / 2))));
+    }
+    const QByteArray png = encode(picture, "png");
+    EXPECT_FALSE(CCImage::initWithData(png.left(png.size() / 2)));
+    EXPECT_FALSE(CCImage::initWithData(QByteArray("just some text, not a picture")));
+    EXPECT_FALSE(CCImage::initWithData(QByteArray()));
+    EXPECT_FALSE(CCImage::initWithContentsOfFile(writeFile(QStringLiteral("notes.png"), "hello")));
+    EXPECT_FALSE(CCImage::initWithContentsOfFile(QStringLiteral("/nonexistent/picture.png")));
+    EXPECT_FALSE(CCImage::initWithContentsOfFile(freshFolder()));
+}
+
+TEST(CCImageFiles, RefusesDecompressionBombsWithoutAllocating)
+{
+    // The same construction within the limit is a picture Qt decodes.
+    const auto small = CCImage::initWithData(zeroPng(300, 200));
+    ASSERT_TRUE(small);
+    EXPECT_EQ(small->size(), QSizeF(300, 200));
+    EXPECT_EQ(qAlpha(small->qimage().pixel(150, 100)), 0);
+
+    const QByteArray bomb = zeroPng(20480, 20000); // 410 megapixels, 1.6 GB decoded
+    EXPECT_LT(bomb.size(), 4 * 1024 * 1024);
+    // A header claiming 10 gigapixels over a few compressed rows.
+    const QByteArray claim = pngFile(100000, 100000, qCompress(QByteArray(4096, 0)).mid(4));
+    const long before = maxResidentKilobytes();
+    EXPECT_FALSE(CCImage::initWithData(bomb));
+    EXPECT_FALSE(CCImage::initWithContentsOfFile(writeFile(QStringLiteral("bomb.png"), bomb)));
+    EXPECT_FALSE(CCImage::initWithData(claim));
+    EXPECT_LT(maxResidentKilobytes() - before, 64 * 1024);
+}
+
+TEST(CCImageFiles, LargePhotographWithinTheLimitLoads)
+{
+    const int defaultLimit = QImageReader::allocationLimit();
+    QImage photo(8000, 6000, QImage::Format_RGB32);
+    photo.fill(QColor(90, 120, 60));
+    QPainter(&photo).fillRect(7000, 5000, 1000, 1000, Qt::white);
+    const QByteArray jpeg = encode(photo, "jpeg", 80);
+    photo = QImage();
+    ASSERT_GT(qint64(8000) * 6000 * 4, qint64(defaultLimit) * 1024 * 1024) << "Qt alone would refuse it";
+    const auto image = CCImage::initWithData(jpeg);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->size(), QSizeF(8000, 6000));
+    EXPECT_TRUE(near(image->qimage().pixel(7500, 5500), qRgb(255, 255, 255)));
+    EXPECT_EQ(QImageReader::allocationLimit(), defaultLimit);
+}
+
+TEST(CCImageSize, SmallestRepresentationDefinesTheSize)
+{
+    const auto image = CCImage::initWithRepresentations(
+        {photoLike(512, 512, 1), QImage(), photoLike(256, 256, 2)});
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->representations().size(), 2u);
+    EXPECT_EQ(image->size(), QSizeF(256, 256));
+    EXPECT_EQ(image->sizeFromReps(), QSizeF(256, 256));
+    EXPECT_EQ(image->qimage().size(), QSize(256, 256));
+    // Narrower wins, not smaller in area; the first of equal widths stays.
+    const auto odd = CCImage::initWithRepresentations({photoLike(300, 10, 1), photoLike(200, 900, 2), photoLike(200, 5, 3)});
+    EXPECT_EQ(odd->size(), QSizeF(200, 900));
+    EXPECT_FALSE(CCImage::initWithRepresentations({}));
+    EXPECT_FALSE(CCImage::initWithRepresentations({QImage()}));
+}
+
+TEST(CCImageSize, MultiSizeFileKeepsEveryRepresentation)
+{
+    if (!imageMagickAvailable())
+        GTEST_SKIP() << "ImageMagick is not installed";
+    const QString folder = freshFolder();
+    ASSERT_TRUE(photoLike(512, 512, 1).save(folder + QStringLiteral("/big.png")));
+    ASSERT_TRUE(photoLike(256, 256, 2).save(folder + QStringLiteral("/small.png")));
+    const QString tiff = folder + QStringLiteral("/pages.tiff");
+    ASSERT_TRUE(runImageMagick({folder + QStringLiteral("/big.png"), folder + QStringLiteral("/small.png"), tiff}));
+    const auto image = CCImage::initWithContentsOfFile(tiff);
+    ASSERT_TRUE(image);
+    ASSERT_EQ(image->representations().size(), 2u);
+    EXPECT_EQ(image->representations()[0].size(), QSize(512, 512));
+    EXPECT_EQ(image->size(), QSizeF(256, 256));
+    // Drawing large picks the large bitmap, drawing small the small one.
+    EXPECT_EQ(image->representationForWidth(400).width(), 512);
+    EXPECT_EQ(image->representationForWidth(256).width(), 256);
+    EXPECT_EQ(image->representationForWidth(1000).width(), 512);
+}
+
+TEST(CCImageSize, RequestedSizeRerendersOnlyWhenItDiffers)
+{
+    const auto image = CCImage::initWithCGImage(quadrants(100, 80));
+    ASSERT_TRUE(image);
+    const auto same = image->newImageWithRequestedSize({100, 80});
+    EXPECT_EQ(same->qimage().cacheKey(), image->qimage().cacheKey());
+    const auto unchanged = image->newImageWithRequestedSize({0, 40});
+    EXPECT_EQ(unchanged->size(), QSizeF(100, 80));
+    const auto half = image->newImageWithRequestedSize({50, 40});
+    ASSERT_TRUE(half);
+    EXPECT_EQ(half->size(), QSizeF(50, 40));
+    EXPECT_EQ(half->qimage().size(), QSize(50, 40));
+    EXPECT_TRUE(near(half->qimage().pixel(5, 5), qRgb(255, 0, 0), 2));
+    EXPECT_TRUE(near(half->qimage().pixel(45, 35), qRgb(255, 255, 255), 2));
+    EXPECT_FALSE(image->newImageWithRequestedSize({0.5, 40}));
+    EXPECT_FALSE(image->newImageWithRequestedSize({1e9, 1e9}));
+
+    // A zero part of the requested size keeps the bitmap's own.
+    const auto wrapped = CCImage::initWithCGImage(quadrants(100, 80), {0, 40});
+    EXPECT_EQ(wrapped->size(), QSizeF(100, 40));
+    EXPECT_EQ(wrapped->qimage().size(), QSize(100, 40));
+    EXPECT_FALSE(CCImage::initWithCGImage(QImage()));
+}
+
+TEST(CCImageSize, EmptyImageHasOnlyItsSize)
+{
+    const auto image = CCImage::initWithSize({64.5, 32});
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->size(), QSizeF(64.5, 32));
+    EXPECT_TRUE(image->qimage().isNull());
+    EXPECT_FALSE(CCImage::initWithSize({0, 10}));
+    EXPECT_FALSE(CCImage::initWithSize({-3, 10}));
+}
+
+TEST(CCImageCopies, ReencodingKeepsThePicture)
+{
+    const QImage piece = pieceLike(photoLike(200, 200, 4), 120);
+    const auto source = CCImage::initWithCGImage(piece);
+    const auto copy = CCImage::initWithImage(*source);
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy->qimage().convertToFormat(QImage::Format_ARGB32_Premultiplied), piece); // PNG: lossless
+
+    const auto opaque = CCImage::initWithCGImage(quadrants(60, 40));
+    const auto smaller = CCImage::initWithImage(*opaque, {30, 20});
+    ASSERT_TRUE(smaller);
+    EXPECT_FALSE(smaller->hasAlpha()); // went through JPEG
+    EXPECT_EQ(smaller->size(), QSizeF(30, 20));
+    EXPECT_TRUE(near(smaller->qimage().pixel(25, 15), qRgb(255, 255, 255), 12));
+
+    const auto blank = CCImage::initWithSize({10, 10});
+    EXPECT_FALSE(CCImage::initWithImage(*blank));
+}
+
+TEST(CCImageCopies, ClipboardPicture)
+{
+    QGuiApplication::clipboard()->clear();
+    EXPECT_FALSE(CCImage::initWithPasteboard());
+    QGuiApplication::clipboard()->setImage(quadrants(64, 48));
+    const auto image = CCImage::initWithPasteboard();
+    ASSERT_TRUE(image);
+    const qreal ratio = QGuiApplication::primaryScreen()->devicePixelRatio();
+    EXPECT_EQ(image->size(), QSizeF(64 / ratio, 48 / ratio));
+}
+
+TEST(CCImageDrawing, DrawsUprightIntoFlippedTargets)
+{
+    const auto image = CCImage::initWithCGImage(quadrants(40, 40));
+    for (bool flipped : {false, true}) {
+        QImage target(100, 100, QImage::Format_ARGB32_Premultiplied);
+        target.fill(Qt::transparent);
+        QPainter painter(&target);
+        if (flipped)
+            FlipContextCore(painter, QRectF(0, 0, 100, 100));
+        image->drawInRectNormally(painter, QRectF(10, 10, 80, 80));
+        painter.end();
+        // The picture's top-left quarter is red and lands top-left on the bitmap either way.
+        EXPECT_TRUE(near(target.pixel(20, 20), qRgb(255, 0, 0), 2)) << flipped;
+        EXPECT_TRUE(near(target.pixel(20, 70), qRgb(0, 0, 255), 2)) << flipped;
+        EXPECT_EQ(qAlpha(target.pixel(5, 5)), 0);
+    }
+}
+
+TEST(CCImageDrawing, FileExtensionsNameTheReadableTypes)
+{
+    const QStringList extensions = CCImage::fileExtensions();
+    for (const char *expected : {"png", "jpg", "jpeg", "gif", "tiff"})
+        EXPECT_TRUE(extensions.contains(QLatin1String(expected))) << expected;
+    for (const QString &extension : extensions)
+        EXPECT_EQ(extension, extension.toLower());
+}
+
+}

@@ -1,0 +1,180 @@
+#include "imaging/image_geometry.h"
+
+#include "imaging/cc_image.h"
+
+#include "image_test_support.h"
+
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <future>
+#include <random>
+
+namespace {
+
+using namespace tj::test;
+
+QRectF fitted(QSizeF content, QRectF box)
+{
+    QRectF rect(QPointF(17, 23), content); // the content's position plays no part
+    CenterRectangle(rect, box);
+    return rect;
+}
+
+TEST(CenterRectangle, FitsWideAndTallContent)
+{
+    EXPECT_EQ(fitted({300, 100}, {0, 0, 200, 200}), QRectF(0, 66, 200, 66));
+    EXPECT_EQ(fitted({4000, 3000}, {0, 0, 200, 200}), QRectF(0, 25, 200, 150));
+    EXPECT_EQ(fitted({1000, 4000}, {0, 0, 200, 200}), QRectF(75, 0, 50, 200));
+    EXPECT_EQ(fitted({150, 100}, {0, 0, 200, 200}), QRectF(25, 50, 150, 100));
+    EXPECT_EQ(fitted({300, 100}, {10, 20, 200, 200}), QRectF(10, 86, 200, 66));
+}
+
+TEST(CenterRectangle, FloorsInSinglePrecision)
+{
+    // 45.999999999 is 46 as a float; a double floor would give 45.
+    EXPECT_EQ(fitted({10, 10}, {0, 0.999999999, 100, 100}).y(), 46);
+    EXPECT_EQ(fitted({10, 10}, {0, 0.99, 100, 100}).y(), 45);
+}
+
+TEST(CenterRectangle, NeverEnlargesAndStaysInsideTheBox)
+{
+    std::mt19937 random(1);
+    std::uniform_real_distribution<double> side(1, 5000);
+    std::uniform_real_distribution<double> offset(-300, 300);
+    for (int i = 0; i < 2000; ++i) {
+        const QSizeF content(side(random), side(random));
+        const QRectF box(std::round(offset(random)), std::round(offset(random)), std::round(side(random)),
+                         std::round(side(random)));
+        const QRectF rect = fitted(content, box);
+        ASSERT_LE(rect.width(), content.width());
+        ASSERT_LE(rect.height(), content.height());
+        ASSERT_GE(rect.left(), box.left());
+        ASSERT_GE(rect.top(), box.top());
+        ASSERT_LE(rect.right(), box.right() + 1e-9);
+        ASSERT_LE(rect.bottom(), box.bottom() + 1e-9);
+        // Centred within a pixel, and touching the box on one side pair when it had to shrink.
+        ASSERT_LE(std::abs((rect.left() - box.left()) - (box.right() - rect.right())), 2.0);
+        ASSERT_LE(std::abs((rect.top() - box.top()) - (box.bottom() - rect.bottom())), 2.0);
+        if (content.width() > box.width() || content.height() > box.height()) {
+            ASSERT_TRUE(rect.width() >= box.width() - 1 || rect.height() >= box.height() - 1);
+            // Proportions kept to within the flooring.
+            ASSERT_NEAR(rect.width() / content.width() * content.height(), rect.height(),
+                        1.0 + content.height() / content.width());
+        }
+    }
+}
+
+TEST(FlipContext, MirrorsTheRectangleVertically)
+{
+    QImage target(50, 50, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&target);
+    const QRectF rect(10, 20, 30, 40);
+    FlipContextCore(painter, rect);
+    const QTransform &t = painter.worldTransform();
+    EXPECT_EQ(t.map(QPointF(10, 20)), QPointF(10, 60));
+    EXPECT_EQ(t.map(QPointF(10, 60)), QPointF(10, 20));
+    EXPECT_EQ(t.map(QPointF(35, 30)), QPointF(35, 50));
+    FlipContextCore(painter, rect);
+    EXPECT_TRUE(painter.worldTransform().isIdentity());
+}
+
+TEST(GraphicsContext, BitmapOfTheImageSize)
+{
+    const auto image = CCImage::initWithSize({100.7, 50.2});
+    const QImage canvas = GraphicsContextForImage(image.get());
+    EXPECT_EQ(canvas.size(), QSize(100, 50));
+    EXPECT_EQ(canvas.format(), QImage::Format_ARGB32_Premultiplied);
+    EXPECT_EQ(canvas.pixel(50, 25), 0u);
+    EXPECT_TRUE(GraphicsContextForImage(nullptr).isNull());
+    EXPECT_TRUE(GraphicsContextForImage(CCImage::initWithSize({0.5, 10}).get()).isNull());
+}
+
+TEST(ImageFocus, DrawingLandsInTheImageOverItsPicture)
+{
+    QImage background(40, 30, QImage::Format_RGB32);
+    background.fill(Qt::blue);
+    const auto image = CCImage::initWithCGImage(background);
+    ASSERT_EQ(CurrentQuartzContext(), nullptr);
+    ASSERT_TRUE(LockImageFocus(image.get()));
+    ASSERT_NE(CurrentQuartzContext(), nullptr);
+    CurrentQuartzContext()->fillRect(QRect(0, 0, 10, 10), Qt::red);
+    // Nothing reaches the image until it is unlocked.
+    EXPECT_EQ(image->qimage().pixel(5, 5), qRgb(0, 0, 255));
+    UnlockImageFocus(image.get());
+    EXPECT_EQ(CurrentQuartzContext(), nullptr);
+    EXPECT_EQ(image->size(), QSizeF(40, 30));
+    EXPECT_EQ(image->qimage().pixel(5, 5), qRgb(255, 0, 0));
+    EXPECT_EQ(image->qimage().pixel(30, 20), qRgb(0, 0, 255));
+}
+
+TEST(ImageFocus, LocksNestAndUnlockIgnoresImagesNotLocked)
+{
+    const auto outer = CCImage::initWithSize({20, 20});
+    const auto inner = CCImage::initWithSize({10, 10});
+    const auto stranger = CCImage::initWithCGImage(photoLike(10, 10, 1));
+    const QImage strangerBefore = stranger->qimage();
+    ASSERT_TRUE(LockImageFocus(outer.get()));
+    QPainter *outerPainter = CurrentQuartzContext();
+    {
+        ImageFocus focus(inner.get());
+        ASSERT_TRUE(focus);
+        EXPECT_EQ(&focus.painter(), CurrentQuartzContext());
+        EXPECT_NE(CurrentQuartzContext(), outerPainter);
+        focus.painter().fillRect(QRect(0, 0, 10, 10), Qt::green);
+        UnlockImageFocus(outer.get()); // not the innermost lock: ignored
+        EXPECT_EQ(&focus.painter(), CurrentQuartzContext());
+        UnlockImageFocus(stranger.get());
+    }
+    EXPECT_EQ(CurrentQuartzContext(), outerPainter);
+    EXPECT_EQ(inner->qimage().pixel(5, 5), qRgb(0, 255, 0));
+    EXPECT_EQ(stranger->qimage(), strangerBefore);
+    UnlockImageFocus(outer.get());
+    EXPECT_EQ(CurrentQuartzContext(), nullptr);
+    EXPECT_EQ(outer->qimage().size(), QSize(20, 20));
+    EXPECT_EQ(qAlpha(outer->qimage().pixel(5, 5)), 0);
+    UnlockImageFocus(outer.get()); // a second unlock does nothing
+}
+
+TEST(ImageFocus, EachThreadHasItsOwnFocus)
+{
+    const auto mine = CCImage::initWithSize({8, 8});
+    ASSERT_TRUE(LockImageFocus(mine.get()));
+    QPainter *myPainter = CurrentQuartzContext();
+    auto other = std::async(std::launch::async, [] {
+        const bool noneAtFirst = CurrentQuartzContext() == nullptr;
+        const auto theirs = CCImage::initWithSize({8, 8});
+        bool drawn = false;
+        if (ImageFocus focus(theirs.get()); focus) {
+            focus.painter().fillRect(QRect(0, 0, 8, 8), Qt::yellow);
+            drawn = true;
+        }
+        return noneAtFirst && drawn && CurrentQuartzContext() == nullptr
+            && theirs->qimage().pixel(4, 4) == qRgb(255, 255, 0);
+    });
+    EXPECT_TRUE(other.get());
+    EXPECT_EQ(CurrentQuartzContext(), myPainter);
+    UnlockImageFocus(mine.get());
+}
+
+TEST(ImageFocus, RefusedLocksAndCopies)
+{
+    EXPECT_FALSE(LockImageFocus(nullptr));
+    EXPECT_FALSE(ImageFocus(nullptr));
+    EXPECT_EQ(CurrentQuartzContext(), nullptr);
+
+    QImage picture(16, 16, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    const auto original = CCImage::initWithCGImage(picture);
+    auto copy = LockImageFocusCopy(original.get());
+    ASSERT_TRUE(copy);
+    CurrentQuartzContext()->fillRect(QRect(0, 0, 16, 16), Qt::black);
+    UnlockImageFocus(copy.get());
+    EXPECT_EQ(copy->qimage().pixel(8, 8), qRgb(0, 0, 0));
+    EXPECT_EQ(original->qimage().pixel(8, 8), qRgb(255, 255, 255));
+    EXPECT_FALSE(LockImageFocusCopy(nullptr));
+}
+
+}

@@ -1,0 +1,218 @@
+#include "imaging/png_writer.h"
+#include "support/paths.h"
+
+#include "image_test_support.h"
+#include "test_support.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <vector>
+
+namespace {
+
+using namespace tj::test;
+
+QImage decodeWithQt(const QByteArray &png)
+{
+    QBuffer buffer;
+    buffer.setData(png);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "png");
+    return reader.read();
+}
+
+// The ARGB32 premultiplied picture as our pixel buffer keeps it: alpha, blue, green, red.
+std::vector<uint8_t> abgrBytes(const QImage &image, qsizetype bytesPerRow)
+{
+    std::vector<uint8_t> bytes(size_t(bytesPerRow) * image.height(), 0xEE);
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            uint8_t *out = bytes.data() + y * bytesPerRow + x * 4;
+            out[0] = uint8_t(qAlpha(line[x]));
+            out[1] = uint8_t(qBlue(line[x]));
+            out[2] = uint8_t(qGreen(line[x]));
+            out[3] = uint8_t(qRed(line[x]));
+        }
+    }
+    return bytes;
+}
+
+struct Chunk
+{
+    QByteArray type;
+    QByteArray data;
+    bool crcMatches = false;
+};
+
+uint32_t bigEndian(const char *p)
+{
+    const auto *b = reinterpret_cast<const uint8_t *>(p);
+    return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
+}
+
+std::vector<Chunk> chunks(const QByteArray &png)
+{
+    std::vector<Chunk> result;
+    qsizetype at = 8;
+    while (at + 12 <= png.size()) {
+        const uint32_t length = bigEndian(png.constData() + at);
+        if (at + 12 + qsizetype(length) > png.size())
+            break;
+        Chunk chunk;
+        chunk.type = png.mid(at + 4, 4);
+        chunk.data = png.mid(at + 8, length);
+        const uLong crc = crc32(0L, reinterpret_cast<const Bytef *>(png.constData() + at + 4), length + 4);
+        chunk.crcMatches = crc == bigEndian(png.constData() + at + 8 + length);
+        result.push_back(chunk);
+        at += 12 + length;
+    }
+    return result;
+}
+
+std::vector<QImage> samplePictures()
+{
+    const QImage photo = photoLike(400, 300, 7);
+    std::vector<QImage> pictures;
+    pictures.push_back(pieceLike(photo, 178));
+    pictures.push_back(pieceLike(photoLike(256, 256, 11), 97));
+    pictures.push_back(randomPremultiplied(61, 43, 3));
+    pictures.push_back(photo.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    QImage texture(ResourcePath(QStringLiteral("textures/Red.jpg")));
+    if (!texture.isNull())
+        pictures.push_back(pieceLike(texture, 150));
+    return pictures;
+}
+
+TEST(PngWriter, UnpremultiplyInvertsPremultiplicationExactly)
+{
+    for (int alpha = 1; alpha < 256; ++alpha) {
+        for (int value = 0; value <= alpha; ++value) {
+            const uint8_t straight = Unpremultiply(uint8_t(value), uint8_t(alpha));
+            ASSERT_EQ(Premultiply(straight, uint8_t(alpha)), value) << "alpha " << alpha;
+            ASSERT_EQ(qBlue(qPremultiply(qRgba(0, 0, straight, alpha))), value) << "alpha " << alpha;
+        }
+    }
+    for (int value = 0; value < 256; ++value)
+        EXPECT_EQ(Unpremultiply(uint8_t(value), 255), value);
+    // Not valid premultiplied input; must still stay within a byte.
+    EXPECT_EQ(Unpremultiply(200, 100), 255);
+}
+
+TEST(PngWriter, QtReadsBackTheSamePremultipliedPixels)
+{
+    for (const QImage &picture : samplePictures()) {
+        const QByteArray png = EncodePng(picture);
+        ASSERT_FALSE(png.isEmpty());
+        const QImage decoded = decodeWithQt(png).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        ASSERT_EQ(decoded.size(), picture.size());
+        for (int y = 0; y < picture.height(); ++y)
+            ASSERT_EQ(0, memcmp(decoded.constScanLine(y), picture.constScanLine(y), picture.width() * 4)) << "row " << y;
+    }
+}
+
+TEST(PngWriter, ImageMagickDecodesTheSameBytesAsQt)
+{
+    if (!imageMagickAvailable())
+        GTEST_SKIP() << "ImageMagick is not installed";
+    const QString folder = freshFolder();
+    int index = 0;
+    for (const QImage &picture : samplePictures()) {
+        const QString path = folder + QStringLiteral("/picture%1.png").arg(index++);
+        ASSERT_TRUE(WritePng(path, picture));
+        const QByteArray theirs = imageMagickRgba(path);
+        const QByteArray ours = straightRgba(QImage(path));
+        ASSERT_EQ(ours.size(), qsizetype(picture.width()) * picture.height() * 4);
+        EXPECT_TRUE(theirs == ours) << path.toStdString();
+    }
+}
+
+TEST(PngWriter, WritesStandardChunksWithUpFilteredRows)
+{
+    const QImage picture = samplePictures().front();
+    const QByteArray png = EncodePng(picture);
+    ASSERT_TRUE(png.startsWith(QByteArray::fromHex("89504e470d0a1a0a")));
+    const std::vector<Chunk> list = chunks(png);
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].type, "IHDR");
+    EXPECT_EQ(list[1].type, "IDAT");
+    EXPECT_EQ(list[2].type, "IEND");
+    for (const Chunk &chunk : list)
+        EXPECT_TRUE(chunk.crcMatches) << chunk.type.constData();
+    const QByteArray &header = list[0].data;
+    ASSERT_EQ(header.size(), 13);
+    EXPECT_EQ(bigEndian(header.constData()), uint32_t(picture.width()));
+    EXPECT_EQ(bigEndian(header.constData() + 4), uint32_t(picture.height()));
+    EXPECT_EQ(header.mid(8), QByteArray::fromHex("0806000000")); // 8-bit RGBA, not interlaced
+
+    const qsizetype rowBytes = 1 + picture.width() * 4;
+    QByteArray raw(rowBytes * picture.height(), 0);
+    uLongf rawSize = uLongf(raw.size());
+    ASSERT_EQ(uncompress(reinterpret_cast<Bytef *>(raw.data()), &rawSize,
+                         reinterpret_cast<const Bytef *>(list[1].data.constData()), uLong(list[1].data.size())),
+              Z_OK);
+    ASSERT_EQ(qsizetype(rawSize), raw.size());
+    for (int y = 0; y < picture.height(); ++y)
+        ASSERT_EQ(raw[y * rowBytes], 2) << "row " << y;
+}
+
+TEST(PngWriter, PixelBufferLayoutMatchesTheImage)
+{
+    const QImage picture = samplePictures().front();
+    for (qsizetype padding : {0, 4, 60}) {
+        const qsizetype bytesPerRow = picture.width() * 4 + padding;
+        const std::vector<uint8_t> pixels = abgrBytes(picture, bytesPerRow);
+        const QByteArray fromPixels = EncodePng(pixels.data(), picture.width(), picture.height(), bytesPerRow);
+        EXPECT_EQ(fromPixels, EncodePng(picture)) << "padding " << padding;
+    }
+}
+
+TEST(PngWriter, StraightAndOpaqueFormatsKeepTheirValues)
+{
+    const QImage photo = photoLike(50, 40, 5);
+    EXPECT_EQ(straightRgba(decodeWithQt(EncodePng(photo))), straightRgba(photo));
+    QImage straight = randomPremultiplied(50, 40, 9).convertToFormat(QImage::Format_ARGB32);
+    EXPECT_EQ(straightRgba(decodeWithQt(EncodePng(straight))), straightRgba(straight));
+    const QImage grey = photo.convertToFormat(QImage::Format_Grayscale8);
+    EXPECT_EQ(straightRgba(decodeWithQt(EncodePng(grey))), straightRgba(grey));
+}
+
+TEST(PngWriter, RefusesBadInput)
+{
+    const uint8_t pixels[16] = {};
+    EXPECT_TRUE(EncodePng(QImage()).isEmpty());
+    EXPECT_TRUE(EncodePng(nullptr, 2, 2, 8).isEmpty());
+    EXPECT_TRUE(EncodePng(pixels, 0, 2, 8).isEmpty());
+    EXPECT_TRUE(EncodePng(pixels, 2, 0, 8).isEmpty());
+    EXPECT_TRUE(EncodePng(pixels, 2, 2, 7).isEmpty());
+    EXPECT_TRUE(EncodePng(pixels, -2, 2, 8).isEmpty());
+    EXPECT_TRUE(EncodePng(pixels, 100000, 100000, 400000).isEmpty()); // too large for one file
+    EXPECT_FALSE(EncodePng(pixels, 2, 2, 8).isEmpty());
+}
+
+TEST(PngWriter, FailedWritesReportFailureAndLeaveNoFile)
+{
+    const QString folder = freshFolder();
+    const QString regularFile = folder + QStringLiteral("/plain");
+    QFile file(regularFile);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QImage picture = samplePictures().front();
+    const std::vector<uint8_t> pixels = abgrBytes(picture, picture.width() * 4);
+    const QStringList unwritable = {regularFile + QStringLiteral("/piece.png"), folder + QStringLiteral("/none/piece.png")};
+    for (const QString &path : unwritable) {
+        EXPECT_FALSE(WritePng(path, picture));
+        EXPECT_FALSE(WritePngFromPixels(path, pixels.data(), picture.width(), picture.height(), picture.width() * 4));
+        EXPECT_FALSE(QFile::exists(path));
+    }
+    const QString good = folder + QStringLiteral("/Stück 1.png");
+    ASSERT_TRUE(WritePngFromPixels(good, pixels.data(), picture.width(), picture.height(), picture.width() * 4));
+    EXPECT_EQ(QImage(good).convertToFormat(QImage::Format_ARGB32_Premultiplied), picture);
+}
+
+}
