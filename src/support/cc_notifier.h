@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+// Process-wide named notifications ("wrenmoor.darkMode", "wmjigsaw.switch", ...). Observers
+// connect to posted() and compare the name; a post from another thread reaches observers
+// living on the main thread through the event loop.
+class CCNotifier : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Created on first use and never destroyed; lives on the application's main thread.
+    static CCNotifier *sharedInstance();
+
+    void post(const QString &name, QObject *sender = nullptr);
+
+Q_SIGNALS:
+    void posted(const QString &name, QObject *sender);
+
+private:
+    CCNotifier() = default;
+};

@@ -1,0 +1,188 @@
+#include "support/cc_alert.h"
+#include "support/cc_logger.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QThread>
+
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct Shown
+{
+    CCAlertRequest request;
+    QThread *thread = nullptr;
+    bool sheet = false;
+    QObject *host = nullptr;
+};
+
+// Answers every alert with a chosen tag, or refuses to show it.
+class FakePresenter : public CCAlertPresenter
+{
+public:
+    std::optional<int> runModal(const CCAlertRequest &request, bool *suppress) override
+    {
+        shown.push_back({request, QThread::currentThread(), false, nullptr});
+        suppressWasClear = suppress ? !*suppress : suppressWasClear;
+        if (refuse)
+            return std::nullopt;
+        if (suppress)
+            *suppress = checkBoxState;
+        return answer;
+    }
+
+    bool beginSheet(const CCAlertRequest &request, QObject *host, std::function<void(int, bool)> done) override
+    {
+        shown.push_back({request, QThread::currentThread(), true, host});
+        if (refuse)
+            return false;
+        pending = std::move(done);
+        return true;
+    }
+
+    std::vector<Shown> shown;
+    std::function<void(int, bool)> pending;
+    std::optional<int> answer = kAlertSecondButton;
+    bool refuse = false;
+    bool checkBoxState = true;
+    bool suppressWasClear = false;
+};
+
+class CCAlertTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { CCAlert::sharedInstance()->setPresenter(&presenter); }
+    void TearDown() override { CCAlert::sharedInstance()->setPresenter(nullptr); }
+
+    static void settle()
+    {
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+    }
+
+    CCAlert *alert = CCAlert::sharedInstance();
+    FakePresenter presenter;
+};
+
+QByteArray sharedLog()
+{
+    QFile file(CCLogger::defaultLogPath());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+}
+
+TEST_F(CCAlertTest, WithoutPresenterAlertsAreLoggedAndAnswerWithTheFirstButton)
+{
+    alert->setPresenter(nullptr);
+    bool suppress = true;
+    EXPECT_EQ(alert->giveAlertMessage(QStringLiteral("Can't open puzzle."),
+                                      QStringLiteral("The puzzle file \"x\" can't be opened because it is damaged."),
+                                      {QStringLiteral("Retry"), QStringLiteral("Cancel")}, &suppress),
+              kAlertFirstButton);
+    EXPECT_FALSE(suppress);
+    EXPECT_FALSE(alert->isAlertActive());
+    EXPECT_TRUE(sharedLog().contains(
+        " Can't open puzzle. The puzzle file \"x\" can't be opened because it is damaged.\n"));
+
+    int answered = -1;
+    alert->startAlertMessage(QStringLiteral("Sheet."), QString(), {}, true, nullptr,
+                             [&](int tag, bool suppressed) { answered = suppressed ? -2 : tag; });
+    // The answer comes later, as it would from a real sheet.
+    EXPECT_EQ(answered, -1);
+    settle();
+    EXPECT_EQ(answered, kAlertFirstButton);
+}
+
+TEST_F(CCAlertTest, ModalAlertPassesRequestAndAnswer)
+{
+    bool suppress = true;
+    EXPECT_EQ(alert->giveAlertMessage(QStringLiteral("Delete puzzle?"), QStringLiteral("It can't be undone."),
+                                      {QStringLiteral("Keep"), QStringLiteral("Delete")}, &suppress),
+              kAlertSecondButton);
+    ASSERT_EQ(presenter.shown.size(), 1u);
+    const CCAlertRequest &request = presenter.shown[0].request;
+    EXPECT_EQ(request.message, QStringLiteral("Delete puzzle?"));
+    EXPECT_EQ(request.moreInfo, QStringLiteral("It can't be undone."));
+    EXPECT_EQ(request.buttonStrings, QStringList({QStringLiteral("Keep"), QStringLiteral("Delete")}));
+    EXPECT_TRUE(request.showSuppressButton);
+    EXPECT_TRUE(presenter.suppressWasClear);
+    EXPECT_TRUE(suppress);
+
+    EXPECT_EQ(alert->giveAlertMessage(QStringLiteral("No flag."), QString()), kAlertSecondButton);
+    EXPECT_FALSE(presenter.shown[1].request.showSuppressButton);
+}
+
+TEST_F(CCAlertTest, AlertThatCannotShowIsPostedAgainOnceOnly)
+{
+    presenter.refuse = true;
+    EXPECT_EQ(alert->giveAlertMessage(QStringLiteral("Can't save."), QStringLiteral("Disk full.")), 0);
+    ASSERT_EQ(presenter.shown.size(), 1u);
+    settle();
+    ASSERT_EQ(presenter.shown.size(), 2u);
+    EXPECT_EQ(presenter.shown[1].request.message, QStringLiteral("Can't save."));
+    EXPECT_EQ(presenter.shown[1].request.moreInfo, QStringLiteral("Disk full."));
+    settle();
+    EXPECT_EQ(presenter.shown.size(), 2u);
+    EXPECT_TRUE(sharedLog().contains(" Can't save. Disk full.\n"));
+
+    // Custom buttons need an answer now, so they are not put off.
+    presenter.shown.clear();
+    EXPECT_EQ(alert->giveAlertMessage(QStringLiteral("Replace?"), QString(), {QStringLiteral("Replace")}),
+              kAlertFirstButton);
+    settle();
+    EXPECT_EQ(presenter.shown.size(), 1u);
+}
+
+TEST_F(CCAlertTest, AlertsFromOtherThreadsShowOnTheMainThread)
+{
+    int tag = -1;
+    std::thread worker([&] { tag = alert->giveAlertMessage(QStringLiteral("From a worker."), QString()); });
+    worker.join();
+    EXPECT_EQ(tag, 0);
+    EXPECT_TRUE(presenter.shown.empty());
+    settle();
+    ASSERT_EQ(presenter.shown.size(), 1u);
+    EXPECT_EQ(presenter.shown[0].thread, QCoreApplication::instance()->thread());
+
+    QObject host;
+    std::thread sheetWorker([&] {
+        alert->startAlertMessage(QStringLiteral("Sheet from a worker."), QString(), {}, false, &host, {});
+    });
+    sheetWorker.join();
+    settle();
+    ASSERT_EQ(presenter.shown.size(), 2u);
+    EXPECT_TRUE(presenter.shown[1].sheet);
+    EXPECT_EQ(presenter.shown[1].host, &host);
+    EXPECT_EQ(presenter.shown[1].thread, QCoreApplication::instance()->thread());
+}
+
+TEST_F(CCAlertTest, SheetCompletionReceivesTagAndCheckBox)
+{
+    QObject host;
+    std::pair<int, bool> answer{-1, false};
+    alert->startAlertMessage(QStringLiteral("Finished!"), QStringLiteral("Keep it?"),
+                             {QStringLiteral("Keep"), QStringLiteral("Delete")}, true, &host,
+                             [&](int tag, bool suppressed) { answer = {tag, suppressed}; });
+    ASSERT_EQ(presenter.shown.size(), 1u);
+    EXPECT_EQ(presenter.shown[0].host, &host);
+    EXPECT_TRUE(presenter.shown[0].request.showSuppressButton);
+    ASSERT_TRUE(presenter.pending);
+    presenter.pending(kAlertThirdButton, true);
+    EXPECT_EQ(answer, std::make_pair(kAlertThirdButton, true));
+}
+
+TEST_F(CCAlertTest, GiveAlertWithStringsPostsMessageAndInfo)
+{
+    alert->giveAlertWithStrings({QStringLiteral("Only a title.")});
+    EXPECT_TRUE(presenter.shown.empty());
+    settle();
+    ASSERT_EQ(presenter.shown.size(), 1u);
+    EXPECT_EQ(presenter.shown[0].request.message, QStringLiteral("Only a title."));
+    EXPECT_TRUE(presenter.shown[0].request.moreInfo.isEmpty());
+    EXPECT_TRUE(presenter.shown[0].request.buttonStrings.isEmpty());
+}

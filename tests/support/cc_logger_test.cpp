@@ -1,0 +1,298 @@
+#include "support/cc_logger.h"
+#include "support/log.h"
+
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <map>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr qint64 kLimit = CCLogger::kMaxLogSize;
+const QRegularExpression kRecordPattern(
+    QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2}) (\\d{2}):(\\d{2}):(\\d{2}) com\\.wrenmoor\\.tobbin-jigsaw (.*)$"));
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+// Lines of varying length ("line 17 ....\n") filling exactly size bytes.
+QByteArray linedText(qint64 size)
+{
+    QByteArray text;
+    text.reserve(size);
+    for (int line = 0; text.size() < size; ++line) {
+        text += "line " + QByteArray::number(line) + ' ' + QByteArray(line % 70, char('a' + line % 26)) + '\n';
+    }
+    text.truncate(size);
+    return text;
+}
+
+QString logPath(const QString &name = QStringLiteral("test.log"))
+{
+    return tj::test::freshFolder(QStringLiteral("log")) + QLatin1Char('/') + name;
+}
+
+QList<QByteArray> recordsOf(const QByteArray &content)
+{
+    QList<QByteArray> lines = content.split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+// Everything written to standard error while body runs.
+template<typename Body>
+QByteArray captureStandardError(Body body)
+{
+    const QString path = logPath(QStringLiteral("stderr.txt"));
+    std::fflush(stderr);
+    const int saved = dup(2);
+    const int file = open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(file, 2);
+    close(file);
+    body();
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    return readFile(path);
+}
+
+}
+
+TEST(CCLogger, RecordsCarryTimeStampAndBundleIdentifierInNewFolders)
+{
+    const QString path = tj::test::freshFolder(QStringLiteral("log")) + QStringLiteral("/deep/er/ünïcode.log");
+    CCLogger logger(path);
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+    logger.logString(QStringLiteral("first record – ünïcode"));
+    logger.logString(QStringLiteral("second\nspans two lines"));
+    const QDateTime after = QDateTime::currentDateTime().addSecs(1);
+
+    const QByteArray content = readFile(path);
+    ASSERT_TRUE(content.endsWith('\n'));
+    const QList<QByteArray> lines = recordsOf(content);
+    ASSERT_EQ(lines.size(), 3);
+    const QRegularExpressionMatch first = kRecordPattern.match(QString::fromUtf8(lines[0]));
+    ASSERT_TRUE(first.hasMatch()) << lines[0].constData();
+    EXPECT_EQ(first.captured(7), QStringLiteral("first record – ünïcode"));
+    const QDateTime stamp(QDate(first.captured(1).toInt(), first.captured(2).toInt(), first.captured(3).toInt()),
+                          QTime(first.captured(4).toInt(), first.captured(5).toInt(), first.captured(6).toInt()));
+    EXPECT_LE(before, stamp);
+    EXPECT_GE(after, stamp);
+    EXPECT_TRUE(kRecordPattern.match(QString::fromUtf8(lines[1])).captured(7) == QStringLiteral("second"));
+    EXPECT_EQ(lines[2], "spans two lines");
+}
+
+TEST(CCLogger, ReopensAfterCloseAndAppends)
+{
+    const QString path = logPath();
+    writeFile(path, "kept from an earlier run\n");
+    CCLogger logger(path);
+    logger.logString(QStringLiteral("one"));
+    logger.close();
+    logger.logString(QStringLiteral("two"));
+    const QList<QByteArray> lines = recordsOf(readFile(path));
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0], "kept from an earlier run");
+    EXPECT_TRUE(lines[1].endsWith(" one"));
+    EXPECT_TRUE(lines[2].endsWith(" two"));
+}
+
+TEST(CCLogger, SharedLogLivesInStateFolder)
+{
+    const QString expected = qEnvironmentVariable("XDG_STATE_HOME") + QStringLiteral("/Wrenmoor/com.wrenmoor.tobbin-jigsaw.log");
+    EXPECT_EQ(CCLogger::defaultLogPath(), expected);
+    EXPECT_EQ(CCLogger::sharedInstance()->path(), expected);
+    LogString(QStringLiteral("through the free function"));
+    EXPECT_TRUE(readFile(expected).contains(" com.wrenmoor.tobbin-jigsaw through the free function\n"));
+
+    // A relative XDG_STATE_HOME is not a valid base folder and falls back to the default.
+    const QByteArray saved = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", "relative/state");
+    EXPECT_EQ(CCLogger::defaultLogPath(), QDir::homePath() + QStringLiteral("/.local/state/Wrenmoor/com.wrenmoor.tobbin-jigsaw.log"));
+    qputenv("XDG_STATE_HOME", saved);
+}
+
+TEST(CCLogger, UnopenableFileSendsRecordsToSystemLog)
+{
+    const QString folder = tj::test::freshFolder(QStringLiteral("log"));
+    writeFile(folder + QStringLiteral("/blocker"), "a file where a folder should be");
+    CCLogger logger(folder + QStringLiteral("/blocker/app.log"));
+    const QByteArray captured = captureStandardError([&] { logger.logString(QStringLiteral("nowhere to go")); });
+    EXPECT_TRUE(captured.contains("nowhere to go"));
+    EXPECT_FALSE(QFile::exists(folder + QStringLiteral("/blocker/app.log")));
+}
+
+TEST(CCLogger, FileAtTheLimitIsHalvedAtALineBoundaryBeforeTheNextRecord)
+{
+    for (const qint64 size : {kLimit - 1, kLimit, kLimit + 1000}) {
+        SCOPED_TRACE(size);
+        const QString path = logPath();
+        const QByteArray original = linedText(size);
+        writeFile(path, original);
+        CCLogger logger(path);
+        logger.logString(QStringLiteral("after the cut"));
+        const QByteArray content = readFile(path);
+        if (size < kLimit) {
+            EXPECT_TRUE(content.startsWith(original));
+            EXPECT_EQ(recordsOf(content.mid(size)).size(), 1);
+            continue;
+        }
+        // The kept part begins just after the first newline at or past the midpoint.
+        const qint64 cut = original.indexOf('\n', size / 2) + 1;
+        ASSERT_GT(cut, size / 2);
+        ASSERT_LT(cut, size / 2 + 200);
+        EXPECT_EQ(content.left(size - cut), original.mid(cut));
+        EXPECT_TRUE(original.at(cut - 1) == '\n');
+        const QList<QByteArray> added = recordsOf(content.mid(size - cut));
+        ASSERT_EQ(added.size(), 1);
+        EXPECT_TRUE(added[0].endsWith(" after the cut"));
+    }
+}
+
+TEST(CCLogger, NoNewlineWithinSearchSpanCutsExactlyAtTheMidpoint)
+{
+    const qint64 middle = kLimit / 2;
+    // A newline just inside the 16,384-byte span is found; one just outside is not.
+    const std::vector<std::pair<qint64, qint64>> cases = {
+        {middle + 16384, middle},
+        {middle + 16383, middle + 16384},
+        {middle, middle + 1},
+    };
+    for (const auto &[newlineAt, expectedCut] : cases) {
+        SCOPED_TRACE(newlineAt);
+        QByteArray original = linedText(middle);
+        original += QByteArray(kLimit - middle, 'x');
+        original[newlineAt] = '\n';
+        original[kLimit - 1] = '\n';
+        const QString path = logPath();
+        writeFile(path, original);
+        CCLogger logger(path);
+        logger.logString(QStringLiteral("tail"));
+        const QByteArray content = readFile(path);
+        EXPECT_EQ(content.left(kLimit - expectedCut), original.mid(expectedCut));
+        EXPECT_TRUE(content.endsWith(" tail\n"));
+        EXPECT_EQ(content.size(), kLimit - expectedCut + qsizetype(recordsOf(content).last().size()) + 1);
+    }
+}
+
+TEST(CCLogger, ShorteningRefusesSmallFiles)
+{
+    for (const qint64 size : {0, 100, 8191}) {
+        const QString path = logPath();
+        writeFile(path, linedText(size));
+        const int fd = open(QFile::encodeName(path).constData(), O_RDWR);
+        EXPECT_FALSE(ShortenLogFile(fd));
+        close(fd);
+        EXPECT_EQ(QFile(path).size(), size);
+    }
+    const QString path = logPath();
+    const QByteArray original = linedText(8192);
+    writeFile(path, original);
+    const int fd = open(QFile::encodeName(path).constData(), O_RDWR);
+    EXPECT_TRUE(ShortenLogFile(fd));
+    close(fd);
+    EXPECT_EQ(readFile(path), original.mid(original.indexOf('\n', 4096) + 1));
+    EXPECT_FALSE(ShortenLogFile(-1));
+}
+
+TEST(CCLogger, RecordLoggedFromInsideTheLoggerIsDropped)
+{
+    const QString path = logPath();
+    CCLogger logger(path);
+    int calls = 0;
+    logger.setRecordHookForTesting([&] {
+        ++calls;
+        logger.logString(QStringLiteral("inner"));
+        LogString(QStringLiteral("inner through the shared log"));
+    });
+    logger.logString(QStringLiteral("outer"));
+    EXPECT_EQ(calls, 1);
+    const QList<QByteArray> lines = recordsOf(readFile(path));
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].endsWith(" outer"));
+    EXPECT_FALSE(readFile(CCLogger::defaultLogPath()).contains("inner through the shared log"));
+}
+
+TEST(CCLogger, OtherThreadsWaitWhileOneIsInside)
+{
+    const QString path = logPath();
+    CCLogger logger(path);
+    std::thread other;
+    std::atomic<bool> otherStarted = false;
+    logger.setRecordHookForTesting([&] {
+        if (other.joinable())
+            return;
+        other = std::thread([&] {
+            otherStarted = true;
+            logger.logString(QStringLiteral("from the other thread"));
+        });
+        while (!otherStarted)
+            std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    });
+    logger.logString(QStringLiteral("from the first thread"));
+    other.join();
+    const QList<QByteArray> lines = recordsOf(readFile(path));
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].endsWith(" from the first thread"));
+    EXPECT_TRUE(lines[1].endsWith(" from the other thread"));
+}
+
+TEST(CCLogger, ConcurrentRecordsAreNeitherLostNorInterleaved)
+{
+    constexpr int kThreads = 8;
+    constexpr int kRecords = 100;
+    const QString path = logPath();
+    CCLogger logger(path);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&logger, t] {
+            // Long enough to need several write calls if records were written piecemeal.
+            const QString padding(600, QChar(u'ø'));
+            for (int n = 0; n < kRecords; ++n)
+                logger.logString(QStringLiteral("thread %1 record %2 %3").arg(t).arg(n).arg(padding));
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+
+    const QList<QByteArray> lines = recordsOf(readFile(path));
+    ASSERT_EQ(lines.size(), kThreads * kRecords);
+    const QRegularExpression body(QStringLiteral("^thread (\\d+) record (\\d+) ø{600}$"));
+    std::map<int, int> nextRecord;
+    for (const QByteArray &line : lines) {
+        const QRegularExpressionMatch record = kRecordPattern.match(QString::fromUtf8(line));
+        ASSERT_TRUE(record.hasMatch()) << line.left(80).constData();
+        const QRegularExpressionMatch fields = body.match(record.captured(7));
+        ASSERT_TRUE(fields.hasMatch()) << line.left(80).constData();
+        const int thread = fields.captured(1).toInt();
+        EXPECT_EQ(fields.captured(2).toInt(), nextRecord[thread]++);
+    }
+    for (int t = 0; t < kThreads; ++t)
+        EXPECT_EQ(nextRecord[t], kRecords);
+}

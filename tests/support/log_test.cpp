@@ -1,0 +1,128 @@
+#include "support/cc_logger.h"
+#include "support/log.h"
+#include "support/memory.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include <cstdint>
+#include <cstdlib>
+#include <stdexcept>
+
+// Lets the absurd allocation below fail with null under AddressSanitizer too.
+extern "C" const char *__asan_default_options()
+{
+    return "allocator_may_return_null=1";
+}
+
+namespace {
+
+QByteArray sharedLogContent()
+{
+    QFile file(CCLogger::defaultLogPath());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// What the shared log gained while body ran.
+template<typename Body>
+QByteArray loggedBy(Body body)
+{
+    const qsizetype before = sharedLogContent().size();
+    body();
+    return sharedLogContent().mid(before);
+}
+
+int countOf(const QByteArray &text, const QByteArray &part)
+{
+    return int(text.count(part));
+}
+
+}
+
+TEST(Log, BacktraceHasOneIndentedLinePerFrame)
+{
+    const QString trace = BacktraceText();
+    const QStringList lines = trace.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_LE(lines.size(), 50);
+    EXPECT_TRUE(trace.endsWith(QLatin1Char('\n')));
+    for (const QString &line : lines) {
+        EXPECT_TRUE(line.startsWith(QStringLiteral("   "))) << line.toStdString();
+        EXPECT_GT(line.trimmed().size(), 0);
+    }
+
+    const QByteArray logged = loggedBy([] { LogBacktrace(); });
+    EXPECT_EQ(countOf(logged, "com.wrenmoor.tobbin-jigsaw    "), 1);
+    EXPECT_GE(countOf(logged, "\n   "), 2);
+}
+
+TEST(Log, ExceptionsAreLoggedWithContext)
+{
+    const QByteArray standard = loggedBy([] {
+        try {
+            throw std::runtime_error("disk on fire");
+        } catch (const std::exception &error) {
+            LogException(error, QStringLiteral("Saving puzzle"));
+        }
+    });
+    EXPECT_TRUE(standard.contains(" Saving puzzle: disk on fire\n   "));
+
+    const QByteArray viaPointer = loggedBy([] {
+        try {
+            throw std::out_of_range("piece 5001");
+        } catch (...) {
+            LogException(std::current_exception(), QStringLiteral("Cutting"));
+        }
+    });
+    EXPECT_TRUE(viaPointer.contains(" Cutting: piece 5001\n   "));
+
+    const QByteArray other = loggedBy([] {
+        try {
+            throw 42;
+        } catch (...) {
+            LogException(std::current_exception(), QStringLiteral("Loading"));
+        }
+    });
+    EXPECT_TRUE(other.contains(" Loading: unknown exception\n"));
+
+    const QByteArray text = loggedBy([] {
+        try {
+            throw QStringLiteral("bad texture");
+        } catch (...) {
+            LogException(std::current_exception(), QStringLiteral("Drawing"));
+        }
+    });
+    EXPECT_TRUE(text.contains(" Drawing: bad texture\n"));
+}
+
+TEST(Memory, AllocationsAreUsableAndClearedWhenAsked)
+{
+    for (const size_t size : {size_t(0), size_t(1), size_t(4096), size_t(1) << 20}) {
+        auto *cleared = static_cast<uint8_t *>(AllocateAndClearMemory(size));
+        ASSERT_NE(cleared, nullptr);
+        for (size_t i = 0; i < size; ++i)
+            ASSERT_EQ(cleared[i], 0) << i;
+        std::free(cleared);
+        auto *plain = static_cast<uint8_t *>(AllocateMemory(size));
+        ASSERT_NE(plain, nullptr);
+        if (size)
+            plain[size - 1] = 7;
+        std::free(plain);
+    }
+}
+
+TEST(Memory, AbsurdSizeFailsWithLogAndBacktrace)
+{
+    const size_t absurd = SIZE_MAX / 2;
+    void *block = reinterpret_cast<void *>(1);
+    const QByteArray logged = loggedBy([&] { block = AllocateMemory(absurd); });
+    EXPECT_EQ(block, nullptr);
+    const QByteArray message = "Allocation failed for " + QByteArray::number(qulonglong(absurd)) + " bytes.\n";
+    EXPECT_TRUE(logged.contains(message)) << logged.constData();
+    EXPECT_GE(countOf(logged, "\n   "), 2);
+
+    const QByteArray clearedLog = loggedBy([&] { block = AllocateAndClearMemory(absurd); });
+    EXPECT_EQ(block, nullptr);
+    EXPECT_TRUE(clearedLog.contains(message));
+}
