@@ -19,8 +19,8 @@ std::optional<QVariant> ReadPropertyList(const QString &path);
 std::optional<QVariantMap> ReadPropertyListDictionary(const QString &path);
 
 // The XML form; none when the tree holds a value a property list can't carry (null, another
-// type, an integer above 2^63 - 1, a date more than 2^31 seconds from 2001, that is before
-// 1932 or after 2069, text with characters XML forbids) or nests deeper than the read limit.
+// type, an integer above 2^63 - 1, a date more than 2^31 seconds from 2001 (before December
+// 1932 or after January 2069), text XML forbids) or nests deeper than the read limit.
 std::optional<QByteArray> PropertyListToXml(const QVariant &root);
 // Writes the XML form atomically: the old file stays intact unless the new one is complete.
 bool WritePropertyList(const QString &path, const QVariant &root);

@@ -1,0 +1,277 @@
+#include "support/property_list.h"
+#include "support/property_list_check.h"
+
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+
+#include <sys/stat.h>
+
+namespace {
+
+// Builds binary property lists object by object, including malformed ones.
+class BinaryBuilder
+{
+public:
+    explicit BinaryBuilder(int refSize = 1) : m_refSize(refSize) {}
+
+    int add(const QByteArray &object)
+    {
+        m_offsets.append(m_body.size());
+        m_body += object;
+        return int(m_offsets.size() - 1);
+    }
+    int integer(quint8 value) { return add(QByteArray("\x10", 1) + char(value)); }
+    int string(const QByteArray &ascii) { return add(char(0x50 | ascii.size()) + ascii); }
+    int array(const QList<int> &refs) { return add(char(0xA0 | refs.size()) + encodeRefs(refs)); }
+    int dict(const QList<int> &keys, const QList<int> &values)
+    {
+        return add(char(0xD0 | keys.size()) + encodeRefs(keys) + encodeRefs(values));
+    }
+    // The offset of an object not yet added, for objects that refer forward.
+    int nextIndex() const { return int(m_offsets.size()); }
+
+    QByteArray finish(int top, int offsetSize = 4) const
+    {
+        QByteArray data = m_body;
+        const qint64 table = data.size();
+        for (const qint64 offset : m_offsets)
+            data += bigEndian(quint64(offset), offsetSize);
+        data += QByteArray(6, '\0') + char(offsetSize) + char(m_refSize);
+        data += bigEndian(quint64(m_offsets.size()), 8) + bigEndian(quint64(top), 8) + bigEndian(quint64(table), 8);
+        return data;
+    }
+
+    static QByteArray bigEndian(quint64 value, int size)
+    {
+        QByteArray bytes(size, '\0');
+        for (int i = size - 1; i >= 0; --i, value >>= 8)
+            bytes[i] = char(value & 0xFF);
+        return bytes;
+    }
+
+private:
+    QByteArray encodeRefs(const QList<int> &refs) const
+    {
+        QByteArray bytes;
+        for (const int ref : refs)
+            bytes += bigEndian(quint64(ref), m_refSize);
+        return bytes;
+    }
+
+    QByteArray m_body = "bplist00";
+    QList<qint64> m_offsets;
+    int m_refSize;
+};
+
+// {"name": "jigsaw", "sizes": [1, 2, 3]}
+QByteArray smallBinary()
+{
+    BinaryBuilder builder;
+    const int name = builder.string("name");
+    const int value = builder.string("jigsaw");
+    const int sizes = builder.string("sizes");
+    const int list = builder.array({builder.integer(1), builder.integer(2), builder.integer(3)});
+    return builder.finish(builder.dict({name, sizes}, {value, list}));
+}
+
+// levels arrays, each holding its successor twice: 2^levels leaves from a few bytes.
+QByteArray doublingBinary(int levels)
+{
+    BinaryBuilder builder(4);
+    for (int i = 0; i < levels; ++i)
+        builder.add(QByteArray(1, char(0xA2)) + BinaryBuilder::bigEndian(quint64(i + 1), 4)
+                    + BinaryBuilder::bigEndian(quint64(i + 1), 4));
+    builder.integer(7);
+    return builder.finish(0);
+}
+
+QByteArray nestedBinary(int depth)
+{
+    BinaryBuilder builder(4);
+    for (int i = 0; i < depth; ++i)
+        builder.add(QByteArray(1, char(0xA1)) + BinaryBuilder::bigEndian(quint64(i + 1), 4));
+    builder.integer(7);
+    return builder.finish(0);
+}
+
+QByteArray nestedXml(int depth)
+{
+    return "<?xml version=\"1.0\"?><plist version=\"1.0\">" + QByteArray("<array>").repeated(depth)
+        + "<true/>" + QByteArray("</array>").repeated(depth) + "</plist>";
+}
+
+int leafCount(const QVariant &value)
+{
+    if (value.typeId() != QMetaType::QVariantList)
+        return 1;
+    int count = 0;
+    for (const QVariant &item : value.toList())
+        count += leafCount(item);
+    return count;
+}
+
+}
+
+TEST(PropertyListInput, HandBuiltBinaryIsRead)
+{
+    const std::optional<QVariantMap> read = PropertyListDictionaryFromData(smallBinary());
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(read->value(QStringLiteral("name")), QVariant(QStringLiteral("jigsaw")));
+    EXPECT_EQ(read->value(QStringLiteral("sizes")), QVariant(QVariantList{qlonglong(1), qlonglong(2), qlonglong(3)}));
+}
+
+TEST(PropertyListInput, EveryTruncationOrSingleByteChangeIsHandled)
+{
+    const QByteArray binary = smallBinary();
+    for (qsizetype length = 0; length < binary.size(); ++length)
+        EXPECT_FALSE(PropertyListFromData(binary.left(length)).has_value()) << length;
+    for (qsizetype i = 0; i < binary.size(); ++i) {
+        for (const char replacement : {'\0', '\x0F', '\x7F', '\xFF', '\xD5', '\xAF'}) {
+            QByteArray changed = binary;
+            changed[i] = replacement;
+            PropertyListFromData(changed);
+        }
+    }
+
+    QVariantMap tree{{QStringLiteral("title"), QStringLiteral("Türme")},
+                     {QStringLiteral("list"), QVariantList{qlonglong(1), 2.5, QByteArray("abc")}}};
+    const QByteArray xml = PropertyListToXml(tree).value_or(QByteArray());
+    ASSERT_FALSE(xml.isEmpty());
+    for (qsizetype length = 0; length < xml.size(); ++length) {
+        const std::optional<QVariant> read = PropertyListFromData(xml.left(length));
+        // A cut inside the document can never give back the whole tree.
+        if (read && length < xml.indexOf("</dict>")) {
+            EXPECT_NE(*read, QVariant(tree)) << length;
+        }
+    }
+}
+
+TEST(PropertyListInput, SharedObjectsExpandOnlyWithinLimits)
+{
+    const std::optional<QVariant> small = PropertyListFromData(doublingBinary(10));
+    ASSERT_TRUE(small.has_value());
+    EXPECT_EQ(leafCount(*small), 1024);
+    // 2^40 leaves from 400 bytes: refused before anything is expanded.
+    EXPECT_FALSE(PropertyListFromData(doublingBinary(40)).has_value());
+    // 19 levels expand to 2^20 - 1 nodes, 20 levels to 2^21 - 1: just past the limit.
+    const QByteArray within = doublingBinary(19);
+    const QByteArray beyond = doublingBinary(20);
+    EXPECT_TRUE(PropertyListInputIsSafe(within.constData(), size_t(within.size())));
+    EXPECT_FALSE(PropertyListInputIsSafe(beyond.constData(), size_t(beyond.size())));
+
+    // One megabyte of data listed 200 times would take 200 MB once expanded.
+    for (const int copies : {100, 200}) {
+        BinaryBuilder builder(2);
+        const int blob = builder.add(QByteArray("\x4F\x12", 2) + BinaryBuilder::bigEndian(1 << 20, 4)
+                                     + QByteArray(1 << 20, 'z'));
+        builder.add(QByteArray("\xAF\x11", 2) + BinaryBuilder::bigEndian(quint64(copies), 2)
+                    + BinaryBuilder::bigEndian(quint64(blob), 2).repeated(copies));
+        const std::optional<QVariant> read = PropertyListFromData(builder.finish(1));
+        EXPECT_EQ(read.has_value(), copies == 100) << copies;
+    }
+}
+
+TEST(PropertyListInput, NestingIsBounded)
+{
+    EXPECT_TRUE(PropertyListFromData(nestedBinary(kMaxPropertyListDepth)).has_value());
+    EXPECT_FALSE(PropertyListFromData(nestedBinary(kMaxPropertyListDepth + 1)).has_value());
+    EXPECT_FALSE(PropertyListFromData(nestedBinary(100000)).has_value());
+    EXPECT_TRUE(PropertyListFromData(nestedXml(kMaxPropertyListDepth)).has_value());
+    EXPECT_FALSE(PropertyListFromData(nestedXml(kMaxPropertyListDepth + 1)).has_value());
+    EXPECT_FALSE(PropertyListFromData(nestedXml(200000)).has_value());
+
+    // Nesting hidden in comments and quoted attributes doesn't count; unfinished markup fails.
+    const QByteArray commented = "<plist version=\"1.0\"><!--" + QByteArray("<array>").repeated(500)
+        + "--><dict a=\"<array><array>\"><key>k</key><string>v</string></dict></plist>";
+    EXPECT_TRUE(PropertyListInputIsSafe(commented.constData(), size_t(commented.size())));
+    EXPECT_FALSE(PropertyListFromData("<plist><!-- never closed <array>").has_value());
+    EXPECT_FALSE(PropertyListFromData("<plist><array").has_value());
+
+    QByteArray crowded = "<plist><array>" + QByteArray("<true/>").repeated(kMaxPropertyListNodes) + "</array></plist>";
+    EXPECT_FALSE(PropertyListInputIsSafe(crowded.constData(), size_t(crowded.size())));
+}
+
+TEST(PropertyListInput, MalformedBinaryStructureIsRefused)
+{
+    {
+        BinaryBuilder cycle;
+        cycle.array({0});
+        EXPECT_FALSE(PropertyListFromData(cycle.finish(0)).has_value());
+    }
+    {
+        BinaryBuilder indirect;
+        const int inner = indirect.nextIndex() + 1;
+        indirect.array({inner});
+        indirect.array({0});
+        EXPECT_FALSE(PropertyListFromData(indirect.finish(0)).has_value());
+    }
+    {
+        BinaryBuilder dangling;
+        dangling.array({5});
+        EXPECT_FALSE(PropertyListFromData(dangling.finish(0)).has_value());
+    }
+    {
+        BinaryBuilder numericKey;
+        const int key = numericKey.integer(1);
+        numericKey.dict({key}, {key});
+        EXPECT_FALSE(PropertyListFromData(numericKey.finish(1)).has_value());
+    }
+    {
+        BinaryBuilder overlong;
+        overlong.add(QByteArray("\x5F\x13", 2) + BinaryBuilder::bigEndian(0xFFFFFFFFFFFFull, 8) + "abc");
+        EXPECT_FALSE(PropertyListFromData(overlong.finish(0)).has_value());
+        BinaryBuilder longArray;
+        longArray.add(QByteArray("\xAF\x12", 2) + BinaryBuilder::bigEndian(0x7FFFFFFF, 4));
+        EXPECT_FALSE(PropertyListFromData(longArray.finish(0)).has_value());
+    }
+
+    const QByteArray good = smallBinary();
+    const qsizetype trailer = good.size() - 32;
+    auto withTrailerField = [&](int at, const QByteArray &bytes) {
+        QByteArray changed = good;
+        changed.replace(trailer + at, bytes.size(), bytes);
+        return changed;
+    };
+    EXPECT_FALSE(PropertyListFromData(withTrailerField(6, QByteArray(1, '\x03'))).has_value()) << "offset size 3";
+    EXPECT_FALSE(PropertyListFromData(withTrailerField(7, QByteArray(1, '\0'))).has_value()) << "reference size 0";
+    EXPECT_FALSE(PropertyListFromData(withTrailerField(8, BinaryBuilder::bigEndian(~0ull / 2, 8))).has_value())
+        << "object count past the end";
+    EXPECT_FALSE(PropertyListFromData(withTrailerField(16, BinaryBuilder::bigEndian(99, 8))).has_value())
+        << "top object out of range";
+    EXPECT_FALSE(PropertyListFromData(withTrailerField(24, BinaryBuilder::bigEndian(~0ull, 8))).has_value())
+        << "offset table past the end";
+    EXPECT_FALSE(PropertyListFromData(withTrailerField(24, BinaryBuilder::bigEndian(2, 8))).has_value())
+        << "offset table inside the header";
+}
+
+TEST(PropertyListInput, OnlyRegularFilesOfSaneSizeAreRead)
+{
+    const QString folder = tj::test::freshFolder(QStringLiteral("plist"));
+    EXPECT_FALSE(ReadPropertyList(folder + QStringLiteral("/missing.plist")).has_value());
+    EXPECT_FALSE(ReadPropertyList(folder).has_value());
+    EXPECT_FALSE(ReadPropertyList(QString()).has_value());
+
+    const QString fifo = folder + QStringLiteral("/pipe.plist");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_FALSE(ReadPropertyList(fifo).has_value());
+
+    const QString empty = folder + QStringLiteral("/empty.plist");
+    QFile(empty).open(QIODevice::WriteOnly);
+    EXPECT_FALSE(ReadPropertyList(empty).has_value());
+
+    // A valid list padded past the limit with trailing spaces is still refused.
+    const QString huge = folder + QStringLiteral("/huge.plist");
+    const QByteArray xml = PropertyListToXml(QVariantMap{{QStringLiteral("a"), true}}).value_or(QByteArray());
+    {
+        QFile file(huge);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(xml);
+        ASSERT_TRUE(file.resize(kMaxPropertyListSize - 1));
+    }
+    QFile::resize(huge, kMaxPropertyListSize + 1);
+    EXPECT_FALSE(ReadPropertyList(huge).has_value());
+}
