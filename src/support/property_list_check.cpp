@@ -212,7 +212,8 @@ size_t skipPast(std::string_view text, size_t position, std::string_view end)
 }
 
 // Counts elements and follows the nesting of every element, not only arrays and
-// dictionaries: libplist builds its tree from all of them.
+// dictionaries: libplist builds its tree from all of them. The <plist> element itself is
+// one level more than the tree it holds.
 bool checkText(std::string_view text)
 {
     int depth = 0;
@@ -256,7 +257,7 @@ bool checkText(std::string_view text)
             } else {
                 if (++elements > kMaxPropertyListNodes)
                     return false;
-                if (!selfClosing && ++depth > kMaxPropertyListDepth + 2)
+                if (!selfClosing && ++depth > kMaxPropertyListDepth + 1)
                     return false;
             }
             position = end + 1;

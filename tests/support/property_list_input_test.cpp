@@ -104,6 +104,13 @@ QByteArray nestedXml(int depth)
         + "<true/>" + QByteArray("</array>").repeated(depth) + "</plist>";
 }
 
+// Refused by the input check itself, not only by libplist or the conversion after it.
+void expectRefused(const QByteArray &data, const char *what)
+{
+    EXPECT_FALSE(PropertyListInputIsSafe(data.constData(), size_t(data.size()))) << what;
+    EXPECT_FALSE(PropertyListFromData(data).has_value()) << what;
+}
+
 int leafCount(const QVariant &value)
 {
     if (value.typeId() != QMetaType::QVariantList)
@@ -178,11 +185,11 @@ TEST(PropertyListInput, SharedObjectsExpandOnlyWithinLimits)
 TEST(PropertyListInput, NestingIsBounded)
 {
     EXPECT_TRUE(PropertyListFromData(nestedBinary(kMaxPropertyListDepth)).has_value());
-    EXPECT_FALSE(PropertyListFromData(nestedBinary(kMaxPropertyListDepth + 1)).has_value());
-    EXPECT_FALSE(PropertyListFromData(nestedBinary(100000)).has_value());
+    expectRefused(nestedBinary(kMaxPropertyListDepth + 1), "binary one level too deep");
+    expectRefused(nestedBinary(100000), "binary far too deep");
     EXPECT_TRUE(PropertyListFromData(nestedXml(kMaxPropertyListDepth)).has_value());
-    EXPECT_FALSE(PropertyListFromData(nestedXml(kMaxPropertyListDepth + 1)).has_value());
-    EXPECT_FALSE(PropertyListFromData(nestedXml(200000)).has_value());
+    expectRefused(nestedXml(kMaxPropertyListDepth + 1), "XML one level too deep");
+    expectRefused(nestedXml(200000), "XML far too deep");
 
     // Nesting hidden in comments and quoted attributes doesn't count; unfinished markup fails.
     const QByteArray commented = "<plist version=\"1.0\"><!--" + QByteArray("<array>").repeated(500)
@@ -200,33 +207,33 @@ TEST(PropertyListInput, MalformedBinaryStructureIsRefused)
     {
         BinaryBuilder cycle;
         cycle.array({0});
-        EXPECT_FALSE(PropertyListFromData(cycle.finish(0)).has_value());
+        expectRefused(cycle.finish(0), "cycle");
     }
     {
         BinaryBuilder indirect;
         const int inner = indirect.nextIndex() + 1;
         indirect.array({inner});
         indirect.array({0});
-        EXPECT_FALSE(PropertyListFromData(indirect.finish(0)).has_value());
+        expectRefused(indirect.finish(0), "indirect");
     }
     {
         BinaryBuilder dangling;
         dangling.array({5});
-        EXPECT_FALSE(PropertyListFromData(dangling.finish(0)).has_value());
+        expectRefused(dangling.finish(0), "dangling");
     }
     {
         BinaryBuilder numericKey;
         const int key = numericKey.integer(1);
         numericKey.dict({key}, {key});
-        EXPECT_FALSE(PropertyListFromData(numericKey.finish(1)).has_value());
+        expectRefused(numericKey.finish(1), "numericKey");
     }
     {
         BinaryBuilder overlong;
         overlong.add(QByteArray("\x5F\x13", 2) + BinaryBuilder::bigEndian(0xFFFFFFFFFFFFull, 8) + "abc");
-        EXPECT_FALSE(PropertyListFromData(overlong.finish(0)).has_value());
+        expectRefused(overlong.finish(0), "overlong");
         BinaryBuilder longArray;
         longArray.add(QByteArray("\xAF\x12", 2) + BinaryBuilder::bigEndian(0x7FFFFFFF, 4));
-        EXPECT_FALSE(PropertyListFromData(longArray.finish(0)).has_value());
+        expectRefused(longArray.finish(0), "longArray");
     }
 
     const QByteArray good = smallBinary();
@@ -236,16 +243,12 @@ TEST(PropertyListInput, MalformedBinaryStructureIsRefused)
         changed.replace(trailer + at, bytes.size(), bytes);
         return changed;
     };
-    EXPECT_FALSE(PropertyListFromData(withTrailerField(6, QByteArray(1, '\x03'))).has_value()) << "offset size 3";
-    EXPECT_FALSE(PropertyListFromData(withTrailerField(7, QByteArray(1, '\0'))).has_value()) << "reference size 0";
-    EXPECT_FALSE(PropertyListFromData(withTrailerField(8, BinaryBuilder::bigEndian(~0ull / 2, 8))).has_value())
-        << "object count past the end";
-    EXPECT_FALSE(PropertyListFromData(withTrailerField(16, BinaryBuilder::bigEndian(99, 8))).has_value())
-        << "top object out of range";
-    EXPECT_FALSE(PropertyListFromData(withTrailerField(24, BinaryBuilder::bigEndian(~0ull, 8))).has_value())
-        << "offset table past the end";
-    EXPECT_FALSE(PropertyListFromData(withTrailerField(24, BinaryBuilder::bigEndian(2, 8))).has_value())
-        << "offset table inside the header";
+    expectRefused(withTrailerField(6, QByteArray(1, '\x03')), "offset size 3");
+    expectRefused(withTrailerField(7, QByteArray(1, '\0')), "reference size 0");
+    expectRefused(withTrailerField(8, BinaryBuilder::bigEndian(~0ull / 2, 8)), "object count past the end");
+    expectRefused(withTrailerField(16, BinaryBuilder::bigEndian(99, 8)), "top object out of range");
+    expectRefused(withTrailerField(24, BinaryBuilder::bigEndian(~0ull, 8)), "offset table past the end");
+    expectRefused(withTrailerField(24, BinaryBuilder::bigEndian(2, 8)), "offset table inside the header");
 }
 
 TEST(PropertyListInput, OnlyRegularFilesOfSaneSizeAreRead)

@@ -128,9 +128,12 @@ TEST(CCAlertController, ReturnEnterAndEscapeChooseTheFirstTwoButtons)
     EXPECT_EQ(runWithKeys(request(QString(), buttons), [](auto *alert) { QTest::mouseClick(alert->button(1), Qt::LeftButton); }),
               kAlertSecondButton);
 
-    // With one button, Escape does nothing: the only answer must be chosen on purpose.
+    // With one button, Escape and closing the window do nothing: the only answer must be
+    // chosen on purpose. With two, closing the window answers as Escape does.
     EXPECT_EQ(runWithKeys(request(QString(), {QStringLiteral("Delete")}), [](auto *alert) { press(alert, Qt::Key_Escape); }),
               kStuck);
+    EXPECT_EQ(runWithKeys(request(QString(), {QStringLiteral("Delete")}), [](auto *alert) { alert->close(); }), kStuck);
+    EXPECT_EQ(runWithKeys(request(QString(), buttons), [](auto *alert) { alert->close(); }), kAlertSecondButton);
 }
 
 TEST(CCAlertController, ControlAndFirstLetterChoosesTheThirdButton)
