@@ -95,10 +95,24 @@ private:
         return start <= m_objectsEnd && count <= (m_objectsEnd - start) / unit;
     }
 
-    bool isStringObject(uint64_t index) const
+    // Dictionary keys must be strings without NUL characters: libplist asserts (and so
+    // aborts the process) on a key whose length disagrees with strlen.
+    bool isUsableKey(uint64_t index) const
     {
-        const uint8_t type = m_data[m_offsets[index]] >> 4;
-        return type == 0x5 || type == 0x6;
+        const uint64_t offset = m_offsets[index];
+        const uint8_t type = m_data[offset] >> 4;
+        if (type != 0x5 && type != 0x6)
+            return false;
+        uint64_t length = 0;
+        uint64_t start = 0;
+        const uint64_t unit = type == 0x6 ? 2 : 1;
+        if (!lengthOf(offset, m_data[offset] & 0xF, &length, &start) || !fits(start, length, unit))
+            return false;
+        for (uint64_t i = 0; i < length; ++i) {
+            if (m_data[start + i * unit] == 0 && (unit == 1 || m_data[start + i * unit + 1] == 0))
+                return false;
+        }
+        return true;
     }
 
     bool visit(uint64_t index, int depth)
@@ -178,7 +192,7 @@ private:
             const uint64_t ref = readBigEndian(m_data + start + i * m_refSize, m_refSize);
             if (ref >= m_offsets.size())
                 return false;
-            if (isDict && i < length && !isStringObject(ref))
+            if (isDict && i < length && !isUsableKey(ref))
                 return false;
             if (!visit(ref, depth + 1))
                 return false;
@@ -276,5 +290,7 @@ bool PropertyListInputIsSafe(const char *data, size_t size)
         return false;
     if (size >= kBinaryMagic.size() && std::memcmp(data, kBinaryMagic.data(), kBinaryMagic.size()) == 0)
         return BinaryChecker(reinterpret_cast<const uint8_t *>(data), size).check();
-    return checkText(std::string_view(data, size));
+    // XML allows no NUL byte, and libplist would keep one inside a key and then abort on it.
+    const std::string_view text(data, size);
+    return text.find('\0') == std::string_view::npos && checkText(text);
 }

@@ -228,6 +228,25 @@ TEST(PropertyListInput, MalformedBinaryStructureIsRefused)
         expectRefused(numericKey.finish(1), "numericKey");
     }
     {
+        // libplist aborts on a key holding a NUL character; a value may hold one (libplist
+        // ends it there).
+        BinaryBuilder nulKey;
+        const int key = nulKey.string(QByteArray("a\0b", 3));
+        nulKey.dict({key}, {key});
+        expectRefused(nulKey.finish(1), "nulKey");
+        BinaryBuilder wideNulKey;
+        const int wide = wideNulKey.add(QByteArray("\x62\0a\0\0", 5));
+        wideNulKey.dict({wide}, {wide});
+        expectRefused(wideNulKey.finish(1), "wideNulKey");
+        BinaryBuilder nulValue;
+        const int name = nulValue.string("k");
+        nulValue.dict({name}, {nulValue.string(QByteArray("a\0b", 3))});
+        const std::optional<QVariantMap> read = PropertyListDictionaryFromData(nulValue.finish(2));
+        ASSERT_TRUE(read.has_value());
+        EXPECT_TRUE(read->value(QStringLiteral("k")).toString().startsWith(QLatin1Char('a')));
+        expectRefused(QByteArray("<plist><dict><key>a\0b</key><true/></dict></plist>", 50), "raw NUL in XML");
+    }
+    {
         BinaryBuilder overlong;
         overlong.add(QByteArray("\x5F\x13", 2) + BinaryBuilder::bigEndian(0xFFFFFFFFFFFFull, 8) + "abc");
         expectRefused(overlong.finish(0), "overlong");
