@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -135,6 +136,19 @@ TEST(CCLogger, SharedLogLivesInStateFolder)
     qputenv("XDG_STATE_HOME", "relative/state");
     EXPECT_EQ(CCLogger::defaultLogPath(), QDir::homePath() + QStringLiteral("/.local/state/Wrenmoor/com.wrenmoor.tobbin-jigsaw.log"));
     qputenv("XDG_STATE_HOME", saved);
+}
+
+TEST(CCLogger, SharedLogClosesItsFileWhenTheApplicationQuits)
+{
+    const QString path = CCLogger::defaultLogPath();
+    LogString(QStringLiteral("before quitting"));
+    ASSERT_TRUE(QFile::remove(path));
+    // Records written to a file that stayed open would go to the removed one.
+    ASSERT_TRUE(QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit"));
+    LogString(QStringLiteral("after quitting"));
+    const QList<QByteArray> lines = recordsOf(readFile(path));
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].endsWith(" after quitting"));
 }
 
 TEST(CCLogger, UnopenableFileSendsRecordsToSystemLog)
