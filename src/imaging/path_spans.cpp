@@ -1,0 +1,260 @@
+#include "imaging/path_spans.h"
+
+#include <QPainterPath>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+struct Crossing
+{
+    int row;
+    int winding;
+    double x;
+};
+
+// One coordinate of a cubic Bézier segment in power form: a0 + t (a1 + t (a2 + t a3)).
+struct CubicCoordinate
+{
+    double a0, a1, a2, a3;
+
+    static CubicCoordinate fromControlPoints(double p0, double p1, double p2, double p3)
+    {
+        return {p0, 3 * (p1 - p0), 3 * (p2 - 2 * p1 + p0), p3 - 3 * p2 + 3 * p1 - p0};
+    }
+    double at(double t) const { return a0 + t * (a1 + t * (a2 + t * a3)); }
+    double slope(double t) const { return a1 + t * (2 * a2 + t * 3 * a3); }
+};
+
+// The t in [low, high] where the monotone coordinate equals target, given its values at
+// both ends on either side of target. Newton steps, falling back to bisection whenever a
+// step would leave the shrinking bracket.
+double solveMonotone(const CubicCoordinate &y, double target, double low, double valueAtLow, double high,
+                     double valueAtHigh)
+{
+    double fLow = valueAtLow - target;
+    const double fHigh = valueAtHigh - target;
+    if (fLow == 0)
+        return low;
+    double t = low + (high - low) * (fLow / (fLow - fHigh));
+    for (int i = 0; i < 80; ++i) {
+        const double f = y.at(t) - target;
+        if (std::abs(f) < 1e-11 || high - low < 1e-15)
+            break;
+        if ((f < 0) == (fLow < 0)) {
+            low = t;
+            fLow = f;
+        } else {
+            high = t;
+        }
+        const double next = t - f / y.slope(t);
+        t = next > low && next < high ? next : 0.5 * (low + high);
+    }
+    return t;
+}
+
+class CrossingCollector
+{
+public:
+    CrossingCollector(int top, int bottom) : m_top(top), m_bottom(bottom) {}
+
+    std::vector<Crossing> &crossings() { return m_crossings; }
+
+    void addLine(QPointF a, QPointF b)
+    {
+        if (a.y() == b.y())
+            return;
+        int first = 0, last = 0;
+        if (!rowRange(std::min(a.y(), b.y()), std::max(a.y(), b.y()), first, last))
+            return;
+        const int winding = b.y() > a.y() ? 1 : -1;
+        const double dxdy = (b.x() - a.x()) / (b.y() - a.y());
+        for (int row = first; row < last; ++row)
+            m_crossings.push_back({row, winding, a.x() + (row - a.y()) * dxdy});
+    }
+
+    void addCubic(QPointF p0, QPointF p1, QPointF p2, QPointF p3)
+    {
+        int first = 0, last = 0;
+        const double lowest = std::min({p0.y(), p1.y(), p2.y(), p3.y()});
+        const double highest = std::max({p0.y(), p1.y(), p2.y(), p3.y()});
+        if (!rowRange(lowest, highest, first, last))
+            return;
+        const auto x = CubicCoordinate::fromControlPoints(p0.x(), p1.x(), p2.x(), p3.x());
+        const auto y = CubicCoordinate::fromControlPoints(p0.y(), p1.y(), p2.y(), p3.y());
+
+        // Split where y turns, so each part meets a row at most once.
+        double ts[4] = {0, 0, 0, 0};
+        int count = 1;
+        const auto addTurn = [&](double t) {
+            if (t > 0 && t < 1)
+                ts[count++] = t;
+        };
+        const double a = 3 * y.a3, b = 2 * y.a2, c = y.a1;
+        if (std::abs(a) <= 1e-12 * (std::abs(b) + std::abs(c))) {
+            if (b != 0)
+                addTurn(-c / b);
+        } else {
+            const double discriminant = b * b - 4 * a * c;
+            if (discriminant >= 0) {
+                const double q = -0.5 * (b + std::copysign(std::sqrt(discriminant), b));
+                addTurn(q / a);
+                if (q != 0)
+                    addTurn(c / q);
+            }
+        }
+        if (count == 3 && ts[2] < ts[1])
+            std::swap(ts[1], ts[2]);
+        ts[count++] = 1;
+
+        double values[4];
+        values[0] = p0.y();
+        for (int i = 1; i < count - 1; ++i)
+            values[i] = y.at(ts[i]);
+        values[count - 1] = p3.y();
+        for (int i = 0; i + 1 < count; ++i)
+            addMonotone(x, y, ts[i], values[i], ts[i + 1], values[i + 1]);
+    }
+
+private:
+    // The rows an edge from y = low to y = high covers: low <= row < high, clipped.
+    bool rowRange(double low, double high, int &first, int &last) const
+    {
+        const double from = std::max(std::ceil(low), double(m_top));
+        const double to = std::min(std::ceil(high), double(m_bottom));
+        if (!(from < to))
+            return false;
+        first = int(from);
+        last = int(to);
+        return true;
+    }
+
+    void addMonotone(const CubicCoordinate &x, const CubicCoordinate &y, double t0, double y0, double t1,
+                     double y1)
+    {
+        if (y0 == y1)
+            return;
+        int first = 0, last = 0;
+        if (!rowRange(std::min(y0, y1), std::max(y0, y1), first, last))
+            return;
+        const int winding = y1 > y0 ? 1 : -1;
+        // Rows go downwards; each root narrows the parameter range left for the next row.
+        double low = t0, valueAtLow = y0, high = t1, valueAtHigh = y1;
+        for (int row = first; row < last; ++row) {
+            const double t = solveMonotone(y, row, low, valueAtLow, high, valueAtHigh);
+            m_crossings.push_back({row, winding, x.at(t)});
+            if (winding > 0) {
+                low = t;
+                valueAtLow = std::min(y.at(t), double(row));
+            } else {
+                high = t;
+                valueAtHigh = std::min(y.at(t), double(row));
+            }
+        }
+    }
+
+    int m_top;
+    int m_bottom;
+    std::vector<Crossing> m_crossings;
+};
+
+bool isFinite(const QPainterPath::Element &element)
+{
+    return std::isfinite(element.x) && std::isfinite(element.y);
+}
+
+// Feeds every segment to the collector, closing each subpath; false on a non-finite point.
+bool collectCrossings(const QPainterPath &path, CrossingCollector &collector)
+{
+    QPointF start, current;
+    bool open = false;
+    const int count = path.elementCount();
+    for (int i = 0; i < count; ++i) {
+        const QPainterPath::Element element = path.elementAt(i);
+        if (!isFinite(element))
+            return false;
+        switch (element.type) {
+        case QPainterPath::MoveToElement:
+            if (open)
+                collector.addLine(current, start);
+            start = current = element;
+            open = true;
+            break;
+        case QPainterPath::LineToElement:
+            collector.addLine(current, element);
+            current = element;
+            break;
+        case QPainterPath::CurveToElement: {
+            if (i + 2 >= count)
+                return false;
+            const QPainterPath::Element second = path.elementAt(i + 1), end = path.elementAt(i + 2);
+            if (!isFinite(second) || !isFinite(end))
+                return false;
+            collector.addCubic(current, element, second, end);
+            current = end;
+            i += 2;
+            break;
+        }
+        case QPainterPath::CurveToDataElement:
+            break;
+        }
+    }
+    if (open)
+        collector.addLine(current, start);
+    return true;
+}
+
+}
+
+std::vector<PixelSpan> WindingSpans(const QPainterPath &path, const QRect &area)
+{
+    if (area.isEmpty() || path.isEmpty())
+        return {};
+    const int left = area.x(), top = area.y();
+    const int right = int(std::min<int64_t>(int64_t(left) + area.width(), std::numeric_limits<int>::max()));
+    const int bottom = int(std::min<int64_t>(int64_t(top) + area.height(), std::numeric_limits<int>::max()));
+    CrossingCollector collector(top, bottom);
+    if (!collectCrossings(path, collector))
+        return {};
+    const std::vector<Crossing> &crossings = collector.crossings();
+
+    // Bucket the crossings by row, then order each row by x.
+    const int rows = bottom - top;
+    std::vector<int> starts(size_t(rows) + 1, 0);
+    for (const Crossing &crossing : crossings)
+        ++starts[size_t(crossing.row - top) + 1];
+    for (int row = 0; row < rows; ++row)
+        starts[size_t(row) + 1] += starts[size_t(row)];
+    std::vector<Crossing> sorted(crossings.size());
+    {
+        std::vector<int> next(starts.begin(), starts.end() - 1);
+        for (const Crossing &crossing : crossings)
+            sorted[size_t(next[size_t(crossing.row - top)]++)] = crossing;
+    }
+
+    std::vector<PixelSpan> spans;
+    for (int row = 0; row < rows; ++row) {
+        Crossing *begin = sorted.data() + starts[size_t(row)];
+        Crossing *end = sorted.data() + starts[size_t(row) + 1];
+        std::sort(begin, end, [](const Crossing &a, const Crossing &b) { return a.x < b.x; });
+        int winding = 0;
+        for (Crossing *crossing = begin; crossing != end; ++crossing) {
+            winding += crossing->winding;
+            if (winding == 0)
+                continue;
+            const double to = crossing + 1 != end ? crossing[1].x : std::numeric_limits<double>::infinity();
+            const double from = std::max(std::ceil(crossing->x), double(left));
+            const double until = std::min(std::ceil(to), double(right));
+            if (!(from < until))
+                continue;
+            const int y = top + row, l = int(from), r = int(until);
+            if (!spans.empty() && spans.back().y == y && spans.back().right >= l)
+                spans.back().right = std::max(spans.back().right, r);
+            else
+                spans.push_back({y, l, r});
+        }
+    }
+    return spans;
+}
