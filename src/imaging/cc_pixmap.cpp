@@ -1,7 +1,7 @@
 #include "imaging/cc_pixmap.h"
 
 #include "imaging/cc_image.h"
-#include "imaging/pixel_loops.h"
+#include "imaging/pixel_kernels.h"
 
 #include <QPainter>
 
@@ -14,31 +14,13 @@ static_assert(std::endian::native == std::endian::little);
 
 namespace {
 
-// QImage's ARGB32 word is A<<24 | R<<16 | G<<8 | B; ours is R<<24 | G<<16 | B<<8 | A.
-inline Pixel pixelFromArgb(uint32_t argb)
-{
-    return std::rotl(argb, 8);
-}
-
-inline uint32_t argbFromPixel(Pixel pixel)
-{
-    return std::rotr(pixel, 8);
-}
-
-// Kept out of line: GCC only vectorises when it still sees the restrict parameters.
-template <typename Convert>
-[[gnu::noinline]] void convertRow(uint32_t *__restrict out, const uint32_t *__restrict in, int width, Convert convert)
-{
-    forEachPixel(0, width, [&](int x) { out[x] = convert(in[x]); });
-}
-
-template <typename Convert>
+template <typename Kernel>
 void convertRows(uint8_t *destination, qsizetype destinationStride, const uint8_t *source,
-                 qsizetype sourceStride, int width, int height, Convert convert)
+                 qsizetype sourceStride, int width, int height, Kernel kernel)
 {
     for (int y = 0; y < height; ++y)
-        convertRow(reinterpret_cast<uint32_t *>(destination + y * destinationStride),
-                   reinterpret_cast<const uint32_t *>(source + y * sourceStride), width, convert);
+        kernel(reinterpret_cast<uint32_t *>(destination + y * destinationStride),
+               reinterpret_cast<const uint32_t *>(source + y * sourceStride), width);
 }
 
 // Copies an image of the bitmap's size into it, converting to our layout.
@@ -47,11 +29,11 @@ bool importPixels(PixelBitmap &bitmap, const QImage &image)
     switch (image.format()) {
     case QImage::Format_ARGB32_Premultiplied:
         convertRows(bitmap.bytes(), bitmap.bytesPerRow(), image.constBits(), image.bytesPerLine(),
-                    bitmap.width(), bitmap.height(), [](uint32_t argb) { return pixelFromArgb(argb); });
+                    bitmap.width(), bitmap.height(), PixelsFromArgb);
         return true;
     case QImage::Format_RGB32:
         convertRows(bitmap.bytes(), bitmap.bytesPerRow(), image.constBits(), image.bytesPerLine(),
-                    bitmap.width(), bitmap.height(), [](uint32_t rgb) { return pixelFromArgb(rgb | 0xFF000000u); });
+                    bitmap.width(), bitmap.height(), PixelsFromRgb);
         return true;
     default: {
         const QImage converted = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
@@ -157,8 +139,7 @@ QImage CCPixmap::createCGImage() const
     QImage image(width(), height(), QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
         return {};
-    convertRows(image.bits(), image.bytesPerLine(), bytes(), bytesPerRow(), width(), height(),
-                [](Pixel pixel) { return argbFromPixel(pixel); });
+    convertRows(image.bits(), image.bytesPerLine(), bytes(), bytesPerRow(), width(), height(), ArgbFromPixels);
     return image;
 }
 
@@ -209,13 +190,9 @@ void CCPixmap::setColor(Kolor kolor, QPointF point)
 
 bool CCPixmap::scanForAlpha() const
 {
-    for (int y = 0; y < height(); ++y) {
-        const Pixel *row = m_bitmap.row(y);
-        uint32_t all = 0xFF;
-        forEachPixel(0, width(), [&](int x) { all &= row[x]; });
-        if ((all & 0xFF) != 0xFF)
+    for (int y = 0; y < height(); ++y)
+        if (!AllOpaque(m_bitmap.row(y), width()))
             return true;
-    }
     return false;
 }
 
@@ -240,10 +217,8 @@ int64_t CCPixmap::pixelCount() const
     if (!(m_alphaSet ? m_hasAlpha : scanForAlpha()))
         return int64_t(width()) * height();
     int64_t count = 0;
-    for (int y = 0; y < height(); ++y) {
-        const Pixel *row = m_bitmap.row(y);
-        forEachPixel(0, width(), [&](int x) { count += PixelAlpha(row[x]) != 0; });
-    }
+    for (int y = 0; y < height(); ++y)
+        count += CountVisible(m_bitmap.row(y), width());
     return count;
 }
 

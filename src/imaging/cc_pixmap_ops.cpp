@@ -1,7 +1,7 @@
 #include "imaging/cc_pixmap.h"
 
 #include "imaging/path_spans.h"
-#include "imaging/pixel_loops.h"
+#include "imaging/pixel_kernels.h"
 
 #include <QPainterPath>
 
@@ -19,51 +19,6 @@ std::optional<int> roundedEdge(double value)
     if (!(rounded > -1e9f && rounded < 1e9f))
         return std::nullopt;
     return static_cast<int>(rounded);
-}
-
-// The pixel loops below stay out of line: GCC only vectorises them at -O2 while it
-// still sees their restrict parameters.
-
-// All-ones where the pixel is not transparent, else 0; entries 0 and width + 1 stay 0 so
-// the buffer's left and right columns see a transparent neighbour.
-[[gnu::noinline]] void markOpaque(uint32_t *__restrict marks, const Pixel *__restrict row, int width)
-{
-    forEachPixel(0, width, [&](int x) { marks[x + 1] = PixelAlpha(row[x]) != 0 ? ~0u : 0u; });
-}
-
-struct SpanAlpha
-{
-    uint32_t all = 0xFF;
-    uint32_t any = 0;
-};
-
-// Copies the pixels from left to right, with alpha 0 meaning the transparent pixel,
-// and reports the AND and the OR of their alphas.
-[[gnu::noinline]] SpanAlpha copySpan(Pixel *__restrict target, const Pixel *__restrict source, int left, int right)
-{
-    uint32_t all = 0xFF, any = 0;
-    forEachPixel(left, right, [&](int x) {
-        const Pixel pixel = source[x];
-        const uint32_t alpha = PixelAlpha(pixel);
-        target[x] = alpha != 0 ? pixel : 0;
-        all &= alpha;
-        any |= alpha;
-    });
-    return {all, any};
-}
-
-// Rewrites one row from the transparency of its own and its neighbouring rows (which
-// this pass doesn't change, as neither value is transparent).
-template <bool KeepInterior>
-[[gnu::noinline]] void colorRowEdges(Pixel *__restrict row, const uint32_t *__restrict above, const uint32_t *__restrict here,
-                   const uint32_t *__restrict below, int width, Pixel edge, Pixel interior)
-{
-    forEachPixel(0, width, [&](int x) {
-        const uint32_t present = here[x + 1];
-        const uint32_t inside = present & here[x] & here[x + 2] & above[x + 1] & below[x + 1];
-        const Pixel kept = KeepInterior ? row[x] : interior;
-        row[x] = (present & ~inside & edge) | (inside & kept);
-    });
 }
 
 }
@@ -87,30 +42,14 @@ std::unique_ptr<CCPixmap> CCPixmap::createPixmapForBezier(const QPainterPath &pa
         return nullptr;
     // Positions the scan never reaches (outside the picture) stay transparent as well.
     bool partial = left != *x0 || top != *y0 || right != *x1 || bottom != *y1;
-    int firstX = right, firstY = -1;
-    int64_t covered = 0;
-    for (const PixelSpan &span : WindingSpans(path, QRect(left, top, right - left, bottom - top))) {
-        const Pixel *source = m_bitmap.row(span.y);
-        const SpanAlpha alpha = copySpan(result->m_bitmap.row(span.y - *y0) + (span.left - *x0),
-                                         source + span.left, 0, span.right - span.left);
-        covered += span.right - span.left;
-        if (alpha.all != 0xFF)
-            partial = true;
-        if (alpha.any == 0)
-            continue;
-        if (firstY < 0)
-            firstY = span.y;
-        for (int x = span.left; x < std::min(span.right, firstX); ++x) {
-            if (PixelAlpha(source[x]) != 0) {
-                firstX = x;
-                break;
-            }
-        }
-    }
+    const std::vector<PixelSpan> spans = WindingSpans(path, QRect(left, top, right - left, bottom - top));
+    const SpanCopy copy = CopySpans(spans.data(), qsizetype(spans.size()), bytes(), bytesPerRow(), result->bytes(),
+                                    result->bytesPerRow(), *x0, *y0);
+    const int firstX = copy.firstX, firstY = copy.firstY;
+    if (copy.allAlpha != 0xFF || copy.covered != int64_t(right - left) * (bottom - top))
+        partial = true;
     if (firstY < 0)
         return nullptr;
-    if (covered != int64_t(right - left) * (bottom - top))
-        partial = true;
     result->setAlpha(partial);
     if (origin)
         *origin = QPointF(firstX, firstY);
@@ -121,22 +60,10 @@ void CCPixmap::colorEdgesWith(Pixel edge, Pixel interior)
 {
     const int w = width(), h = height();
     if (PixelAlpha(edge) != 0 && PixelAlpha(interior) != 0) {
-        // Transparency stays as it was, so whole rows can be rewritten from marks taken
-        // before the pass reaches them.
-        std::vector<uint32_t> above(size_t(w) + 2, 0), here(size_t(w) + 2, 0), below(size_t(w) + 2, 0);
-        markOpaque(here.data(), m_bitmap.row(0), w);
-        for (int y = 0; y < h; ++y) {
-            if (y + 1 < h)
-                markOpaque(below.data(), m_bitmap.row(y + 1), w);
-            else
-                std::fill(below.begin(), below.end(), 0u);
-            if (edge == interior)
-                colorRowEdges<true>(m_bitmap.row(y), above.data(), here.data(), below.data(), w, edge, interior);
-            else
-                colorRowEdges<false>(m_bitmap.row(y), above.data(), here.data(), below.data(), w, edge, interior);
-            std::swap(above, here);
-            std::swap(here, below);
-        }
+        // No pixel changes visibility, so rows can be rewritten from marks taken before
+        // the pass reaches them.
+        std::vector<uint32_t> scratch((size_t(w) + 2) * 3);
+        ColorEdges(bytes(), bytesPerRow(), w, h, edge, interior, edge == interior, scratch.data());
         return;
     }
     // A transparent value changes the picture as the pass goes: the left and upper
