@@ -216,12 +216,13 @@ void sortByX(Crossing *begin, Crossing *end)
         std::sort(begin, end, byX);
         return;
     }
-    for (Crossing *i = begin + 1; i < end; ++i) {
-        const Crossing moving = *i;
-        Crossing *j = i;
-        for (; j > begin && moving.x < j[-1].x; --j)
-            *j = j[-1];
-        *j = moving;
+    const ptrdiff_t count = end - begin;
+    for (ptrdiff_t i = 1; i < count; ++i) {
+        const Crossing moving = begin[i];
+        ptrdiff_t j = i;
+        for (; j > 0 && moving.x < begin[j - 1].x; --j)
+            begin[j] = begin[j - 1];
+        begin[j] = moving;
     }
 }
 
@@ -284,6 +285,8 @@ std::vector<PixelSpan> WindingSpans(const QPainterPath &path, const QRect &area)
     if (!collectCrossings(path, collector))
         return {};
     const std::vector<Crossing> &crossings = collector.crossings();
+    if (crossings.empty())
+        return {};
 
     // Bucket the crossings by row, then order each row by x.
     const int rows = bottom - top;

@@ -146,25 +146,23 @@ template <bool KeepInterior>
     }
 }
 
-}
-
-TJ_PIXEL_KERNEL void PixelsFromArgb(Pixel *__restrict out, const uint32_t *__restrict in, int count)
+TJ_PIXEL_KERNEL void pixelsFromArgbKernel(Pixel *__restrict out, const uint32_t *__restrict in, int count)
 {
     // ARGB32 is A<<24 | R<<16 | G<<8 | B; ours is R<<24 | G<<16 | B<<8 | A.
     forEachPixel(count, [&](int x, int) { out[x] = std::rotl(in[x], 8); });
 }
 
-TJ_PIXEL_KERNEL void PixelsFromRgb(Pixel *__restrict out, const uint32_t *__restrict in, int count)
+TJ_PIXEL_KERNEL void pixelsFromRgbKernel(Pixel *__restrict out, const uint32_t *__restrict in, int count)
 {
     forEachPixel(count, [&](int x, int) { out[x] = std::rotl(in[x] | 0xFF000000u, 8); });
 }
 
-TJ_PIXEL_KERNEL void ArgbFromPixels(uint32_t *__restrict out, const Pixel *__restrict in, int count)
+TJ_PIXEL_KERNEL void argbFromPixelsKernel(uint32_t *__restrict out, const Pixel *__restrict in, int count)
 {
     forEachPixel(count, [&](int x, int) { out[x] = std::rotr(in[x], 8); });
 }
 
-TJ_PIXEL_KERNEL bool AllOpaque(const Pixel *__restrict row, int count)
+TJ_PIXEL_KERNEL bool allOpaqueKernel(const Pixel *__restrict row, int count)
 {
     uint32_t all[kLanes] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     forEachPixel(count, [&](int x, int lane) { all[lane] &= row[x]; });
@@ -174,7 +172,7 @@ TJ_PIXEL_KERNEL bool AllOpaque(const Pixel *__restrict row, int count)
     return (result & 0xFF) == 0xFF;
 }
 
-TJ_PIXEL_KERNEL int64_t CountVisible(const Pixel *__restrict row, int count)
+TJ_PIXEL_KERNEL int64_t countVisibleKernel(const Pixel *__restrict row, int count)
 {
     uint32_t visible[kLanes] = {};
     forEachPixel(count, [&](int x, int lane) { visible[lane] += PixelAlpha(row[x]) != 0; });
@@ -184,9 +182,9 @@ TJ_PIXEL_KERNEL int64_t CountVisible(const Pixel *__restrict row, int count)
     return result;
 }
 
-TJ_PIXEL_KERNEL SpanCopy CopySpans(const PixelSpan *spans, qsizetype spanCount, const uint8_t *source,
-                                   qsizetype sourceStride, uint8_t *target, qsizetype targetStride, int originX,
-                                   int originY)
+TJ_PIXEL_KERNEL SpanCopy copySpansKernel(const PixelSpan *spans, qsizetype spanCount, const uint8_t *source,
+                                         qsizetype sourceStride, uint8_t *target, qsizetype targetStride,
+                                         int originX, int originY)
 {
     SpanCopy copy;
     for (qsizetype i = 0; i < spanCount; ++i) {
@@ -221,11 +219,52 @@ TJ_PIXEL_KERNEL SpanCopy CopySpans(const PixelSpan *spans, qsizetype spanCount, 
     return copy;
 }
 
-TJ_PIXEL_KERNEL void ColorEdges(uint8_t *bytes, qsizetype stride, int width, int height, Pixel edge,
-                                Pixel interior, bool keepInterior, uint32_t *scratch)
+TJ_PIXEL_KERNEL void colorEdgesKernel(uint8_t *bytes, qsizetype stride, int width, int height, Pixel edge,
+                                      Pixel interior, bool keepInterior, uint32_t *scratch)
 {
     if (keepInterior)
         colorEdges<true>(bytes, stride, width, height, edge, interior, scratch);
     else
         colorEdges<false>(bytes, stride, width, height, edge, interior, scratch);
+}
+
+}
+
+// Clang wants multiversioned functions called only where their definition is seen, so
+// the kernels stay file-local behind these.
+void PixelsFromArgb(Pixel *out, const uint32_t *in, int count)
+{
+    pixelsFromArgbKernel(out, in, count);
+}
+
+void PixelsFromRgb(Pixel *out, const uint32_t *in, int count)
+{
+    pixelsFromRgbKernel(out, in, count);
+}
+
+void ArgbFromPixels(uint32_t *out, const Pixel *in, int count)
+{
+    argbFromPixelsKernel(out, in, count);
+}
+
+bool AllOpaque(const Pixel *row, int count)
+{
+    return allOpaqueKernel(row, count);
+}
+
+int64_t CountVisible(const Pixel *row, int count)
+{
+    return countVisibleKernel(row, count);
+}
+
+SpanCopy CopySpans(const PixelSpan *spans, qsizetype spanCount, const uint8_t *source, qsizetype sourceStride,
+                   uint8_t *target, qsizetype targetStride, int originX, int originY)
+{
+    return copySpansKernel(spans, spanCount, source, sourceStride, target, targetStride, originX, originY);
+}
+
+void ColorEdges(uint8_t *bytes, qsizetype stride, int width, int height, Pixel edge, Pixel interior,
+                bool keepInterior, uint32_t *scratch)
+{
+    colorEdgesKernel(bytes, stride, width, height, edge, interior, keepInterior, scratch);
 }
