@@ -177,9 +177,13 @@ private:
         m_samples[0] = y0;
         m_samples[size_t(count)] = y1;
         const auto index = [&](int j) { return size_t(winding > 0 ? j : count - j); };
-        const auto sampleT = [&](int j) { return j == 0 ? (winding > 0 ? t0 : t1)
-                                                 : j == count ? (winding > 0 ? t1 : t0)
-                                                 : t0 + double(index(j)) * dt; };
+        const auto sampleT = [&](int j) {
+            if (j == 0)
+                return winding > 0 ? t0 : t1;
+            if (j == count)
+                return winding > 0 ? t1 : t0;
+            return t0 + double(index(j)) * dt;
+        };
         int j = 0;
         for (int row = first; row < last; ++row) {
             while (j + 1 < count && m_samples[index(j + 1)] <= row)

@@ -95,6 +95,11 @@ std::vector<NamedPath> shapes()
     result.push_back({"wave on whole pixels", wavyShape({10, 30})});
     result.push_back({"self-overlapping", selfOverlappingShape({5.6, 3.3})});
     result.push_back({"ring", ringWithHole({3.3, 4.4})});
+    // Curves crossing thousands of rows, more than are sampled for first guesses.
+    QPainterPath lens(QPointF(10.3, 2.2));
+    lens.cubicTo(75.1, 1500.7, -20.4, 4500.1, 20.6, 6001.9);
+    lens.cubicTo(40.2, 3000.3, 20.5, 900.6, 10.3, 2.2);
+    result.push_back({"tall lens", lens});
     return result;
 }
 
