@@ -1,0 +1,303 @@
+#include "imaging/cc_pixmap.h"
+
+#include "imaging/cc_image.h"
+#include "pixel_test_support.h"
+#include "test_support.h"
+
+#include <QFile>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QRadialGradient>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using tj::test::Hex;
+
+namespace {
+
+// A picture with a red band on top, a blue band at the bottom, gradients in between and
+// a half-transparent disc, so every channel and the orientation matter.
+QImage paintedPicture(int width, int height, bool transparentCorner)
+{
+    QImage image(width, height, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    QLinearGradient across(0, 0, width, 0);
+    across.setColorAt(0, QColor(20, 200, 40));
+    across.setColorAt(1, QColor(240, 180, 10));
+    painter.fillRect(QRect(0, 0, width, height), across);
+    QRadialGradient disc(width * 0.6, height * 0.5, height * 0.3);
+    disc.setColorAt(0, QColor(255, 255, 255, 200));
+    disc.setColorAt(1, QColor(0, 0, 128, 90));
+    painter.setBrush(disc);
+    painter.setPen(Qt::NoPen);
+    painter.drawEllipse(QPointF(width * 0.6, height * 0.5), height * 0.3, height * 0.3);
+    painter.fillRect(QRect(0, 0, width, 8), QColor(255, 0, 0));
+    painter.fillRect(QRect(0, height - 8, width, 8), QColor(0, 0, 255));
+    if (transparentCorner) {
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillRect(QRect(0, 20, 30, 30), QColor(90, 60, 30, 100));
+        painter.fillRect(QRect(0, 60, 30, 30), Qt::transparent);
+    }
+    painter.end();
+    return image;
+}
+
+QImage savedAndReadBack(const QImage &image, const QByteArray &format)
+{
+    const QString path = tj::test::freshFolder(QStringLiteral("picture")) + "/picture." + QString::fromLatin1(format);
+    QImageWriter writer(path, format);
+    EXPECT_TRUE(writer.write(image)) << writer.errorString().toStdString();
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    const QImage read = reader.read();
+    EXPECT_FALSE(read.isNull()) << reader.errorString().toStdString();
+    return read;
+}
+
+Pixel expectedPixel(const QImage &premultiplied, int x, int y)
+{
+    const QRgb argb = reinterpret_cast<const QRgb *>(premultiplied.constScanLine(y))[x];
+    return MakePixel(qRed(argb), qGreen(argb), qBlue(argb), qAlpha(argb));
+}
+
+void expectSamePicture(const CCPixmap &pixmap, const QImage &picture)
+{
+    const QImage expected = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    ASSERT_EQ(pixmap.width(), expected.width());
+    ASSERT_EQ(pixmap.height(), expected.height());
+    int64_t wrong = 0;
+    for (int y = 0; y < expected.height(); ++y)
+        for (int x = 0; x < expected.width(); ++x)
+            wrong += pixmap.getPixelColor(x, y) != expectedPixel(expected, x, y);
+    EXPECT_EQ(wrong, 0);
+    const QImage snapshot = pixmap.createCGImage();
+    EXPECT_EQ(snapshot.format(), QImage::Format_ARGB32_Premultiplied);
+    EXPECT_TRUE(snapshot == expected);
+}
+
+std::unique_ptr<CCPixmap> pixmapOfSize(int width, int height)
+{
+    auto pixmap = CCPixmap::initWithSize(QSizeF(width, height));
+    EXPECT_NE(pixmap, nullptr);
+    return pixmap;
+}
+
+void fill(CCPixmap &pixmap, Kolor kolor)
+{
+    for (int y = 0; y < pixmap.height(); ++y)
+        for (int x = 0; x < pixmap.width(); ++x)
+            pixmap.setColor(kolor, QPointF(x, y));
+}
+
+}
+
+TEST(CCPixmapMemory, RowsAreSixteenByteAlignedAndCleared)
+{
+    for (int width : {1, 2, 3, 4})
+        EXPECT_EQ(pixmapOfSize(width, 3)->bytesPerRow(), 16);
+    EXPECT_EQ(pixmapOfSize(5, 3)->bytesPerRow(), 32);
+    for (int width = 1; width <= 70; ++width) {
+        auto pixmap = pixmapOfSize(width, 1 + width % 7);
+        ASSERT_EQ(pixmap->bytesPerRow() % 16, 0);
+        ASSERT_GE(pixmap->bytesPerRow(), width * 4);
+        ASSERT_LT(pixmap->bytesPerRow(), width * 4 + 16);
+        ASSERT_EQ(reinterpret_cast<uintptr_t>(pixmap->bytes()) % 16, 0u);
+        const uint8_t *bytes = pixmap->bytes();
+        const qsizetype count = pixmap->bytesPerRow() * pixmap->height();
+        ASSERT_EQ(std::count(bytes, bytes + count, 0), count);
+    }
+}
+
+TEST(CCPixmapMemory, PixelBytesAreAlphaBlueGreenRedTopDown)
+{
+    auto pixmap = pixmapOfSize(5, 4);
+    pixmap->setColor(0x64030201, QPointF(1, 2));
+    const uint8_t *pixel = pixmap->bytes() + 2 * pixmap->bytesPerRow() + 1 * 4;
+    EXPECT_EQ(pixel[0], 0xFF);
+    EXPECT_EQ(pixel[1], 0x03);
+    EXPECT_EQ(pixel[2], 0x02);
+    EXPECT_EQ(pixel[3], 0x01);
+    EXPECT_EQ(Hex{pixmap->getPixelColor(1, 2).value()}, Hex{0x010203FF});
+    EXPECT_EQ(Hex{pixmap->kolorAtPoint(QPointF(1.9, 2.7))}, Hex{0x64030201});
+}
+
+TEST(CCPixmapMemory, SizesThatCannotBeMade)
+{
+    EXPECT_EQ(CCPixmap::initWithSize(QSizeF(0, 10)), nullptr);
+    EXPECT_EQ(CCPixmap::initWithSize(QSizeF(10, 0)), nullptr);
+    EXPECT_EQ(CCPixmap::initWithSize(QSizeF(0.5, 10)), nullptr);
+    EXPECT_EQ(CCPixmap::initWithSize(QSizeF(-3, 10)), nullptr);
+    EXPECT_EQ(CCPixmap::initWithSize(QSizeF(std::nan(""), 10)), nullptr);
+    EXPECT_EQ(CCPixmap::initWithSize(QSizeF(std::numeric_limits<double>::infinity(), 10)), nullptr);
+    EXPECT_EQ(CCPixmap::initWithSize(QSizeF(20001, 20001)), nullptr);
+    EXPECT_EQ(CCPixmap::initWithSize(QSizeF(1e12, 1)), nullptr);
+    EXPECT_FALSE(CreateQuartzBitmap(1, kMaxBitmapPixels + 1));
+    EXPECT_FALSE(CreateQuartzBitmap(std::numeric_limits<int64_t>::max(), std::numeric_limits<int64_t>::max()));
+    EXPECT_FALSE(CreateQuartzBitmap(-1, 5));
+    auto truncated = CCPixmap::initWithSize(QSizeF(2.9, 3.7));
+    ASSERT_NE(truncated, nullptr);
+    EXPECT_EQ(truncated->size(), QSizeF(2, 3));
+}
+
+TEST(CCPixmapAccess, ReadsAndWritesOutsideAreIgnored)
+{
+    auto pixmap = pixmapOfSize(4, 3);
+    fill(*pixmap, 0x64102030);
+    const QByteArray before(reinterpret_cast<const char *>(pixmap->bytes()), pixmap->bytesPerRow() * 3);
+    for (QPointF outside : {QPointF(4, 0), QPointF(0, 3), QPointF(-1, 1), QPointF(1, -1.5), QPointF(1e300, 0),
+                            QPointF(std::nan(""), 1)}) {
+        pixmap->setColor(0x64FFFFFF, outside);
+        EXPECT_EQ(Hex{pixmap->kolorAtPoint(outside)}, Hex{kNoKolor});
+    }
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(pixmap->bytes()), pixmap->bytesPerRow() * 3), before);
+    EXPECT_FALSE(pixmap->getPixelColor(-1, 0));
+    EXPECT_FALSE(pixmap->getPixelColor(4, 0));
+    EXPECT_FALSE(pixmap->getPixelColor(0, 3));
+    // Truncation toward zero keeps -0.5 in column 0.
+    EXPECT_EQ(Hex{pixmap->kolorAtPoint(QPointF(-0.5, 0))}, Hex{0x64102030});
+}
+
+TEST(CCPixmapAccess, MaskViewReadsAlphaAsGrey)
+{
+    auto pixmap = pixmapOfSize(3, 1);
+    pixmap->setColor(0x64FF0000, QPointF(0, 0));
+    pixmap->setColor(0x32FF0000, QPointF(1, 0));
+    pixmap->setPixmapMode(1);
+    EXPECT_EQ(Hex{pixmap->getPixelColor(0, 0).value()}, Hex{0x000000FF});
+    EXPECT_EQ(Hex{pixmap->getPixelColor(1, 0).value()}, Hex{0x808080FF});
+    EXPECT_EQ(Hex{pixmap->getPixelColor(2, 0).value()}, Hex{0xFFFFFFFF});
+    pixmap->setPixmapMode(0);
+    EXPECT_EQ(Hex{pixmap->getPixelColor(1, 0).value()}, Hex{0x00007F7F});
+}
+
+TEST(CCPixmapImages, RealPicturesSurviveTheRoundTripUpright)
+{
+    const QImage painted = paintedPicture(203, 151, true);
+    const QImage png = savedAndReadBack(painted, "png");
+    const QImage jpeg = savedAndReadBack(paintedPicture(203, 151, false), "jpg");
+    ASSERT_EQ(jpeg.format(), QImage::Format_RGB32);
+    for (const QImage &picture : {png, jpeg, painted.convertToFormat(QImage::Format_ARGB32_Premultiplied),
+                                  painted.convertToFormat(QImage::Format_Grayscale8)}) {
+        auto pixmap = CCPixmap::initWithQuartzImage(picture);
+        ASSERT_NE(pixmap, nullptr);
+        expectSamePicture(*pixmap, picture);
+    }
+    auto pixmap = CCPixmap::initWithQuartzImage(png);
+    EXPECT_EQ(Hex{pixmap->getPixelColor(100, 0).value()}, Hex{0xFF0000FF});
+    EXPECT_EQ(Hex{pixmap->getPixelColor(100, 150).value()}, Hex{0x0000FFFF});
+    // Straight alpha in the file arrives premultiplied.
+    const QRgb straight = png.pixel(5, 25);
+    ASSERT_EQ(qAlpha(straight), 100);
+    const QRgb premultiplied = qPremultiply(straight);
+    EXPECT_LT(qRed(premultiplied), qRed(straight));
+    EXPECT_EQ(Hex{pixmap->getPixelColor(5, 25).value()},
+              Hex{MakePixel(qRed(premultiplied), qGreen(premultiplied), qBlue(premultiplied), 100)});
+    EXPECT_EQ(Hex{pixmap->getPixelColor(5, 65).value()}, Hex{0});
+}
+
+TEST(CCPixmapImages, InstalledPictureSurvivesTheRoundTrip)
+{
+    const QString path = QStringLiteral("/usr/share/pixmaps/debian-logo.png");
+    if (!QFile::exists(path))
+        GTEST_SKIP() << "no " << path.toStdString();
+    QImageReader reader(path);
+    const QImage picture = reader.read();
+    ASSERT_FALSE(picture.isNull());
+    auto pixmap = CCPixmap::initWithQuartzImage(picture);
+    ASSERT_NE(pixmap, nullptr);
+    expectSamePicture(*pixmap, picture);
+    bool translucent = false;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            translucent = translucent || qAlpha(picture.pixel(x, y)) < 255;
+    EXPECT_EQ(pixmap->hasAlpha(), translucent);
+}
+
+TEST(CCPixmapImages, ImageIsDrawnAtTheImageObjectsSize)
+{
+    QImage picture(40, 20, QImage::Format_RGB32);
+    picture.fill(QColor(0, 0, 255));
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 40; ++x)
+            picture.setPixel(x, y, qRgb(255, 0, 0));
+    auto image = CCImage::initWithCGImage(picture, QSizeF(80, 40));
+    auto pixmap = CCPixmap::initWithImage(*image);
+    ASSERT_NE(pixmap, nullptr);
+    EXPECT_EQ(pixmap->size(), QSizeF(80, 40));
+    EXPECT_EQ(Hex{pixmap->getPixelColor(40, 2).value()}, Hex{0xFF0000FF});
+    EXPECT_EQ(Hex{pixmap->getPixelColor(40, 37).value()}, Hex{0x0000FFFF});
+
+    auto sameSize = CCPixmap::initWithImage(*CCImage::initWithCGImage(picture));
+    ASSERT_NE(sameSize, nullptr);
+    expectSamePicture(*sameSize, picture);
+    const auto snapshot = sameSize->createImage();
+    ASSERT_NE(snapshot, nullptr);
+    EXPECT_EQ(snapshot->size(), QSizeF(40, 20));
+    EXPECT_TRUE(snapshot->qimage() == picture.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    EXPECT_EQ(CCPixmap::initWithQuartzImage(QImage()), nullptr);
+}
+
+TEST(CCPixmapAlpha, AnswerIsComputedOnceAndClearedByCopying)
+{
+    auto pixmap = pixmapOfSize(7, 5);
+    fill(*pixmap, 0x64336699);
+    EXPECT_FALSE(pixmap->hasAlpha());
+    // Pixel setters leave the cached answer alone.
+    pixmap->setColor(0x32336699, QPointF(3, 3));
+    EXPECT_FALSE(pixmap->hasAlpha());
+    auto copy = pixmap->copy();
+    ASSERT_NE(copy, nullptr);
+    EXPECT_TRUE(copy->hasAlpha());
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(copy->bytes()), copy->bytesPerRow() * 5),
+              QByteArray(reinterpret_cast<const char *>(pixmap->bytes()), pixmap->bytesPerRow() * 5));
+    pixmap->copyPixelsFromBitmap(copy->bitmap());
+    EXPECT_TRUE(pixmap->hasAlpha());
+    pixmap->setAlpha(false);
+    EXPECT_FALSE(pixmap->hasAlpha());
+    EXPECT_TRUE(pixmapOfSize(3, 3)->hasAlpha());
+}
+
+TEST(CCPixmapAlpha, CopyingBetweenDifferentShapesDoesNothing)
+{
+    auto target = pixmapOfSize(4, 4);
+    fill(*target, 0x64000000);
+    EXPECT_FALSE(target->hasAlpha());
+    for (QSize size : {QSize(5, 4), QSize(4, 5), QSize(3, 4)}) {
+        target->copyPixelsFromBitmap(pixmapOfSize(size.width(), size.height())->bitmap());
+        EXPECT_EQ(Hex{target->getPixelColor(0, 0).value()}, Hex{0x000000FF});
+        EXPECT_FALSE(target->hasAlpha());
+    }
+}
+
+TEST(CCPixmapAlpha, PixelCountAndCenterOfMass)
+{
+    auto pixmap = pixmapOfSize(10, 10);
+    EXPECT_EQ(pixmap->pixelCount(), 0);
+    EXPECT_EQ(pixmap->centerOfMass(), QPoint(0, 0));
+    for (int y = 6; y <= 7; ++y)
+        for (int x = 2; x <= 4; ++x)
+            pixmap->setColor(0x64FFFFFF, QPointF(x, y));
+    EXPECT_EQ(pixmap->pixelCount(), 6);
+    EXPECT_EQ(pixmap->centerOfMass(), QPoint(3, 6));
+    for (int i = 0; i < 50; ++i) {
+        auto single = pixmapOfSize(9, 13);
+        const int x = int(tj::test::randomBelow(9)), y = int(tj::test::randomBelow(13));
+        single->setColor(0x01010101, QPointF(x, y));
+        ASSERT_EQ(single->pixelCount(), 1);
+        ASSERT_EQ(single->centerOfMass(), QPoint(x, y));
+    }
+    auto opaque = pixmapOfSize(10, 7);
+    fill(*opaque, 0x64123456);
+    EXPECT_EQ(opaque->pixelCount(), 70);
+    EXPECT_EQ(opaque->centerOfMass(), QPoint(5, 3));
+    // A known "opaque" answer is trusted as it stands.
+    opaque->setColor(0, QPointF(0, 0));
+    opaque->setAlpha(false);
+    EXPECT_EQ(opaque->pixelCount(), 70);
+}

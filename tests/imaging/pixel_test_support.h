@@ -1,0 +1,118 @@
+#pragma once
+
+#include <QLineF>
+#include <QPainterPath>
+
+#include <cstdint>
+#include <ostream>
+#include <random>
+#include <vector>
+#include <algorithm>
+#include <cmath>
+
+namespace tj::test {
+
+// A Kolor or pixel that gtest prints in hexadecimal.
+struct Hex
+{
+    uint32_t value;
+    bool operator==(const Hex &) const = default;
+};
+
+inline void PrintTo(const Hex &hex, std::ostream *out)
+{
+    *out << "0x" << std::hex << std::uppercase << hex.value << std::dec;
+}
+
+// Every test draws from its own fixed seed, so a failure can be replayed.
+inline std::mt19937 &randomSource()
+{
+    static std::mt19937 source(20240607);
+    return source;
+}
+
+inline uint32_t randomBelow(uint32_t limit)
+{
+    return std::uniform_int_distribution<uint32_t>(0, limit - 1)(randomSource());
+}
+
+enum class Side { Flat, Knob, Hole };
+
+// A jigsaw-like piece: a square of the given side whose four sides are flat or carry a
+// cubic knob bulging outwards or inwards (narrow neck, wide head, so rows cross the knob
+// up to four times). Sides run clockwise from the top-left corner.
+inline QPainterPath pieceOutline(QPointF origin, double side, const Side (&sides)[4])
+{
+    const QPointF corners[4] = {origin, origin + QPointF(side, 0), origin + QPointF(side, side),
+                                origin + QPointF(0, side)};
+    QPainterPath path;
+    path.moveTo(origin);
+    for (int i = 0; i < 4; ++i) {
+        const QPointF a = corners[i], b = corners[(i + 1) % 4];
+        const QPointF along = (b - a) / side;
+        const QPointF outward(along.y(), -along.x());
+        const double depth = sides[i] == Side::Knob ? 1.0 : -1.0;
+        const auto at = [&](double u, double v) { return a + along * (u * side) + outward * (v * side * depth); };
+        if (sides[i] == Side::Flat) {
+            path.lineTo(b);
+            continue;
+        }
+        path.lineTo(at(0.35, 0));
+        path.cubicTo(at(0.47, 0.0), at(0.28, 0.26), at(0.50, 0.26));
+        path.cubicTo(at(0.72, 0.26), at(0.53, 0.0), at(0.65, 0));
+        path.lineTo(b);
+    }
+    path.closeSubpath();
+    path.setFillRule(Qt::WindingFill);
+    return path;
+}
+
+// The outline as line segments, each cubic cut into 1024 pieces (well under a
+// thousandth of a pixel from the curve for outlines of a few hundred pixels), with every
+// subpath closed.
+inline std::vector<QLineF> fineOutline(const QPainterPath &path)
+{
+    std::vector<QLineF> lines;
+    QPointF start, current;
+    bool open = false;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        if (e.isMoveTo()) {
+            if (open && current != start)
+                lines.emplace_back(current, start);
+            start = current = e;
+            open = true;
+        } else if (e.isLineTo()) {
+            lines.emplace_back(current, e);
+            current = e;
+        } else if (e.isCurveTo()) {
+            const QPointF p0 = current, p1 = e, p2 = path.elementAt(i + 1), p3 = path.elementAt(i + 2);
+            constexpr int kSteps = 1024;
+            for (int k = 1; k <= kSteps; ++k) {
+                const double t = double(k) / kSteps, u = 1 - t;
+                const QPointF next = p0 * (u * u * u) + p1 * (3 * u * u * t) + p2 * (3 * u * t * t) + p3 * (t * t * t);
+                lines.emplace_back(current, next);
+                current = next;
+            }
+            i += 2;
+        }
+    }
+    if (open && current != start)
+        lines.emplace_back(current, start);
+    return lines;
+}
+
+inline double distanceToOutline(QPointF point, const std::vector<QLineF> &lines)
+{
+    double best = INFINITY;
+    for (const QLineF &line : lines) {
+        const QPointF d = line.p2() - line.p1();
+        const double length2 = QPointF::dotProduct(d, d);
+        const double t = length2 > 0 ? std::clamp(QPointF::dotProduct(point - line.p1(), d) / length2, 0.0, 1.0) : 0.0;
+        const QPointF nearest = line.p1() + d * t;
+        best = std::min(best, std::hypot(point.x() - nearest.x(), point.y() - nearest.y()));
+    }
+    return best;
+}
+
+}
