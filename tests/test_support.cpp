@@ -18,13 +18,5 @@ QString freshFolder(const QString &prefix)
     return path;
 }
 
-QString dataFolder()
-{
-#ifdef TJ_TEST_DATA
-    return QStringLiteral(TJ_TEST_DATA);
-#else
-    return QString();
-#endif
-}
 
 }

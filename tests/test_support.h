@@ -10,7 +10,14 @@ QString homeFolder();
 // A fresh empty folder inside the temporary home, unique per call.
 QString freshFolder(const QString &prefix = QStringLiteral("case"));
 
-// Folder of checked-in test fixtures beside the test sources.
-QString dataFolder();
+// Folder of checked-in test fixtures beside the test sources ("data" next to the test).
+inline QString dataFolder()
+{
+#ifdef TJ_TEST_DATA
+    return QStringLiteral(TJ_TEST_DATA);
+#else
+    return QString();
+#endif
+}
 
 }
