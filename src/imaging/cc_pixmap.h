@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPoint>
 #include <QPointF>
+#include <QRect>
 #include <QSizeF>
 
 #include <cstdlib>
@@ -104,6 +105,10 @@ public:
     // size of the path's rounded bounds; none when nothing was copied. origin receives the
     // first copied column and row. Only reads this buffer.
     std::unique_ptr<CCPixmap> createPixmapForBezier(const QPainterPath &path, QPointF *origin = nullptr) const;
+    // The same over a box of the caller's choosing (in this buffer's pixels) instead of the
+    // path's rounded bounds.
+    std::unique_ptr<CCPixmap> createPixmapForBezier(const QPainterPath &path, const QRect &box,
+                                                    QPointF *origin = nullptr) const;
     // Rewrites every non-transparent pixel with a transparent four-neighbour, or on the
     // buffer's border, to edge; the others to interior, or leaves them when both are equal.
     void colorEdgesWith(Pixel edge, Pixel interior);

@@ -32,7 +32,17 @@ std::unique_ptr<CCPixmap> CCPixmap::createPixmapForBezier(const QPainterPath &pa
     const auto x1 = roundedEdge(bounds.x() + bounds.width()), y1 = roundedEdge(bounds.y() + bounds.height());
     if (!x0 || !y0 || !x1 || !y1 || *x1 <= *x0 || *y1 <= *y0)
         return nullptr;
-    auto result = initWithSize(QSizeF(*x1 - *x0, *y1 - *y0));
+    return createPixmapForBezier(path, QRect(QPoint(*x0, *y0), QPoint(*x1 - 1, *y1 - 1)), origin);
+}
+
+std::unique_ptr<CCPixmap> CCPixmap::createPixmapForBezier(const QPainterPath &path, const QRect &box,
+                                                          QPointF *origin) const
+{
+    if (path.isEmpty() || box.isEmpty())
+        return nullptr;
+    const std::optional<int> x0 = box.x(), y0 = box.y();
+    const std::optional<int> x1 = box.x() + box.width(), y1 = box.y() + box.height();
+    auto result = initWithSize(QSizeF(box.width(), box.height()));
     if (!result)
         return nullptr;
 

@@ -212,6 +212,14 @@ private:
     std::vector<double> m_samples;
 };
 
+// Crossings snapped to a 1/1024 pixel grid. Two neighbouring pieces trace their shared
+// curve in opposite directions, so the same crossing comes out a few ulps apart; a pixel
+// exactly on the curve would then belong to neither. Snapped, it belongs to exactly one.
+inline double snapped(double x)
+{
+    return std::nearbyint(x * 1024.0) / 1024.0;
+}
+
 // Rows cross an outline a handful of times: insertion sort, unless a row is crowded.
 void sortByX(Crossing *begin, Crossing *end)
 {
@@ -316,8 +324,8 @@ std::vector<PixelSpan> WindingSpans(const QPainterPath &path, const QRect &area)
             if (winding == 0)
                 continue;
             const double to = crossing + 1 != end ? crossing[1].x : std::numeric_limits<double>::infinity();
-            const double from = clampedCeil(crossing->x, left, right);
-            const double until = clampedCeil(to, left, right);
+            const double from = clampedCeil(snapped(crossing->x), left, right);
+            const double until = clampedCeil(snapped(to), left, right);
             if (!(from < until))
                 continue;
             const int y = top + row, l = int(from), r = int(until);
