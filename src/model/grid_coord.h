@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+
+// Column and row in the grid, a grid or layout size, or a layout cell.
+struct GridCoord
+{
+    int64_t x = 0;
+    int64_t y = 0;
+
+    friend bool operator==(const GridCoord &, const GridCoord &) = default;
+};
+
+inline void PrintTo(const GridCoord &c, std::ostream *os)
+{
+    *os << "{" << c.x << ", " << c.y << "}";
+}
+
+// Piece indexes stay below this; assembly identifiers start here.
+constexpr uint64_t kFirstAssemblyId = 5001;
+// The largest grid the number space can hold.
+constexpr int64_t kMaxPieceCount = 5000;

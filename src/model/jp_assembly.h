@@ -1,0 +1,77 @@
+#pragma once
+
+#include "model/jp_piece.h"
+
+#include <QSizeF>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+// A group of joined pieces that the board treats as one item. It takes its members' place
+// in the puzzle's board list; the members stay owned by the puzzle and point back here
+// through their assembly field. The assembly itself is owned by the puzzle too.
+class JPAssembly : public JPPiece
+{
+public:
+    explicit JPAssembly(JPPuzzle *puzzle);
+    ~JPAssembly() override;
+
+    bool isAssembly() const override { return true; }
+
+    std::vector<JPPiece *> &pieces() { return m_pieces; }
+    const std::vector<JPPiece *> &pieces() const { return m_pieces; }
+    GridCoord maxCoord() const { return m_maxCoord; }
+    void setMaxCoord(GridCoord coord) { m_maxCoord = coord; }
+    unsigned edgeMask() const { return m_edgeMask; }
+    JPPiece *hitPiece() const { return m_hitPiece; }
+    double sizeScale() const { return m_scale; }
+
+    void setEdgeMask();
+    bool isEdge() const override;
+    QRectF bounds();
+    QRectF enclosingRect() const override;
+    QPointF originForCoord(GridCoord coord) const;
+    QRectF rectForPiece(const JPPiece *member);
+    void calculateSize(bool useImage);
+    bool hitTest(QPointF point) override;
+    void drawSelected(QPainter &painter, bool selected, bool dimmed) override;
+    // Builds the composite image from the members' images and stores it as this
+    // assembly's image file.
+    void makeCompositeImage();
+    // The union of the members' image rectangles in picture pixels.
+    QRectF membersImageRect() const;
+
+    void saveToXml(CCXmlEncoder &encoder) const override;
+    // Reads an `a` element; members are entered in pieceMap (owned by the puzzle).
+    // Reads an `a` element. Members are entered in pieceMap and handed to owned (the
+    // puzzle's store); complete tells whether the closing tag was reached. Null when the
+    // element repeats a piece index.
+    static std::unique_ptr<JPAssembly> initWithXml(CCXmlDecoder &decoder, JPPuzzle *puzzle,
+                                                   std::map<uint64_t, JPPiece *> &pieceMap,
+                                                   std::vector<std::unique_ptr<JPPiece>> &owned,
+                                                   bool *complete = nullptr);
+
+    // Refreshes the stale size for the current board scale.
+    void refreshSize();
+
+protected:
+    void normaliseMembers();
+
+    std::vector<JPPiece *> m_pieces;
+    JPPiece *m_hitPiece = nullptr;
+    GridCoord m_maxCoord;
+    unsigned m_edgeMask = 0;
+    QSizeF m_currentSize;
+    double m_scale = 0.0;
+    bool m_calculatingSize = false;
+};
+
+namespace edge_bits {
+constexpr unsigned kLeftBorder = 0x01;
+constexpr unsigned kTopBorder = 0x02;
+constexpr unsigned kRightBorder = 0x04;
+constexpr unsigned kBottomBorder = 0x08;
+constexpr unsigned kLeftKnob = 0x10;
+constexpr unsigned kTopKnob = 0x20;
+}

@@ -1,0 +1,164 @@
+#include "imaging/cc_image.h"
+#include "model/jp_piece.h"
+#include "model/jp_puzzle.h"
+#include "model_fixtures.h"
+#include "support/property_list.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+
+using namespace tj::test;
+
+namespace {
+
+QImage pictureOf(const JPPuzzle &puzzle)
+{
+    return puzzle.image()->qimage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+}
+
+TEST(PuzzleBuild, PiecesOfARealPhotographCoverItWithGreyRims)
+{
+    QString folder;
+    auto puzzle = BuildPuzzle(PhotoPath(), 60, &folder);
+    ASSERT_TRUE(puzzle);
+    EXPECT_FALSE(puzzle->creationFail());
+    const QImage picture = pictureOf(*puzzle);
+    ASSERT_EQ(picture.size(), QSize(900, 593));
+
+    QImage covered(picture.size(), QImage::Format_Grayscale8);
+    covered.fill(0);
+    int64_t interiorChecked = 0;
+    for (const auto &owned : puzzle->allPieces()) {
+        JPPiece *piece = owned.get();
+        const QString file = QDir(folder).filePath(QStringLiteral("Pieces/%1.png").arg(qulonglong(piece->pieceIndex()), 4, 10, QLatin1Char('0')));
+        ASSERT_EQ(piece->imagePath(), file);
+        const QImage stored = QImage(file).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        ASSERT_FALSE(stored.isNull()) << file.toStdString();
+        const QRectF rect = piece->imageRect();
+        const int ox = int(std::lround(rect.x()));
+        const int oy = int(std::lround(rect.y()));
+        bool greyRimLeft = false, greyRimTop = false, greyRimRight = false, greyRimBottom = false;
+        for (int y = 0; y < stored.height(); ++y) {
+            const auto *row = reinterpret_cast<const QRgb *>(stored.constScanLine(y));
+            for (int x = 0; x < stored.width(); ++x) {
+                const QRgb p = row[x];
+                if (qAlpha(p) == 0)
+                    continue;
+                const int px = ox + x, py = oy + y;
+                ASSERT_TRUE(px >= 0 && py >= 0 && px < picture.width() && py < picture.height());
+                covered.setPixel(px, py, 255);
+                const auto transparent = [&](int dx, int dy) {
+                    const int nx = x + dx, ny = y + dy;
+                    return nx < 0 || ny < 0 || nx >= stored.width() || ny >= stored.height()
+                        || qAlpha(stored.pixel(nx, ny)) == 0;
+                };
+                const bool rim = transparent(-1, 0) || transparent(1, 0) || transparent(0, -1) || transparent(0, 1);
+                if (rim) {
+                    ASSERT_EQ(p, qRgba(128, 128, 128, 255));
+                    greyRimLeft |= transparent(-1, 0);
+                    greyRimRight |= transparent(1, 0);
+                    greyRimTop |= transparent(0, -1);
+                    greyRimBottom |= transparent(0, 1);
+                } else {
+                    ASSERT_EQ(p, picture.pixel(px, py)) << "piece " << piece->pieceIndex() << " at " << x << "," << y;
+                    ++interiorChecked;
+                }
+            }
+        }
+        EXPECT_TRUE(greyRimLeft && greyRimRight && greyRimTop && greyRimBottom) << piece->pieceIndex();
+    }
+    // Every picture pixel lies inside some piece: neighbours share their outline, so the
+    // only pixels no piece takes are those exactly on a shared curve's rim.
+    int64_t holes = 0;
+    for (int y = 0; y < covered.height(); ++y)
+        for (int x = 0; x < covered.width(); ++x)
+            holes += covered.constScanLine(y)[x] == 0;
+    EXPECT_EQ(holes, 0);
+    if (holes && qEnvironmentVariableIsSet("TJ_DUMP"))
+        covered.save(QStringLiteral("/tmp/covered.png"));
+    EXPECT_GT(interiorChecked, int64_t(picture.width()) * picture.height() / 2);
+}
+
+TEST(PuzzleBuild, FolderHoldsTheDocumentDescriptionAndImages)
+{
+    QString folder;
+    auto puzzle = BuildPuzzle(PhotoPath(), 50, &folder);
+    ASSERT_TRUE(puzzle);
+    EXPECT_EQ(puzzle->pieceCount(), int64_t(puzzle->allPieces().size()));
+    EXPECT_EQ(QDir(folder + QStringLiteral("/Pieces")).entryList({QStringLiteral("*.png")}).size(),
+              puzzle->pieceCount());
+    for (const char *name : {"info.plist", "image.jpg", "thumbnail.jpg", "puzzle.xml"})
+        EXPECT_TRUE(QFile::exists(folder + QLatin1Char('/') + QLatin1String(name))) << name;
+    auto info = ReadPropertyListDictionary(folder + QStringLiteral("/info.plist"));
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->value(QStringLiteral("count")).toLongLong(), 50);
+    EXPECT_FALSE(info->contains(QStringLiteral("reset")));
+    EXPECT_FALSE(puzzle->isDirty());
+    EXPECT_EQ(puzzle->originPiece(), puzzle->pieceWithIndex(0));
+    EXPECT_EQ(QImage(folder + QStringLiteral("/thumbnail.jpg")).size(), QSize(200, 131));
+}
+
+TEST(PuzzleBuild, LayoutCellsAreDistinctWhileTheyLast)
+{
+    auto puzzle = BuildPuzzle(PhotoPath(), 100);
+    ASSERT_TRUE(puzzle);
+    std::set<std::pair<int64_t, int64_t>> cells;
+    for (const auto &piece : puzzle->allPieces()) {
+        const GridCoord c = piece->looseCoord();
+        EXPECT_TRUE(cells.insert({c.x, c.y}).second);
+        const bool inGap = c.x >= puzzle->gapBegin().x && c.x <= puzzle->gapEnd().x && c.y >= puzzle->gapBegin().y
+            && c.y <= puzzle->gapEnd().y;
+        EXPECT_FALSE(inGap);
+    }
+}
+
+TEST(PuzzleBuild, ResetRebuildsAndForgetsTheRequest)
+{
+    QString folder;
+    auto first = BuildPuzzle(PhotoPath(), 50, &folder);
+    ASSERT_TRUE(first);
+    first.reset();
+    auto info = *ReadPropertyListDictionary(folder + QStringLiteral("/info.plist"));
+    info[QStringLiteral("reset")] = true;
+    info[QStringLiteral("count")] = 80;
+    ASSERT_TRUE(WritePropertyList(folder + QStringLiteral("/info.plist"), info));
+
+    auto rebuilt = JPPuzzle::initWithPath(folder);
+    ASSERT_TRUE(rebuilt);
+    EXPECT_GE(rebuilt->pieceCount(), 80);
+    auto after = *ReadPropertyListDictionary(folder + QStringLiteral("/info.plist"));
+    EXPECT_FALSE(after.contains(QStringLiteral("reset")));
+    EXPECT_EQ(QDir(folder + QStringLiteral("/Pieces")).entryList({QStringLiteral("*.png")}).size(),
+              rebuilt->pieceCount());
+}
+
+TEST(PuzzleBuild, CountsThatCantBeBuiltAreRefusedWithoutWaiting)
+{
+    QString folder;
+    auto puzzle = BuildPuzzle(PhotoPath(), 50, &folder);
+    ASSERT_TRUE(puzzle);
+    puzzle.reset();
+    for (const QVariant &count : {QVariant(0), QVariant(-3), QVariant(QStringLiteral("many")), QVariant(100000)}) {
+        auto info = *ReadPropertyListDictionary(folder + QStringLiteral("/info.plist"));
+        info[QStringLiteral("reset")] = true;
+        info[QStringLiteral("count")] = count;
+        ASSERT_TRUE(WritePropertyList(folder + QStringLiteral("/info.plist"), info));
+        EXPECT_FALSE(JPPuzzle::initWithPath(folder)) << count.toString().toStdString();
+    }
+}
+
+TEST(PuzzleBuild, UnwritablePiecesAreReportedAsACreationFailure)
+{
+    auto puzzle = MakePicturePuzzle(640, 480, freshFolder());
+    // "Pieces" is a file, so no piece image can be written.
+    QFile blocker(puzzle->filePath() + QStringLiteral("/Pieces"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    ASSERT_TRUE(puzzle->startNewPuzzle(20));
+    EXPECT_TRUE(puzzle->creationFail());
+}

@@ -1,0 +1,141 @@
+#include "model/jp_puzzle.h"
+#include "model_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+#include <set>
+#include <tuple>
+
+using tj::test::MakePicturePuzzle;
+
+namespace {
+
+struct Metrics
+{
+    std::unique_ptr<JPPuzzle> puzzle;
+    std::vector<GridCoord> cells;
+    bool ok = false;
+};
+
+Metrics metricsFor(int width, int height, int64_t count)
+{
+    Metrics m;
+    m.puzzle = MakePicturePuzzle(width, height);
+    m.ok = m.puzzle->calculateMetrics(count, m.cells);
+    return m;
+}
+
+}
+
+TEST(PuzzleGrid, LandscapeHundredPieces)
+{
+    Metrics m = metricsFor(1600, 1200, 100);
+    ASSERT_TRUE(m.ok);
+    const JPPuzzle &p = *m.puzzle;
+    EXPECT_EQ(p.maxCoord(), (GridCoord{12, 9}));
+    EXPECT_EQ(p.baseSize(), QSizeF(133, 133));
+    EXPECT_EQ(p.protrusion(), 44.0);
+    EXPECT_EQ(p.minIncLimit(), (GridCoord{2, 1}));
+    EXPECT_EQ(p.maxIncStart(), (GridCoord{10, 7}));
+    EXPECT_EQ(p.layoutExtent(), (GridCoord{18, 10}));
+    EXPECT_EQ(p.gapBegin(), (GridCoord{4, 1}));
+    EXPECT_EQ(p.gapEnd(), (GridCoord{13, 7}));
+    EXPECT_EQ(m.cells.size(), 110u);
+}
+
+TEST(PuzzleGrid, PortraitHundredPieces)
+{
+    Metrics m = metricsFor(1200, 1600, 100);
+    ASSERT_TRUE(m.ok);
+    EXPECT_EQ(m.puzzle->maxCoord(), (GridCoord{9, 12}));
+    EXPECT_EQ(m.puzzle->layoutExtent(), (GridCoord{18, 10}));
+    EXPECT_EQ(m.puzzle->gapBegin(), (GridCoord{5, 0}));
+    EXPECT_EQ(m.puzzle->gapEnd(), (GridCoord{11, 9}));
+}
+
+TEST(PuzzleGrid, FreeCellsAreEveryCellOutsideTheGapInReadingOrder)
+{
+    for (const auto &[w, h, n] : std::vector<std::tuple<int, int, int>>{
+             {1600, 1200, 100}, {1200, 1600, 100}, {2000, 1500, 1000}, {2000, 600, 37}, {640, 2000, 500}}) {
+        Metrics m = metricsFor(w, h, n);
+        ASSERT_TRUE(m.ok);
+        const JPPuzzle &p = *m.puzzle;
+        std::vector<GridCoord> expected;
+        for (int64_t y = 0; y < p.layoutExtent().y; ++y)
+            for (int64_t x = 0; x < p.layoutExtent().x; ++x) {
+                const bool inGap = y >= p.gapBegin().y && y <= p.gapEnd().y && x >= p.gapBegin().x
+                    && x <= p.gapEnd().x;
+                if (!inGap || p.gapBegin().x < 0)
+                    expected.push_back({x, y});
+            }
+        EXPECT_EQ(m.cells, expected) << w << "x" << h << " " << n;
+        EXPECT_GE(p.pieceCount(), n);
+    }
+}
+
+TEST(PuzzleGrid, AShortGridGrowsAlongThePicturesLongerSideFirst)
+{
+    // 4 x 3 = 12 < 16: a landscape picture gains a column, then a row.
+    EXPECT_EQ(metricsFor(2000, 1500, 16).puzzle->maxCoord(), (GridCoord{5, 4}));
+    // 3 x 4 = 12 < 13: a portrait picture gains a row, which is enough.
+    EXPECT_EQ(metricsFor(1500, 2000, 13).puzzle->maxCoord(), (GridCoord{3, 5}));
+    // A square picture counts as landscape.
+    EXPECT_EQ(metricsFor(1000, 1000, 2).puzzle->maxCoord(), (GridCoord{2, 1}));
+    for (int n = 1; n < 600; n += 7)
+        for (const auto &[w, h] : std::vector<std::pair<int, int>>{{2000, 1500}, {1500, 2000}, {1000, 1000}, {2000, 500}}) {
+            Metrics m = metricsFor(w, h, n);
+            ASSERT_TRUE(m.ok) << n;
+            EXPECT_GE(m.puzzle->pieceCount(), n) << w << "x" << h << " " << n;
+        }
+}
+
+TEST(PuzzleGrid, PiecesBeyondTheFreeCellsShareTheFirstCell)
+{
+    JPPuzzle::creationOptions() = CreationOptions{};
+    auto puzzle = MakePicturePuzzle(2000, 1500);
+    ASSERT_TRUE(puzzle->buildPiecesForTesting(16));
+    ASSERT_EQ(puzzle->pieceCount(), 20);
+    std::set<std::pair<int64_t, int64_t>> cells;
+    for (uint64_t i = 0; i < 16; ++i) {
+        const GridCoord c = puzzle->pieceWithIndex(i)->looseCoord();
+        EXPECT_TRUE(cells.insert({c.x, c.y}).second);
+    }
+    for (uint64_t i = 16; i < 20; ++i)
+        EXPECT_EQ(puzzle->pieceWithIndex(i)->looseCoord(), (GridCoord{0, 0}));
+}
+
+TEST(PuzzleGrid, ColumnsAndRowsSpanThePictureExactly)
+{
+    JPPuzzle::creationOptions() = CreationOptions{};
+    for (const auto &[w, h, n] : std::vector<std::tuple<int, int, int>>{{1600, 1200, 100}, {1999, 1333, 700}, {977, 1601, 333}}) {
+        auto puzzle = MakePicturePuzzle(w, h);
+        ASSERT_TRUE(puzzle->buildPiecesForTesting(n));
+        const GridCoord g = puzzle->maxCoord();
+        ASSERT_EQ(puzzle->colPositions().size(), size_t(g.x));
+        ASSERT_EQ(puzzle->rowPositions().size(), size_t(g.y));
+        EXPECT_EQ(puzzle->colPosition(0), 0.0);
+        EXPECT_EQ(puzzle->colPosition(g.x), double(w));
+        EXPECT_EQ(puzzle->rowPosition(g.y), double(h));
+        for (const auto &piece : puzzle->allPieces()) {
+            const GridCoord c = piece->coord();
+            EXPECT_EQ(piece->rect(), QRectF(QPointF(puzzle->colPosition(c.x), puzzle->rowPosition(c.y)),
+                                            QPointF(puzzle->colPosition(c.x + 1), puzzle->rowPosition(c.y + 1))));
+            EXPECT_EQ(piece->pieceIndex(), uint64_t(c.y * g.x + c.x));
+        }
+        EXPECT_EQ(puzzle->assignAssemblyId(), 5001u);
+        EXPECT_EQ(puzzle->assignAssemblyId(), 5002u);
+    }
+}
+
+TEST(PuzzleGrid, RefusesCountsTheGridCannotHold)
+{
+    EXPECT_FALSE(metricsFor(1600, 1200, 0).ok);
+    EXPECT_FALSE(metricsFor(1600, 1200, -5).ok);
+    EXPECT_FALSE(metricsFor(4000, 3000, 5001).ok);
+    // More columns than pixels would give pieces no width.
+    EXPECT_FALSE(metricsFor(20, 10, 1000).ok);
+    // 5000 asked of a 4:3 picture rounds up to 82 x 61 = 5002: more than indexes can hold.
+    EXPECT_FALSE(metricsFor(4000, 3000, 5000).ok);
+    EXPECT_TRUE(metricsFor(4000, 3000, 4900).ok);
+}
