@@ -1,0 +1,217 @@
+#include "app/command_line.h"
+
+#include "imaging/cc_image.h"
+#include "model/jp_assembly.h"
+#include "model/jp_puzzle.h"
+#include "model/puzzle_folder.h"
+#include "model/puzzle_xml.h"
+#include "support/helpers.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+const char *const kCommands[] = {"create", "info"};
+
+void printError(const QString &text)
+{
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+}
+
+void printLine(const QString &text)
+{
+    std::fprintf(stdout, "%s\n", text.toLocal8Bit().constData());
+    std::fflush(stdout);
+}
+
+// Shows the building progress as a bar on standard error when that is a terminal.
+class TerminalBuildingDialog : public JPBuildingDialog
+{
+public:
+    TerminalBuildingDialog()
+        : m_terminal(isatty(STDERR_FILENO))
+    {
+    }
+    void updateProgress(double fraction) override
+    {
+        if (!m_terminal)
+            return;
+        const int width = 40;
+        const int filled = int(fraction * width);
+        if (filled == m_lastFilled)
+            return;
+        m_lastFilled = filled;
+        std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(size_t(filled), '#').c_str(),
+                     std::string(size_t(width - filled), ' ').c_str(), int(fraction * 100));
+        std::fflush(stderr);
+    }
+    void runModal() override
+    {
+        if (!m_ended)
+            m_loop.exec();
+    }
+    void endModal() override
+    {
+        m_ended = true;
+        if (m_terminal && m_lastFilled >= 0)
+            std::fprintf(stderr, "\r%50s\r", "");
+        m_loop.quit();
+    }
+
+private:
+    QEventLoop m_loop;
+    bool m_terminal;
+    bool m_ended = false;
+    int m_lastFilled = -1;
+};
+
+bool folderIsWritable(const QString &folder)
+{
+    if (!QDir().mkpath(folder))
+        return false;
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".write-test-XXXXXX")));
+    return probe.open();
+}
+
+int runCreate(const QStringList &args)
+{
+    QString picture;
+    QString into;
+    int64_t count = 1000;
+    CreationOptions &options = JPPuzzle::creationOptions();
+    options = CreationOptions{};
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        if (arg == QLatin1String("--pieces") && i + 1 < args.size()) {
+            bool ok = false;
+            count = args[++i].toLongLong(&ok);
+            if (!ok) {
+                printError(QStringLiteral("create: \"%1\" is not a piece count").arg(args[i]));
+                return 2;
+            }
+        } else if (arg == QLatin1String("--into") && i + 1 < args.size()) {
+            into = args[++i];
+        } else if (arg == QLatin1String("--rotate")) {
+            options.rotatePieces = true;
+        } else if (arg == QLatin1String("--edges-only")) {
+            options.edgesOnly = true;
+        } else if (arg == QLatin1String("--simple-edges")) {
+            options.simpleEdges = true;
+        } else if (arg.startsWith(QLatin1String("--")) || !picture.isEmpty()) {
+            printError(QStringLiteral("usage: tobbin-jigsaw create PICTURE [--pieces N] [--into FOLDER] "
+                                      "[--rotate] [--edges-only] [--simple-edges]"));
+            return 2;
+        } else {
+            picture = arg;
+        }
+    }
+    if (picture.isEmpty()) {
+        printError(QStringLiteral("create: no picture given"));
+        return 2;
+    }
+    if (!QFileInfo(picture).isFile()) {
+        printError(QStringLiteral("create: the picture \"%1\" does not exist").arg(picture));
+        return 1;
+    }
+    const QSize size = DeclaredPictureSize(picture);
+    if (size.isEmpty()) {
+        printError(QStringLiteral("create: \"%1\" is not a picture the game can read").arg(picture));
+        return 1;
+    }
+    const int64_t squares = SquaresInPicture(size);
+    if (squares < kMinimumSquares) {
+        printError(QStringLiteral("create: the picture \"%1\" is too small to use as a puzzle").arg(picture));
+        return 1;
+    }
+    if (count < 1 || count > squares || count > kMaxPieceCount) {
+        printError(QStringLiteral("create: %1 pieces can't be cut from \"%2\" (from 1 to %3)")
+                       .arg(count)
+                       .arg(picture)
+                       .arg(std::min<int64_t>(squares, kMaxPieceCount)));
+        return 1;
+    }
+    if (into.isEmpty())
+        into = PuzzleSupportFolder();
+    if (into.isEmpty() || !folderIsWritable(into)) {
+        printError(QStringLiteral("create: can't write puzzles into \"%1\"").arg(into));
+        return 1;
+    }
+
+    NewPuzzleChoice choice;
+    choice.dict[QStringLiteral("path")] = QFileInfo(picture).absoluteFilePath();
+    choice.dict[QStringLiteral("name")] = fileNameMinusExtension(picture);
+    choice.count = count;
+    QString error;
+    std::optional<MadePuzzleFolder> made = MakePuzzleFolder(choice, into, &error);
+    if (!made) {
+        printError(QStringLiteral("create: %1").arg(error));
+        return 1;
+    }
+    JPPuzzle::setBuildingDialogFactory([] { return std::make_unique<TerminalBuildingDialog>(); });
+    std::unique_ptr<JPPuzzle> puzzle = JPPuzzle::initWithPath(made->folder, made->picture, &made->dict);
+    if (!puzzle || puzzle->creationFail()) {
+        QDir(made->folder).removeRecursively();
+        printError(QStringLiteral("create: the puzzle could not be built from \"%1\"").arg(picture));
+        return 1;
+    }
+    printLine(made->folder);
+    return 0;
+}
+
+int runInfo(const QStringList &args)
+{
+    if (args.size() != 1) {
+        printError(QStringLiteral("usage: tobbin-jigsaw info FOLDER"));
+        return 2;
+    }
+    QString reason;
+    std::unique_ptr<JPPuzzle> puzzle = JPPuzzle::openExisting(args[0], &reason);
+    if (!puzzle) {
+        printError(QStringLiteral("info: can't open \"%1\": %2").arg(args[0], reason));
+        return 1;
+    }
+    int assemblies = 0;
+    for (const JPPiece *item : puzzle->pieces())
+        if (item->isAssembly())
+            ++assemblies;
+    printLine(QStringLiteral("name: %1").arg(puzzle->name()));
+    printLine(QStringLiteral("grid: %1 x %2").arg(puzzle->maxCoord().x).arg(puzzle->maxCoord().y));
+    printLine(QStringLiteral("pieces: %1").arg(puzzle->pieceCount()));
+    printLine(QStringLiteral("items on the board: %1").arg(puzzle->pieces().size()));
+    printLine(QStringLiteral("assemblies: %1").arg(assemblies));
+    printLine(QStringLiteral("done: %1").arg(boolForKey(puzzle->puzzleDict(), QStringLiteral("done")) ? "yes" : "no"));
+    return 0;
+}
+
+}
+
+bool IsCommandLine(int argc, char **argv)
+{
+    if (argc < 2)
+        return false;
+    for (const char *command : kCommands)
+        if (std::strcmp(argv[1], command) == 0)
+            return true;
+    return false;
+}
+
+std::optional<int> RunCommandLine(const QStringList &arguments)
+{
+    if (arguments.size() < 2)
+        return std::nullopt;
+    InstallPuzzleKeyTable();
+    const QString command = arguments[1];
+    const QStringList rest = arguments.mid(2);
+    if (command == QLatin1String("create"))
+        return runCreate(rest);
+    if (command == QLatin1String("info"))
+        return runInfo(rest);
+    return std::nullopt;
+}
