@@ -1,0 +1,112 @@
+#include "imaging/cc_image.h"
+#include "model/jp_piece.h"
+#include "model/jp_puzzle.h"
+#include "model_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+
+using namespace tj::test;
+
+namespace {
+
+constexpr QRgb kBoard = 0xFF204020;
+
+QImage drawn(JPPiece *piece, bool selected, bool dimmed)
+{
+    QImage canvas(400, 400, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(kBoard);
+    QPainter painter(&canvas);
+    piece->drawSelected(painter, selected, dimmed);
+    return canvas;
+}
+
+// Mean colour of a small patch, so a half-pixel difference in placement doesn't matter.
+QColor patch(const QImage &image, int cx, int cy)
+{
+    int r = 0, g = 0, b = 0, n = 0;
+    for (int y = cy - 2; y <= cy + 2; ++y)
+        for (int x = cx - 2; x <= cx + 2; ++x, ++n) {
+            const QRgb p = image.pixel(x, y);
+            r += qRed(p);
+            g += qGreen(p);
+            b += qBlue(p);
+        }
+    return QColor(r / n, g / n, b / n);
+}
+
+int distance(QColor a, QColor b)
+{
+    return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue());
+}
+
+int countWhere(const QImage &image, const std::function<bool(QRgb)> &test)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += test(image.pixel(x, y));
+    return count;
+}
+
+class PieceDrawingTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        puzzle = BuildPuzzle(PhotoPath(), 20);
+        ASSERT_TRUE(puzzle);
+        puzzle->setScale(1.0);
+        piece = puzzle->pieceWithIndex(uint64_t(puzzle->maxCoord().x + 1));
+        piece->setBoardLocation(QPointF(200, 200));
+    }
+    std::unique_ptr<JPPuzzle> puzzle;
+    JPPiece *piece = nullptr;
+};
+
+}
+
+TEST_F(PieceDrawingTest, ALoosePieceShowsItsPictureAtItsPlace)
+{
+    const QImage canvas = drawn(piece, false, false);
+    const QImage picture = puzzle->image()->qimage();
+    const QPointF centreInPicture = piece->rect().center();
+    const QRgb expected = picture.pixel(centreInPicture.toPoint());
+    const QRgb got = canvas.pixel(200, 200);
+    EXPECT_NEAR(qRed(got), qRed(expected), 12);
+    EXPECT_NEAR(qGreen(got), qGreen(expected), 12);
+    EXPECT_NEAR(qBlue(got), qBlue(expected), 12);
+    EXPECT_EQ(countWhere(canvas, [](QRgb p) { return qRed(p) > 200 && qGreen(p) > 200 && qBlue(p) < 60; }), 0);
+}
+
+TEST_F(PieceDrawingTest, DimmedShowsOnlyTheOutlineAndSelectedAddsAHighlight)
+{
+    const QImage dimmed = drawn(piece, false, true);
+    EXPECT_EQ(dimmed.pixel(200, 200), kBoard);
+    const int outline = countWhere(dimmed, [](QRgb p) { return p != kBoard; });
+    EXPECT_GT(outline, 200);
+    EXPECT_LT(outline, 3000);
+
+    const QImage selected = drawn(piece, true, false);
+    EXPECT_NE(selected.pixel(200, 200), kBoard);
+    EXPECT_GT(countWhere(selected, [](QRgb p) { return qRed(p) > 200 && qGreen(p) > 200 && qBlue(p) < 60; }), 200);
+}
+
+TEST_F(PieceDrawingTest, ATurnedPieceIsDrawnTurnedOnlyWhenTurningIsOn)
+{
+    piece->setRotation(2);
+    puzzle->setRotate(false);
+    const QImage upright = drawn(piece, false, false);
+    puzzle->setRotate(true);
+    const QImage turned = drawn(piece, false, false);
+    // Half a turn about the centre: what was above the centre is now below it.
+    const int d = int(piece->rect().height() / 4);
+    const int same = distance(patch(turned, 200, 200 + d), patch(upright, 200, 200 - d))
+        + distance(patch(turned, 200 - d, 200), patch(upright, 200 + d, 200));
+    const int unturned = distance(patch(turned, 200, 200 + d), patch(upright, 200, 200 + d))
+        + distance(patch(turned, 200 - d, 200), patch(upright, 200 - d, 200));
+    EXPECT_LT(same, 40);
+    EXPECT_GT(unturned, same + 20);
+}
