@@ -2,12 +2,14 @@
 
 #include "imaging/cc_image.h"
 #include "model/jp_assembly.h"
+#include "model/jp_solver.h"
 #include "model/jp_puzzle.h"
 #include "model/puzzle_folder.h"
 #include "model/puzzle_xml.h"
 #include "support/helpers.h"
 
 #include <QDir>
+#include <QSizeF>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -18,7 +20,10 @@
 
 namespace {
 
-const char *const kCommands[] = {"create", "info"};
+const char *const kCommands[] = {"create", "info", "solve"};
+
+// The board size a headless solve lays the puzzle out on.
+constexpr QSizeF kSolveBoard(1920, 1080);
 
 void printError(const QString &text)
 {
@@ -190,6 +195,33 @@ int runInfo(const QStringList &args)
     return 0;
 }
 
+int runSolve(const QStringList &args)
+{
+    if (args.size() != 1) {
+        printError(QStringLiteral("usage: tobbin-jigsaw solve FOLDER"));
+        return 2;
+    }
+    QString reason;
+    std::unique_ptr<JPPuzzle> puzzle = JPPuzzle::openExisting(args[0], &reason);
+    if (!puzzle) {
+        printError(QStringLiteral("solve: can't open \"%1\": %2").arg(args[0], reason));
+        return 1;
+    }
+    puzzle->layoutPuzzle(kSolveBoard);
+    int links = 0;
+    while (puzzle->pieces().size() > 1) {
+        if (!SolveOneLink(*puzzle)) {
+            printError(QStringLiteral("solve: a drop beside a true neighbour did not link after %1 links").arg(links));
+            puzzle->save();
+            return 1;
+        }
+        ++links;
+        puzzle->save();
+    }
+    printLine(QStringLiteral("links: %1").arg(links));
+    return puzzle->finished() ? 0 : 1;
+}
+
 }
 
 bool IsCommandLine(int argc, char **argv)
@@ -213,5 +245,7 @@ std::optional<int> RunCommandLine(const QStringList &arguments)
         return runCreate(rest);
     if (command == QLatin1String("info"))
         return runInfo(rest);
+    if (command == QLatin1String("solve"))
+        return runSolve(rest);
     return std::nullopt;
 }

@@ -27,6 +27,16 @@ public:
     JPPiece *hitPiece() const { return m_hitPiece; }
     double sizeScale() const { return m_scale; }
 
+    // A new assembly of two neighbours, placed in the puzzle's board list: the stationary
+    // piece stays where it lies and the moving one snaps beside it. Owned by the puzzle.
+    static JPAssembly *initWithPiece1(JPPiece *stationary, JPPiece *moving);
+    // Adds a loose piece, or every member of another assembly (which is then released).
+    // Returns the assembly that survives: this one, or the pinned assembly when this one
+    // was dropped onto it while pinning is on (this one is then released).
+    JPAssembly *addPiece(JPPiece *item, bool wasMoving);
+    // The item a drag of this assembly would join now, with the badge centre in point.
+    JPPiece *pieceToLinkWith(QPointF &point);
+
     void setEdgeMask();
     bool isEdge() const override;
     QRectF bounds();
@@ -57,6 +67,7 @@ public:
 
 protected:
     void normaliseMembers();
+    void addMember(JPPiece *piece);
 
     std::vector<JPPiece *> m_pieces;
     JPPiece *m_hitPiece = nullptr;

@@ -100,6 +100,13 @@ public:
     bool hitTest(QPointF point, const QRectF &rect);
     virtual bool hitTest(QPointF point);
 
+    // Linking: whether a dragged rectangle meets rect2 across board edge `edge` within the
+    // snapping tolerances; centerPoint receives the badge centre on success.
+    bool canLinkEdges(int edge, const QRectF &rect1, const QRectF &rect2, bool protrudes,
+                      QPointF *centerPoint) const;
+    // The same against this item's own enclosing rectangle.
+    bool canLinkEdges(int edge, const QRectF &rect, bool protrudes, QPointF *centerPoint) const;
+
     // Piece images.
     QString imagePath() const;
     bool createImageFromPixmap(const class CCPixmap &picture);

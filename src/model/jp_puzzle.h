@@ -95,6 +95,15 @@ public:
     // Replaces the neighbour numbers read from a document by the pieces they name.
     static void mapPieceIndexes(const std::vector<JPPiece *> &items, const std::map<uint64_t, JPPiece *> &map);
 
+    // Fits the board to a view: the scale, and where every item lies.
+    void layoutPuzzle(QSizeF viewSize);
+    // Packs loose pieces into free nodes from the left or right and pulls back strays;
+    // true when a piece moved.
+    bool shiftPieces(bool right, QSizeF viewSize, bool hiddenOnly);
+    void shiftHiddenPieces() {}
+    // Turns every selected item a quarter turn.
+    void rotatePieces(bool clockwise);
+
     double colPosition(int64_t column) const;
     double rowPosition(int64_t row) const;
 
@@ -155,6 +164,8 @@ private:
     bool needsBuilding() const;
     void createPieces(std::vector<GridCoord> coords);
     void createPieceRecords(std::vector<GridCoord> cells);
+    bool moveToCoord(GridCoord node, std::vector<JPPiece *> &packing, const std::vector<QRectF> &exclusions,
+                     QSizeF nodeSize, QSizeF viewSize, bool right, bool &shifted);
     void makeImages(std::shared_ptr<CCPixmap> pixmap);
     void finishNewPuzzle();
     bool writeInfo();
