@@ -77,15 +77,15 @@ SHAPES = {
     # leaning right
     5: dict(c=158, t=12, hml=65, hmr=71, cx=5),
     # off-centre left
-    6: dict(c=126, sh=-3),
+    6: dict(c=135, sh=-3, hl=47, hr=47),
     # off-centre right
-    7: dict(c=175, hl=48, hr=52, sh=4),
+    7: dict(c=163, hl=44, hr=48, sh=4),
     # uneven shoulders
     8: dict(nyl=12, nyr=30, hml=64, hmr=74, sh=3),
     # egg, pointed top
     9: dict(c=146, nw=58, hl=46, hr=46, hml=64, hmr=64, tk=0.42),
     # mushroom
-    10: dict(nw=58, nyl=22, nyr=22, hl=60, hr=60, hml=78, hmr=78, tk=0.82),
+    10: dict(nw=58, nyl=22, nyr=22, hl=59, hr=59, hml=78, hmr=78, tk=0.8),
     # small head on a long neck
     11: dict(c=158, t=-3, nw=44, nyl=28, nyr=28, fl=20, fr=20, hl=36, hr=40, hml=74, hmr=74),
     # right of centre, leaning left
@@ -105,7 +105,7 @@ SHAPES = {
     # lopsided head, heavy right
     19: dict(hl=44, hr=60, hml=72, hmr=64, cx=6),
     # broad neck
-    20: dict(c=158, nw=80, nyl=12, nyr=16, fl=16, fr=16, hl=60, hr=64, hml=68, hmr=68, tk=0.66),
+    20: dict(c=152, nw=80, nyl=12, nyr=16, fl=16, fr=16, hl=58, hr=62, hml=68, hmr=68, tk=0.7),
     # slim
     21: dict(c=144, nw=50, nyl=24, nyr=24, hl=42, hr=42, hml=70, hmr=70, tk=0.5),
     # tilted oval, left
@@ -131,11 +131,11 @@ SHAPES = {
     # wave after, leaning right
     32: dict(c=138, t=4, waves=(('a', -4.0, 82),)),
     # dip before
-    33: dict(c=168, hl=54, hr=50, waves=(('b', 4.0, 78),)),
+    33: dict(c=165, hl=53, hr=49, waves=(('b', 4.0, 78),)),
     # dip before, leaning left
     34: dict(c=172, t=-6, hl=56, hr=50, hml=72, hmr=66, waves=(('b', 3.5, 70),)),
     # squat, dip after
-    35: dict(c=130, t=7, nw=70, nyl=15, nyr=15, hl=58, hr=54, hml=62, hmr=66,
+    35: dict(c=133, t=6.3, nw=70, nyl=15, nyr=15, hl=57, hr=53, hml=62, hmr=66,
              waves=(('a', 3.5, 70),)),
     # tall, wave after
     36: dict(c=134, nw=46, nyl=26, nyr=26, hl=40, hr=41, hml=76, hmr=76,
@@ -151,13 +151,13 @@ SHAPES = {
     # strong lean right
     41: dict(t=13, nyl=24, nyr=16, hl=52, hr=52, hml=64, hmr=68, cx=6),
     # wide cap, wave before
-    42: dict(c=160, nw=60, hl=66, hr=64, hml=70, hmr=70, tk=0.8, waves=(('b', -3.0, 74),)),
+    42: dict(c=150, nw=60, hl=58, hr=57, hml=70, hmr=70, tk=0.8, waves=(('b', -3.0, 74),)),
     # wide cap, wave after
-    43: dict(c=140, nw=60, hl=64, hr=66, hml=70, hmr=70, tk=0.8, waves=(('a', -3.0, 74),)),
+    43: dict(c=150, nw=56, hl=50, hr=60, hml=76, hmr=64, tk=0.68, waves=(('a', -3.0, 74),)),
     # far left
-    44: dict(c=120, t=8, nyl=22, nyr=18, hl=50, hr=54),
+    44: dict(c=126, t=6.5, nyl=22, nyr=18, hl=48, hr=52),
     # far right
-    45: dict(c=178, t=-8, nyl=18, nyr=22, hl=54, hr=50),
+    45: dict(c=175, t=-7.2, nyl=18, nyr=22, hl=53, hr=49),
     # tall, dip before
     46: dict(c=168, nw=46, nyl=30, nyr=24, hl=38, hr=42, hml=76, hmr=74,
              waves=(('b', 4.5, 84),)),
@@ -165,15 +165,15 @@ SHAPES = {
     47: dict(c=132, nw=46, nyl=24, nyr=30, hl=42, hr=38, hml=74, hmr=76,
              waves=(('a', 4.5, 84),)),
     # squat, wave before
-    48: dict(c=166, t=6, nw=70, nyl=15, nyr=15, hl=56, hr=56, hml=66, hmr=66,
+    48: dict(c=160, t=4.9, nw=70, nyl=15, nyr=15, hl=54, hr=54, hml=66, hmr=66,
              waves=(('b', -5.5, 86),)),
     # squat, wave after
-    49: dict(c=134, t=-6, nw=70, nyl=15, nyr=15, hl=56, hr=56, hml=66, hmr=66,
+    49: dict(c=140, t=-4.9, nw=70, nyl=15, nyr=15, hl=54, hr=54, hml=66, hmr=66,
              waves=(('a', -5.5, 86),)),
     # hooked left
-    50: dict(t=-4, hl=62, hr=40, hml=64, hmr=76, sh=-8, cx=-12, tk=0.7),
+    50: dict(t=-2.1, hl=56, hr=34, hml=64, hmr=76, sh=-8, cx=-12, tk=0.7),
     # hooked right
-    51: dict(t=4, hl=40, hr=62, hml=76, hmr=64, sh=8, cx=12, tk=0.7),
+    51: dict(t=2.6, hl=36, hr=58, hml=76, hmr=64, sh=8, cx=12, tk=0.7),
     # leaning left, waves both sides
     52: dict(t=-6, hl=50, hr=46, waves=(('b', -4.0, 58), ('a', -4.0, 58))),
     # leaning right, dips both sides
@@ -379,6 +379,10 @@ def widths(pts, y):
     return max(xs) - min(xs) if len(xs) >= 2 else 0.0
 
 
+# How far inside the diagonal of each corner square every knob stays, in profile units.
+CORNER_CLEARANCE = 2.0
+
+
 def check(index, rows):
     problems = []
     if len(rows) != COUNTS[index]:
@@ -394,6 +398,11 @@ def check(index, rows):
         problems.append('depth %.2f' % top)
     if any(not 0 <= p[0] <= 300 or p[1] > 5.4 for p in pts):
         problems.append('out of the box')
+    # A knob must stay out of the square at each end of its side that a knob of the
+    # perpendicular side can reach into, or two neighbours' knobs would collide at a corner.
+    crowded = [p for p in pts if -p[1] > min(p[0], 300 - p[0]) - CORNER_CLEARANCE]
+    if crowded:
+        problems.append('knob in a corner near %.1f,%.1f' % crowded[0])
     line = [(0.0, 0.0)] + pts + [(300.0, 0.0)]
     for i in range(len(line) - 1):
         for k in range(i + 2, len(line) - 1):

@@ -43,7 +43,7 @@ inline double clampedCeil(double value, int low, int high)
 
 // How far from the row a crossing may lie: a millionth of a pixel, far below anything
 // that decides a pixel and far above the rounding of the arithmetic.
-constexpr double kRowTolerance = 1e-6;
+constexpr double kRowTolerance = 1e-10;
 // Enough samples for a part crossing a thousand rows; longer parts still solve exactly,
 // from coarser guesses.
 constexpr int kMaxSamples = 2048;

@@ -20,12 +20,6 @@ bool protrudesOn(const Connection &c)
     return c.piece && c.protrudes;
 }
 
-QRectF integral(const QRectF &rect)
-{
-    const double left = std::floor(rect.left());
-    const double top = std::floor(rect.top());
-    return QRectF(left, top, std::ceil(rect.right()) - left, std::ceil(rect.bottom()) - top);
-}
 
 }
 
@@ -172,8 +166,15 @@ void JPAssembly::drawSelected(QPainter &painter, bool selected, bool dimmed)
 {
     refreshSize();
     if (!dimmed) {
-        if (m_image)
-            m_image->drawInRectNormally(painter, integral(QRectF(m_boardLocation, m_currentSize)));
+        if (m_image && !m_pieces.empty()) {
+            // Placed through a member, so the picture lies exactly under the outlines.
+            JPPiece *first = m_pieces.front();
+            const QRectF firstImage = first->imageRectInEnclosingRect(rectForPiece(first));
+            const QRectF u = membersImageRect();
+            const double s = m_scale;
+            m_image->drawInRectNormally(painter, QRectF(firstImage.topLeft() + (u.topLeft() - first->imageRect().topLeft()) * s,
+                                                        m_image->size() * s));
+        }
         if (!selected)
             return;
     }

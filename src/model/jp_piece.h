@@ -88,6 +88,11 @@ public:
     QPainterPath pictureSide(int side) const;
     // The outline moved so that its bounding box starts at the rectangle's origin.
     QPainterPath newBezierInRect(const QRectF &rect) const;
+    // The outline at the scale and place given by an enclosing rectangle (base rectangle plus
+    // knobs, as enclosingRect measures it), exactly where the picture puts it.
+    QPainterPath outlineInEnclosingRect(const QRectF &rect);
+    // Where the piece image goes for that enclosing rectangle.
+    QRectF imageRectInEnclosingRect(const QRectF &rect) const;
 
     virtual bool isEdge() const;
     bool canSelect() const;

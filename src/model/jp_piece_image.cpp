@@ -20,12 +20,6 @@ namespace {
 // Rim and interior value: the rim turns mid-grey, the inside keeps the picture.
 constexpr Pixel kRimGrey = 0x808080FF;
 
-QRectF integral(const QRectF &rect)
-{
-    const double left = std::floor(rect.left());
-    const double top = std::floor(rect.top());
-    return QRectF(left, top, std::ceil(rect.right()) - left, std::ceil(rect.bottom()) - top);
-}
 
 }
 
@@ -84,20 +78,17 @@ void JPPiece::drawSelected(QPainter &painter, bool selected, bool dimmed)
 
 void JPPiece::drawInRect(QPainter &painter, const QRectF &rect, bool selected, bool dimmed)
 {
+    // The image and the outline are both placed where the picture puts them, so they line
+    // up with each other and with the neighbours at any scale.
     if (!dimmed && !m_assembly && m_image)
-        m_image->drawInRectNormally(painter, integral(rect));
+        m_image->drawInRectNormally(painter, imageRectInEnclosingRect(rect));
     if (m_fullBezierWidth == 0.0) {
         m_scaleForBezier = 1.0;
         createOutline();
     }
-    if (!(selected || dimmed) || m_fullBezierWidth <= 0.0)
+    if (!(selected || dimmed))
         return;
-    const double s = rect.width() / m_fullBezierWidth;
-    if (s != m_scaleForBezier) {
-        m_scaleForBezier = s;
-        createOutline();
-    }
-    const QPainterPath outline = newBezierInRect(rect);
+    const QPainterPath outline = outlineInEnclosingRect(rect);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setBrush(Qt::NoBrush);

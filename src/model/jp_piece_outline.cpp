@@ -181,6 +181,47 @@ QPainterPath JPPiece::newBezierInRect(const QRectF &rect) const
     return moved;
 }
 
+namespace {
+
+// The scale an enclosing rectangle stands for, and where the base rectangle starts in it.
+struct EnclosingPlacement
+{
+    double scale;
+    QPointF baseOrigin;
+};
+
+EnclosingPlacement placementIn(const JPPiece &piece, const QRectF &rect)
+{
+    const double p = piece.puzzle()->protrusion();
+    const double e0 = protrudesOn(piece.connectionAtIndex(0)) ? p : 0.0;
+    const double e1 = protrudesOn(piece.connectionAtIndex(1)) ? p : 0.0;
+    const double e2 = protrudesOn(piece.connectionAtIndex(2)) ? p : 0.0;
+    const double unscaled = piece.rect().width() + e0 + e2;
+    const double scale = unscaled > 0 ? rect.width() / unscaled : 0.0;
+    return {scale, rect.topLeft() + QPointF(e0, e1) * scale};
+}
+
+}
+
+QPainterPath JPPiece::outlineInEnclosingRect(const QRectF &rect)
+{
+    const EnclosingPlacement at = placementIn(*this, rect);
+    if (at.scale != m_scaleForBezier) {
+        m_scaleForBezier = at.scale;
+        createOutline();
+    }
+    QPainterPath path = m_bezier.translated(at.baseOrigin - m_bezierOrigin);
+    path.setFillRule(Qt::WindingFill);
+    return path;
+}
+
+QRectF JPPiece::imageRectInEnclosingRect(const QRectF &rect) const
+{
+    const EnclosingPlacement at = placementIn(*this, rect);
+    const QRectF image = imageRect();
+    return QRectF(at.baseOrigin + (image.topLeft() - m_rect.topLeft()) * at.scale, image.size() * at.scale);
+}
+
 bool JPPiece::isEdge() const
 {
     for (const Connection &c : m_connections)
@@ -264,14 +305,7 @@ bool JPPiece::hitTest(QPointF point, const QRectF &rect)
         m_scaleForBezier = 1.0;
         createOutline();
     }
-    if (m_fullBezierWidth <= 0.0)
-        return false;
-    const double s = rect.width() / m_fullBezierWidth;
-    if (s != m_scaleForBezier) {
-        m_scaleForBezier = s;
-        createOutline();
-    }
-    QPainterPath path = newBezierInRect(rect);
+    QPainterPath path = outlineInEnclosingRect(rect);
     if (m_puzzle->rotate() && m_rotation != 0) {
         QTransform turn;
         turn.translate(m_boardLocation.x(), m_boardLocation.y());

@@ -101,6 +101,7 @@ bool JPPuzzle::prepare(const QString &path, std::shared_ptr<CCImage> image, cons
     m_image = std::move(image);
     if (puzzleDict) {
         m_puzzleDict = *puzzleDict;
+        m_finished = boolForKey(m_puzzleDict, QStringLiteral("done"));
         return true;
     }
     auto dict = ReadPropertyListDictionary(QDir(path).filePath(QStringLiteral("info.plist")));
@@ -110,6 +111,7 @@ bool JPPuzzle::prepare(const QString &path, std::shared_ptr<CCImage> image, cons
         return false;
     }
     m_puzzleDict = *dict;
+    m_finished = boolForKey(m_puzzleDict, QStringLiteral("done"));
     return true;
 }
 

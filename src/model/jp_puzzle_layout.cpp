@@ -122,7 +122,9 @@ bool JPPuzzle::shiftPieces(bool right, QSizeF viewSize, bool hiddenOnly)
         }
         shifted = true;
         m_dirty = true;
-        item->setDraggedLocation(QPointF(x, y));
+        // (x, y) is where the enclosing rectangle's centre goes; the piece's own centre keeps
+        // its offset from it, so a lopsided piece ends up wholly inside the edge as well.
+        item->setDraggedLocation(QPointF(x, y) + (item->boardLocation() - r.center()));
         packing.push_back(item);
     }
 

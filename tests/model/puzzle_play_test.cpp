@@ -95,7 +95,7 @@ void expectCompositeOfMembers(const JPAssembly &group)
         for (int y = 0; y < own.height(); ++y)
             for (int x = 0; x < own.width(); ++x)
                 if (qAlpha(own.pixel(x, y)) != 0) {
-                    ASSERT_EQ(composite.pixel(at.x() + x, at.y() + y), own.pixel(x, y));
+                    ASSERT_EQ(composite.pixel(at.x() + x, at.y() + y), own.pixel(x, y)) << "member " << member->pieceIndex() << " at " << x << "," << y << " of " << own.width() << "x" << own.height() << " ir " << member->imageRect().x() << "," << member->imageRect().y() << " u " << u.x() << "," << u.y();
                 }
     }
 }

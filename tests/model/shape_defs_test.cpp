@@ -146,6 +146,17 @@ TEST(ShapeTable, ReachesFullDepthInsideTheBox)
     });
 }
 
+TEST(ShapeTable, KnobsStayOutOfTheCornerSquares)
+{
+    // A knob reaches at most its depth into the neighbouring side's corner square; keeping
+    // every profile below the square's diagonal means the knobs of two sides meeting at a
+    // corner can never overlap, whatever pieces they belong to.
+    forEveryShape([](int, const ShapeDef &def) {
+        for (const Pt p : flattenedSide(def))
+            ASSERT_LT(-p.y, std::min(p.x, 300 - p.x) + 1e-9) << "at " << p.x << "," << p.y;
+    });
+}
+
 TEST(ShapeTable, SideNeverCrossesItself)
 {
     forEveryShape([](int, const ShapeDef &def) {
