@@ -13,16 +13,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
-bool protrudesOn(const Connection &c)
-{
-    return c.piece && c.protrudes;
-}
-
-
-}
-
 JPAssembly::JPAssembly(JPPuzzle *puzzle)
     : JPPiece(puzzle)
 {
@@ -39,9 +29,9 @@ void JPAssembly::setEdgeMask()
         for (int side = 0; side < 4; ++side)
             if (!member->connectionAtIndex(side).piece)
                 m_edgeMask |= 1u << side;
-        if (member->coord().x == m_coord.x && protrudesOn(member->connectionAtIndex(0)))
+        if (member->coord().x == m_coord.x && Protrudes(member->connectionAtIndex(0)))
             m_edgeMask |= edge_bits::kLeftKnob;
-        if (member->coord().y == m_coord.y && protrudesOn(member->connectionAtIndex(1)))
+        if (member->coord().y == m_coord.y && Protrudes(member->connectionAtIndex(1)))
             m_edgeMask |= edge_bits::kTopKnob;
     }
 }
@@ -94,8 +84,8 @@ QRectF JPAssembly::rectForPiece(const JPPiece *member)
     const double k = m_puzzle->protrusion() * m_scale;
     const bool leftKnob = m_edgeMask & edge_bits::kLeftKnob;
     const bool topKnob = m_edgeMask & edge_bits::kTopKnob;
-    const bool side0 = protrudesOn(member->connectionAtIndex(0));
-    const bool side1 = protrudesOn(member->connectionAtIndex(1));
+    const bool side0 = Protrudes(member->connectionAtIndex(0));
+    const bool side1 = Protrudes(member->connectionAtIndex(1));
     double x = origin.x();
     double y = origin.y();
     if (member->coord().x == m_coord.x) {

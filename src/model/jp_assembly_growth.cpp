@@ -5,11 +5,6 @@
 
 namespace {
 
-bool protrudesOn(const Connection &c)
-{
-    return c.piece && c.protrudes;
-}
-
 bool readsBefore(const JPPiece *a, const JPPiece *b)
 {
     return a->coord().y != b->coord().y ? a->coord().y < b->coord().y : a->coord().x < b->coord().x;
@@ -54,14 +49,14 @@ JPAssembly *JPAssembly::initWithPiece1(JPPiece *stationary, JPPiece *moving)
     double x = r1.x();
     if (moving->connectionAtIndex(2).piece == stationary)
         x = r1.x() - (r2.width() - k);
-    else if (moving->connectionAtIndex(0).piece != stationary && protrudesOn(moving->connectionAtIndex(0))
-             && !protrudesOn(stationary->connectionAtIndex(0)))
+    else if (moving->connectionAtIndex(0).piece != stationary && Protrudes(moving->connectionAtIndex(0))
+             && !Protrudes(stationary->connectionAtIndex(0)))
         x -= k;
     double y = r1.y();
     if (moving->connectionAtIndex(3).piece == stationary)
         y = r1.y() - (r2.height() - k);
-    else if (moving->connectionAtIndex(1).piece != stationary && protrudesOn(moving->connectionAtIndex(1))
-             && !protrudesOn(stationary->connectionAtIndex(1)))
+    else if (moving->connectionAtIndex(1).piece != stationary && Protrudes(moving->connectionAtIndex(1))
+             && !Protrudes(stationary->connectionAtIndex(1)))
         y -= k;
     assembly->setDraggedLocation(QPointF(x, y));
     assembly->setEdgeMask();
@@ -93,7 +88,7 @@ void JPAssembly::addMember(JPPiece *piece)
     const GridCoord c = piece->coord();
     bool movedX = false, movedY = false;
     if (c.x == m_coord.x) {
-        if (protrudesOn(piece->connectionAtIndex(0)) && !(m_edgeMask & edge_bits::kLeftKnob)) {
+        if (Protrudes(piece->connectionAtIndex(0)) && !(m_edgeMask & edge_bits::kLeftKnob)) {
             m_boardLocation.rx() -= k;
             m_edgeMask |= edge_bits::kLeftKnob;
             movedX = true;
@@ -101,7 +96,7 @@ void JPAssembly::addMember(JPPiece *piece)
     } else if (c.x < m_coord.x) {
         m_boardLocation.rx() -= m_puzzle->scale() * (m_puzzle->colPosition(m_coord.x) - m_puzzle->colPosition(c.x));
         // The bounds reach a knob's depth past the new column only when it has a knob.
-        if (protrudesOn(piece->connectionAtIndex(0))) {
+        if (Protrudes(piece->connectionAtIndex(0))) {
             if (!(m_edgeMask & edge_bits::kLeftKnob)) {
                 m_boardLocation.rx() -= k;
                 m_edgeMask |= edge_bits::kLeftKnob;
@@ -113,7 +108,7 @@ void JPAssembly::addMember(JPPiece *piece)
         movedX = true;
     }
     if (c.y == m_coord.y) {
-        if (protrudesOn(piece->connectionAtIndex(1)) && !(m_edgeMask & edge_bits::kTopKnob)) {
+        if (Protrudes(piece->connectionAtIndex(1)) && !(m_edgeMask & edge_bits::kTopKnob)) {
             m_boardLocation.ry() -= k;
             m_edgeMask |= edge_bits::kTopKnob;
             movedY = true;
@@ -121,7 +116,7 @@ void JPAssembly::addMember(JPPiece *piece)
     } else if (c.y < m_coord.y) {
         m_boardLocation.ry() -= m_puzzle->scale() * (m_puzzle->rowPosition(m_coord.y) - m_puzzle->rowPosition(c.y));
         // The bounds reach a knob's depth past the new column only when it has a knob.
-        if (protrudesOn(piece->connectionAtIndex(1))) {
+        if (Protrudes(piece->connectionAtIndex(1))) {
             if (!(m_edgeMask & edge_bits::kTopKnob)) {
                 m_boardLocation.ry() -= k;
                 m_edgeMask |= edge_bits::kTopKnob;

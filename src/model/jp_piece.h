@@ -29,6 +29,12 @@ struct Connection
     int64_t neighbourNumber = -1;
 };
 
+// True when the side has a neighbour and carries the knob of their joint.
+inline bool Protrudes(const Connection &connection)
+{
+    return connection.piece && connection.protrudes;
+}
+
 // One piece of the grid, or (as the JPAssembly subclass) a group of joined pieces.
 // A piece refers to its puzzle and assembly without owning them; the puzzle owns every
 // piece and every assembly (see JPPuzzle).
@@ -101,6 +107,9 @@ public:
     virtual QRectF enclosingRect() const;
     // Where the piece image lies in the picture, in whole pixels.
     QRectF imageRect() const;
+    // Where the enclosing rectangle starts in the picture: the base rectangle's corner less
+    // a knob's depth on the left and top sides that carry knobs.
+    QPointF enclosingOrigin() const;
     QRect pixelBox() const;
     bool hitTest(QPointF point, const QRectF &rect);
     virtual bool hitTest(QPointF point);

@@ -22,11 +22,6 @@ struct PlacedVertex
 // Room for the longest profile in the shape table.
 constexpr size_t kPlacedCapacity = 16;
 
-bool protrudesOn(const Connection &c)
-{
-    return c.piece && c.protrudes;
-}
-
 }
 
 JPPiece::JPPiece(JPPuzzle *puzzle)
@@ -138,8 +133,8 @@ QPainterPath JPPiece::outlineAtScale(double s, QPointF *origin) const
     const double p = m_puzzle->protrusion() * s;
     const double w = m_rect.width() * s;
     const double h = m_rect.height() * s;
-    const double ox = protrudesOn(m_connections[0]) ? p : 0.0;
-    const double oy = protrudesOn(m_connections[1]) ? p : 0.0;
+    const double ox = Protrudes(m_connections[0]) ? p : 0.0;
+    const double oy = Protrudes(m_connections[1]) ? p : 0.0;
     if (origin)
         *origin = {ox, oy};
 
@@ -193,9 +188,9 @@ struct EnclosingPlacement
 EnclosingPlacement placementIn(const JPPiece &piece, const QRectF &rect)
 {
     const double p = piece.puzzle()->protrusion();
-    const double e0 = protrudesOn(piece.connectionAtIndex(0)) ? p : 0.0;
-    const double e1 = protrudesOn(piece.connectionAtIndex(1)) ? p : 0.0;
-    const double e2 = protrudesOn(piece.connectionAtIndex(2)) ? p : 0.0;
+    const double e0 = Protrudes(piece.connectionAtIndex(0)) ? p : 0.0;
+    const double e1 = Protrudes(piece.connectionAtIndex(1)) ? p : 0.0;
+    const double e2 = Protrudes(piece.connectionAtIndex(2)) ? p : 0.0;
     const double unscaled = piece.rect().width() + e0 + e2;
     const double scale = unscaled > 0 ? rect.width() / unscaled : 0.0;
     return {scale, rect.topLeft() + QPointF(e0, e1) * scale};
@@ -241,7 +236,7 @@ QRectF JPPiece::enclosingRect(QPointF center, bool rotate, double scale) const
     double h = m_rect.height();
     std::array<double, 4> e{};
     for (int k = 0; k < 4; ++k)
-        e[size_t(k)] = protrudesOn(connectionAtIndex(k)) ? m_puzzle->protrusion() : 0.0;
+        e[size_t(k)] = Protrudes(connectionAtIndex(k)) ? m_puzzle->protrusion() : 0.0;
     const uint64_t q = (rotate && m_puzzle->rotate()) ? (m_rotation & 3) : 0;
     if (q == 1) {
         e = {e[3], e[0], e[1], e[2]};
@@ -278,6 +273,12 @@ QPainterPath JPPiece::pictureSide(int side) const
     if (m_connections[size_t(side)].piece)
         appendSide(path, 1.0, side, corners[side]);
     return path;
+}
+
+QPointF JPPiece::enclosingOrigin() const
+{
+    const double p = m_puzzle->protrusion();
+    return QPointF(m_rect.x() - (Protrudes(m_connections[0]) ? p : 0.0), m_rect.y() - (Protrudes(m_connections[1]) ? p : 0.0));
 }
 
 QRect JPPiece::pixelBox() const

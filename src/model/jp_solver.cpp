@@ -9,26 +9,13 @@
 
 namespace {
 
-bool protrudesOn(const Connection &c)
-{
-    return c.piece && c.protrudes;
-}
-
-// The picture point that a piece's enclosing rectangle starts at (its knobs included).
-QPointF enclosingOrigin(const JPPiece *piece)
-{
-    const double p = piece->puzzle()->protrusion();
-    return QPointF(piece->rect().x() - (protrudesOn(piece->connectionAtIndex(0)) ? p : 0.0),
-                   piece->rect().y() - (protrudesOn(piece->connectionAtIndex(1)) ? p : 0.0));
-}
-
 // Where the picture point q lies on the board, measured from the item holding `piece`.
 QPointF boardPointFrom(JPPiece *piece, QPointF q)
 {
     const double s = piece->puzzle()->scale();
     if (JPAssembly *group = piece->assembly()) {
         group->refreshSize();
-        return group->rectForPiece(piece).topLeft() + (q - enclosingOrigin(piece)) * s;
+        return group->rectForPiece(piece).topLeft() + (q - piece->enclosingOrigin()) * s;
     }
     return piece->boardLocation() + (q - piece->rect().center()) * s;
 }
@@ -43,7 +30,7 @@ void PlaceBeside(JPPiece *dragging, JPPiece *member, JPPiece *neighbour)
     }
     auto *group = static_cast<JPAssembly *>(dragging);
     group->refreshSize();
-    const QPointF delta = boardPointFrom(neighbour, enclosingOrigin(member)) - group->rectForPiece(member).topLeft();
+    const QPointF delta = boardPointFrom(neighbour, member->enclosingOrigin()) - group->rectForPiece(member).topLeft();
     group->setDraggedLocation(group->boardLocation() + delta);
 }
 

@@ -21,18 +21,6 @@ namespace {
 
 constexpr QSizeF kBoard(1600, 1000);
 
-bool protrudesOn(const Connection &c)
-{
-    return c.piece && c.protrudes;
-}
-
-QPointF enclosingOrigin(const JPPiece *piece)
-{
-    const double p = piece->puzzle()->protrusion();
-    return {piece->rect().x() - (protrudesOn(piece->connectionAtIndex(0)) ? p : 0.0),
-            piece->rect().y() - (protrudesOn(piece->connectionAtIndex(1)) ? p : 0.0)};
-}
-
 QString documentOf(const JPPuzzle &puzzle)
 {
     CCXmlEncoder encoder;
@@ -69,7 +57,7 @@ void expectInvariants(JPPuzzle &puzzle)
             const QRectF r = group->rectForPiece(member);
             ASSERT_TRUE(bounds.contains(r)) << "member outside the bounds";
             // Members sit where their picture neighbours put them, at the board scale.
-            const QPointF expected = (enclosingOrigin(member) - enclosingOrigin(first)) * puzzle.scale();
+            const QPointF expected = (member->enclosingOrigin() - first->enclosingOrigin()) * puzzle.scale();
             const QPointF actual = r.topLeft() - group->rectForPiece(first).topLeft();
             ASSERT_NEAR(actual.x(), expected.x(), 1e-6);
             ASSERT_NEAR(actual.y(), expected.y(), 1e-6);
