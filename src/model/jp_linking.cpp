@@ -11,6 +11,10 @@ namespace {
 // across it, for a drop to snap.
 constexpr double kJointSlack = 4.0;
 constexpr double kCrossOverlap = 0.75;
+// Neighbours whose knobs stick out on opposite ends of the joint overlap by exactly three
+// quarters when the knob depth is a third of the piece; the single-precision spans must not
+// decide such a drop against the player, so the comparison allows this much.
+constexpr double kOverlapRounding = 0.01;
 // The badge sits this far beyond the tip of the knob that crosses the joint.
 constexpr double kBadgeOffset = 4.0;
 
@@ -40,7 +44,7 @@ bool JPPiece::canLinkEdges(int edge, const QRectF &rect1, const QRectF &rect2, b
     const double low = double(std::max(start1, start2));
     const double high = double(std::min(end1, end2));
     const double overlap = high - low;
-    if (!(overlap >= kCrossOverlap * double(std::min(span1, span2))))
+    if (!(overlap + kOverlapRounding >= kCrossOverlap * double(std::min(span1, span2))))
         return false;
 
     if (centerPoint) {

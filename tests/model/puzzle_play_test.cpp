@@ -253,6 +253,10 @@ TEST(Linking, TolerancesAlongAndAcrossTheJoint)
     EXPECT_FALSE(any->canLinkEdges(3, QRectF(25.5, 0, 100, 100), QRectF(0, 100, 100, 100), true, &point));
     EXPECT_EQ(point, QPointF(62.5, 104)) << "a failed test leaves the point alone";
     EXPECT_FALSE(any->canLinkEdges(7, dragged(0), right, true, &point));
+    // Knobs on opposite ends: the spans overlap by exactly three quarters of the shorter,
+    // at a board scale whose single-precision values don't add up exactly.
+    const double s = 0.9, base = 69 * s, knob = 23 * s;
+    EXPECT_TRUE(any->canLinkEdges(3, QRectF(621, 0, base + knob, 100), QRectF(621 + knob, 100, base + knob, 100), true, &point));
 }
 
 TEST(Linking, TurnedPiecesJoinOnlyNeighboursTurnedTheSameWay)
