@@ -364,3 +364,28 @@ TEST(BoardInput, InEdgesOnlyModeClicksFallThroughInnerPieces)
 }
 
 }
+
+namespace {
+
+TEST(BoardInput, TheAdvancedGestureSelectsTheLooseNeighboursOfTheMemberUnderThePointer)
+{
+    BoardFixture f;
+    ASSERT_TRUE(f.puzzle);
+    const Qt::KeyboardModifiers gesture = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    JPPiece *piece = f.puzzle->pieceWithIndex(8);
+    f.board.mouseDown({BoardFixture::grabPoint(piece), gesture});
+    EXPECT_EQ(f.puzzle->selection(), std::vector<JPPiece *>{piece}) << "only for advanced users";
+    f.board.mouseUp({});
+
+    f.board.setAdvancedUser(true);
+    std::set<JPPiece *> expected;
+    for (int side = 0; side < 4; ++side)
+        if (JPPiece *n = piece->connectionAtIndex(side).piece)
+            expected.insert(n);
+    f.board.mouseDown({BoardFixture::grabPoint(piece), gesture});
+    EXPECT_EQ(f.board.dragType(), Board::DragTypeNone);
+    EXPECT_EQ(std::set<JPPiece *>(f.puzzle->selection().begin(), f.puzzle->selection().end()), expected);
+    EXPECT_TRUE(topOfListIs(*f.puzzle, f.puzzle->selection()));
+}
+
+}
