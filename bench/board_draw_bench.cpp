@@ -1,6 +1,7 @@
 // Drawing a 1000-piece board at 1920 x 1080 into an offscreen image, with every item loose
 // and with half of the links made: the full frame, and the frame after a one-piece drag
-// step, which redraws only the piece's old and new areas. Run: build/bench/board_draw_bench
+// step, which redraws only the piece's old and new areas; also the first frame, which scales
+// every picture to the board. Run: build/bench/board_draw_bench
 #include "model/jp_puzzle.h"
 #include "model/jp_solver.h"
 #include "model/puzzle_folder.h"
@@ -77,6 +78,26 @@ void BM_FullFrame(benchmark::State &state)
     state.counters["items"] = double(puzzle->pieces().size());
 }
 BENCHMARK(BM_FullFrame)->Arg(0)->Arg(1)->ArgName("half")->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The first frame after opening or resizing, when every picture is scaled to the board.
+void BM_FirstFrame(benchmark::State &state)
+{
+    JPPuzzle *puzzle = puzzleFor(state);
+    if (!puzzle) {
+        state.SkipWithError("the puzzle could not be built");
+        return;
+    }
+    QImage frame(kView, QImage::Format_ARGB32_Premultiplied);
+    JPBoardController board;
+    board.setPuzzle(puzzle);
+    board.setViewSize(QSizeF(kView));
+    for (auto _ : state) {
+        JPBoardRenderer renderer;
+        QPainter painter(&frame);
+        renderer.draw(painter, QRectF(QPointF(0, 0), QSizeF(kView)), board, benchLook());
+    }
+}
+BENCHMARK(BM_FirstFrame)->Arg(0)->Arg(1)->ArgName("half")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_DragStep(benchmark::State &state)
 {
