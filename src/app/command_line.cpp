@@ -6,6 +6,7 @@
 #include "model/jp_puzzle.h"
 #include "model/puzzle_folder.h"
 #include "model/puzzle_xml.h"
+#include "play/jp_board_renderer.h"
 #include "support/helpers.h"
 
 #include <QDir>
@@ -20,7 +21,7 @@
 
 namespace {
 
-const char *const kCommands[] = {"create", "info", "solve"};
+const char *const kCommands[] = {"create", "info", "solve", "render"};
 
 // The board size a headless solve lays the puzzle out on.
 constexpr QSizeF kSolveBoard(1920, 1080);
@@ -222,6 +223,49 @@ int runSolve(const QStringList &args)
     return puzzle->finished() ? 0 : 1;
 }
 
+
+int runRender(const QStringList &args)
+{
+    const QString usage = QStringLiteral("usage: tobbin-jigsaw render FOLDER --out FILE.png [--size WIDTHxHEIGHT]");
+    QString folder, out;
+    QSize size(1920, 1080);
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--out") && i + 1 < args.size()) {
+            out = args[++i];
+        } else if (args[i] == QLatin1String("--size") && i + 1 < args.size()) {
+            const QStringList parts = args[++i].split(QLatin1Char('x'));
+            bool okW = false, okH = false;
+            if (parts.size() == 2)
+                size = QSize(parts[0].toInt(&okW), parts[1].toInt(&okH));
+            if (!okW || !okH || size.isEmpty()) {
+                printError(usage);
+                return 2;
+            }
+        } else if (folder.isEmpty()) {
+            folder = args[i];
+        } else {
+            printError(usage);
+            return 2;
+        }
+    }
+    if (folder.isEmpty() || out.isEmpty()) {
+        printError(usage);
+        return 2;
+    }
+    QString reason;
+    std::unique_ptr<JPPuzzle> puzzle = JPPuzzle::openExisting(folder, &reason);
+    if (!puzzle) {
+        printError(QStringLiteral("render: can't open \"%1\": %2").arg(folder, reason));
+        return 1;
+    }
+    const QImage image = RenderBoard(puzzle.get(), size, JPBoardLook::fromPreferences());
+    if (image.isNull() || !image.save(out, "PNG")) {
+        printError(QStringLiteral("render: can't write \"%1\"").arg(out));
+        return 1;
+    }
+    return 0;
+}
+
 }
 
 bool IsCommandLine(int argc, char **argv)
@@ -247,5 +291,7 @@ std::optional<int> RunCommandLine(const QStringList &arguments)
         return runInfo(rest);
     if (command == QLatin1String("solve"))
         return runSolve(rest);
+    if (command == QLatin1String("render"))
+        return runRender(rest);
     return std::nullopt;
 }

@@ -1,0 +1,391 @@
+#include "board_fixtures.h"
+
+#include "model/jp_linking.h"
+#include "play/jp_board_renderer.h"
+
+#include <gtest/gtest.h>
+
+#include <QPainter>
+
+#include <algorithm>
+#include <set>
+
+using namespace tj::test;
+
+namespace {
+
+using Board = JPBoardController;
+
+// A spot on the board that no item covers.
+QPointF emptyPoint(const Board &board)
+{
+    for (double y = 1; y < kBoardView.height(); y += 7)
+        for (double x = 1; x < kBoardView.width(); x += 7)
+            if (!board.pieceAtPoint({x, y}))
+                return {x, y};
+    return {-1, -1};
+}
+
+// Positions are limited in single precision, as the pointer reports them.
+::testing::AssertionResult near(QPointF actual, QPointF expected)
+{
+    if (std::abs(actual.x() - expected.x()) < 1e-3 && std::abs(actual.y() - expected.y()) < 1e-3)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "(" << actual.x() << ", " << actual.y() << ") is not (" << expected.x()
+                                         << ", " << expected.y() << ")";
+}
+
+bool topOfListIs(JPPuzzle &puzzle, const std::vector<JPPiece *> &items)
+{
+    const auto &list = puzzle.pieces();
+    return list.size() >= items.size() && std::equal(items.begin(), items.end(), list.end() - qsizetype(items.size()));
+}
+
+QPointF pointerFor(JPPiece *item, QPointF target)
+{
+    return BoardFixture::grabPoint(item) + (target - item->boardLocation());
+}
+
+TEST(BoardInput, DraggingOntoANeighbourShowsTheBadgeAndDroppingJoinsThem)
+{
+    BoardFixture f;
+    ASSERT_TRUE(f.puzzle);
+    JPPuzzle &puzzle = *f.puzzle;
+    JPPiece *moving = puzzle.pieceWithIndex(0);
+    JPPiece *neighbour = moving->connectionAtIndex(2).piece;
+    ASSERT_TRUE(neighbour);
+    const size_t itemsBefore = puzzle.pieces().size();
+    const QPointF target = BoardFixture::locationBeside(moving, moving, neighbour);
+
+    f.board.mouseDown({BoardFixture::grabPoint(moving), {}});
+    ASSERT_EQ(f.board.dragType(), Board::DragTypePieces);
+    f.board.mouseDragged({pointerFor(moving, target), {}});
+    EXPECT_EQ(f.board.linkingPiece(), neighbour);
+    EXPECT_NE(f.board.linkPoint(), QPointF(-1, -1));
+    EXPECT_EQ(f.board.linkRect().center(), f.board.linkPoint());
+
+    // The badge is drawn above everything while the join is offered.
+    JPBoardRenderer renderer;
+    QImage badge(16, 16, QImage::Format_ARGB32_Premultiplied);
+    badge.fill(QColor(255, 0, 255));
+    renderer.setLinkImage(badge);
+    const auto badgeShown = [&] {
+        QImage frame(kBoardView.toSize(), QImage::Format_ARGB32_Premultiplied);
+        QPainter painter(&frame);
+        renderer.draw(painter, QRectF(QPointF(0, 0), kBoardView), f.board, JPBoardLook{true, 0, Qt::black});
+        painter.end();
+        return frame.pixelColor(f.board.linkRect().center().toPoint()) == QColor(255, 0, 255);
+    };
+    EXPECT_TRUE(badgeShown());
+
+    // Moving away withdraws the offer; coming back renews it.
+    const QPointF away = pointerFor(moving, target) + QPointF(0, 60);
+    f.board.mouseDragged({away, {}});
+    EXPECT_EQ(f.board.linkingPiece(), nullptr);
+    EXPECT_EQ(f.board.linkPoint(), QPointF(-1, -1));
+    EXPECT_FALSE(badgeShown());
+    f.board.mouseDragged({pointerFor(moving, target), {}});
+    ASSERT_EQ(f.board.linkingPiece(), neighbour);
+
+    f.board.mouseUp({pointerFor(moving, target), {}});
+    EXPECT_EQ(f.links, 1);
+    EXPECT_EQ(f.board.dragType(), Board::DragTypeNone);
+    EXPECT_EQ(f.board.draggingPiece(), nullptr);
+    EXPECT_EQ(f.board.linkingPiece(), nullptr);
+    EXPECT_TRUE(puzzle.selection().empty());
+    EXPECT_TRUE(puzzle.isDirty());
+    ASSERT_EQ(puzzle.pieces().size(), itemsBefore - 1);
+    ASSERT_TRUE(moving->assembly());
+    EXPECT_EQ(moving->assembly(), neighbour->assembly());
+    EXPECT_EQ(std::count(puzzle.pieces().begin(), puzzle.pieces().end(), moving->assembly()), 1);
+}
+
+TEST(BoardInput, ADragOfSeveralItemsNeverOffersAJoin)
+{
+    BoardFixture f;
+    ASSERT_TRUE(f.puzzle);
+    JPPiece *moving = f.puzzle->pieceWithIndex(0);
+    JPPiece *neighbour = moving->connectionAtIndex(2).piece;
+    JPPiece *other = f.puzzle->pieceWithIndex(10);
+    const QPointF target = BoardFixture::locationBeside(moving, moving, neighbour);
+    f.board.mouseDown({BoardFixture::grabPoint(moving), {}});
+    f.board.mouseUp({BoardFixture::grabPoint(moving), {}});
+    f.board.mouseDown({BoardFixture::grabPoint(other), Qt::ControlModifier});
+    ASSERT_EQ(f.puzzle->selection().size(), 2u);
+    f.board.mouseDown({BoardFixture::grabPoint(moving), {}});
+    f.board.mouseDragged({pointerFor(moving, target), {}});
+    EXPECT_EQ(f.board.linkingPiece(), nullptr);
+    f.board.mouseUp({pointerFor(moving, target), {}});
+    EXPECT_EQ(f.links, 0);
+    EXPECT_EQ(moving->assembly(), nullptr);
+}
+
+TEST(BoardInput, TheRectangleSelectsByCentresAndCommandTogglesAgainstTheSelection)
+{
+    BoardFixture f;
+    ASSERT_TRUE(f.puzzle);
+    JPPuzzle &puzzle = *f.puzzle;
+    const QPointF start = emptyPoint(f.board);
+    ASSERT_GE(start.x(), 0);
+    // A rectangle from an empty spot to the centre of a piece, plus one unit, covers that
+    // centre but not the whole piece.
+    JPPiece *corner = f.board.pieceAtPoint(BoardFixture::grabPoint(puzzle.pieces().front()));
+    const QPointF end = corner->centerPoint() + QPointF(start.x() < corner->centerPoint().x() ? 1 : -1,
+                                                         start.y() < corner->centerPoint().y() ? 1 : -1);
+    const auto centresIn = [&](const QRectF &r) {
+        std::set<JPPiece *> inside;
+        for (JPPiece *item : puzzle.pieces())
+            if (r.contains(item->centerPoint()))
+                inside.insert(item);
+        return inside;
+    };
+
+    f.board.mouseDown({start, {}});
+    EXPECT_EQ(f.board.dragType(), Board::DragTypeRect);
+    f.board.mouseDragged({end, {}});
+    const QRectF area = f.board.dragRect();
+    EXPECT_EQ(area, QRectF(start, end).normalized());
+    const std::set<JPPiece *> first = centresIn(area);
+    EXPECT_TRUE(first.count(corner));
+    EXPECT_EQ(std::set<JPPiece *>(puzzle.selection().begin(), puzzle.selection().end()), first);
+    EXPECT_TRUE(topOfListIs(puzzle, puzzle.selection()));
+    f.board.mouseUp({end, {}});
+    EXPECT_EQ(f.board.dragType(), Board::DragTypeNone);
+
+    // A plain click on the empty board empties the selection.
+    f.board.mouseDown({start, {}});
+    EXPECT_TRUE(puzzle.selection().empty());
+    f.board.mouseUp({start, {}});
+
+    // Select a piece, then a Command rectangle over the same area toggles: the earlier
+    // selection flips wherever the rectangle covers it.
+    JPPiece *keep = puzzle.pieceWithIndex(puzzle.pieceCount() - 1);
+    f.board.mouseDown({BoardFixture::grabPoint(keep), {}});
+    f.board.mouseUp({BoardFixture::grabPoint(keep), {}});
+    f.board.mouseDown({BoardFixture::grabPoint(corner), Qt::ControlModifier});
+    ASSERT_EQ(puzzle.selection().size(), 2u);
+    f.board.mouseDown({start, Qt::ControlModifier});
+    EXPECT_EQ(puzzle.selection().size(), 2u) << "Command keeps the selection";
+    f.board.mouseDragged({end, Qt::ControlModifier});
+    std::set<JPPiece *> expected = first;
+    for (JPPiece *was : {keep, corner})
+        if (!expected.erase(was))
+            expected.insert(was);
+    EXPECT_EQ(std::set<JPPiece *>(puzzle.selection().begin(), puzzle.selection().end()), expected);
+}
+
+TEST(BoardInput, CommandClickTogglesWithoutDraggingUnlessNothingIsSelected)
+{
+    BoardFixture f;
+    ASSERT_TRUE(f.puzzle);
+    JPPuzzle &puzzle = *f.puzzle;
+    JPPiece *a = puzzle.pieceWithIndex(3);
+    JPPiece *b = puzzle.pieceWithIndex(7);
+
+    f.board.mouseDown({BoardFixture::grabPoint(a), Qt::ControlModifier});
+    EXPECT_EQ(f.board.dragType(), Board::DragTypePieces) << "with nothing selected it is a plain click";
+    EXPECT_EQ(puzzle.selection(), std::vector<JPPiece *>{a});
+    f.board.mouseUp({BoardFixture::grabPoint(a), Qt::ControlModifier});
+
+    f.board.mouseDown({BoardFixture::grabPoint(b), Qt::ControlModifier});
+    EXPECT_EQ(f.board.dragType(), Board::DragTypeNone);
+    EXPECT_EQ(puzzle.selection(), (std::vector<JPPiece *>{a, b}));
+    EXPECT_EQ(puzzle.pieces().back(), b);
+    const QPointF bAt = b->boardLocation();
+    f.board.mouseDragged({BoardFixture::grabPoint(b) + QPointF(40, 40), Qt::ControlModifier});
+    EXPECT_EQ(b->boardLocation(), bAt) << "a toggle starts no drag";
+    f.board.mouseUp({});
+
+    f.board.mouseDown({BoardFixture::grabPoint(a), Qt::ControlModifier});
+    EXPECT_EQ(puzzle.selection(), std::vector<JPPiece *>{b});
+    f.board.mouseUp({});
+
+    // A plain click on a selected item drags the whole selection.
+    f.board.mouseDown({BoardFixture::grabPoint(a), Qt::ControlModifier});
+    const QPointF aAt = a->boardLocation();
+    f.board.mouseDown({BoardFixture::grabPoint(b), {}});
+    f.board.mouseDragged({BoardFixture::grabPoint(b) + QPointF(5, 9), {}});
+    EXPECT_TRUE(near(a->boardLocation(), aAt + QPointF(5, 9)));
+    EXPECT_TRUE(near(b->boardLocation(), bAt + QPointF(5, 9)));
+}
+
+TEST(BoardInput, TheWheelTurnsByTheDigitsOfItsDeltaAndMarksThePuzzleDirty)
+{
+    EXPECT_EQ(Board::quarterTurnsForDelta(0), 0);
+    EXPECT_EQ(Board::quarterTurnsForDelta(0.5), 1);
+    EXPECT_EQ(Board::quarterTurnsForDelta(9), 1);
+    EXPECT_EQ(Board::quarterTurnsForDelta(9.01), 2);
+    EXPECT_EQ(Board::quarterTurnsForDelta(-50), 2);
+    EXPECT_EQ(Board::quarterTurnsForDelta(100), 3);
+    EXPECT_EQ(Board::quarterTurnsForDelta(5000), 3);
+    EXPECT_EQ(Board::quarterTurnsForDelta(1e300), 3);
+
+    BoardFixture f(24, true);
+    ASSERT_TRUE(f.puzzle);
+    JPPiece *piece = f.puzzle->pieceWithIndex(5);
+    const QPointF at = BoardFixture::grabPoint(piece);
+    const auto turnsFor = [&](double dx, double dy) {
+        f.puzzle->setDirty(false);
+        const uint64_t before = piece->rotation();
+        f.board.scrollWheel({at, dx, dy});
+        return int((piece->rotation() + 4 - before) % 4);
+    };
+    EXPECT_EQ(turnsFor(0, 0.5), 1);
+    EXPECT_TRUE(f.puzzle->isDirty());
+    EXPECT_EQ(turnsFor(0, -50), 2);
+    EXPECT_EQ(turnsFor(5000, 3), 3);
+    EXPECT_EQ(turnsFor(0, 0), 0);
+    EXPECT_FALSE(f.puzzle->isDirty());
+
+    // Option-click sets the turned selection upright before the drag, and saves that.
+    piece->setRotation(3);
+    f.puzzle->setDirty(false);
+    f.board.mouseDown({at, Qt::AltModifier});
+    EXPECT_EQ(piece->rotation(), 0u);
+    EXPECT_TRUE(f.puzzle->isDirty());
+    f.board.mouseUp({at, {}});
+
+    f.puzzle->setRotate(false);
+    EXPECT_EQ(turnsFor(0, 1), 0);
+    piece->setRotation(2);
+    f.board.mouseDown({at, Qt::AltModifier});
+    EXPECT_EQ(piece->rotation(), 2u) << "with rotation off nothing is set upright";
+}
+
+TEST(BoardInput, TheLockedDragFollowsThePointerWithoutAButtonUntilTheNextClick)
+{
+    BoardFixture f;
+    ASSERT_TRUE(f.puzzle);
+    f.board.setLockedDrag(true);
+    JPPiece *piece = f.puzzle->pieceWithIndex(2);
+    const QPointF at = BoardFixture::grabPoint(piece);
+    const QPointF start = piece->boardLocation();
+
+    f.board.mouseDown({at, {}});
+    EXPECT_EQ(f.board.dragType(), Board::DragTypeLocked);
+    f.board.mouseUp({at, {}});
+    EXPECT_EQ(f.board.dragType(), Board::DragTypeLocked);
+    f.board.mouseMoved({at + QPointF(30, 12), {}});
+    EXPECT_TRUE(near(piece->boardLocation(), start + QPointF(30, 12)));
+    f.board.mouseDown({at + QPointF(30, 12), {}});
+    EXPECT_EQ(f.board.dragType(), Board::DragTypeNone);
+    EXPECT_EQ(f.board.draggingPiece(), nullptr);
+    f.board.mouseUp({at + QPointF(30, 12), {}});
+    f.board.mouseMoved({at + QPointF(90, 90), {}});
+    EXPECT_TRUE(near(piece->boardLocation(), start + QPointF(30, 12))) << "the drop ended the drag";
+
+    // Pressing and dragging instead is a normal drag that ends at mouse-up.
+    const QPointF again = BoardFixture::grabPoint(piece);
+    f.board.mouseDown({again, {}});
+    f.board.mouseDragged({again + QPointF(-10, 0), {}});
+    EXPECT_EQ(f.board.dragType(), Board::DragTypePieces);
+    f.board.mouseUp({again + QPointF(-10, 0), {}});
+    EXPECT_EQ(f.board.dragType(), Board::DragTypeNone);
+}
+
+TEST(BoardInput, DragsKeepAGrabbablePartOfEveryItemInsideTheView)
+{
+    BoardFixture f;
+    ASSERT_TRUE(f.puzzle);
+    JPPiece *piece = f.puzzle->pieceWithIndex(4);
+    f.drag(piece, BoardFixture::grabPoint(piece) + QPointF(5000, 0));
+    EXPECT_EQ(piece->boardLocation().x(), kBoardView.width()) << "a piece's centre stops on the edge";
+    f.drag(piece, BoardFixture::grabPoint(piece) - QPointF(9000, 9000));
+    EXPECT_EQ(piece->boardLocation(), QPointF(0, 0));
+
+    // Join two pieces and throw the assembly out on every side.
+    JPPiece *neighbour = piece->connectionAtIndex(2).piece;
+    PlaceBeside(piece, piece, neighbour);
+    QPointF badge;
+    ASSERT_TRUE(LinkPieces(piece, PieceToLinkWith(piece, badge)));
+    JPPiece *group = piece->assembly();
+    for (const QPointF throwTo : {QPointF(-9000, 0), QPointF(9000, 0), QPointF(0, -9000), QPointF(0, 9000)}) {
+        f.drag(group, BoardFixture::grabPoint(group) + throwTo);
+        const QRectF r = Board::itemRect(group);
+        const QRectF inside = r.intersected(QRectF(QPointF(0, 0), kBoardView));
+        EXPECT_GE(inside.width(), std::min(Board::kGrabMargin, r.width()) - 1e-6);
+        EXPECT_GE(inside.height(), std::min(Board::kGrabMargin, r.height()) - 1e-6);
+    }
+
+    // Items lying outside a smaller view come back into it.
+    piece = f.puzzle->pieceWithIndex(20);
+    piece->setDraggedLocation(QPointF(1550, 950));
+    f.board.setViewSize(QSizeF(800, 500));
+    ASSERT_TRUE(f.board.ensureLayout());
+    for (JPPiece *item : f.puzzle->pieces()) {
+        const QRectF r = Board::itemRect(item);
+        const QRectF inside = r.intersected(QRectF(0, 0, 800, 500));
+        EXPECT_GE(inside.width(), std::min(Board::kGrabMargin, r.width()) - 1e-6);
+        EXPECT_GE(inside.height(), std::min(Board::kGrabMargin, r.height()) - 1e-6);
+    }
+}
+
+TEST(BoardInput, ChangingThePuzzleEndsADragAndAnEmptyBoardIgnoresTheMouse)
+{
+    BoardFixture f;
+    ASSERT_TRUE(f.puzzle);
+    JPPiece *moving = f.puzzle->pieceWithIndex(0);
+    JPPiece *neighbour = moving->connectionAtIndex(2).piece;
+    const QPointF target = BoardFixture::locationBeside(moving, moving, neighbour);
+    f.board.mouseDown({BoardFixture::grabPoint(moving), {}});
+    f.board.mouseDragged({pointerFor(moving, target), {}});
+    ASSERT_TRUE(f.board.linkingPiece());
+    f.board.setPuzzle(nullptr);
+    EXPECT_EQ(f.board.dragType(), Board::DragTypeNone);
+    EXPECT_EQ(f.board.draggingPiece(), nullptr);
+    EXPECT_EQ(f.board.linkingPiece(), nullptr);
+    f.board.mouseUp({});
+    f.board.mouseDown({{10, 10}, {}});
+    f.board.scrollWheel({{10, 10}, 0, 1});
+    EXPECT_EQ(f.links, 0);
+    EXPECT_EQ(moving->assembly(), nullptr);
+}
+
+TEST(BoardInput, InEdgesOnlyModeClicksFallThroughInnerPieces)
+{
+    BoardFixture f;
+    ASSERT_TRUE(f.puzzle);
+    JPPiece *edge = f.puzzle->pieceWithIndex(0);
+    JPPiece *inner = nullptr;
+    for (const auto &piece : f.puzzle->allPieces())
+        if (!piece->isEdge())
+            inner = piece.get();
+    ASSERT_TRUE(inner);
+    inner->setDraggedLocation(edge->boardLocation());
+    auto &list = f.puzzle->pieces();
+    std::erase(list, inner);
+    list.push_back(inner);
+    const QPointF at = BoardFixture::grabPoint(edge);
+    EXPECT_EQ(f.board.pieceAtPoint(at), inner);
+    f.puzzle->setEdgesOnly(true);
+    EXPECT_EQ(f.board.pieceAtPoint(at), edge);
+    f.board.mouseDown({at, {}});
+    EXPECT_EQ(f.puzzle->selection(), std::vector<JPPiece *>{edge});
+}
+
+}
+
+namespace {
+
+TEST(BoardInput, TheAdvancedGestureSelectsTheLooseNeighboursOfTheMemberUnderThePointer)
+{
+    BoardFixture f;
+    ASSERT_TRUE(f.puzzle);
+    const Qt::KeyboardModifiers gesture = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    JPPiece *piece = f.puzzle->pieceWithIndex(8);
+    f.board.mouseDown({BoardFixture::grabPoint(piece), gesture});
+    EXPECT_EQ(f.puzzle->selection(), std::vector<JPPiece *>{piece}) << "only for advanced users";
+    f.board.mouseUp({});
+
+    f.board.setAdvancedUser(true);
+    std::set<JPPiece *> expected;
+    for (int side = 0; side < 4; ++side)
+        if (JPPiece *n = piece->connectionAtIndex(side).piece)
+            expected.insert(n);
+    f.board.mouseDown({BoardFixture::grabPoint(piece), gesture});
+    EXPECT_EQ(f.board.dragType(), Board::DragTypeNone);
+    EXPECT_EQ(std::set<JPPiece *>(f.puzzle->selection().begin(), f.puzzle->selection().end()), expected);
+    EXPECT_TRUE(topOfListIs(*f.puzzle, f.puzzle->selection()));
+}
+
+}

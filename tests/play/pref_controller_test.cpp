@@ -1,0 +1,150 @@
+#include "play/jp_pref_controller.h"
+
+#include "model/jp_puzzle.h"
+#include "model/puzzle_style.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+namespace {
+
+QString settingsPath()
+{
+    return tj::test::freshFolder() + QStringLiteral("/settings.ini");
+}
+
+const QStringList kAllKeys = {
+    QStringLiteral("wmjigsaw.a&l"),        QStringLiteral("wmjigsaw.edges"),     QStringLiteral("wmjigsaw.rotate"),
+    QStringLiteral("wmjigsaw.lockDrag"),   QStringLiteral("wmjigsaw.useColor"),  QStringLiteral("wmjigsaw.simpleEdges"),
+    QStringLiteral("wmjigsaw.playClick"),  QStringLiteral("wmjigsaw.tools"),     QStringLiteral("wmjigsaw.downloadDate"),
+    QStringLiteral("wmjigsaw.websiteZip"), QStringLiteral("wmjigsaw.category"),  QStringLiteral("wmjigsaw.source"),
+    QStringLiteral("wmjigsaw.size"),       QStringLiteral("wmjigsaw.texture"),   QStringLiteral("wmjigsaw.color")};
+
+// Every value but the archive name, which any text may be.
+void expectDefaults(const JPPrefController &prefs)
+{
+    EXPECT_EQ(prefs.puzzleSize(), 1000);
+    EXPECT_EQ(prefs.textureIndex(), 7);
+    EXPECT_EQ(prefs.backgroundKolor(), 0x64D1D1D1u);
+    EXPECT_TRUE(prefs.playClick());
+    EXPECT_TRUE(prefs.showToolbar());
+    EXPECT_FALSE(prefs.advancedAndLocal());
+    EXPECT_FALSE(prefs.edgesOnly());
+    EXPECT_FALSE(prefs.rotatePieces());
+    EXPECT_FALSE(prefs.lockedDrag());
+    EXPECT_FALSE(prefs.useColor());
+    EXPECT_FALSE(prefs.simpleEdges());
+    EXPECT_EQ(prefs.lastWebsiteDate(), 0);
+    EXPECT_EQ(prefs.category(), 0);
+    EXPECT_EQ(prefs.puzzleSource(), 0);
+}
+
+TEST(PrefController, EmptyStoreGivesDefaultsAndTheBlackFeltOutline)
+{
+    QSettings settings(settingsPath(), QSettings::IniFormat);
+    JPPrefController prefs;
+    prefs.loadFrom(settings);
+    expectDefaults(prefs);
+    EXPECT_TRUE(prefs.websiteZipName().isEmpty());
+    EXPECT_EQ(prefs.outlineKolor(), 0x64808080u);
+    EXPECT_EQ(KolorFromColor(OutlineColor()), 0x64808080u);
+}
+
+TEST(PrefController, DamagedValuesOfEveryKeyReadAsDefaults)
+{
+    const QList<QVariant> damage = {QStringLiteral("nonsense"), QVariant(QStringList{QStringLiteral("a")}),
+                                    QVariant(3.5), QStringLiteral("-1"), QStringLiteral("99999999999999999999")};
+    for (const QVariant &bad : damage) {
+        const QString path = settingsPath();
+        {
+            QSettings writer(path, QSettings::IniFormat);
+            for (const QString &key : kAllKeys)
+                writer.setValue(key, bad);
+        }
+        QSettings reader(path, QSettings::IniFormat);
+        JPPrefController prefs;
+        prefs.loadFrom(reader);
+        SCOPED_TRACE(bad.toString().toStdString());
+        expectDefaults(prefs);
+    }
+}
+
+TEST(PrefController, TableIndexesOutOfRangeReadAsDefaults)
+{
+    QSettings settings(settingsPath(), QSettings::IniFormat);
+    settings.setValue(QStringLiteral("wmjigsaw.texture"), 9);
+    settings.setValue(QStringLiteral("wmjigsaw.category"), 12);
+    settings.setValue(QStringLiteral("wmjigsaw.source"), 7);
+    settings.setValue(QStringLiteral("wmjigsaw.size"), 0);
+    JPPrefController prefs;
+    prefs.loadFrom(settings);
+    EXPECT_EQ(prefs.textureIndex(), 7);
+    EXPECT_EQ(prefs.category(), 0);
+    EXPECT_EQ(prefs.puzzleSource(), 0);
+    EXPECT_EQ(prefs.puzzleSize(), 0) << "a stored 0 is a value, not an absent key";
+}
+
+TEST(PrefController, EverySettingSurvivesARoundTripThroughTheStore)
+{
+    const QString path = settingsPath();
+    JPPrefController written;
+    written.setAdvancedAndLocal(true);
+    written.setEdgesOnly(true);
+    written.setRotatePieces(true);
+    written.setLockedDrag(true);
+    written.setUseColor(true);
+    written.setSimpleEdges(true);
+    written.setPlayClick(false);
+    written.setShowToolbar(false);
+    written.setLastWebsiteDate(20260412);
+    written.setWebsiteZipName(QStringLiteral("thumbs-7 é"));
+    written.setCategory(6);
+    written.setPuzzleSource(4);
+    written.setPuzzleSize(250);
+    written.setTextureIndex(2);
+    written.setBackgroundKolor(MakeKolor(10, 20, 30, 50));
+    {
+        QSettings settings(path, QSettings::IniFormat);
+        written.saveTo(settings);
+        EXPECT_EQ(settings.value(QStringLiteral("wmjigsaw.color")).toString(), QStringLiteral("{10, 20, 30, 50}"));
+    }
+    QSettings settings(path, QSettings::IniFormat);
+    JPPrefController read;
+    read.loadFrom(settings);
+    EXPECT_TRUE(read.advancedAndLocal() && read.edgesOnly() && read.rotatePieces() && read.lockedDrag() &&
+                read.useColor() && read.simpleEdges());
+    EXPECT_FALSE(read.playClick() || read.showToolbar());
+    EXPECT_EQ(read.lastWebsiteDate(), 20260412);
+    EXPECT_EQ(read.websiteZipName(), QStringLiteral("thumbs-7 é"));
+    EXPECT_EQ(read.category(), 6);
+    EXPECT_EQ(read.puzzleSource(), 4);
+    EXPECT_EQ(read.puzzleSize(), 250);
+    EXPECT_EQ(read.textureIndex(), 2);
+    EXPECT_EQ(read.backgroundKolor(), MakeKolor(10, 20, 30, 50));
+    EXPECT_TRUE(JPPuzzle::creationOptions().rotatePieces && JPPuzzle::creationOptions().edgesOnly &&
+                JPPuzzle::creationOptions().simpleEdges);
+
+    read.setWebsiteZipName(QString());
+    read.setBackgroundKolor(0x64D1D1D1);
+    read.saveTo(settings);
+    EXPECT_FALSE(settings.contains(QStringLiteral("wmjigsaw.websiteZip")));
+    EXPECT_EQ(settings.value(QStringLiteral("wmjigsaw.color")).toString(), QStringLiteral("{209, 209, 209}"));
+}
+
+TEST(PrefController, OutlineContrastsWithThePlainColourOrFollowsTheTexture)
+{
+    JPPrefController prefs;
+    prefs.setUseColor(true);
+    prefs.setBackgroundKolor(0x64D1D1D1);
+    EXPECT_EQ(prefs.outlineKolor(), 0x64404040u);
+    prefs.setBackgroundKolor(0x64000000);
+    EXPECT_EQ(prefs.outlineKolor(), 0x64808080u);
+    prefs.setUseColor(false);
+    prefs.setTextureIndex(1);
+    prefs.setOutlineColor();
+    EXPECT_EQ(KolorFromColor(OutlineColor()), 0x64C0C0C0u);
+}
+
+}
