@@ -1,8 +1,12 @@
 #include "app/command_line.h"
+#include "app/jp_app_controller.h"
+#include "play/jp_window_controller.h"
+#include "support/cc_kernel.h"
+#include "support/widgets/cc_alert_controller.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QGuiApplication>
-#include <QMainWindow>
 
 #include <cstdlib>
 
@@ -21,10 +25,19 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tobbin Jigsaw"));
     QApplication::setOrganizationName(QStringLiteral("Wrenmoor"));
+    CCKernel::sharedInstance();
+    InstallAlertPresenter();
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Jigsaw"));
-    window.resize(1024, 720);
-    window.show();
+    JPAppController *controller = JPAppController::sharedInstance();
+    controller->applicationDidFinishLaunching();
+    controller->windowController()->show();
+
+    // A puzzle folder given on the command line opens in the window.
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() > 1) {
+        const QString folder = QFileInfo(arguments.at(1)).absoluteFilePath();
+        if (JPPuzzle *puzzle = controller->openPuzzle(folder))
+            controller->setCurrentPuzzle(puzzle);
+    }
     return app.exec();
 }

@@ -1,0 +1,295 @@
+#include "play/jp_window_controller.h"
+
+#include "imaging/cc_image.h"
+#include "imaging/image_geometry.h"
+#include "model/jp_assembly.h"
+#include "model/jp_puzzle.h"
+#include "play/cc_popover_base_vc.h"
+#include "play/jp_puzzle_view.h"
+#include "play/jp_toolbar_view.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPixmap>
+
+#include <algorithm>
+
+namespace {
+
+// Space between the picture and the popover's edge.
+constexpr int kPopoverMargin = 8;
+// Where the popover points when the tool strip is hidden.
+constexpr QRect kHiddenStripAnchor(0, 0, 16, 16);
+
+}
+
+JPWindowController::JPWindowController(QWidget *parent)
+    : QMainWindow(parent)
+{
+    setWindowTitle(QStringLiteral("Jigsaw"));
+    auto *content = new QWidget(this);
+    m_toolbarView = new JPToolbarView(this, content);
+    m_puzzleView = new JPPuzzleView(content);
+    setCentralWidget(content);
+    content->installEventFilter(this);
+    connect(m_puzzleView, &JPPuzzleView::boardChanged, this, &JPWindowController::validateMenus);
+
+    m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    m_puzzleMenu = menuBar()->addMenu(QStringLiteral("&Puzzle"));
+    QMenu *menu = m_puzzleMenu;
+    addCommand(menu, ShowPicture, QStringLiteral("Show Completed Picture"), QKeySequence(Qt::CTRL | Qt::Key_I), false,
+               &JPWindowController::showPicture);
+    menu->addSeparator();
+    addCommand(menu, PinPuzzle, QStringLiteral("Pin Frame to Board"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P),
+               true, &JPWindowController::pinPuzzle);
+    addCommand(menu, EdgesOnly, QStringLiteral("Edge Pieces Only"), QKeySequence(Qt::CTRL | Qt::Key_E), true,
+               &JPWindowController::edgesOnly);
+    addCommand(menu, ShowRotation, QStringLiteral("Allow Rotation"), QKeySequence(Qt::CTRL | Qt::Key_T), true,
+               &JPWindowController::showRotation);
+    addCommand(menu, ToggleLockDrag, QStringLiteral("Drag After Single Click"), QKeySequence(Qt::CTRL | Qt::Key_L),
+               true, &JPWindowController::toggleLockDrag);
+    menu->addSeparator();
+    addCommand(menu, RotateClockwise, QStringLiteral("Rotate Selection Clockwise"), QKeySequence(Qt::CTRL | Qt::Key_R),
+               false, nullptr);
+    addCommand(menu, RotateCounterClockwise, QStringLiteral("Rotate Selection Counterclockwise"),
+               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R), false, nullptr);
+    addCommand(menu, ShiftLeft, QStringLiteral("Gather Pieces Left"), QKeySequence(Qt::CTRL | Qt::Key_BracketLeft),
+               false, nullptr);
+    addCommand(menu, ShiftRight, QStringLiteral("Gather Pieces Right"), QKeySequence(Qt::CTRL | Qt::Key_BracketRight),
+               false, nullptr);
+    connect(action(RotateClockwise), &QAction::triggered, this, [this] { rotatePieces(true); });
+    connect(action(RotateCounterClockwise), &QAction::triggered, this, [this] { rotatePieces(false); });
+    connect(action(ShiftLeft), &QAction::triggered, this, [this] { shiftPieces(false); });
+    connect(action(ShiftRight), &QAction::triggered, this, [this] { shiftPieces(true); });
+    menu->addSeparator();
+    addCommand(menu, ToggleToolbar, QStringLiteral("Show Tool Strip"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_T),
+               true, &JPWindowController::toggleToolbar);
+    addCommand(menu, HideApplication, QStringLiteral("Panic"), QKeySequence(Qt::CTRL | Qt::Key_H), false, nullptr);
+    connect(action(HideApplication), &QAction::triggered, this, [] { hideApplication(); });
+
+    for (QMenu *each : {m_fileMenu, m_puzzleMenu}) {
+        connect(each, &QMenu::aboutToShow, this, [this] {
+            CCPopoverBaseVC::closePopovers();
+            validateMenus();
+        });
+    }
+    resize(1024, 720);
+    validateMenus();
+}
+
+QAction *JPWindowController::addCommand(QMenu *menu, Command command, const QString &title,
+                                        const QKeySequence &shortcut, bool checkable,
+                                        void (JPWindowController::*handler)())
+{
+    auto *item = menu->addAction(title);
+    item->setShortcut(shortcut);
+    item->setCheckable(checkable);
+    if (handler)
+        connect(item, &QAction::triggered, this, handler);
+    // The window holds the actions too, so their shortcuts work while the menu bar is hidden.
+    addAction(item);
+    m_actions[size_t(command)] = item;
+    return item;
+}
+
+void JPWindowController::setCurrentPuzzle(JPPuzzle *puzzle)
+{
+    CCPopoverBaseVC::closePopovers();
+    m_puzzle = puzzle;
+    m_puzzleView->setPuzzle(puzzle);
+    redrawAll();
+}
+
+bool JPWindowController::lockedDrag() const
+{
+    return m_puzzleView->lockedDrag();
+}
+
+void JPWindowController::toolWasClicked(int index)
+{
+    switch (index) {
+    case 0:
+        showPicture();
+        break;
+    case 1:
+        pinPuzzle();
+        break;
+    case 2:
+        edgesOnly();
+        break;
+    case 3:
+        showRotation();
+        break;
+    case 4:
+        toggleLockDrag();
+        break;
+    case JPToolbarView::kPanicTool:
+        hideApplication();
+        break;
+    default:
+        break;
+    }
+}
+
+void JPWindowController::redrawAll()
+{
+    m_puzzleView->redrawBoard();
+    m_toolbarView->redraw();
+    validateMenus();
+}
+
+void JPWindowController::showPicture()
+{
+    if (!m_puzzle || !m_puzzle->image())
+        return;
+    CCPopoverBaseVC::closePopovers();
+    const QImage &picture = m_puzzle->image()->qimage();
+    QRectF fitted(QPointF(0, 0), m_puzzle->image()->size());
+    const QRectF area = QRectF(m_puzzleView->geometry()).adjusted(kPopoverMargin, kPopoverMargin, -kPopoverMargin,
+                                                                  -kPopoverMargin);
+    CenterRectangle(fitted, area);
+    const QSize shown = fitted.size().toSize();
+    if (shown.isEmpty())
+        return;
+
+    auto *popover = new CCPopoverBaseVC(this);
+    auto *imageView = new QLabel(popover);
+    imageView->setObjectName(QStringLiteral("imageView"));
+    QPixmap pixmap = QPixmap::fromImage(
+        picture.scaled(shown * devicePixelRatio(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    pixmap.setDevicePixelRatio(devicePixelRatio());
+    imageView->setPixmap(pixmap);
+    imageView->setGeometry(kPopoverMargin, kPopoverMargin, shown.width(), shown.height());
+    popover->resize(shown.width() + 2 * kPopoverMargin, shown.height() + 2 * kPopoverMargin);
+    if (m_showToolbar)
+        popover->showRelativeToRect(m_toolbarView->rectForTool(0).toRect(), m_toolbarView);
+    else
+        popover->showRelativeToRect(kHiddenStripAnchor, m_puzzleView);
+}
+
+void JPWindowController::pinPuzzle()
+{
+    if (!m_puzzle)
+        return;
+    m_puzzle->setPinned(!m_puzzle->pinned());
+    m_puzzle->setDirty(true);
+    std::vector<JPPiece *> &items = m_puzzle->pieces();
+    JPPiece *pinned = m_puzzle->pinnedAssembly();
+    auto at = std::find(items.begin(), items.end(), pinned);
+    if (pinned && at != items.end() && at != items.begin())
+        std::rotate(items.begin(), at, at + 1);
+    m_puzzle->selection().clear();
+    redrawAll();
+}
+
+void JPWindowController::edgesOnly()
+{
+    if (!m_puzzle)
+        return;
+    m_puzzle->setEdgesOnly(!m_puzzle->edgesOnly());
+    m_puzzle->setDirty(true);
+    m_puzzle->selection().clear();
+    redrawAll();
+}
+
+void JPWindowController::showRotation()
+{
+    if (!m_puzzle)
+        return;
+    m_puzzle->setRotate(!m_puzzle->rotate());
+    redrawAll();
+}
+
+void JPWindowController::toggleLockDrag()
+{
+    m_puzzleView->setLockedDrag(!m_puzzleView->lockedDrag());
+    m_toolbarView->redraw();
+    validateMenus();
+}
+
+void JPWindowController::rotatePieces(bool clockwise)
+{
+    if (!m_puzzle || !m_puzzle->rotate() || m_puzzle->selection().empty())
+        return;
+    m_puzzle->rotatePieces(clockwise);
+    m_puzzleView->redrawBoard();
+}
+
+void JPWindowController::shiftPieces(bool right)
+{
+    if (m_puzzle && m_puzzle->shiftPieces(right, m_puzzleView->size(), false))
+        m_puzzleView->redrawBoard();
+}
+
+void JPWindowController::toggleToolbar()
+{
+    m_showToolbar = !m_showToolbar;
+    layoutChildren();
+    if (m_showToolbar && m_puzzle && m_puzzle->shiftPieces(false, m_puzzleView->size(), true))
+        m_puzzleView->redrawBoard();
+    validateMenus();
+}
+
+void JPWindowController::hideApplication()
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->isWindow() && window->isVisible() && !(window->windowFlags() & Qt::Popup))
+            window->showMinimized();
+    }
+}
+
+bool JPWindowController::validateMenuItem(QAction *item)
+{
+    const bool puzzle = m_puzzle != nullptr;
+    bool enabled = true;
+    if (item == action(EdgesOnly)) {
+        enabled = puzzle;
+        item->setChecked(puzzle && m_puzzle->edgesOnly());
+    } else if (item == action(PinPuzzle)) {
+        enabled = puzzle;
+        item->setChecked(puzzle && m_puzzle->pinned());
+    } else if (item == action(ShowRotation)) {
+        enabled = puzzle;
+        item->setChecked(puzzle && m_puzzle->rotate());
+    } else if (item == action(RotateClockwise) || item == action(RotateCounterClockwise)) {
+        enabled = puzzle && m_puzzle->rotate() && !m_puzzle->selection().empty();
+    } else if (item == action(ShiftLeft) || item == action(ShiftRight) || item == action(ShowPicture)) {
+        enabled = puzzle;
+    } else if (item == action(ToggleLockDrag)) {
+        item->setChecked(lockedDrag());
+    } else if (item == action(ToggleToolbar)) {
+        item->setChecked(m_showToolbar);
+    }
+    item->setEnabled(enabled);
+    return enabled;
+}
+
+void JPWindowController::validateMenus()
+{
+    for (QAction *item : m_actions)
+        validateMenuItem(item);
+}
+
+bool JPWindowController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == centralWidget() && event->type() == QEvent::Resize)
+        layoutChildren();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void JPWindowController::layoutChildren()
+{
+    const QSize area = centralWidget()->size();
+    // A hidden strip is moved out of sight rather than removed, so it keeps its size.
+    if (m_showToolbar) {
+        m_toolbarView->setGeometry(0, 0, kToolbarWidth, area.height());
+        m_puzzleView->setGeometry(kToolbarWidth, 0, std::max(0, area.width() - kToolbarWidth), area.height());
+    } else {
+        m_toolbarView->setGeometry(-1000, 0, kToolbarWidth, area.height());
+        m_puzzleView->setGeometry(0, 0, area.width(), area.height());
+    }
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include <array>
+
+class JPPuzzle;
+class JPPuzzleView;
+class JPToolbarView;
+class QAction;
+class QMenu;
+
+// The puzzle window: the tool strip at the left edge, the board filling the rest, and the
+// Puzzle menu. Every command works on the puzzle given to setCurrentPuzzle (the application's
+// current puzzle); the window does not own it.
+class JPWindowController : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    enum Command {
+        ShowPicture,
+        PinPuzzle,
+        EdgesOnly,
+        ShowRotation,
+        ToggleLockDrag,
+        RotateClockwise,
+        RotateCounterClockwise,
+        ShiftLeft,
+        ShiftRight,
+        ToggleToolbar,
+        HideApplication,
+        CommandCount
+    };
+
+    static constexpr int kToolbarWidth = 48;
+
+    explicit JPWindowController(QWidget *parent = nullptr);
+
+    JPPuzzleView *puzzleView() const { return m_puzzleView; }
+    JPToolbarView *toolbarView() const { return m_toolbarView; }
+    QMenu *fileMenu() const { return m_fileMenu; }
+    QMenu *puzzleMenu() const { return m_puzzleMenu; }
+    QAction *action(Command command) const { return m_actions[size_t(command)]; }
+
+    JPPuzzle *currentPuzzle() const { return m_puzzle; }
+    void setCurrentPuzzle(JPPuzzle *puzzle);
+    bool lockedDrag() const;
+    bool showToolbar() const { return m_showToolbar; }
+
+    // Runs tool index's command; tool 5 hides the application. Other indexes are ignored.
+    void toolWasClicked(int index);
+
+    void showPicture();
+    void pinPuzzle();
+    void edgesOnly();
+    void showRotation();
+    void toggleLockDrag();
+    void rotatePieces(bool clockwise);
+    void shiftPieces(bool right);
+    void toggleToolbar();
+    // Minimises every window of the application.
+    static void hideApplication();
+
+    // Enables the item for the current state and sets its check mark; false when disabled.
+    bool validateMenuItem(QAction *item);
+    void validateMenus();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QAction *addCommand(QMenu *menu, Command command, const QString &title, const QKeySequence &shortcut,
+                        bool checkable, void (JPWindowController::*handler)());
+    void layoutChildren();
+    void redrawAll();
+
+    JPPuzzleView *m_puzzleView = nullptr;
+    JPToolbarView *m_toolbarView = nullptr;
+    QMenu *m_fileMenu = nullptr;
+    QMenu *m_puzzleMenu = nullptr;
+    std::array<QAction *, CommandCount> m_actions{};
+    JPPuzzle *m_puzzle = nullptr;
+    bool m_showToolbar = true;
+};
