@@ -237,7 +237,7 @@ void JPWindowController::toggleToolbar()
 void JPWindowController::hideApplication()
 {
     for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (window->isWindow() && window->isVisible() && !(window->windowFlags() & Qt::Popup))
+        if (window->isWindow() && window->isVisible() && window->windowType() != Qt::Popup)
             window->showMinimized();
     }
 }

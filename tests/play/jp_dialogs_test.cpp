@@ -1,0 +1,165 @@
+#include "play/jp_building_progress_dialog.h"
+#include "play/jp_done_puzzle_dialog.h"
+#include "play_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <functional>
+#include <random>
+
+namespace {
+
+using tj::test::BuildTestPuzzle;
+
+// Runs answer on the modal dialog once it is on screen.
+void whenModal(std::function<void(JPDonePuzzleDialog *)> answer)
+{
+    auto poll = std::make_shared<std::function<void()>>();
+    *poll = [answer, poll] {
+        if (auto *dialog = qobject_cast<JPDonePuzzleDialog *>(QApplication::activeModalWidget()))
+            answer(dialog);
+        else
+            QTimer::singleShot(10, *poll);
+    };
+    QTimer::singleShot(0, *poll);
+}
+
+class DoneDialogTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite() { puzzle = BuildTestPuzzle(QStringLiteral("Harbour at Dusk"), 640, 480, 12).release(); }
+    static void TearDownTestSuite() { delete puzzle; }
+    static JPPuzzle *puzzle;
+};
+
+JPPuzzle *DoneDialogTest::puzzle = nullptr;
+
+TEST_F(DoneDialogTest, FinishedAndDeletingTexts)
+{
+    ASSERT_TRUE(puzzle);
+    auto finished = JPDonePuzzleDialog::initWithPuzzle(puzzle, false);
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(finished->messageField()->text(),
+              QStringLiteral("You have finished\n\nHarbour at Dusk\n\nWhat would you like to do with the completed puzzle?"));
+    EXPECT_NE(finished->windowTitle(), QStringLiteral("Delete Puzzle"));
+    EXPECT_NE(finished->alertField()->text(), QStringLiteral("Warning"));
+    EXPECT_FALSE(finished->imageView()->pixmap().isNull());
+
+    auto deleting = JPDonePuzzleDialog::initWithPuzzle(puzzle, true);
+    ASSERT_TRUE(deleting);
+    EXPECT_EQ(deleting->messageField()->text(),
+              QStringLiteral("Are you sure you want to stop working on\n\nHarbour at Dusk\n\nand delete it?"));
+    EXPECT_EQ(deleting->windowTitle(), QStringLiteral("Delete Puzzle"));
+    EXPECT_EQ(deleting->alertField()->text(), QStringLiteral("Warning"));
+    EXPECT_EQ(deleting->cancelButton()->text(), QStringLiteral("Cancel"));
+    EXPECT_FALSE(deleting->imageView()->pixmap().isNull());
+
+    EXPECT_FALSE(JPDonePuzzleDialog::initWithPuzzle(nullptr, true));
+    EXPECT_FALSE(JPDonePuzzleDialog::disposePuzzle(nullptr, false));
+}
+
+TEST_F(DoneDialogTest, AnswersFollowTheButtons)
+{
+    ASSERT_TRUE(puzzle);
+    for (bool deleting : {false, true}) {
+        whenModal([](JPDonePuzzleDialog *dialog) { dialog->deleteButton()->click(); });
+        EXPECT_TRUE(JPDonePuzzleDialog::disposePuzzle(puzzle, deleting)) << deleting;
+
+        whenModal([](JPDonePuzzleDialog *dialog) { dialog->cancelButton()->click(); });
+        EXPECT_FALSE(JPDonePuzzleDialog::disposePuzzle(puzzle, deleting)) << deleting;
+
+        // Escape and Return both keep the puzzle: keeping is the default answer.
+        whenModal([](JPDonePuzzleDialog *dialog) {
+            QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(dialog, &escape);
+        });
+        EXPECT_FALSE(JPDonePuzzleDialog::disposePuzzle(puzzle, deleting)) << deleting;
+        whenModal([](JPDonePuzzleDialog *dialog) {
+            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QApplication::sendEvent(dialog, &enter);
+        });
+        EXPECT_FALSE(JPDonePuzzleDialog::disposePuzzle(puzzle, deleting)) << deleting;
+    }
+}
+
+TEST(BuildingDialogTest, SmallStepsAreNotShown)
+{
+    JPBuildingProgressDialog dialog;
+    const int maximum = dialog.progressBar()->maximum();
+    dialog.updateProgress(0.004);
+    dialog.updateProgress(0.008);
+    EXPECT_EQ(dialog.progressBar()->value(), 0);
+    EXPECT_EQ(dialog.oldValue(), 0.0);
+    dialog.updateProgress(0.012);
+    EXPECT_EQ(dialog.oldValue(), 0.012);
+    EXPECT_EQ(dialog.progressBar()->value(), qRound(0.012 * maximum));
+    dialog.updateProgress(1.0);
+    EXPECT_EQ(dialog.progressBar()->value(), maximum);
+    // Going backwards or sideways changes nothing.
+    dialog.updateProgress(0.5);
+    EXPECT_EQ(dialog.progressBar()->value(), maximum);
+}
+
+TEST(BuildingDialogTest, ABarFedManyTinyStepsChangesAtMostAboutAHundredTimes)
+{
+    JPBuildingProgressDialog dialog;
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> step(0.0, 0.004);
+    int changes = 0;
+    int last = dialog.progressBar()->value();
+    double fraction = 0;
+    while (fraction < 1.0) {
+        fraction = std::min(1.0, fraction + step(random));
+        dialog.updateProgress(fraction);
+        const int value = dialog.progressBar()->value();
+        EXPECT_GE(value, last);
+        // The bar counts in thousandths, so it may round up by half of one.
+        const double tick = 1.0 / dialog.progressBar()->maximum();
+        EXPECT_LE(double(value) * tick, fraction + tick / 2);
+        EXPECT_GE(double(value) * tick, fraction - 0.01 - tick / 2);
+        changes += value != last;
+        last = value;
+    }
+    EXPECT_LE(changes, 101);
+    EXPECT_GE(changes, 50);
+}
+
+TEST(BuildingDialogTest, EndingBeforeOrDuringTheRunReturns)
+{
+    JPBuildingProgressDialog early;
+    early.endModal();
+    early.runModal();
+    EXPECT_FALSE(early.isVisible());
+
+    JPBuildingProgressDialog during;
+    QTimer::singleShot(20, &during, [&during] {
+        EXPECT_TRUE(during.isVisible());
+        // Escape must not end it: the pieces are still being made.
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(&during, &escape);
+        EXPECT_TRUE(during.isVisible());
+        during.endModal();
+    });
+    during.runModal();
+    EXPECT_FALSE(during.isVisible());
+}
+
+TEST(BuildingDialogTest, InstalledDialogRunsWhileAPuzzleIsBuilt)
+{
+    JPBuildingProgressDialog::install();
+    QString folder;
+    auto puzzle = BuildTestPuzzle(QStringLiteral("Progress"), 800, 600, 48, &folder);
+    ASSERT_TRUE(puzzle);
+    EXPECT_FALSE(puzzle->creationFail());
+    EXPECT_EQ(puzzle->pieceCount(), int64_t(puzzle->allPieces().size()));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+}

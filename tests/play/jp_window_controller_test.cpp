@@ -1,0 +1,216 @@
+#include "model/jp_puzzle.h"
+#include "play/cc_popover_base_vc.h"
+#include "play/jp_puzzle_view.h"
+#include "play/jp_toolbar_view.h"
+#include "play/jp_window_controller.h"
+#include "play_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QSet>
+
+namespace {
+
+using tj::test::BuildTestPuzzle;
+using Command = JPWindowController::Command;
+
+class WindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        window = std::make_unique<JPWindowController>();
+        window->resize(1000, 700);
+        window->show();
+        QApplication::processEvents();
+    }
+    void TearDown() override
+    {
+        CCPopoverBaseVC::closePopovers();
+        window->setCurrentPuzzle(nullptr);
+    }
+    void open(int width = 640, int height = 480)
+    {
+        puzzle = BuildTestPuzzle(QStringLiteral("Window"), width, height, 12);
+        ASSERT_TRUE(puzzle);
+        window->setCurrentPuzzle(puzzle.get());
+    }
+    QAction *item(Command command) const { return window->action(command); }
+
+    std::unique_ptr<JPWindowController> window;
+    std::unique_ptr<JPPuzzle> puzzle;
+};
+
+TEST_F(WindowTest, WithoutAPuzzleOnlyTheWindowSettingsAreEnabled)
+{
+    for (Command command : {Command::ShowPicture, Command::PinPuzzle, Command::EdgesOnly, Command::ShowRotation,
+                            Command::RotateClockwise, Command::RotateCounterClockwise, Command::ShiftLeft,
+                            Command::ShiftRight})
+        EXPECT_FALSE(item(command)->isEnabled()) << command;
+    for (Command command : {Command::ToggleLockDrag, Command::ToggleToolbar, Command::HideApplication})
+        EXPECT_TRUE(item(command)->isEnabled()) << command;
+    EXPECT_TRUE(item(Command::ToggleToolbar)->isChecked());
+    EXPECT_FALSE(item(Command::ToggleLockDrag)->isChecked());
+}
+
+TEST_F(WindowTest, EveryCommandHasItsOwnShortcut)
+{
+    QSet<QString> seen;
+    for (int i = 0; i < JPWindowController::CommandCount; ++i) {
+        const QKeySequence keys = item(Command(i))->shortcut();
+        ASSERT_FALSE(keys.isEmpty()) << i;
+        EXPECT_FALSE(seen.contains(keys.toString())) << keys.toString().toStdString();
+        seen.insert(keys.toString());
+    }
+    EXPECT_EQ(item(Command::RotateClockwise)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
+    EXPECT_EQ(item(Command::RotateCounterClockwise)->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
+}
+
+TEST_F(WindowTest, TogglesFlipTheFlagsAndTheirCheckMarks)
+{
+    open();
+    puzzle->setDirty(false);
+    puzzle->selection().push_back(puzzle->pieces().front());
+    item(Command::EdgesOnly)->trigger();
+    EXPECT_TRUE(puzzle->edgesOnly());
+    EXPECT_TRUE(item(Command::EdgesOnly)->isChecked());
+    EXPECT_TRUE(puzzle->isDirty());
+    EXPECT_TRUE(puzzle->selection().empty());
+    item(Command::EdgesOnly)->trigger();
+    EXPECT_FALSE(puzzle->edgesOnly());
+    EXPECT_FALSE(item(Command::EdgesOnly)->isChecked());
+
+    puzzle->setDirty(false);
+    puzzle->selection().push_back(puzzle->pieces().front());
+    item(Command::PinPuzzle)->trigger();
+    EXPECT_TRUE(puzzle->pinned());
+    EXPECT_TRUE(item(Command::PinPuzzle)->isChecked());
+    EXPECT_TRUE(puzzle->isDirty());
+    EXPECT_TRUE(puzzle->selection().empty());
+
+    // Turning is a viewing choice: it doesn't need saving.
+    puzzle->setDirty(false);
+    item(Command::ShowRotation)->trigger();
+    EXPECT_TRUE(puzzle->rotate());
+    EXPECT_TRUE(item(Command::ShowRotation)->isChecked());
+    EXPECT_FALSE(puzzle->isDirty());
+
+    item(Command::ToggleLockDrag)->trigger();
+    EXPECT_TRUE(window->puzzleView()->lockedDrag());
+    EXPECT_TRUE(item(Command::ToggleLockDrag)->isChecked());
+    item(Command::ToggleLockDrag)->trigger();
+    EXPECT_FALSE(window->puzzleView()->lockedDrag());
+    EXPECT_FALSE(item(Command::ToggleLockDrag)->isChecked());
+
+    // A puzzle switched in shows its own flags.
+    auto other = BuildTestPuzzle(QStringLiteral("Other"), 640, 480, 12);
+    ASSERT_TRUE(other);
+    window->setCurrentPuzzle(other.get());
+    EXPECT_FALSE(item(Command::PinPuzzle)->isChecked());
+    EXPECT_FALSE(item(Command::ShowRotation)->isChecked());
+    window->setCurrentPuzzle(puzzle.get());
+    EXPECT_TRUE(item(Command::PinPuzzle)->isChecked());
+}
+
+TEST_F(WindowTest, TurningTheSelectionNeedsRotationAndASelection)
+{
+    open();
+    JPPiece *piece = puzzle->pieces().front();
+    EXPECT_FALSE(item(Command::RotateClockwise)->isEnabled());
+    puzzle->selection().push_back(piece);
+    window->validateMenus();
+    EXPECT_FALSE(item(Command::RotateClockwise)->isEnabled());
+    item(Command::ShowRotation)->trigger();
+    window->validateMenus();
+    ASSERT_TRUE(item(Command::RotateClockwise)->isEnabled());
+    ASSERT_TRUE(item(Command::RotateCounterClockwise)->isEnabled());
+
+    const uint64_t start = piece->rotation();
+    item(Command::RotateClockwise)->trigger();
+    EXPECT_NE(piece->rotation(), start);
+    item(Command::RotateCounterClockwise)->trigger();
+    EXPECT_EQ(piece->rotation(), start);
+    for (int i = 0; i < 4; ++i)
+        item(Command::RotateClockwise)->trigger();
+    EXPECT_EQ(piece->rotation(), start);
+
+    puzzle->selection().clear();
+    window->validateMenus();
+    EXPECT_FALSE(item(Command::RotateClockwise)->isEnabled());
+    item(Command::ShowRotation)->trigger();
+    puzzle->selection().push_back(piece);
+    window->validateMenus();
+    EXPECT_FALSE(item(Command::RotateCounterClockwise)->isEnabled());
+    window->rotatePieces(true);
+    EXPECT_EQ(piece->rotation(), start);
+}
+
+TEST_F(WindowTest, HidingTheStripWidensTheBoardAndShowingItNarrowsItAgain)
+{
+    open();
+    const QRect board = window->puzzleView()->geometry();
+    const QRect strip = window->toolbarView()->geometry();
+    ASSERT_EQ(board.x(), strip.width());
+
+    item(Command::ToggleToolbar)->trigger();
+    EXPECT_FALSE(window->showToolbar());
+    EXPECT_FALSE(item(Command::ToggleToolbar)->isChecked());
+    EXPECT_EQ(window->toolbarView()->x(), -1000);
+    EXPECT_EQ(window->puzzleView()->geometry(), QRect(0, board.y(), board.width() + strip.width(), board.height()));
+
+    // A piece left where the narrower board will not show it comes back into view.
+    puzzle->layoutPuzzle(window->puzzleView()->size());
+    JPPiece *piece = puzzle->pieces().back();
+    const double narrow = board.width();
+    const QPointF start(narrow, board.height() / 2.0);
+    piece->setDraggedLocation(start);
+    const QRectF before = piece->setCurrentRect();
+    piece->setDraggedLocation(start + QPointF(narrow + 2 - before.x(), 0));
+    ASSERT_GT(piece->setCurrentRect().x(), narrow);
+    ASSERT_LT(piece->setCurrentRect().x(), window->puzzleView()->width());
+
+    item(Command::ToggleToolbar)->trigger();
+    EXPECT_TRUE(window->showToolbar());
+    EXPECT_EQ(window->toolbarView()->geometry(), strip);
+    EXPECT_EQ(window->puzzleView()->geometry(), board);
+    const QRectF after = piece->setCurrentRect();
+    EXPECT_GE(after.x(), 0);
+    EXPECT_LE(after.right(), narrow);
+}
+
+TEST_F(WindowTest, PicturePopoverFitsTheBoard)
+{
+    open(640, 480);
+    window->showPicture();
+    ASSERT_EQ(CCPopoverBaseVC::openPopoverCount(), 1);
+    auto popovers = window->findChildren<CCPopoverBaseVC *>();
+    ASSERT_EQ(popovers.size(), 1);
+    auto *imageView = popovers.front()->findChild<QLabel *>(QStringLiteral("imageView"));
+    ASSERT_TRUE(imageView);
+    EXPECT_EQ(imageView->size(), QSize(640, 480)) << "a picture that fits is shown at its own size";
+
+    // Menu validation closes it.
+    window->fileMenu()->popup(QPoint(0, 0));
+    QApplication::processEvents();
+    window->fileMenu()->hide();
+    EXPECT_EQ(CCPopoverBaseVC::openPopoverCount(), 0);
+
+    window->resize(500, 400);
+    QApplication::processEvents();
+    window->showPicture();
+    popovers = window->findChildren<CCPopoverBaseVC *>();
+    ASSERT_FALSE(popovers.empty());
+    imageView = popovers.back()->findChild<QLabel *>(QStringLiteral("imageView"));
+    ASSERT_TRUE(imageView);
+    const QSize board = window->puzzleView()->size();
+    EXPECT_LE(popovers.back()->width(), board.width());
+    EXPECT_LE(popovers.back()->height(), board.height());
+    EXPECT_LT(imageView->width(), 640);
+    EXPECT_NEAR(double(imageView->width()) / imageView->height(), 640.0 / 480.0, 0.02);
+}
+
+}
