@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QHelpEvent>
 #include <QMouseEvent>
+#include <QToolTip>
 
 namespace {
 
@@ -64,6 +66,17 @@ TEST_F(ToolbarTest, ToolTipsNameEachTool)
         EXPECT_EQ(JPToolbarView::toolTipForTool(i), QLatin1String(expected[i]));
     EXPECT_TRUE(JPToolbarView::toolTipForTool(6).isEmpty());
     EXPECT_TRUE(JPToolbarView::toolTipForTool(-1).isEmpty());
+}
+
+TEST_F(ToolbarTest, HoveringAToolShowsItsToolTip)
+{
+    for (int tool : {0, 3, 5}) {
+        const QPoint at = centreOf(tool).toPoint();
+        QHelpEvent help(QEvent::ToolTip, at, strip->mapToGlobal(at));
+        QApplication::sendEvent(strip, &help);
+        EXPECT_EQ(QToolTip::text(), JPToolbarView::toolTipForTool(tool)) << tool;
+    }
+    QToolTip::hideText();
 }
 
 TEST_F(ToolbarTest, APressReleasedElsewhereRunsNothingAndDraggingBackRunsIt)
