@@ -1,3 +1,5 @@
+#include "model/jp_assembly.h"
+#include "model/jp_linking.h"
 #include "model/jp_puzzle.h"
 #include "play/cc_popover_base_vc.h"
 #include "play/jp_puzzle_view.h"
@@ -119,6 +121,39 @@ TEST_F(WindowTest, TogglesFlipTheFlagsAndTheirCheckMarks)
     EXPECT_FALSE(item(Command::ShowRotation)->isChecked());
     window->setCurrentPuzzle(puzzle.get());
     EXPECT_TRUE(item(Command::PinPuzzle)->isChecked());
+}
+
+TEST_F(WindowTest, PinningPutsTheFrameAssemblyAtTheBottomOfThePile)
+{
+    open();
+    puzzle->layoutPuzzle(window->puzzleView()->size());
+    JPPiece *origin = puzzle->originPiece();
+    ASSERT_TRUE(origin);
+    JPPiece *neighbour = nullptr;
+    for (JPPiece *item : puzzle->pieces()) {
+        const GridCoord a = item->coord(), b = origin->coord();
+        if (std::abs(a.x - b.x) + std::abs(a.y - b.y) == 1)
+            neighbour = item;
+    }
+    ASSERT_TRUE(neighbour);
+    JPAssembly *frame = LinkPieces(neighbour, origin);
+    ASSERT_TRUE(frame);
+    ASSERT_EQ(puzzle->pinnedAssembly(), frame);
+
+    std::vector<JPPiece *> &items = puzzle->pieces();
+    auto at = std::find(items.begin(), items.end(), static_cast<JPPiece *>(frame));
+    ASSERT_NE(at, items.end());
+    std::rotate(at, at + 1, items.end());
+    ASSERT_EQ(items.back(), frame);
+    const std::vector<JPPiece *> others(items.begin(), items.end() - 1);
+
+    item(Command::PinPuzzle)->trigger();
+    EXPECT_TRUE(puzzle->pinned());
+    ASSERT_EQ(items.front(), frame);
+    EXPECT_EQ(std::vector<JPPiece *>(items.begin() + 1, items.end()), others) << "the rest keep their order";
+    item(Command::PinPuzzle)->trigger();
+    EXPECT_FALSE(puzzle->pinned());
+    EXPECT_EQ(items.front(), frame);
 }
 
 TEST_F(WindowTest, KeyboardShortcutsRunEnabledCommandsOnly)
