@@ -1,5 +1,7 @@
 #include "app/jp_app_controller.h"
 
+#include "play/jp_pref_controller.h"
+
 #include "model/jp_puzzle.h"
 #include "play/jp_building_progress_dialog.h"
 #include "play/jp_done_puzzle_dialog.h"
@@ -74,6 +76,12 @@ void JPAppController::applicationDidFinishLaunching()
     connect(m_windowController->fileMenu(), &QMenu::aboutToShow, this,
             [this] { m_stopAction->setEnabled(m_currentPuzzle != nullptr); });
     m_stopAction->setEnabled(false);
+
+    // The window opens with its tool strip; a strip the player hid stays hidden.
+    if (!JPPrefController::sharedInstance()->showToolbar()) {
+        JPPrefController::sharedInstance()->setShowToolbar(true);
+        m_windowController->toggleToolbar();
+    }
 
     connect(CCNotifier::sharedInstance(), &CCNotifier::posted, this, [this](const QString &name) {
         if (name == QLatin1String(kSwitchNotification))
@@ -168,4 +176,5 @@ void JPAppController::saveEverything()
     else
         settings.remove(QStringLiteral("wmjigsaw.current"));
     settings.sync();
+    JPPrefController::sharedInstance()->savePreferences();
 }

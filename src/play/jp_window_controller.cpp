@@ -1,5 +1,7 @@
 #include "play/jp_window_controller.h"
 
+#include "play/jp_pref_controller.h"
+
 #include "imaging/cc_image.h"
 #include "imaging/image_geometry.h"
 #include "model/jp_assembly.h"
@@ -228,6 +230,7 @@ void JPWindowController::shiftPieces(bool right)
 void JPWindowController::toggleToolbar()
 {
     m_showToolbar = !m_showToolbar;
+    JPPrefController::sharedInstance()->setShowToolbar(m_showToolbar);
     layoutChildren();
     if (m_showToolbar && m_puzzle && m_puzzle->shiftPieces(false, m_puzzleView->size(), true))
         m_puzzleView->redrawBoard();
