@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 #include "app/jp_app_controller.h"
+#include "model/jp_puzzle.h"
+#include "model/puzzle_folder.h"
 #include "play/jp_window_controller.h"
 #include "support/cc_kernel.h"
 #include "support/widgets/cc_alert_controller.h"
@@ -32,12 +34,21 @@ int main(int argc, char *argv[])
     controller->applicationDidFinishLaunching();
     controller->windowController()->show();
 
+    controller->loadPuzzleLibrary(PuzzleSupportFolder());
     // A puzzle folder given on the command line opens in the window.
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() > 1) {
         const QString folder = QFileInfo(arguments.at(1)).absoluteFilePath();
-        if (JPPuzzle *puzzle = controller->openPuzzle(folder))
+        JPPuzzle *puzzle = nullptr;
+        for (const auto &open : controller->openPuzzles())
+            if (open->filePath() == folder)
+                puzzle = open.get();
+        if (!puzzle)
+            puzzle = controller->openPuzzle(folder);
+        if (puzzle) {
+            controller->updateFileMenu();
             controller->setCurrentPuzzle(puzzle);
+        }
     }
     return app.exec();
 }

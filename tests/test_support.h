@@ -2,6 +2,14 @@
 
 #include <QString>
 
+#include <ostream>
+
+// Lets failures show text instead of code units.
+inline void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
 namespace tj::test {
 
 // The temporary folder that stands in for the home folder during this test run.

@@ -8,7 +8,9 @@
 #include "play/jp_window_controller.h"
 #include "support/cc_alert.h"
 #include "support/cc_notifier.h"
+#include "support/helpers.h"
 #include "support/log.h"
+#include "support/property_list.h"
 
 #include <QAction>
 #include <QApplication>
@@ -68,6 +70,11 @@ void JPAppController::applicationDidFinishLaunching()
     m_stopAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Backspace));
     m_windowController->addAction(m_stopAction);
     connect(m_stopAction, &QAction::triggered, this, [this] { stopPuzzle(true); });
+    m_nextAction = m_windowController->fileMenu()->addAction(QStringLiteral("Next Puzzle"));
+    m_nextAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_QuoteLeft));
+    m_windowController->addAction(m_nextAction);
+    connect(m_nextAction, &QAction::triggered, this, [this] { nextPuzzle(); });
+    m_nextAction->setEnabled(false);
     m_windowController->fileMenu()->addSeparator();
     QAction *quit = m_windowController->fileMenu()->addAction(QStringLiteral("Quit"));
     quit->setShortcut(QKeySequence::Quit);
@@ -92,7 +99,8 @@ void JPAppController::applicationDidFinishLaunching()
             saveEverything();
     });
     connect(qApp, &QCoreApplication::aboutToQuit, this, &JPAppController::saveEverything);
-    setCurrentPuzzle(nullptr);
+    // No switch is posted here: saving now would forget which puzzle was current at the last quit.
+    m_windowController->setWindowTitle(QStringLiteral("Jigsaw"));
 }
 
 void JPAppController::setCurrentPuzzle(JPPuzzle *puzzle)
@@ -105,6 +113,8 @@ void JPAppController::setCurrentPuzzle(JPPuzzle *puzzle)
     }
     if (m_stopAction)
         m_stopAction->setEnabled(puzzle != nullptr);
+    for (size_t i = 0; i < m_puzzleActions.size() && i < m_openPuzzles.size(); ++i)
+        m_puzzleActions[i]->setChecked(m_openPuzzles[i].get() == puzzle);
     CCNotifier::sharedInstance()->post(QLatin1String(kSwitchNotification));
 }
 
@@ -164,6 +174,98 @@ void JPAppController::closePuzzle(JPPuzzle *puzzle)
     m_openPuzzles.erase(at);
     if (m_currentPuzzle == puzzle)
         setCurrentPuzzle(m_openPuzzles.empty() ? nullptr : m_openPuzzles.front().get());
+    updateFileMenu();
+}
+
+void JPAppController::loadPuzzleLibrary(const QString &supportFolder)
+{
+    const QDir folder(supportFolder);
+    for (const QString &entry : folder.entryList({QStringLiteral("*.WMjigsaw")}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString path = folder.filePath(entry);
+        const bool alreadyOpen = std::any_of(m_openPuzzles.begin(), m_openPuzzles.end(),
+                                             [&path](const std::unique_ptr<JPPuzzle> &p) { return p->filePath() == path; });
+        if (alreadyOpen)
+            continue;
+        const std::optional<QVariantMap> info = ReadPropertyListDictionary(QDir(path).filePath(QStringLiteral("info.plist")));
+        if (info && boolForKey(*info, QStringLiteral("done"))) {
+            if (!m_completedPuzzlePaths.contains(path))
+                m_completedPuzzlePaths.append(path);
+            continue;
+        }
+        if (!openPuzzle(path, nullptr, info ? &*info : nullptr))
+            LogString(QStringLiteral("Can't open puzzle folder %1; it is left as it is").arg(path));
+    }
+    updateFileMenu();
+    if (m_openPuzzles.empty())
+        return;
+    const QString stored = QSettings().value(QStringLiteral("wmjigsaw.current")).toString();
+    const QString current = stored.startsWith(QLatin1Char('~')) ? QDir::homePath() + stored.mid(1) : stored;
+    JPPuzzle *chosen = m_openPuzzles.front().get();
+    for (const std::unique_ptr<JPPuzzle> &puzzle : m_openPuzzles)
+        if (!current.isEmpty() && puzzle->filePath() == current)
+            chosen = puzzle.get();
+    setCurrentPuzzle(chosen);
+}
+
+void JPAppController::updateFileMenu()
+{
+    std::stable_sort(m_openPuzzles.begin(), m_openPuzzles.end(),
+                     [](const std::unique_ptr<JPPuzzle> &a, const std::unique_ptr<JPPuzzle> &b) {
+                         const int byName = a->name().compare(b->name(), Qt::CaseInsensitive);
+                         return byName != 0 ? byName < 0 : a->pieceCount() < b->pieceCount();
+                     });
+    if (!m_windowController)
+        return;
+    QMenu *menu = m_windowController->fileMenu();
+    for (QAction *action : m_puzzleActions) {
+        menu->removeAction(action);
+        action->deleteLater();
+    }
+    m_puzzleActions.clear();
+    if (m_puzzleSeparator) {
+        menu->removeAction(m_puzzleSeparator);
+        m_puzzleSeparator->deleteLater();
+        m_puzzleSeparator = nullptr;
+    }
+    if (m_nextAction)
+        m_nextAction->setEnabled(m_openPuzzles.size() >= 2);
+    if (m_openPuzzles.empty())
+        return;
+    m_puzzleSeparator = menu->addSeparator();
+    for (size_t i = 0; i < m_openPuzzles.size(); ++i) {
+        JPPuzzle *puzzle = m_openPuzzles[i].get();
+        QAction *item = menu->addAction(QStringLiteral("%1  (%2)").arg(puzzle->name()).arg(puzzle->pieceCount()));
+        item->setCheckable(true);
+        item->setChecked(puzzle == m_currentPuzzle);
+        if (i < 9)
+            item->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + int(i))));
+        const int index = int(i);
+        connect(item, &QAction::triggered, this, [this, index] { switchToPuzzle(index); });
+        m_puzzleActions.push_back(item);
+    }
+}
+
+void JPAppController::switchToPuzzle(int index)
+{
+    if (index < 0 || size_t(index) >= m_openPuzzles.size())
+        return;
+    JPPuzzle *puzzle = m_openPuzzles[size_t(index)].get();
+    if (puzzle != m_currentPuzzle) {
+        setCurrentPuzzle(puzzle);
+        saveEverything();
+    }
+    for (size_t i = 0; i < m_puzzleActions.size(); ++i)
+        m_puzzleActions[i]->setChecked(int(i) == index);
+}
+
+void JPAppController::nextPuzzle()
+{
+    if (m_openPuzzles.empty())
+        return;
+    const auto at = std::find_if(m_openPuzzles.begin(), m_openPuzzles.end(),
+                                 [this](const std::unique_ptr<JPPuzzle> &p) { return p.get() == m_currentPuzzle; });
+    const size_t next = at == m_openPuzzles.end() ? 0 : size_t(at - m_openPuzzles.begin() + 1) % m_openPuzzles.size();
+    switchToPuzzle(int(next));
 }
 
 void JPAppController::saveEverything()

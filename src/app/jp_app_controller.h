@@ -46,6 +46,16 @@ public:
 
     void saveEverything();
 
+    // Opens every unfinished puzzle of the puzzles folder (a folder that can't be opened is
+    // reported and left on disk), lists the kept ones, and makes the puzzle that was current
+    // at the last quit current again.
+    void loadPuzzleLibrary(const QString &supportFolder);
+    // Sorts the open puzzles by name (ignoring case), then piece count, and lists them at
+    // the end of the File menu; the first nine get Ctrl+1 to Ctrl+9.
+    void updateFileMenu();
+    void switchToPuzzle(int index);
+    void nextPuzzle();
+
     const std::vector<std::unique_ptr<JPPuzzle>> &openPuzzles() const { return m_openPuzzles; }
     const QStringList &completedPuzzlePaths() const { return m_completedPuzzlePaths; }
 
@@ -57,6 +67,9 @@ private:
 
     std::unique_ptr<JPWindowController> m_windowController;
     QAction *m_stopAction = nullptr;
+    QAction *m_nextAction = nullptr;
+    QAction *m_puzzleSeparator = nullptr;
+    std::vector<QAction *> m_puzzleActions;
     JPPuzzle *m_currentPuzzle = nullptr;
     std::vector<std::unique_ptr<JPPuzzle>> m_openPuzzles;
     QStringList m_completedPuzzlePaths;

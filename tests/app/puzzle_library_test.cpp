@@ -1,0 +1,94 @@
+#include "app/jp_app_controller.h"
+#include "model/jp_puzzle.h"
+#include "model/puzzle_folder.h"
+#include "play/jp_window_controller.h"
+#include "support/property_list.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QSettings>
+
+using tj::test::dataFolder;
+using tj::test::freshFolder;
+
+namespace {
+
+QString makePuzzle(const QString &into, const QString &name, int64_t count)
+{
+    NewPuzzleChoice choice;
+    choice.dict[QStringLiteral("path")] = QString(dataFolder() + QStringLiteral("/citrus.jpg"));
+    choice.dict[QStringLiteral("name")] = name;
+    choice.count = count;
+    auto made = MakePuzzleFolder(choice, into, nullptr);
+    EXPECT_TRUE(made);
+    auto puzzle = JPPuzzle::initWithPath(made->folder, made->picture, &made->dict);
+    EXPECT_TRUE(puzzle);
+    return made->folder;
+}
+
+QStringList puzzleItems(QMenu *menu)
+{
+    QStringList titles;
+    bool afterSeparator = false;
+    for (QAction *action : menu->actions()) {
+        if (action->isSeparator()) {
+            afterSeparator = true;
+            titles.clear();
+            continue;
+        }
+        if (afterSeparator)
+            titles << action->text() + QLatin1Char('|') + action->shortcut().toString(QKeySequence::PortableText)
+                    + (action->isChecked() ? QStringLiteral("|current") : QString());
+    }
+    return titles;
+}
+
+}
+
+TEST(PuzzleLibrary, OpensUnfinishedPuzzlesSortedWithShortcutsAndReopensTheCurrentOne)
+{
+    const QString support = freshFolder(QStringLiteral("library"));
+    const QString b = makePuzzle(support, QStringLiteral("b"), 20);
+    const QString bigA = makePuzzle(support, QStringLiteral("A"), 60);
+    const QString smallA = makePuzzle(support, QStringLiteral("a"), 30);
+    const QString kept = makePuzzle(support, QStringLiteral("kept"), 20);
+    auto info = *ReadPropertyListDictionary(kept + QStringLiteral("/info.plist"));
+    info[QStringLiteral("done")] = true;
+    ASSERT_TRUE(WritePropertyList(kept + QStringLiteral("/info.plist"), info));
+    // A damaged folder is reported and left as it is.
+    const QString broken = support + QStringLiteral("/BROKEN.WMjigsaw");
+    QDir().mkpath(broken);
+    QFile(broken + QStringLiteral("/info.plist")).open(QIODevice::WriteOnly);
+    QSettings().setValue(QStringLiteral("wmjigsaw.current"), QString(QStringLiteral("~") + bigA.mid(QDir::homePath().size())));
+
+    JPAppController *controller = JPAppController::sharedInstance();
+    controller->applicationDidFinishLaunching();
+    controller->loadPuzzleLibrary(support);
+
+    ASSERT_EQ(controller->openPuzzles().size(), 3u);
+    EXPECT_EQ(controller->completedPuzzlePaths(), QStringList{kept});
+    EXPECT_TRUE(QDir(broken).exists());
+    ASSERT_TRUE(controller->currentPuzzle());
+    EXPECT_EQ(controller->currentPuzzle()->filePath(), bigA);
+
+    const QStringList items = puzzleItems(controller->windowController()->fileMenu());
+    const int64_t aCount = controller->openPuzzles()[0]->pieceCount();
+    const int64_t bigACount = controller->openPuzzles()[1]->pieceCount();
+    const int64_t bCount = controller->openPuzzles()[2]->pieceCount();
+    EXPECT_EQ(items, (QStringList{QStringLiteral("a  (%1)|Ctrl+1").arg(aCount),
+                                  QStringLiteral("A  (%1)|Ctrl+2|current").arg(bigACount),
+                                  QStringLiteral("b  (%1)|Ctrl+3").arg(bCount)}));
+
+    controller->nextPuzzle();
+    EXPECT_EQ(controller->currentPuzzle()->filePath(), b);
+    controller->nextPuzzle();
+    EXPECT_EQ(controller->currentPuzzle()->filePath(), smallA);
+    EXPECT_TRUE(puzzleItems(controller->windowController()->fileMenu())[0].endsWith(QStringLiteral("|current")));
+    EXPECT_EQ(QSettings().value(QStringLiteral("wmjigsaw.current")).toString(),
+              QStringLiteral("~") + smallA.mid(QDir::homePath().size()));
+}
