@@ -156,15 +156,8 @@ void JPAssembly::drawSelected(QPainter &painter, bool selected, bool dimmed)
 {
     refreshSize();
     if (!dimmed) {
-        if (m_image && !m_pieces.empty()) {
-            // Placed through a member, so the picture lies exactly under the outlines.
-            JPPiece *first = m_pieces.front();
-            const QRectF firstImage = first->imageRectInEnclosingRect(rectForPiece(first));
-            const QRectF u = membersImageRect();
-            const double s = m_scale;
-            m_image->drawInRectNormally(painter, QRectF(firstImage.topLeft() + (u.topLeft() - first->imageRect().topLeft()) * s,
-                                                        m_image->size() * s));
-        }
+        if (m_image && !m_pieces.empty())
+            m_image->drawInRectNormally(painter, compositeRect());
         if (!selected)
             return;
     }
@@ -172,11 +165,30 @@ void JPAssembly::drawSelected(QPainter &painter, bool selected, bool dimmed)
         member->drawInRect(painter, rectForPiece(member), selected, dimmed);
 }
 
+QRectF JPAssembly::compositeRect()
+{
+    refreshSize();
+    if (!m_image || m_pieces.empty())
+        return QRectF();
+    // Placed through a member, so the picture lies exactly under the outlines.
+    JPPiece *first = m_pieces.front();
+    const QRectF firstImage = first->imageRectInEnclosingRect(rectForPiece(first));
+    const QRectF u = membersImageRect();
+    return QRectF(firstImage.topLeft() + (u.topLeft() - first->imageRect().topLeft()) * m_scale, m_image->size() * m_scale);
+}
+
 void JPAssembly::makeCompositeImage()
 {
     if (m_pieces.empty())
         return;
-    const QRectF u = membersImageRect();
+    // Each member's place is worked out once: it means building its outline.
+    std::vector<QRectF> places;
+    places.reserve(m_pieces.size());
+    QRectF u;
+    for (const JPPiece *member : m_pieces) {
+        places.push_back(member->imageRect());
+        u = places.size() == 1 ? places.back() : u.united(places.back());
+    }
     const QSize size(int(std::ceil(u.width())), int(std::ceil(u.height())));
     QImage canvas(size, QImage::Format_ARGB32_Premultiplied);
     if (canvas.isNull()) {
@@ -189,10 +201,11 @@ void JPAssembly::makeCompositeImage()
         QPainter painter(&canvas);
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
         // Picture coordinates grow downward like the canvas's, so members go straight in.
-        for (const JPPiece *member : m_pieces) {
+        for (size_t i = 0; i < m_pieces.size(); ++i) {
+            const JPPiece *member = m_pieces[i];
             if (!member->image())
                 continue;
-            const QRectF ir = member->imageRect();
+            const QRectF &ir = places[i];
             member->image()->drawInRectNormally(painter, QRectF(ir.x() - u.x(), ir.y() - u.y(), ir.width(), ir.height()));
         }
     }

@@ -49,6 +49,8 @@ public:
     // Builds the composite image from the members' images and stores it as this
     // assembly's image file.
     void makeCompositeImage();
+    // Where the composite image goes on the board at the current scale; empty without one.
+    QRectF compositeRect();
     // The union of the members' image rectangles in picture pixels.
     QRectF membersImageRect() const;
 

@@ -127,15 +127,9 @@ const JPBoardRenderer::CachedImage *JPBoardRenderer::cachedImage(JPPiece *item)
     QRectF target;
     const QPointF anchor = item->boardLocation();
     if (item->isAssembly()) {
-        auto *assembly = static_cast<JPAssembly *>(item);
-        assembly->refreshSize();
-        if (assembly->pieces().empty())
+        target = static_cast<JPAssembly *>(item)->compositeRect();
+        if (target.isEmpty())
             return nullptr;
-        JPPiece *first = assembly->pieces().front();
-        const QRectF firstImage = first->imageRectInEnclosingRect(assembly->rectForPiece(first));
-        const QRectF members = assembly->membersImageRect();
-        target = QRectF(firstImage.topLeft() + (members.topLeft() - first->imageRect().topLeft()) * scale,
-                        source->size() * scale);
     } else {
         target = item->imageRectInEnclosingRect(item->enclosingRect(anchor, false));
     }

@@ -47,8 +47,7 @@ inline std::unique_ptr<JPPuzzle> MakePicturePuzzle(int width, int height, const 
 
 }
 
-#include "model/puzzle_folder.h"
-#include "test_support.h"
+#include "puzzle_fixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -65,19 +64,7 @@ inline QString PhotoPath()
 // Makes and builds a puzzle folder from a picture file, exactly as the game does.
 inline std::unique_ptr<JPPuzzle> BuildPuzzle(const QString &picture, int64_t count, QString *folder = nullptr)
 {
-    NewPuzzleChoice choice;
-    choice.dict[QStringLiteral("path")] = picture;
-    choice.dict[QStringLiteral("name")] = QStringLiteral("Built");
-    choice.count = count;
-    QString error;
-    auto made = MakePuzzleFolder(choice, freshFolder(QStringLiteral("puzzles")), &error);
-    if (!made) {
-        ADD_FAILURE() << "can't make a puzzle folder: " << error.toStdString();
-        return nullptr;
-    }
-    if (folder)
-        *folder = made->folder;
-    return JPPuzzle::initWithPath(made->folder, made->picture, &made->dict);
+    return BuildPuzzleFolder(picture, QStringLiteral("Built"), count, folder);
 }
 
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/jp_puzzle.h"
-#include "model/puzzle_folder.h"
+#include "puzzle_fixtures.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -35,19 +35,7 @@ inline QString WritePicture(int width, int height)
 inline std::unique_ptr<JPPuzzle> BuildTestPuzzle(const QString &name, int width, int height, int64_t count,
                                                  QString *folder = nullptr)
 {
-    NewPuzzleChoice choice;
-    choice.dict[QStringLiteral("path")] = WritePicture(width, height);
-    choice.dict[QStringLiteral("name")] = name;
-    choice.count = count;
-    QString error;
-    auto made = MakePuzzleFolder(choice, freshFolder(QStringLiteral("puzzles")), &error);
-    if (!made) {
-        ADD_FAILURE() << "can't make a puzzle folder: " << error.toStdString();
-        return nullptr;
-    }
-    if (folder)
-        *folder = made->folder;
-    return JPPuzzle::initWithPath(made->folder, made->picture, &made->dict);
+    return BuildPuzzleFolder(WritePicture(width, height), name, count, folder);
 }
 
 }
