@@ -211,8 +211,14 @@ void JPHelpViewer::showTopic(int topic)
     show();
     raise();
     activateWindow();
-    if (m_loaded)
-        m_browser->setSource(topicUrl(topic));
+    if (!m_loaded)
+        return;
+    m_browser->setSource(topicUrl(topic));
+    // Loading the document is no visit of its own: Back starts with the first topic shown.
+    if (!m_visited) {
+        m_browser->clearHistory();
+        m_visited = true;
+    }
 }
 
 void JPHelpViewer::goHome()
@@ -223,6 +229,9 @@ void JPHelpViewer::goHome()
 
 void JPHelpViewer::showFindBar()
 {
+    // A new search starts from what the reader is looking at, not from wherever the last ended.
+    if (m_findBar->isHidden())
+        m_browser->setTextCursor(m_browser->cursorForPosition(QPoint(0, 0)));
     m_findBar->show();
     m_findField->setFocus(Qt::ShortcutFocusReason);
     m_findField->selectAll();

@@ -85,6 +85,7 @@ private:
 
     QString m_documentPath;
     bool m_loaded = false;
+    bool m_visited = false;
     QTextBrowser *m_browser = nullptr;
     QToolBar *m_toolBar = nullptr;
     QWidget *m_findBar = nullptr;

@@ -67,17 +67,25 @@ HelpContents parseHelp(const QString &path)
     return contents;
 }
 
-// The top of the line holding the anchor, in document coordinates; -1 when absent.
-int anchorTop(QTextBrowser *browser, const QString &anchor)
+// The block holding the anchor; invalid when absent.
+QTextBlock anchorBlock(QTextBrowser *browser, const QString &anchor)
 {
-    QTextDocument *document = browser->document();
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+    for (QTextBlock block = browser->document()->begin(); block.isValid(); block = block.next()) {
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             if (it.fragment().charFormat().anchorNames().contains(anchor))
-                return int(document->documentLayout()->blockBoundingRect(block).top());
+                return block;
         }
     }
-    return -1;
+    return {};
+}
+
+// The top of the block holding the anchor, in document coordinates; -1 when absent.
+int anchorTop(QTextBrowser *browser, const QString &anchor)
+{
+    const QTextBlock block = anchorBlock(browser, anchor);
+    if (!block.isValid())
+        return -1;
+    return int(browser->document()->documentLayout()->blockBoundingRect(block).top());
 }
 
 int scrollPosition(const JPHelpViewer &viewer)
@@ -215,6 +223,7 @@ TEST(HelpViewer, EachTopicOpensAtItsHeadingAndHistoryReturnsToIt)
     int previous = -1;
     for (int topic = 0; topic < JPHelpViewer::TopicCount; ++topic) {
         viewer.showTopic(topic);
+        EXPECT_EQ(viewer.browser()->isBackwardAvailable(), topic > 0) << "loading is no page to go back to";
         const int top = anchorTop(viewer.browser(), JPHelpViewer::anchorForTopic(topic));
         ASSERT_GE(top, 0);
         const int position = scrollPosition(viewer);
@@ -280,6 +289,19 @@ TEST(HelpViewer, FindSelectsEachMatchInTurnMarksTheOthersAndWraps)
     viewer.findField()->clear();
     EXPECT_FALSE(viewer.findNext());
     EXPECT_TRUE(viewer.findStatus().isEmpty());
+}
+
+TEST(HelpViewer, ANewSearchStartsAtThePartOnScreen)
+{
+    JPHelpViewer viewer;
+    viewer.resize(720, 480);
+    viewer.showTopic(JPHelpViewer::TopicFinishing);
+    const QTextBlock heading = anchorBlock(viewer.browser(), JPHelpViewer::anchorForTopic(JPHelpViewer::TopicFinishing));
+    ASSERT_TRUE(heading.isValid());
+    viewer.showFindBar();
+    viewer.findField()->setText(QStringLiteral("ctrl"));
+    ASSERT_TRUE(viewer.findNext());
+    EXPECT_GT(viewer.browser()->textCursor().selectionStart(), heading.position());
 }
 
 TEST(HelpViewer, KeysOpenSearchAndCloseTheFindBar)
