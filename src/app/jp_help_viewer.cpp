@@ -117,8 +117,8 @@ void JPHelpViewer::buildToolBar()
     connect(home, &QAction::triggered, this, &JPHelpViewer::goHome);
 
     m_toolBar->addSeparator();
-    m_findAction = m_toolBar->addAction(themedIcon(QStringLiteral("edit-find"), QStyle::SP_FileDialogContentsView, look),
-                                        QStringLiteral("Find"));
+    m_findAction = m_toolBar->addAction(
+        themedIcon(QStringLiteral("edit-find"), QStyle::SP_FileDialogContentsView, look), QStringLiteral("Find"));
     m_findAction->setShortcut(QKeySequence::Find);
     connect(m_findAction, &QAction::triggered, this, &JPHelpViewer::showFindBar);
 

@@ -296,7 +296,8 @@ TEST(HelpViewer, ANewSearchStartsAtThePartOnScreen)
     JPHelpViewer viewer;
     viewer.resize(720, 480);
     viewer.showTopic(JPHelpViewer::TopicFinishing);
-    const QTextBlock heading = anchorBlock(viewer.browser(), JPHelpViewer::anchorForTopic(JPHelpViewer::TopicFinishing));
+    const QString anchor = JPHelpViewer::anchorForTopic(JPHelpViewer::TopicFinishing);
+    const QTextBlock heading = anchorBlock(viewer.browser(), anchor);
     ASSERT_TRUE(heading.isValid());
     viewer.showFindBar();
     viewer.findField()->setText(QStringLiteral("ctrl"));
