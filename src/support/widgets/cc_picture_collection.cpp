@@ -404,9 +404,9 @@ void CCPictureCollection::keyPressEvent(QKeyEvent *event)
 void CCPictureCollection::moveTo(int target, bool modifySelection)
 {
     if (modifySelection && m_allowMultiple) {
-        const int from = m_selection.isEmpty() ? target
-                         : target < m_selection.first() ? m_selection.first()
-                                                        : m_selection.last();
+        int from = m_anchor;
+        if (from < 0)
+            from = m_selection.isEmpty() ? target : target < m_selection.first() ? m_selection.first() : m_selection.last();
         extendSelection(from, target);
         return;
     }

@@ -98,7 +98,7 @@ public:
     void scrollPageDown();
 
 protected:
-    // Gap between cells and around the grid.
+    // Space between cells, and half of it around the grid.
     static constexpr int kGap = 10;
     static constexpr int kMargin = 5;
 
@@ -113,6 +113,7 @@ protected:
     bool inLiveResize() const { return m_liveResize; }
     // Columns and cell width for a given number of columns, shared by the subclass layouts.
     GridSize gridSizeFor(int columns, double cellHeight) const;
+    // Decided by the lightness of the palette's window colour.
     bool isDarkMode() const;
     void tellSelectionChanged();
 
@@ -129,6 +130,7 @@ private:
     QScrollArea *m_scrollView = nullptr;
     QList<int> m_selection;
     int m_firstClick = -1;
+    // Where Shift-arrows extend a multiple selection from; -1 when unset.
     int m_anchor = -1;
     bool m_clickOnSelected = false;
     bool m_plainClick = false;
