@@ -1,23 +1,71 @@
 // Renders the puzzle window, its tool strip (without and with a puzzle, a tool switched on
-// and one pressed), the picture popover and both finishing dialogs to PNG files for review:
+// and one pressed), the picture popover, both finishing dialogs, the thumbnail grid (filled,
+// dark and empty) and the preferences window to PNG files for review:
 //     window_shots PUZZLE_FOLDER OUTPUT_FOLDER
 
+#include "app/jp_thumbnail_view.h"
 #include "model/jp_puzzle.h"
 #include "play/cc_popover_base_vc.h"
 #include "play/jp_building_progress_dialog.h"
 #include "play/jp_done_puzzle_dialog.h"
+#include "play/jp_pref_controller.h"
+#include "play/jp_pref_window.h"
 #include "play/jp_toolbar_view.h"
 #include "play/jp_window_controller.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QImageReader>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QScreen>
+#include <QScrollArea>
+#include <QVBoxLayout>
 
 #include <cstdio>
+#include <utility>
 
 namespace {
+
+// Seven cells of the puzzle's own thumbnail with captions, one of them far too long.
+class ShotGridDelegate : public CCPictureCollectionDelegate
+{
+public:
+    explicit ShotGridDelegate(QImage thumbnail)
+        : m_thumbnail(std::move(thumbnail))
+    {
+    }
+    int numberOfPicturesInCollection(CCPictureCollection *) override { return count; }
+    QImage pictureCollection(CCPictureCollection *, int) override { return m_thumbnail; }
+    QString pictureCollection(CCPictureCollection *, int index, int labelIndex) override
+    {
+        if (labelIndex == 1)
+            return QStringLiteral("%1 × %2").arg(m_thumbnail.width() * 8).arg(m_thumbnail.height() * 8);
+        if (index == 2)
+            return QStringLiteral("Citrus fruit cut open on a market stall in the late afternoon sun");
+        return QStringLiteral("Citrus %1").arg(index + 1);
+    }
+    bool pictureCollectionLoadingWebsiteInfo(CCPictureCollection *) override { return loading; }
+
+    int count = 7;
+    bool loading = false;
+
+private:
+    QImage m_thumbnail;
+};
+
+QImage puzzleThumbnail(const QString &folder)
+{
+    QImageReader reader(QDir(folder).filePath(QStringLiteral("thumbnail.jpg")));
+    reader.setAutoTransform(true);
+    QImage thumbnail = reader.read();
+    if (thumbnail.isNull()) {
+        QImageReader picture(QDir(folder).filePath(QStringLiteral("image.jpg")));
+        picture.setAutoTransform(true);
+        thumbnail = picture.read();
+    }
+    return thumbnail.isNull() ? thumbnail : thumbnail.scaled(200, 200, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}
 
 bool save(QWidget *widget, const QDir &folder, const char *name)
 {
@@ -73,5 +121,31 @@ int main(int argc, char *argv[])
     JPBuildingProgressDialog building;
     building.updateProgress(0.42);
     ok &= save(&building, out, "building");
+
+    ShotGridDelegate gridDelegate(puzzleThumbnail(QString::fromLocal8Bit(argv[1])));
+    QWidget gridHost;
+    auto *thumbnails = new JPThumbnailView(&gridHost);
+    thumbnails->setDelegate(&gridDelegate);
+    (new QVBoxLayout(&gridHost))->addWidget(thumbnails->scrollView());
+    gridHost.resize(680, 560);
+    gridHost.show();
+    thumbnails->reloadData();
+    thumbnails->selectIndex(2);
+    ok &= save(&gridHost, out, "grid");
+    QPalette dark = gridHost.palette();
+    dark.setColor(QPalette::Window, QColor(40, 40, 40));
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    dark.setColor(QPalette::Highlight, QColor(38, 79, 120));
+    gridHost.setPalette(dark);
+    ok &= save(&gridHost, out, "grid-dark");
+    gridHost.setPalette(QPalette());
+    gridDelegate.count = 0;
+    gridDelegate.loading = true;
+    thumbnails->reloadData();
+    ok &= save(&gridHost, out, "grid-empty");
+
+    JPPrefController::sharedInstance()->showPreferences(&window);
+    ok &= save(JPPrefController::sharedInstance()->preferencesWindow(), out, "preferences");
     return ok ? 0 : 1;
 }

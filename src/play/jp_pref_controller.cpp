@@ -3,6 +3,8 @@
 #include "imaging/textures.h"
 #include "model/jp_puzzle.h"
 #include "model/puzzle_style.h"
+#include "play/jp_pref_window.h"
+#include "support/cc_notifier.h"
 
 #include <optional>
 
@@ -87,6 +89,13 @@ JPPrefController *JPPrefController::sharedInstance()
 JPPrefController::JPPrefController()
     : m_backgroundColor(ColorFromKolor(kDefaultBackgroundKolor))
 {
+}
+
+// A window with a parent goes with it; one without is ours.
+JPPrefController::~JPPrefController()
+{
+    if (m_window && !m_window->parent())
+        delete m_window.data();
 }
 
 void JPPrefController::loadFrom(const QSettings &settings)
@@ -208,4 +217,51 @@ void JPPrefController::syncCreationOptions() const
     options.rotatePieces = m_rotatePieces;
     options.edgesOnly = m_edgesOnly;
     options.simpleEdges = m_simpleEdges;
+}
+
+JPPrefWindow *JPPrefController::preferencesWindow() const
+{
+    return m_window;
+}
+
+void JPPrefController::showPreferences(QWidget *parent)
+{
+    if (!m_window)
+        m_window = new JPPrefWindow(this, parent);
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+void JPPrefController::changeColor(const QColor &color)
+{
+    // A fully clear colour has no Kolor and would be stored as damage.
+    const Kolor kolor = KolorFromColor(color);
+    if (!KolorIsColor(kolor))
+        return;
+    m_backgroundColor = color;
+    m_backgroundKolor = kolor;
+    setOutlineColor();
+    redraw();
+}
+
+void JPPrefController::resetColor()
+{
+    setBackgroundKolor(kDefaultBackgroundKolor);
+    setOutlineColor();
+    redraw();
+}
+
+void JPPrefController::selectTexture(int index)
+{
+    if (index < 0 || index >= kTextureCount)
+        return;
+    m_textureIndex = index;
+    setOutlineColor();
+    redraw();
+}
+
+void JPPrefController::redraw()
+{
+    CCNotifier::sharedInstance()->post(QStringLiteral("wmjigsaw.switch"));
 }

@@ -3,10 +3,14 @@
 #include "imaging/kolor.h"
 
 #include <QColor>
+#include <QPointer>
 #include <QSettings>
 #include <QString>
 
 #include <cstdint>
+
+class JPPrefWindow;
+class QWidget;
 
 // Every game setting, held in memory. Loaded from the per-user settings store on first
 // use; written back only by savePreferences(). Main thread only; one instance for the
@@ -71,7 +75,23 @@ public:
     // The text the colour key holds for a Kolor.
     static QString stringForKolor(Kolor kolor);
 
+    // Shows the preferences window, made on first use as a tool window of parent.
+    void showPreferences(QWidget *parent = nullptr);
+    // Null until showPreferences() made it, or after its parent took it down.
+    JPPrefWindow *preferencesWindow() const;
+    // The board colour chosen by the user becomes the plain colour; the board redraws.
+    void changeColor(const QColor &color);
+    // Back to the default plain colour; the board redraws.
+    void resetColor();
+    // The texture chosen in the window; the board redraws.
+    void selectTexture(int index);
+    // Tells the board and the application controller that the look changed ("wmjigsaw.switch").
+    void redraw();
+
     JPPrefController();
+    ~JPPrefController();
+    JPPrefController(const JPPrefController &) = delete;
+    JPPrefController &operator=(const JPPrefController &) = delete;
 
 private:
     void syncCreationOptions() const;
@@ -92,4 +112,5 @@ private:
     QColor m_backgroundColor;
     Kolor m_backgroundKolor = kDefaultBackgroundKolor;
     QString m_websiteZipName;
+    QPointer<JPPrefWindow> m_window;
 };

@@ -1,0 +1,316 @@
+#include "support/widgets/cc_picture_collection.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include <memory>
+
+namespace {
+
+class FakeDelegate : public CCPictureCollectionDelegate
+{
+public:
+    using CCPictureCollectionDelegate::pictureCollection;
+    int numberOfPicturesInCollection(CCPictureCollection *) override { return count; }
+    QImage pictureCollection(CCPictureCollection *, int) override { return {}; }
+    void pictureCollectionSelectionChanged(CCPictureCollection *collection) override
+    {
+        ++selectionChanges;
+        lastSelection = collection->selectedIndexes();
+    }
+    void pictureCollectionDoubleClick(CCPictureCollection *) override { ++doubleClicks; }
+    int pictureCollectionImageSize(CCPictureCollection *) override { return side; }
+    bool pictureCollectionAllowsMultipleSelection(CCPictureCollection *) override { return multiple; }
+    bool pictureCollectionRequireEmptyLastCell(CCPictureCollection *) override { return emptyLastCell; }
+
+    int count = 20;
+    int side = 120;
+    bool multiple = false;
+    bool emptyLastCell = false;
+    int selectionChanges = 0;
+    int doubleClicks = 0;
+    QList<int> lastSelection;
+};
+
+class PictureCollectionTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        grid = new CCPictureCollection(&host);
+        grid->setDelegate(&delegate);
+        host.resize(800, 600);
+        host.show();
+        setUsableSize(630, 300);
+    }
+
+    // Sizes the scroll area so that the grid's usable width and visible height are these.
+    void resizeScroller(int width, int height)
+    {
+        QScrollArea *scroller = grid->scrollView();
+        const int frame = 2 * scroller->frameWidth();
+        scroller->resize(width + frame + scroller->verticalScrollBar()->sizeHint().width(), height + frame);
+    }
+    void setUsableSize(int width, int height)
+    {
+        resizeScroller(width, height);
+        grid->reloadData();
+    }
+
+    void click(int index, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::mouseClick(grid, Qt::LeftButton, modifiers, grid->rectForPicture(index).center().toPoint());
+    }
+    void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::keyClick(grid, Qt::Key(key), modifiers);
+    }
+    int scrollY() const { return grid->scrollView()->verticalScrollBar()->value(); }
+    QList<int> only(int index) const { return {index}; }
+
+    QWidget host;
+    FakeDelegate delegate;
+    CCPictureCollection *grid = nullptr;
+};
+
+TEST_F(PictureCollectionTest, UsableWidthIsTheViewportAndTheViewFillsIt)
+{
+    for (int width : {630, 629, 150, 1000}) {
+        setUsableSize(width, 300);
+        QApplication::processEvents();
+        EXPECT_EQ(grid->usableWidth(), width);
+        EXPECT_EQ(grid->scrollView()->viewport()->width(), width);
+        EXPECT_EQ(grid->width(), width);
+        EXPECT_EQ(grid->visibleArea().height(), grid->scrollView()->viewport()->height());
+    }
+}
+
+TEST_F(PictureCollectionTest, ColumnsFollowThePictureSizeAndCellsShareTheWidth)
+{
+    delegate.side = 200;
+    struct Case
+    {
+        int width, columns, cellWidth;
+    };
+    for (const Case c : {Case{630, 3, 200}, Case{629, 2, 304}, Case{150, 1, 140}, Case{1000, 4, 240}}) {
+        setUsableSize(c.width, 300);
+        const GridSize size = grid->gridSize();
+        EXPECT_EQ(size.columns, c.columns) << c.width;
+        EXPECT_EQ(size.cellSize, QSizeF(c.cellWidth, 200)) << c.width;
+        EXPECT_EQ(size.rows, (delegate.count + c.columns - 1) / c.columns);
+    }
+    delegate.side = 120;
+    setUsableSize(630, 300);
+    EXPECT_EQ(grid->gridSize().columns, 4);
+    EXPECT_EQ(grid->gridSize().cellSize, QSizeF(147, 120));
+}
+
+TEST_F(PictureCollectionTest, RowsCountAnEmptyLastCellOnlyWhenTheLastRowIsFull)
+{
+    delegate.side = 200;
+    struct Case
+    {
+        int count;
+        bool emptyLastCell;
+        int rows;
+    };
+    for (const Case c : {Case{7, false, 3}, Case{6, false, 2}, Case{6, true, 3}, Case{7, true, 3}, Case{0, false, 0},
+                         Case{0, true, 1}}) {
+        delegate.count = c.count;
+        delegate.emptyLastCell = c.emptyLastCell;
+        setUsableSize(630, 300);
+        EXPECT_EQ(grid->gridSize().rows, c.rows) << c.count << c.emptyLastCell;
+        // The view is as tall as its rows, and at least as tall as the visible area.
+        EXPECT_EQ(grid->height(), std::max(300, c.rows * 210 + 1));
+    }
+}
+
+TEST_F(PictureCollectionTest, PointsMapBackToTheCellsTheyLieIn)
+{
+    for (int width : {630, 629, 150}) {
+        setUsableSize(width, 300);
+        const GridSize size = grid->gridSize();
+        for (int i = 0; i < delegate.count; ++i) {
+            const QRectF cell = grid->rectForPicture(i);
+            EXPECT_EQ(cell.size(), size.cellSize);
+            EXPECT_EQ(grid->indexForPoint(cell.center()), i);
+            EXPECT_EQ(grid->indexForPoint(cell.topLeft()), i);
+            EXPECT_EQ(grid->indexForPoint(cell.bottomRight() - QPointF(0.5, 0.5)), i);
+        }
+        // The gap right of the last column belongs to that column.
+        const QRectF last = grid->rectForPicture(size.columns - 1);
+        EXPECT_EQ(grid->indexForPoint(QPointF(last.right() + 7, last.center().y())), size.columns - 1);
+        EXPECT_EQ(grid->indexForPoint(QPointF(grid->width() + 40, last.center().y())), size.columns - 1);
+    }
+    EXPECT_EQ(grid->indexForPoint(QPointF(-1, 10)), -1);
+    EXPECT_EQ(grid->indexForPoint(QPointF(10, -1)), -1);
+    EXPECT_EQ(grid->indexForPoint(QPointF(10, 1e9)), -1);
+    delegate.count = 5;
+    setUsableSize(630, 300);
+    EXPECT_EQ(grid->indexForPoint(grid->rectForPicture(7).center()), -1);
+}
+
+TEST_F(PictureCollectionTest, ReloadSelectsTheFirstCellButAResizeKeepsTheSelection)
+{
+    grid->selectIndex(13);
+    resizeScroller(400, 200);
+    EXPECT_EQ(grid->width(), 400);
+    EXPECT_EQ(grid->gridSize().columns, 3);
+    EXPECT_EQ(grid->selectedIndexes(), only(13));
+    grid->reloadData();
+    EXPECT_EQ(grid->selectedIndexes(), only(0));
+    delegate.count = 0;
+    grid->reloadData();
+    EXPECT_TRUE(grid->selectedIndexes().isEmpty());
+}
+
+TEST_F(PictureCollectionTest, SelectIndexesTakesOneCellUnlessMultipleAreAllowed)
+{
+    grid->selectIndexes({9, 4, 30, 6});
+    EXPECT_EQ(grid->selectedIndexes(), only(4));
+    grid->selectIndexes({});
+    EXPECT_EQ(grid->selectedIndexes(), only(0));
+    grid->selectIndexes({-3, 99});
+    EXPECT_EQ(grid->selectedIndexes(), only(0));
+    EXPECT_EQ(delegate.selectionChanges, 0);
+    grid->selectIndex(99);
+    EXPECT_EQ(grid->selectedIndexes(), only(0));
+
+    delegate.multiple = true;
+    grid->reloadData();
+    grid->selectIndexes({9, 4, 30, 6, 4});
+    EXPECT_EQ(grid->selectedIndexes(), (QList<int>{4, 6, 9}));
+    grid->extendSelection(9, 12);
+    EXPECT_EQ(grid->selectedIndexes(), (QList<int>{4, 6, 9, 10, 11, 12}));
+    EXPECT_EQ(delegate.lastSelection, grid->selectedIndexes());
+}
+
+TEST_F(PictureCollectionTest, ClicksSelectAndTellTheDelegateOnRelease)
+{
+    click(5);
+    EXPECT_EQ(grid->selectedIndexes(), only(5));
+    EXPECT_EQ(delegate.selectionChanges, 1);
+    EXPECT_EQ(delegate.lastSelection, only(5));
+
+    // Command-click never empties a single selection, and replaces it otherwise.
+    click(5, Qt::ControlModifier);
+    EXPECT_EQ(grid->selectedIndexes(), only(5));
+    click(7, Qt::ControlModifier);
+    EXPECT_EQ(grid->selectedIndexes(), only(7));
+    // Shift does not extend without multiple selection.
+    click(9, Qt::ShiftModifier);
+    EXPECT_EQ(grid->selectedIndexes(), only(9));
+
+    const int told = delegate.selectionChanges;
+    QTest::mouseClick(grid, Qt::LeftButton, {}, QPoint(5, grid->height() - 1));
+    EXPECT_EQ(grid->selectedIndexes(), only(9));
+    EXPECT_EQ(delegate.selectionChanges, told);
+
+    QTest::mouseDClick(grid, Qt::LeftButton, {}, grid->rectForPicture(2).center().toPoint());
+    EXPECT_EQ(delegate.doubleClicks, 1);
+    EXPECT_EQ(grid->selectedIndexes(), only(2));
+}
+
+TEST_F(PictureCollectionTest, KeysMoveThroughTheGrid)
+{
+    // 18 cells in 4 columns: the last row holds two.
+    delegate.count = 18;
+    setUsableSize(630, 300);
+    ASSERT_EQ(grid->gridSize().columns, 4);
+    struct Step
+    {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        int selected;
+    };
+    grid->selectIndex(5);
+    const Step steps[] = {{Qt::Key_Right, {}, 6},          {Qt::Key_Down, {}, 10},
+                          {Qt::Key_Left, {}, 9},           {Qt::Key_Up, {}, 5},
+                          {Qt::Key_Up, {}, 1},             {Qt::Key_Up, {}, 0},
+                          {Qt::Key_Left, {}, 0},           {Qt::Key_End, {}, 17},
+                          {Qt::Key_Right, {}, 17},         {Qt::Key_Home, {}, 0},
+                          {Qt::Key_End, Qt::ControlModifier, 17}, {Qt::Key_Home, Qt::ControlModifier, 0},
+                          {Qt::Key_Down, {}, 4},           {Qt::Key_Down, {}, 8},
+                          {Qt::Key_Right, {}, 9},          {Qt::Key_Right, {}, 10},
+                          // From above a short last row, down stops at the last cell.
+                          {Qt::Key_Down, {}, 14},          {Qt::Key_Down, {}, 17},
+                          // Without multiple selection Shift moves like the plain key.
+                          {Qt::Key_Left, Qt::ShiftModifier, 16}};
+    for (const Step &step : steps) {
+        key(step.key, step.modifiers);
+        ASSERT_EQ(grid->selectedIndexes(), only(step.selected)) << step.key;
+        EXPECT_EQ(delegate.lastSelection, only(step.selected)) << step.key;
+    }
+
+    // Down on the last row keeps the selection and only scrolls it into view.
+    grid->scrollView()->verticalScrollBar()->setValue(0);
+    const int told = delegate.selectionChanges;
+    key(Qt::Key_Down);
+    EXPECT_EQ(grid->selectedIndexes(), only(16));
+    EXPECT_EQ(delegate.selectionChanges, told);
+    EXPECT_TRUE(QRectF(grid->visibleArea()).contains(grid->rectForPicture(16)));
+}
+
+TEST_F(PictureCollectionTest, ReturnAndEscapeReachTheDialogButtons)
+{
+    for (int pressed : {int(Qt::Key_Return), int(Qt::Key_Enter), int(Qt::Key_Escape)}) {
+        QDialog dialog;
+        auto *dialogGrid = new CCPictureCollection(&dialog);
+        dialogGrid->setDelegate(&delegate);
+        auto *ok = new QPushButton(QStringLiteral("OK"), &dialog);
+        ok->setDefault(true);
+        QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+        auto *layout = new QVBoxLayout(&dialog);
+        layout->addWidget(dialogGrid->scrollView());
+        layout->addWidget(ok);
+        dialog.show();
+        dialogGrid->reloadData();
+        dialogGrid->setFocus();
+        QTest::keyClick(dialogGrid, Qt::Key(pressed));
+        EXPECT_EQ(dialog.result(), pressed == Qt::Key_Escape ? QDialog::Rejected : QDialog::Accepted) << pressed;
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(dialogGrid->selectedIndexes(), only(0));
+    }
+}
+
+TEST_F(PictureCollectionTest, SelectionScrollsIntoTheMiddleAndPagesMoveByWholeRows)
+{
+    delegate.count = 200;
+    setUsableSize(630, 300);
+    const double row = grid->gridSize().cellSize.height() + 10;
+    ASSERT_EQ(row, 130);
+    EXPECT_EQ(scrollY(), 0);
+
+    grid->selectIndex(101);
+    const QRectF cell = grid->rectForPicture(101);
+    EXPECT_TRUE(QRectF(grid->visibleArea()).contains(cell));
+    // Two whole rows fit, so the cell goes to the top (half of one row above it, rounded down).
+    EXPECT_EQ(scrollY(), int(cell.top() - 5));
+
+    // A selection already in view does not scroll.
+    const int before = scrollY();
+    grid->selectIndex(100);
+    EXPECT_EQ(scrollY(), before);
+
+    key(Qt::Key_PageDown);
+    EXPECT_EQ(scrollY(), before + 2 * 130);
+    key(Qt::Key_PageUp);
+    key(Qt::Key_PageUp);
+    EXPECT_EQ(scrollY(), before - 2 * 130);
+    EXPECT_EQ(grid->selectedIndexes(), only(100));
+
+    // Never past the bottom of the view.
+    grid->selectIndex(199);
+    EXPECT_EQ(scrollY(), grid->height() - grid->visibleArea().height());
+    grid->selectIndex(1);
+    EXPECT_EQ(scrollY(), 0);
+}
+
+}
