@@ -1,0 +1,361 @@
+#include "services/cc_app_updater_thread.h"
+#include "services/jp_website_downloader.h"
+#include "services/wrenmoor_server.h"
+#include "support/cc_logger.h"
+
+#include "http_test_server.h"
+#include "test_support.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+using tj::test::HttpTestResponse;
+using tj::test::HttpTestServer;
+using Behaviour = HttpTestResponse::Behaviour;
+using namespace std::chrono_literals;
+
+namespace {
+
+// An update download into a folder of the test's choosing; check mode hands the page to a
+// callback instead.
+class TestDownload : public CCAppUpdaterThread
+{
+public:
+    TestDownload(const QUrl &url, QString destination, bool check = false)
+        : CCAppUpdaterThread(url, check)
+        , m_destination(std::move(destination))
+    {
+    }
+
+    std::function<bool(TestDownload *, const QString &)> examine;
+    QThread *examinedOn = nullptr;
+
+    using CCAppUpdaterThread::setDownloadPath;
+    using CCAppUpdaterThread::setDownloadVersion;
+
+protected:
+    QString decideDestination(const QString &) override { return m_destination; }
+    bool examineDownload(const QString &path) override
+    {
+        examinedOn = QThread::currentThread();
+        return examine ? examine(this, path) : true;
+    }
+
+private:
+    QString m_destination;
+};
+
+QByteArray randomBytes(qsizetype size)
+{
+    QByteArray data(size, Qt::Uninitialized);
+    for (char &c : data)
+        c = char(QRandomGenerator::global()->bounded(256));
+    return data;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class DownloadThreadTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.start());
+        folder = tj::test::freshFolder(QStringLiteral("downloads"));
+        target = folder + QStringLiteral("/file.bin");
+    }
+
+    // Runs the download to its end on this thread's event loop; the finished signals seen.
+    QList<bool> runToEnd(CCAppUpdaterThread &download, int waitMs = 20000)
+    {
+        QList<bool> results;
+        QObject::connect(&download, &CCAppUpdaterThread::finished, [&](bool success) {
+            results.append(success);
+            EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
+        });
+        download.start();
+        EXPECT_TRUE(tj::test::waitFor([&] { return !results.isEmpty(); }, waitMs));
+        tj::test::waitEvents(50); // a second report would show up here
+        return results;
+    }
+
+    QStringList leftovers() const { return QDir(folder).entryList(QDir::Files | QDir::Hidden); }
+
+    HttpTestServer server;
+    QString folder;
+    QString target;
+};
+
+}
+
+TEST_F(DownloadThreadTest, CompleteBodyIsWrittenAndCounted)
+{
+    const QByteArray body = randomBytes(700 * 1024 + 13);
+    HttpTestResponse withLength = HttpTestResponse::ok(body);
+    HttpTestResponse withoutLength = HttpTestResponse::ok(body);
+    withoutLength.sendContentLength = false;
+    server.route(QStringLiteral("/with"), withLength);
+    server.route(QStringLiteral("/without"), withoutLength);
+
+    for (const auto &[path, declared] : {std::pair{QStringLiteral("/with"), qint64(body.size())},
+                                         std::pair{QStringLiteral("/without"), qint64(0)}}) {
+        TestDownload download(server.url(path), target);
+        qint64 lastDone = 0;
+        bool progressOrdered = true;
+        QObject::connect(&download, &CCAppUpdaterThread::progressed, [&](qint64 done, qint64 total) {
+            progressOrdered = progressOrdered && done >= lastDone && total == declared && (total == 0 || done <= total);
+            lastDone = done;
+        });
+        EXPECT_EQ(runToEnd(download), QList<bool>{true}) << path.toStdString();
+        EXPECT_TRUE(download.isFinished() && download.wasSuccessful() && !download.isExecuting());
+        EXPECT_EQ(download.downloadPath(), target);
+        EXPECT_EQ(readAll(target), body);
+        EXPECT_EQ(download.totalLength(), declared);
+        EXPECT_EQ(download.doneLength(), body.size());
+        EXPECT_TRUE(progressOrdered);
+        EXPECT_EQ(leftovers(), QStringList{QStringLiteral("file.bin")}) << "no stray temporary file";
+    }
+}
+
+TEST_F(DownloadThreadTest, ErrorStatusesFailLogAndLeaveNoFile)
+{
+    server.route(QStringLiteral("/404"), HttpTestResponse::withStatus(404));
+    server.route(QStringLiteral("/500"), HttpTestResponse::withStatus(500));
+    server.route(QStringLiteral("/204"), HttpTestResponse::withStatus(204, QByteArray()));
+    server.route(QStringLiteral("/302-nowhere"), HttpTestResponse::withStatus(302, "no location"));
+    server.route(QStringLiteral("/300"), HttpTestResponse::withStatus(300, "choices"));
+    for (const QString &path : {QStringLiteral("/404"), QStringLiteral("/500"), QStringLiteral("/302-nowhere"),
+                                QStringLiteral("/300")}) {
+        TestDownload download(server.url(path), target);
+        EXPECT_EQ(runToEnd(download), QList<bool>{false}) << path.toStdString();
+        EXPECT_TRUE(download.isFinished());
+        EXPECT_FALSE(download.wasSuccessful());
+        EXPECT_TRUE(download.downloadPath().isEmpty());
+        EXPECT_FALSE(download.errorString().isEmpty());
+        EXPECT_TRUE(leftovers().isEmpty()) << path.toStdString();
+    }
+    QFile log(CCLogger::defaultLogPath());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(log.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("Download %1 failed: ").arg(server.url(QStringLiteral("/500")).toString())));
+
+    // Any 2xx is a success, also an empty one.
+    TestDownload empty(server.url(QStringLiteral("/204")), target);
+    EXPECT_EQ(runToEnd(empty), QList<bool>{true});
+    EXPECT_TRUE(readAll(target).isEmpty());
+}
+
+TEST_F(DownloadThreadTest, OversizedAndShortBodiesFail)
+{
+    HttpTestResponse declaredTooBig = HttpTestResponse::ok(QByteArray(5000, 'a'));
+    HttpTestResponse endless = HttpTestResponse::behaving(Behaviour::Endless);
+    HttpTestResponse undeclaredTooBig = HttpTestResponse::ok(QByteArray(5000, 'b'));
+    undeclaredTooBig.sendContentLength = false;
+    HttpTestResponse shortBody = HttpTestResponse::ok(QByteArray(3000, 'c'));
+    shortBody.declaredLength = 4000; // the connection closes 1000 bytes early
+    server.route(QStringLiteral("/declared"), declaredTooBig);
+    server.route(QStringLiteral("/endless"), endless);
+    server.route(QStringLiteral("/undeclared"), undeclaredTooBig);
+    server.route(QStringLiteral("/short"), shortBody);
+
+    for (const QString &path : {QStringLiteral("/declared"), QStringLiteral("/endless"), QStringLiteral("/undeclared"),
+                               QStringLiteral("/short")}) {
+        TestDownload download(server.url(path), target);
+        download.setMaximumSize(path == QLatin1String("/endless") ? 2 * 1024 * 1024 : 4096);
+        if (path == QLatin1String("/short"))
+            download.setMaximumSize(1 << 20);
+        EXPECT_EQ(runToEnd(download), QList<bool>{false}) << path.toStdString();
+        EXPECT_LE(download.doneLength(), download.maximumSize()) << path.toStdString();
+        EXPECT_TRUE(leftovers().isEmpty()) << path.toStdString();
+    }
+}
+
+TEST_F(DownloadThreadTest, StallsTimeOut)
+{
+    HttpTestResponse partial = HttpTestResponse::behaving(Behaviour::StallAfterHeaders);
+    partial.body = QByteArray(1000, 'p');
+    partial.bodyBytesSent = 400;
+    server.route(QStringLiteral("/silent"), HttpTestResponse::behaving(Behaviour::StallBeforeHeaders));
+    server.route(QStringLiteral("/partial"), partial);
+    for (const QString &path : {QStringLiteral("/silent"), QStringLiteral("/partial")}) {
+        TestDownload download(server.url(path), target);
+        download.setTimeout(400ms);
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(runToEnd(download, 15000), QList<bool>{false}) << path.toStdString();
+        EXPECT_GE(clock.elapsed(), 350) << path.toStdString();
+        EXPECT_TRUE(leftovers().isEmpty()) << path.toStdString();
+    }
+}
+
+TEST_F(DownloadThreadTest, RedirectsAreFollowedFiveTimesAtMost)
+{
+    server.route(QStringLiteral("/target"), HttpTestResponse::ok("arrived"));
+    for (int i = 1; i <= 6; ++i)
+        server.route(QStringLiteral("/hop%1").arg(i), HttpTestResponse::redirect(i == 1 ? QByteArray("/target") : "/hop" + QByteArray::number(i - 1)));
+    server.route(QStringLiteral("/to-missing"), HttpTestResponse::redirect("/missing", 301));
+
+    TestDownload five(server.url(QStringLiteral("/hop5")), target);
+    EXPECT_EQ(runToEnd(five), QList<bool>{true});
+    EXPECT_EQ(readAll(target), QByteArray("arrived"));
+    QFile::remove(target);
+
+    TestDownload six(server.url(QStringLiteral("/hop6")), target);
+    EXPECT_EQ(runToEnd(six), QList<bool>{false});
+    TestDownload missing(server.url(QStringLiteral("/to-missing")), target);
+    EXPECT_EQ(runToEnd(missing), QList<bool>{false});
+    EXPECT_TRUE(leftovers().isEmpty());
+}
+
+TEST_F(DownloadThreadTest, CancelNeverSucceedsAndRemovesTheFile)
+{
+    HttpTestResponse slow = HttpTestResponse::ok(QByteArray(2000, 's'));
+    slow.delayMs = 300;
+    server.route(QStringLiteral("/slow"), slow);
+    server.route(QStringLiteral("/endless"), HttpTestResponse::behaving(Behaviour::Endless));
+
+    for (const QString &path : {QStringLiteral("/slow"), QStringLiteral("/endless")}) {
+        TestDownload download(server.url(path), target);
+        QList<bool> results;
+        QObject::connect(&download, &CCAppUpdaterThread::finished, [&](bool ok) { results.append(ok); });
+        download.start();
+        ASSERT_TRUE(tj::test::waitFor([&] { return server.requestCount(path) == 1; }, 5000));
+        if (path == QLatin1String("/endless")) {
+            ASSERT_TRUE(tj::test::waitFor([&] { return download.doneLength() > 0; }, 5000));
+        }
+        download.cancel();
+        EXPECT_TRUE(download.isFinished() && download.isCancelled() && !download.wasSuccessful());
+        tj::test::waitEvents(600); // past the moment the slow answer would have completed
+        EXPECT_EQ(results, QList<bool>{false}) << path.toStdString();
+        EXPECT_TRUE(leftovers().isEmpty()) << path.toStdString();
+    }
+
+    // Cancelling a finished download changes nothing.
+    server.route(QStringLiteral("/quick"), HttpTestResponse::ok("done"));
+    TestDownload quick(server.url(QStringLiteral("/quick")), target);
+    EXPECT_EQ(runToEnd(quick), QList<bool>{true});
+    quick.cancel();
+    EXPECT_TRUE(quick.wasSuccessful());
+    EXPECT_EQ(readAll(target), QByteArray("done"));
+}
+
+TEST_F(DownloadThreadTest, DestroyingARunningDownloadIsSafe)
+{
+    server.route(QStringLiteral("/endless"), HttpTestResponse::behaving(Behaviour::Endless));
+    server.route(QStringLiteral("/silent"), HttpTestResponse::behaving(Behaviour::StallBeforeHeaders));
+    for (const QString &path : {QStringLiteral("/endless"), QStringLiteral("/silent")}) {
+        bool reported = false;
+        {
+            auto download = std::make_unique<TestDownload>(server.url(path), target);
+            QObject::connect(download.get(), &CCAppUpdaterThread::finished, [&] { reported = true; });
+            download->start();
+            ASSERT_TRUE(tj::test::waitFor([&] { return server.requestCount(path) == 1; }, 5000));
+        }
+        tj::test::waitEvents(100);
+        EXPECT_FALSE(reported);
+        EXPECT_TRUE(leftovers().isEmpty());
+    }
+}
+
+TEST_F(DownloadThreadTest, FailureKeepsAnOlderFileAndSuccessReplacesIt)
+{
+    {
+        QFile old(target);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("previous version");
+    }
+    server.route(QStringLiteral("/broken"), HttpTestResponse::withStatus(500));
+    server.route(QStringLiteral("/new"), HttpTestResponse::ok("new version"));
+    TestDownload broken(server.url(QStringLiteral("/broken")), target);
+    EXPECT_EQ(runToEnd(broken), QList<bool>{false});
+    EXPECT_EQ(readAll(target), QByteArray("previous version"));
+    TestDownload fresh(server.url(QStringLiteral("/new")), target);
+    EXPECT_EQ(runToEnd(fresh), QList<bool>{true});
+    EXPECT_EQ(readAll(target), QByteArray("new version"));
+}
+
+TEST_F(DownloadThreadTest, CheckModeExaminesThePageOnTheMainThread)
+{
+    server.route(QStringLiteral("/downloads"), HttpTestResponse::ok("<a href=\"jigsaw_220.zip\">"));
+    TestDownload check(server.url(QStringLiteral("/downloads")), target, true);
+    QByteArray seen;
+    check.examine = [&](TestDownload *self, const QString &path) {
+        seen = readAll(path);
+        self->setDownloadPath(QStringLiteral("http://example.invalid/jigsaw_220.zip"));
+        self->setDownloadVersion({2, 2, 0});
+        return true;
+    };
+    EXPECT_EQ(runToEnd(check), QList<bool>{true});
+    EXPECT_EQ(check.examinedOn, QCoreApplication::instance()->thread());
+    EXPECT_EQ(seen, QByteArray("<a href=\"jigsaw_220.zip\">"));
+    EXPECT_EQ(check.downloadPath(), QStringLiteral("http://example.invalid/jigsaw_220.zip"));
+    EXPECT_EQ(check.downloadVersion(), (std::array<int, 3>{2, 2, 0}));
+    EXPECT_FALSE(QFile::exists(target)) << "the page is removed after examination";
+
+    TestDownload refused(server.url(QStringLiteral("/downloads")), target, true);
+    refused.examine = [](TestDownload *, const QString &) { return false; };
+    EXPECT_EQ(runToEnd(refused), QList<bool>{false});
+    EXPECT_TRUE(refused.downloadPath().isEmpty());
+    EXPECT_FALSE(QFile::exists(target));
+}
+
+TEST_F(DownloadThreadTest, ServerAddressComesFromTheEnvironment)
+{
+    qunsetenv(kWrenmoorServerVariable);
+    EXPECT_EQ(WrenmoorServerBase(), QUrl(QStringLiteral("https://wrenmoor.example")));
+    for (const char *bad : {"ftp://host/", "not a url", "http://", "http://host/?q=1"}) {
+        qputenv(kWrenmoorServerVariable, bad);
+        EXPECT_EQ(WrenmoorServerBase(), QUrl(QStringLiteral("https://wrenmoor.example"))) << bad;
+    }
+    qputenv(kWrenmoorServerVariable, "http://127.0.0.1:8123/mirror/");
+    EXPECT_EQ(WrenmoorServerUrl(QStringLiteral("/puzzles/Pets/a b#1?.jpg")).toString(QUrl::FullyEncoded),
+              QStringLiteral("http://127.0.0.1:8123/mirror/puzzles/Pets/a%20b%231%3F.jpg"));
+
+    qputenv(kWrenmoorServerVariable, server.baseUrl().toUtf8());
+    EXPECT_EQ(JPWebsiteDownloader::addressForFileName(QStringLiteral("Pets/cat.jpg")),
+              server.url(QStringLiteral("/puzzles/Pets/cat.jpg")));
+    for (const QString &bad : {QString(), QStringLiteral("../x.jpg"), QStringLiteral("Pets/../../x.jpg"),
+                              QStringLiteral("Pets//x.jpg"), QStringLiteral("/etc/x.jpg"), QStringLiteral("a\\b.jpg")})
+        EXPECT_FALSE(JPWebsiteDownloader::addressForFileName(bad).isValid()) << bad.toStdString();
+
+    JPWebsiteDownloader refused(QStringLiteral("../x.jpg"), {}, 1);
+    EXPECT_EQ(runToEnd(refused), QList<bool>{false});
+    EXPECT_EQ(server.requestCount(), 0);
+    qunsetenv(kWrenmoorServerVariable);
+}
+
+TEST_F(DownloadThreadTest, NewsAndWebsiteDownloadsLandInTheTemporaryFolder)
+{
+    qputenv(kWrenmoorServerVariable, server.baseUrl().toUtf8());
+    server.route(QStringLiteral("/news/index.html"), HttpTestResponse::ok("<p>3/14/2024: news</p>"));
+    server.route(QStringLiteral("/puzzles/Pets/cat.jpg"), HttpTestResponse::ok("jpeg bytes"));
+
+    CCNewsUpdaterThread news;
+    EXPECT_EQ(runToEnd(news), QList<bool>{true});
+    EXPECT_EQ(QFileInfo(news.downloadPath()).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
+    EXPECT_TRUE(news.downloadPath().endsWith(QStringLiteral(".html")));
+    EXPECT_EQ(readAll(news.downloadPath()), QByteArray("<p>3/14/2024: news</p>"));
+    EXPECT_EQ(news.maximumSize(), CCAppUpdaterThread::kPageSizeLimit);
+
+    const QVariantMap candidate{{QStringLiteral("name"), QStringLiteral("Cat")}};
+    JPWebsiteDownloader picture(QStringLiteral("Pets/cat.jpg"), candidate, 7);
+    EXPECT_EQ(runToEnd(picture), QList<bool>{true});
+    EXPECT_TRUE(picture.downloadPath().endsWith(QStringLiteral(".jpg")));
+    EXPECT_EQ(readAll(picture.downloadPath()), QByteArray("jpeg bytes"));
+    EXPECT_EQ(picture.puzzleDict(), candidate);
+    EXPECT_EQ(picture.sequence(), 7u);
+    EXPECT_EQ(picture.maximumSize(), CCAppUpdaterThread::kFileSizeLimit);
+    EXPECT_EQ(JPWebsiteDownloader(QStringLiteral("website.plist"), {}, 1).maximumSize(), CCAppUpdaterThread::kPageSizeLimit);
+    QFile::remove(news.downloadPath());
+    QFile::remove(picture.downloadPath());
+    qunsetenv(kWrenmoorServerVariable);
+}
