@@ -233,36 +233,26 @@ TEST_F(WebsitePuzzlesTest, ACatalogueNamingANewArchiveReplacesTheThumbnails)
     EXPECT_EQ(prefs.websiteZipName(), QStringLiteral("thumbs-2"));
 }
 
-TEST_F(WebsitePuzzlesTest, APictureDownloadHandsOverAJpgFile)
+TEST_F(WebsitePuzzlesTest, TheLatestPictureDownloadWinsAndHandsOverAJpgFile)
 {
     firstUse();
-    const QVariantMap panda = candidate(QStringLiteral("red_panda"));
-    website->downloadFile(QStringLiteral("red_panda.jpg"), panda);
-    EXPECT_TRUE(spinner);
-    EXPECT_FALSE(website->loadingWebsiteInfo());
-    settle();
-    EXPECT_EQ(server.requestedPaths(), QStringList{QStringLiteral("/puzzles/Animals/red_panda.jpg")});
-    ASSERT_EQ(pictures.size(), 1);
-    EXPECT_TRUE(pictures[0].endsWith(QStringLiteral(".jpg")));
-    EXPECT_EQ(readAll(pictures[0]), readAll(publishedServer() + QStringLiteral("/puzzles/Animals/red_panda.jpg")));
-    EXPECT_EQ(pictureDicts[0], panda);
-    EXPECT_FALSE(spinner);
-    QFile::remove(pictures[0]);
-}
-
-TEST_F(WebsitePuzzlesTest, ASecondPictureDownloadSupersedesTheFirst)
-{
-    firstUse();
-    HttpTestResponse slow = HttpTestResponse::ok(readAll(publishedServer() + QStringLiteral("/puzzles/Animals/red_panda.jpg")));
+    HttpTestResponse slow = HttpTestResponse::ok("late");
     slow.delayMs = 400;
     server.route(QStringLiteral("/puzzles/Animals/red_panda.jpg"), slow);
     website->downloadFile(QStringLiteral("red_panda.jpg"), candidate(QStringLiteral("red_panda")));
+    EXPECT_TRUE(spinner);
+    EXPECT_FALSE(website->loadingWebsiteInfo());
     ASSERT_TRUE(waitFor([this] { return server.requestCount() == 1; }, 5000));
-    website->downloadFile(QStringLiteral("old_dog.jpg"), candidate(QStringLiteral("old_dog")));
+    const QVariantMap dog = candidate(QStringLiteral("old_dog"));
+    website->downloadFile(QStringLiteral("old_dog.jpg"), dog);
     settle();
     waitEvents(600); // past the moment the first answer arrives
+    EXPECT_EQ(server.requestedPaths(), (QStringList{QStringLiteral("/puzzles/Animals/red_panda.jpg"),
+                                                    QStringLiteral("/puzzles/Pets/old_dog.jpg")}));
     ASSERT_EQ(pictures.size(), 1);
-    EXPECT_EQ(pictureDicts[0].value(kCatalogueFileKey), QStringLiteral("old_dog"));
+    EXPECT_TRUE(pictures[0].endsWith(QStringLiteral(".jpg")));
+    EXPECT_EQ(readAll(pictures[0]), readAll(publishedServer() + QStringLiteral("/puzzles/Pets/old_dog.jpg")));
+    EXPECT_EQ(pictureDicts[0], dog);
     EXPECT_TRUE(failures.isEmpty());
     EXPECT_FALSE(spinner);
     QFile::remove(pictures[0]);
