@@ -275,6 +275,22 @@ std::optional<QVariantMap> ReadPropertyListDictionary(const QString &path)
     return root->toMap();
 }
 
+std::optional<QVariantList> PropertyListArrayFromData(const QByteArray &data)
+{
+    const std::optional<QVariant> root = PropertyListFromData(data);
+    if (!root || root->typeId() != QMetaType::QVariantList)
+        return std::nullopt;
+    return root->toList();
+}
+
+std::optional<QVariantList> ReadPropertyListArray(const QString &path)
+{
+    const std::optional<QVariant> root = ReadPropertyList(path);
+    if (!root || root->typeId() != QMetaType::QVariantList)
+        return std::nullopt;
+    return root->toList();
+}
+
 std::optional<QByteArray> PropertyListToXml(const QVariant &root)
 {
     const PlistPtr node(fromVariant(root, 0));

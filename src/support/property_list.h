@@ -17,6 +17,9 @@ std::optional<QVariantMap> PropertyListDictionaryFromData(const QByteArray &data
 std::optional<QVariant> ReadPropertyList(const QString &path);
 // None as well when the root is not a dictionary.
 std::optional<QVariantMap> ReadPropertyListDictionary(const QString &path);
+// None as well when the root is not an array.
+std::optional<QVariantList> PropertyListArrayFromData(const QByteArray &data);
+std::optional<QVariantList> ReadPropertyListArray(const QString &path);
 
 // The XML form; none when the tree holds a value a property list can't carry (null, another
 // type, an integer above 2^63 - 1, a date more than 2^31 seconds from 2001 (before December

@@ -1,0 +1,314 @@
+#include "app/jp_website_puzzles.h"
+
+#include "play/jp_pref_controller.h"
+#include "services/jp_website_downloader.h"
+#include "services/website_catalogue.h"
+#include "support/cc_unzipper.h"
+#include "support/helpers.h"
+#include "support/log.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QSaveFile>
+
+namespace {
+
+const QString kCatalogueName = QStringLiteral("website.plist");
+const QString kThumbnailFolderName = QStringLiteral("!Website Thumbnails");
+const QString kDownloadFailed = QStringLiteral("Website download failed.");
+const QString kPictureFailed = QStringLiteral(
+    "The puzzle \"%1\" could not be downloaded from the Wrenmoor website. Please check your Internet connection, "
+    "or try another puzzle.");
+const QString kCatalogueFailed = QStringLiteral(
+    "I could not determine which puzzles are available on the Wrenmoor website. Please check your Internet "
+    "connection, or try again later.");
+
+bool isPlainName(const QString &name)
+{
+    return SafeLastPathComponent(name) == name;
+}
+
+QString categoryOf(const QVariantMap &puzzleDict)
+{
+    const QVariant cat = puzzleDict.value(kCatalogueCatKey);
+    return cat.typeId() == QMetaType::QString ? cat.toString() : QString();
+}
+
+// At most limit + 1 bytes, so the caller can tell an oversized file.
+std::optional<QByteArray> readFile(const QString &path, qint64 limit)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QByteArray data = file.read(limit + 1);
+    if (data.size() > limit)
+        return std::nullopt;
+    return data;
+}
+
+// Writes a new file, never through whatever (a link, say) already stands at path.
+bool writeNewFile(const QString &path, const QByteArray &data)
+{
+    QFile::remove(path);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return false;
+    if (file.write(data) != data.size()) {
+        file.close();
+        file.remove();
+        return false;
+    }
+    return true;
+}
+
+bool hasJpgExtension(const QString &name)
+{
+    return pathExtension(name) == QLatin1String("jpg");
+}
+
+}
+
+JPWebsitePuzzles::JPWebsitePuzzles(JPPrefController *prefs, QString supportFolder, QObject *parent)
+    : QObject(parent)
+    , m_prefs(prefs)
+    , m_supportFolder(std::move(supportFolder))
+{
+}
+
+JPWebsitePuzzles::~JPWebsitePuzzles()
+{
+    ++m_downloadSeq;
+    if (m_currentDownload) {
+        m_currentDownload->disconnect(this);
+        m_currentDownload->cancel();
+    }
+}
+
+QString JPWebsitePuzzles::catalogueFile() const
+{
+    return QDir(m_supportFolder).filePath(kCatalogueName);
+}
+
+QString JPWebsitePuzzles::thumbnailFolder() const
+{
+    return QDir(m_supportFolder).filePath(kThumbnailFolderName);
+}
+
+QString JPWebsitePuzzles::localPictureFolder()
+{
+    return QDir::homePath() + QStringLiteral("/!Midden/Jigsaw Photos");
+}
+
+QImage JPWebsitePuzzles::thumbnailFor(const QVariantMap &candidate) const
+{
+    const QString file = candidate.value(kCatalogueFileKey).toString();
+    if (file.isEmpty() || !isPlainName(file))
+        return QImage();
+    QImageReader reader(QDir(thumbnailFolder()).filePath(WebsiteThumbnailName(file)));
+    reader.setAutoTransform(true);
+    return reader.read();
+}
+
+void JPWebsitePuzzles::identifyWebsitePuzzles(QList<QVariantMap> &puzzleDicts)
+{
+    const bool archiveStored = !m_prefs->websiteZipName().isEmpty();
+    const bool current = QFileInfo(catalogueFile()).isFile()
+        && ((archiveStored && m_prefs->lastWebsiteDate() == DayIndexForToday()) || (!archiveStored && m_justLoadedPlist));
+    if (!current) {
+        downloadFile(kCatalogueName, QVariantMap());
+        return;
+    }
+    // A current catalogue is never fetched again here: one without pictures would otherwise
+    // be downloaded over and over.
+    const std::optional<WebsiteCatalogue> catalogue = ReadWebsiteCatalogue(catalogueFile());
+    if (!catalogue || catalogue->pictures.isEmpty()) {
+        LogString(QStringLiteral("Couldn't load website.plist"));
+        return;
+    }
+    puzzleDicts.append(catalogue->pictures);
+    if (catalogue->archiveName.isEmpty())
+        return;
+    const bool newArchive = catalogue->archiveName != m_prefs->websiteZipName();
+    if (!newArchive && thumbnailCount() >= catalogue->pictures.size())
+        return;
+    downloadFile(catalogue->archiveName + QStringLiteral(".zip"), QVariantMap());
+}
+
+void JPWebsitePuzzles::downloadFile(const QString &name, const QVariantMap &puzzleDict)
+{
+    if (m_prefs->advancedAndLocal() && downloadLocalFile(name, puzzleDict))
+        return;
+    ++m_downloadSeq;
+    dropCurrentDownload();
+    m_loadingWebsiteInfo = name.endsWith(QLatin1String("plist"));
+    if (m_loadingWebsiteInfo)
+        Q_EMIT reloadGrid();
+
+    const QString cat = categoryOf(puzzleDict);
+    const QString fileName = cat.isEmpty() ? name : cat + QLatin1Char('/') + name;
+    auto *download = new JPWebsiteDownloader(fileName, puzzleDict, m_downloadSeq, this);
+    if (m_timeout)
+        download->setTimeout(*m_timeout);
+    connect(download, &CCAppUpdaterThread::finished, this,
+            [this, download](bool success) { downloadFinished(download, success); });
+    m_currentDownload = download;
+    download->start();
+    Q_EMIT spinnerChanged(true);
+}
+
+bool JPWebsitePuzzles::downloadLocalFile(const QString &name, const QVariantMap &puzzleDict)
+{
+    const QString cat = categoryOf(puzzleDict);
+    if (!isPlainName(name) || (!cat.isEmpty() && !isPlainName(cat)))
+        return false;
+    QString source = localPictureFolder();
+    if (!cat.isEmpty())
+        source += QLatin1Char('/') + cat;
+    source += QLatin1Char('/') + name;
+    if (!QFileInfo(source).isFile())
+        return false;
+    const QString copy = QDir::temp().filePath(stringByAppendingFile(QString(), guidString(), pathExtension(name)));
+    if (!QFile::copy(source, copy))
+        return false;
+    didDownloadFile(name, copy, puzzleDict);
+    return true;
+}
+
+void JPWebsitePuzzles::cancelDownload()
+{
+    ++m_downloadSeq;
+    const bool wasRunning = m_currentDownload != nullptr;
+    dropCurrentDownload();
+    m_loadingWebsiteInfo = false;
+    if (wasRunning)
+        Q_EMIT spinnerChanged(false);
+}
+
+void JPWebsitePuzzles::dropCurrentDownload()
+{
+    if (!m_currentDownload)
+        return;
+    JPWebsiteDownloader *download = m_currentDownload;
+    m_currentDownload = nullptr;
+    download->disconnect(this);
+    download->cancel();
+    download->deleteLater();
+}
+
+void JPWebsitePuzzles::downloadFinished(JPWebsiteDownloader *download, bool success)
+{
+    if (download != m_currentDownload || download->sequence() != m_downloadSeq)
+        return;
+    m_currentDownload = nullptr;
+    download->deleteLater();
+    m_loadingWebsiteInfo = false;
+    Q_EMIT spinnerChanged(false);
+
+    if (success && !download->downloadPath().isEmpty()) {
+        didDownloadFile(download->fileName(), download->downloadPath(), download->puzzleDict());
+        return;
+    }
+    Q_EMIT reloadGrid();
+    if (download->fileName().endsWith(QLatin1String("jpg"))) {
+        const QString name = download->puzzleDict().value(kCatalogueNameKey).toString();
+        Q_EMIT downloadFailed(kDownloadFailed, kPictureFailed.arg(name));
+    } else {
+        Q_EMIT downloadFailed(kDownloadFailed, kCatalogueFailed);
+    }
+}
+
+void JPWebsitePuzzles::didDownloadFile(const QString &name, const QString &path, const QVariantMap &puzzleDict)
+{
+    const QString extension = pathExtension(name);
+    if (extension == QLatin1String("plist")) {
+        installCatalogue(path);
+    } else if (extension == QLatin1String("zip")) {
+        installThumbnails(name, path);
+    } else if (extension == QLatin1String("jpg")) {
+        installPicture(path, puzzleDict);
+    } else {
+        QFile::remove(path);
+    }
+}
+
+void JPWebsitePuzzles::installCatalogue(const QString &path)
+{
+    const std::optional<QByteArray> data = readFile(path, CCAppUpdaterThread::kPageSizeLimit);
+    QFile::remove(path);
+    // The old catalogue stays until a new one has proved readable.
+    if (!data || !PropertyListArrayFromData(*data)) {
+        LogString(QStringLiteral("Couldn't load website.plist"));
+        Q_EMIT reloadGrid();
+        return;
+    }
+    QDir().mkpath(m_supportFolder);
+    QSaveFile target(catalogueFile());
+    if (!target.open(QIODevice::WriteOnly) || target.write(*data) != data->size() || !target.commit()) {
+        LogString(QStringLiteral("Can't move download \"%1\" to \"%2\"").arg(path, catalogueFile()));
+        Q_EMIT reloadGrid();
+        return;
+    }
+    m_prefs->setLastWebsiteDate(DayIndexForToday());
+    m_justLoadedPlist = true;
+    Q_EMIT catalogueLoaded();
+    m_justLoadedPlist = false;
+}
+
+void JPWebsitePuzzles::installThumbnails(const QString &name, const QString &path)
+{
+    std::unique_ptr<CCUnzipper> archive = CCUnzipper::initWithFile(path);
+    if (!archive || archive->numberOfFiles() == 0) {
+        // The thumbnails in place are better than none.
+        LogString(QStringLiteral("Can't open thumbnail archive \"%1\"").arg(name));
+        QFile::remove(path);
+        Q_EMIT reloadGrid();
+        return;
+    }
+    m_prefs->setWebsiteZipName(stringByDeletingPathExtension(name));
+
+    const QDir folder(thumbnailFolder());
+    QDir().mkpath(folder.path());
+    const QStringList present = folder.entryList(QDir::Files | QDir::System | QDir::Hidden);
+    for (const QString &file : present) {
+        if (hasJpgExtension(file))
+            QFile::remove(folder.filePath(file));
+    }
+
+    uint64_t unpacked = 0;
+    for (uint64_t i = archive->numberOfFiles(); i-- > 0;) {
+        const std::optional<CCUnzipper::Entry> entry = archive->entryAtIndex(i);
+        if (!entry || !hasJpgExtension(entry->path))
+            continue;
+        const QString leaf = SafeLastPathComponent(entry->path);
+        if (!hasJpgExtension(leaf) || entry->orig > kMaxThumbnailSize || unpacked + entry->orig > kMaxThumbnailBytes)
+            continue;
+        const std::optional<QByteArray> data = archive->copyDataOfFileAtIndex(i, kMaxThumbnailSize);
+        if (!data)
+            continue;
+        if (writeNewFile(folder.filePath(leaf), *data))
+            unpacked += uint64_t(data->size());
+    }
+    archive.reset();
+    QFile::remove(path);
+    Q_EMIT reloadGrid();
+}
+
+void JPWebsitePuzzles::installPicture(const QString &path, const QVariantMap &puzzleDict)
+{
+    QString picture = path;
+    if (pathExtension(path) != QLatin1String("jpg")) {
+        const QString renamed = stringByReplacingExtension(path, QStringLiteral("jpg"));
+        QFile::remove(renamed);
+        if (QFile::rename(path, renamed))
+            picture = renamed;
+    }
+    Q_EMIT pictureReady(picture, puzzleDict);
+}
+
+qsizetype JPWebsitePuzzles::thumbnailCount() const
+{
+    const QStringList files = QDir(thumbnailFolder()).entryList(QDir::Files);
+    return std::count_if(files.cbegin(), files.cend(), hasJpgExtension);
+}

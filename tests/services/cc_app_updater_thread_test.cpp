@@ -1,0 +1,325 @@
+#include "services/cc_app_updater_thread.h"
+#include "services/jp_website_downloader.h"
+#include "services/wrenmoor_server.h"
+#include "support/cc_logger.h"
+
+#include "http_test_server.h"
+#include "test_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+using tj::test::HttpTestResponse;
+using tj::test::HttpTestServer;
+using Behaviour = HttpTestResponse::Behaviour;
+using namespace std::chrono_literals;
+
+namespace {
+
+// An update download into a folder of the test's choosing; check mode hands the page to a
+// callback instead.
+class TestDownload : public CCAppUpdaterThread
+{
+public:
+    TestDownload(const QUrl &url, QString destination, bool check = false)
+        : CCAppUpdaterThread(url, check)
+        , m_destination(std::move(destination))
+    {
+    }
+
+    std::function<bool(TestDownload *, const QString &)> examine;
+    QThread *examinedOn = nullptr;
+
+    using CCAppUpdaterThread::setDownloadPath;
+    using CCAppUpdaterThread::setDownloadVersion;
+
+protected:
+    QString decideDestination(const QString &) override { return m_destination; }
+    bool examineDownload(const QString &path) override
+    {
+        examinedOn = QThread::currentThread();
+        return examine ? examine(this, path) : true;
+    }
+
+private:
+    QString m_destination;
+};
+
+QByteArray randomBytes(qsizetype size)
+{
+    QByteArray data(size, Qt::Uninitialized);
+    for (char &c : data)
+        c = char(QRandomGenerator::global()->bounded(256));
+    return data;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class DownloadThreadTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.start());
+        folder = tj::test::freshFolder(QStringLiteral("downloads"));
+        target = folder + QStringLiteral("/file.bin");
+    }
+
+    // Runs the download to its end on this thread's event loop; the finished signals seen.
+    QList<bool> runToEnd(CCAppUpdaterThread &download, int waitMs = 20000)
+    {
+        QList<bool> results;
+        QObject::connect(&download, &CCAppUpdaterThread::finished, [&](bool success) {
+            results.append(success);
+            EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
+        });
+        download.start();
+        EXPECT_TRUE(tj::test::waitFor([&] { return !results.isEmpty(); }, waitMs));
+        tj::test::waitEvents(50); // a second report would show up here
+        return results;
+    }
+
+    QStringList leftovers() const { return QDir(folder).entryList(QDir::Files | QDir::Hidden); }
+
+    HttpTestServer server;
+    QString folder;
+    QString target;
+};
+
+}
+
+TEST_F(DownloadThreadTest, CompleteBodyIsWrittenAndCounted)
+{
+    const QByteArray body = randomBytes(700 * 1024 + 13);
+    HttpTestResponse withLength = HttpTestResponse::ok(body);
+    HttpTestResponse withoutLength = HttpTestResponse::ok(body);
+    withoutLength.sendContentLength = false;
+    server.route(QStringLiteral("/with"), withLength);
+    server.route(QStringLiteral("/without"), withoutLength);
+
+    for (const auto &[path, declared] : {std::pair{QStringLiteral("/with"), qint64(body.size())},
+                                         std::pair{QStringLiteral("/without"), qint64(0)}}) {
+        TestDownload download(server.url(path), target);
+        qint64 lastDone = 0;
+        bool progressOrdered = true;
+        QObject::connect(&download, &CCAppUpdaterThread::progressed, [&](qint64 done, qint64 total) {
+            progressOrdered = progressOrdered && done >= lastDone && total == declared && (total == 0 || done <= total);
+            lastDone = done;
+        });
+        EXPECT_EQ(runToEnd(download), QList<bool>{true}) << path.toStdString();
+        EXPECT_TRUE(download.isFinished() && download.wasSuccessful() && !download.isExecuting());
+        EXPECT_EQ(download.downloadPath(), target);
+        EXPECT_EQ(readAll(target), body);
+        EXPECT_EQ(download.totalLength(), declared);
+        EXPECT_EQ(download.doneLength(), body.size());
+        EXPECT_TRUE(progressOrdered);
+        EXPECT_EQ(leftovers(), QStringList{QStringLiteral("file.bin")}) << "no stray temporary file";
+    }
+}
+
+TEST_F(DownloadThreadTest, EveryBadAnswerFailsOnceAndKeepsAnOlderFile)
+{
+    struct Case
+    {
+        const char *path;
+        HttpTestResponse answer;
+        qint64 maximumSize = 1 << 20;
+    };
+    HttpTestResponse endless = HttpTestResponse::behaving(Behaviour::Endless);
+    HttpTestResponse undeclared = HttpTestResponse::ok(QByteArray(5000, 'b'));
+    undeclared.sendContentLength = false;
+    HttpTestResponse shortBody = HttpTestResponse::ok(QByteArray(3000, 'c'));
+    shortBody.declaredLength = 4000; // the connection closes 1000 bytes early
+    HttpTestResponse partial = HttpTestResponse::behaving(Behaviour::StallAfterHeaders);
+    partial.body = QByteArray(1000, 'p');
+    partial.bodyBytesSent = 400;
+    const QList<Case> cases = {
+        {"/404", HttpTestResponse::withStatus(404)},
+        {"/500", HttpTestResponse::withStatus(500)},
+        {"/300", HttpTestResponse::withStatus(300, "choices")},
+        {"/302-nowhere", HttpTestResponse::withStatus(302, "no location")},
+        {"/to-missing", HttpTestResponse::redirect("/missing", 301)},
+        {"/declared-too-big", HttpTestResponse::ok(QByteArray(5000, 'a')), 4096},
+        {"/undeclared-too-big", undeclared, 4096},
+        {"/endless", endless, 2 << 20},
+        {"/short", shortBody},
+        {"/silent", HttpTestResponse::behaving(Behaviour::StallBeforeHeaders)},
+        {"/partial", partial},
+    };
+    {
+        QFile old(target);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("previous version");
+    }
+    for (const Case &bad : cases) {
+        const QString path = QString::fromLatin1(bad.path);
+        server.route(path, bad.answer);
+        TestDownload download(server.url(path), target);
+        download.setMaximumSize(bad.maximumSize);
+        download.setTimeout(400ms);
+        EXPECT_EQ(runToEnd(download, 15000), QList<bool>{false}) << bad.path;
+        EXPECT_TRUE(download.isFinished() && !download.wasSuccessful()) << bad.path;
+        EXPECT_TRUE(download.downloadPath().isEmpty()) << bad.path;
+        EXPECT_FALSE(download.errorString().isEmpty()) << bad.path;
+        EXPECT_LE(download.doneLength(), download.maximumSize()) << bad.path;
+        EXPECT_EQ(leftovers(), QStringList{QStringLiteral("file.bin")}) << bad.path;
+        EXPECT_EQ(readAll(target), QByteArray("previous version")) << bad.path;
+    }
+    QFile log(CCLogger::defaultLogPath());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(log.readAll())
+                    .contains(QStringLiteral("Download %1 failed: ").arg(server.url(QStringLiteral("/500")).toString())));
+
+    // Any 2xx is a success, also an empty one, and replaces the older file.
+    server.route(QStringLiteral("/204"), HttpTestResponse::withStatus(204, QByteArray()));
+    TestDownload empty(server.url(QStringLiteral("/204")), target);
+    EXPECT_EQ(runToEnd(empty), QList<bool>{true});
+    EXPECT_TRUE(readAll(target).isEmpty());
+}
+
+TEST_F(DownloadThreadTest, RedirectsAreFollowedFiveTimesAtMost)
+{
+    server.route(QStringLiteral("/target"), HttpTestResponse::ok("arrived"));
+    for (int i = 1; i <= 6; ++i)
+        server.route(QStringLiteral("/hop%1").arg(i), HttpTestResponse::redirect(i == 1 ? QByteArray("/target") : "/hop" + QByteArray::number(i - 1)));
+    TestDownload six(server.url(QStringLiteral("/hop6")), target);
+    EXPECT_EQ(runToEnd(six), QList<bool>{false});
+    TestDownload five(server.url(QStringLiteral("/hop5")), target);
+    EXPECT_EQ(runToEnd(five), QList<bool>{true});
+    EXPECT_EQ(readAll(target), QByteArray("arrived"));
+}
+
+TEST_F(DownloadThreadTest, CancelNeverSucceedsAndRemovesTheFile)
+{
+    HttpTestResponse slow = HttpTestResponse::ok(QByteArray(2000, 's'));
+    slow.delayMs = 300;
+    server.route(QStringLiteral("/slow"), slow);
+    server.route(QStringLiteral("/endless"), HttpTestResponse::behaving(Behaviour::Endless));
+
+    for (const QString &path : {QStringLiteral("/slow"), QStringLiteral("/endless")}) {
+        TestDownload download(server.url(path), target);
+        QList<bool> results;
+        QObject::connect(&download, &CCAppUpdaterThread::finished, [&](bool ok) { results.append(ok); });
+        download.start();
+        ASSERT_TRUE(tj::test::waitFor([&] { return server.requestCount(path) == 1; }, 5000));
+        if (path == QLatin1String("/endless")) {
+            ASSERT_TRUE(tj::test::waitFor([&] { return download.doneLength() > 0; }, 5000));
+        }
+        download.cancel();
+        EXPECT_TRUE(download.isFinished() && download.isCancelled() && !download.wasSuccessful());
+        tj::test::waitEvents(600); // past the moment the slow answer would have completed
+        EXPECT_EQ(results, QList<bool>{false}) << path.toStdString();
+        EXPECT_TRUE(leftovers().isEmpty()) << path.toStdString();
+    }
+
+    // Cancelling a finished download changes nothing.
+    server.route(QStringLiteral("/quick"), HttpTestResponse::ok("done"));
+    TestDownload quick(server.url(QStringLiteral("/quick")), target);
+    EXPECT_EQ(runToEnd(quick), QList<bool>{true});
+    quick.cancel();
+    EXPECT_TRUE(quick.wasSuccessful());
+    EXPECT_EQ(readAll(target), QByteArray("done"));
+}
+
+TEST_F(DownloadThreadTest, DestroyingARunningDownloadIsSafe)
+{
+    server.route(QStringLiteral("/endless"), HttpTestResponse::behaving(Behaviour::Endless));
+    server.route(QStringLiteral("/silent"), HttpTestResponse::behaving(Behaviour::StallBeforeHeaders));
+    for (const QString &path : {QStringLiteral("/endless"), QStringLiteral("/silent")}) {
+        bool reported = false;
+        {
+            auto download = std::make_unique<TestDownload>(server.url(path), target);
+            QObject::connect(download.get(), &CCAppUpdaterThread::finished, [&] { reported = true; });
+            download->start();
+            ASSERT_TRUE(tj::test::waitFor([&] { return server.requestCount(path) == 1; }, 5000));
+        }
+        tj::test::waitEvents(100);
+        EXPECT_FALSE(reported);
+        EXPECT_TRUE(leftovers().isEmpty());
+    }
+}
+
+TEST_F(DownloadThreadTest, CheckModeExaminesThePageOnTheMainThread)
+{
+    server.route(QStringLiteral("/downloads"), HttpTestResponse::ok("<a href=\"jigsaw_220.zip\">"));
+    TestDownload check(server.url(QStringLiteral("/downloads")), target, true);
+    QByteArray seen;
+    check.examine = [&](TestDownload *self, const QString &path) {
+        seen = readAll(path);
+        self->setDownloadPath(QStringLiteral("http://example.invalid/jigsaw_220.zip"));
+        self->setDownloadVersion({2, 2, 0});
+        return true;
+    };
+    EXPECT_EQ(runToEnd(check), QList<bool>{true});
+    EXPECT_EQ(check.examinedOn, QCoreApplication::instance()->thread());
+    EXPECT_EQ(seen, QByteArray("<a href=\"jigsaw_220.zip\">"));
+    EXPECT_EQ(check.downloadPath(), QStringLiteral("http://example.invalid/jigsaw_220.zip"));
+    EXPECT_EQ(check.downloadVersion(), (std::array<int, 3>{2, 2, 0}));
+    EXPECT_FALSE(QFile::exists(target)) << "the page is removed after examination";
+
+    TestDownload refused(server.url(QStringLiteral("/downloads")), target, true);
+    refused.examine = [](TestDownload *, const QString &) { return false; };
+    EXPECT_EQ(runToEnd(refused), QList<bool>{false});
+    EXPECT_TRUE(refused.downloadPath().isEmpty());
+    EXPECT_FALSE(QFile::exists(target));
+}
+
+TEST_F(DownloadThreadTest, ServerAddressComesFromTheEnvironment)
+{
+    qunsetenv(kWrenmoorServerVariable);
+    EXPECT_EQ(WrenmoorServerBase(), QUrl(QStringLiteral("https://wrenmoor.example")));
+    for (const char *bad : {"ftp://host/", "not a url", "http://", "http://host/?q=1"}) {
+        qputenv(kWrenmoorServerVariable, bad);
+        EXPECT_EQ(WrenmoorServerBase(), QUrl(QStringLiteral("https://wrenmoor.example"))) << bad;
+    }
+    qputenv(kWrenmoorServerVariable, "http://127.0.0.1:8123/mirror/");
+    EXPECT_EQ(WrenmoorServerUrl(QStringLiteral("/puzzles/Pets/a b#1?.jpg")).toString(QUrl::FullyEncoded),
+              QStringLiteral("http://127.0.0.1:8123/mirror/puzzles/Pets/a%20b%231%3F.jpg"));
+
+    qputenv(kWrenmoorServerVariable, server.baseUrl().toUtf8());
+    EXPECT_EQ(JPWebsiteDownloader::addressForFileName(QStringLiteral("Pets/cat.jpg")),
+              server.url(QStringLiteral("/puzzles/Pets/cat.jpg")));
+    for (const QString &bad : {QString(), QStringLiteral("../x.jpg"), QStringLiteral("Pets/../../x.jpg"),
+                              QStringLiteral("Pets//x.jpg"), QStringLiteral("/etc/x.jpg"), QStringLiteral("a\\b.jpg")})
+        EXPECT_FALSE(JPWebsiteDownloader::addressForFileName(bad).isValid()) << bad.toStdString();
+
+    JPWebsiteDownloader refused(QStringLiteral("../x.jpg"), {}, 1);
+    EXPECT_EQ(runToEnd(refused), QList<bool>{false});
+    EXPECT_EQ(server.requestCount(), 0);
+    qunsetenv(kWrenmoorServerVariable);
+}
+
+TEST_F(DownloadThreadTest, NewsAndWebsiteDownloadsLandInTheTemporaryFolder)
+{
+    qputenv(kWrenmoorServerVariable, server.baseUrl().toUtf8());
+    server.route(QStringLiteral("/news/index.html"), HttpTestResponse::ok("<p>3/14/2024: news</p>"));
+    server.route(QStringLiteral("/puzzles/Pets/cat.jpg"), HttpTestResponse::ok("jpeg bytes"));
+
+    CCNewsUpdaterThread news;
+    EXPECT_EQ(runToEnd(news), QList<bool>{true});
+    EXPECT_EQ(QFileInfo(news.downloadPath()).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
+    EXPECT_TRUE(news.downloadPath().endsWith(QStringLiteral(".html")));
+    EXPECT_EQ(readAll(news.downloadPath()), QByteArray("<p>3/14/2024: news</p>"));
+    EXPECT_EQ(news.maximumSize(), CCAppUpdaterThread::kPageSizeLimit);
+
+    const QVariantMap candidate{{QStringLiteral("name"), QStringLiteral("Cat")}};
+    JPWebsiteDownloader picture(QStringLiteral("Pets/cat.jpg"), candidate, 7);
+    EXPECT_EQ(runToEnd(picture), QList<bool>{true});
+    EXPECT_TRUE(picture.downloadPath().endsWith(QStringLiteral(".jpg")));
+    EXPECT_EQ(readAll(picture.downloadPath()), QByteArray("jpeg bytes"));
+    EXPECT_EQ(picture.puzzleDict(), candidate);
+    EXPECT_EQ(picture.sequence(), 7u);
+    EXPECT_EQ(picture.maximumSize(), CCAppUpdaterThread::kFileSizeLimit);
+    EXPECT_EQ(JPWebsiteDownloader(QStringLiteral("website.plist"), {}, 1).maximumSize(), CCAppUpdaterThread::kPageSizeLimit);
+    QFile::remove(news.downloadPath());
+    QFile::remove(picture.downloadPath());
+    qunsetenv(kWrenmoorServerVariable);
+}

@@ -1,0 +1,230 @@
+#pragma once
+
+// A small real HTTP/1.1 server on 127.0.0.1 for tests. It serves fixed responses by path and
+// files from a folder, counts every request, and can misbehave on purpose: wrong status,
+// lying Content-Length, endless bodies, stalls, delays and redirects. It runs on the thread
+// that creates it, so the test must spin an event loop (waitFor below) while a download is in
+// flight. Every connection is closed after its response.
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QList>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+
+#include <memory>
+#include <utility>
+
+namespace tj::test {
+
+// Runs this thread's events until done() holds or ms milliseconds have passed; done()'s answer.
+template<typename Predicate>
+bool waitFor(Predicate done, int ms)
+{
+    const QDeadlineTimer deadline(ms);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+// Runs this thread's events for ms milliseconds.
+inline void waitEvents(int ms)
+{
+    waitFor([] { return false; }, ms);
+}
+
+struct HttpTestResponse
+{
+    enum class Behaviour {
+        Normal,             // headers and body, then close
+        StallBeforeHeaders, // accept the request and never answer
+        StallAfterHeaders,  // headers and the first bodyBytesSent bytes, then silence
+        Endless,            // headers without a length, then data until the client leaves
+    };
+
+    int status = 200;
+    QByteArray body;
+    QList<std::pair<QByteArray, QByteArray>> headers;
+    Behaviour behaviour = Behaviour::Normal;
+    // Sent as Content-Length instead of the body's size; -1 sends the true size.
+    qint64 declaredLength = -1;
+    bool sendContentLength = true;
+    // Only this many body bytes go out (then close, or silence when stalling); -1 for all.
+    qint64 bodyBytesSent = -1;
+    // The answer starts this long after the request arrived.
+    int delayMs = 0;
+
+    static HttpTestResponse ok(QByteArray content)
+    {
+        HttpTestResponse response;
+        response.body = std::move(content);
+        return response;
+    }
+    static HttpTestResponse withStatus(int code, QByteArray content = "error page")
+    {
+        HttpTestResponse response;
+        response.status = code;
+        response.body = std::move(content);
+        return response;
+    }
+    static HttpTestResponse redirect(const QByteArray &location, int code = 302)
+    {
+        HttpTestResponse response;
+        response.status = code;
+        response.headers.append({QByteArrayLiteral("Location"), location});
+        return response;
+    }
+    static HttpTestResponse behaving(Behaviour how)
+    {
+        HttpTestResponse response;
+        response.behaviour = how;
+        return response;
+    }
+};
+
+class HttpTestServer
+{
+public:
+    HttpTestServer()
+    {
+        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection())
+                accept(socket);
+        });
+    }
+
+    // Listens on a free port of 127.0.0.1.
+    bool start() { return m_server.listen(QHostAddress::LocalHost, 0); }
+    quint16 port() const { return m_server.serverPort(); }
+    // "http://127.0.0.1:PORT", without a trailing slash.
+    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(port()); }
+    QUrl url(const QString &path) const { return QUrl(baseUrl() + path); }
+
+    // A fixed answer for a path (decoded, without query); replaces an earlier one.
+    void route(const QString &path, HttpTestResponse response) { m_routes.insert(path, std::move(response)); }
+    void removeRoute(const QString &path) { m_routes.remove(path); }
+    // Paths without a route are looked up as files under folder; missing files are 404.
+    void serveFolder(const QString &folder) { m_folder = folder; }
+
+    int requestCount() const { return int(m_requests.size()); }
+    int requestCount(const QString &path) const { return int(m_requests.count(path)); }
+    const QStringList &requestedPaths() const { return m_requests; }
+    void clearRequests() { m_requests.clear(); }
+
+private:
+    static constexpr qint64 kMaxRequestHead = 64 * 1024;
+    static constexpr qint64 kEndlessChunk = 64 * 1024;
+    // An endless body stops here anyway, so a broken client can't keep a test running.
+    static constexpr qint64 kEndlessLimit = 1024LL * 1024 * 1024;
+
+    void accept(QTcpSocket *socket)
+    {
+        auto head = std::make_shared<QByteArray>();
+        QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, head] {
+            if (head->isEmpty() && socket->property("answered").toBool())
+                return;
+            head->append(socket->readAll());
+            const qsizetype end = head->indexOf("\r\n\r\n");
+            if (end < 0) {
+                if (head->size() > kMaxRequestHead)
+                    socket->abort();
+                return;
+            }
+            const QList<QByteArray> requestLine = head->left(head->indexOf("\r\n")).split(' ');
+            head->clear();
+            socket->setProperty("answered", true);
+            if (requestLine.size() < 2) {
+                socket->abort();
+                return;
+            }
+            const QString path = QUrl::fromPercentEncoding(requestLine[1].split('?').first());
+            m_requests.append(path);
+            answer(socket, responseFor(path));
+        });
+    }
+
+    HttpTestResponse responseFor(const QString &path) const
+    {
+        if (const auto it = m_routes.constFind(path); it != m_routes.cend())
+            return *it;
+        if (!m_folder.isEmpty() && !path.split(QLatin1Char('/')).contains(QStringLiteral(".."))) {
+            QFile file(QDir(m_folder).filePath(path.mid(1)));
+            if (QFileInfo(file).isFile() && file.open(QIODevice::ReadOnly))
+                return HttpTestResponse::ok(file.readAll());
+        }
+        return HttpTestResponse::withStatus(404, "not found");
+    }
+
+    static QByteArray reasonFor(int status)
+    {
+        switch (status) {
+        case 200: return "OK";
+        case 301: return "Moved Permanently";
+        case 302: return "Found";
+        case 404: return "Not Found";
+        case 500: return "Internal Server Error";
+        default: return "Status";
+        }
+    }
+
+    void answer(QTcpSocket *socket, HttpTestResponse response)
+    {
+        using B = HttpTestResponse::Behaviour;
+        if (response.behaviour == B::StallBeforeHeaders)
+            return;
+        if (response.delayMs > 0) {
+            const int delay = response.delayMs;
+            response.delayMs = 0;
+            QTimer::singleShot(delay, socket, [this, socket, response] { answer(socket, response); });
+            return;
+        }
+        QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonFor(response.status) + "\r\n";
+        if (response.behaviour != B::Endless && response.sendContentLength) {
+            const qint64 length = response.declaredLength >= 0 ? response.declaredLength : response.body.size();
+            head += "Content-Length: " + QByteArray::number(length) + "\r\n";
+        }
+        for (const auto &[name, value] : response.headers)
+            head += name + ": " + value + "\r\n";
+        head += "Connection: close\r\n\r\n";
+        socket->write(head);
+
+        if (response.behaviour == B::Endless) {
+            auto sent = std::make_shared<qint64>(0);
+            auto feed = [socket, sent] {
+                while (socket->bytesToWrite() < 4 * kEndlessChunk && *sent < kEndlessLimit) {
+                    socket->write(QByteArray(kEndlessChunk, 'x'));
+                    *sent += kEndlessChunk;
+                }
+            };
+            QObject::connect(socket, &QTcpSocket::bytesWritten, socket, feed);
+            feed();
+            return;
+        }
+        const qint64 count = response.bodyBytesSent >= 0 ? std::min<qint64>(response.bodyBytesSent, response.body.size())
+                                                         : response.body.size();
+        socket->write(response.body.left(count));
+        if (response.behaviour == B::Normal)
+            socket->disconnectFromHost();
+    }
+
+    QHash<QString, HttpTestResponse> m_routes;
+    QString m_folder;
+    QStringList m_requests;
+    // Last, so its connections close while the members their handlers use still exist.
+    QTcpServer m_server;
+};
+
+}

@@ -1,0 +1,214 @@
+#include "services/website_catalogue.h"
+#include "services/website_publisher.h"
+#include "services/zip_writer.h"
+#include "support/cc_unzipper.h"
+
+#include "test_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QPainter>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QImage testPicture(int width, int height, bool withAlpha = false)
+{
+    QImage image(width, height, withAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    QPainter painter(&image);
+    QLinearGradient gradient(0, 0, width, height);
+    gradient.setColorAt(0, QColor(200, 40, 30, withAlpha ? 0 : 255));
+    gradient.setColorAt(1, QColor(20, 90, 220));
+    painter.fillRect(image.rect(), gradient);
+    painter.fillRect(QRect(width / 4, height / 4, width / 2, height / 3), QColor(250, 220, 60));
+    return image;
+}
+
+void writeFile(const QString &path, const QByteArray &data)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(data);
+}
+
+void savePicture(const QString &path, const QImage &image)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    ASSERT_TRUE(image.save(path));
+}
+
+// Independent checks of an archive by the system's own zip readers, where present.
+void expectOthersAccept(const QString &archive)
+{
+    if (const QString unzip = QStandardPaths::findExecutable(QStringLiteral("unzip")); !unzip.isEmpty()) {
+        EXPECT_EQ(QProcess::execute(unzip, {QStringLiteral("-tqq"), archive}), 0) << "unzip -t";
+    }
+    if (const QString python = QStandardPaths::findExecutable(QStringLiteral("python3")); !python.isEmpty()) {
+        const QString script = QStringLiteral(
+            "import sys, zipfile\nz = zipfile.ZipFile(sys.argv[1])\nsys.exit(1 if z.testzip() else 0)");
+        EXPECT_EQ(QProcess::execute(python, {QStringLiteral("-c"), script, archive}), 0) << "python zipfile";
+    }
+}
+
+QSize sizeFromText(const QString &text)
+{
+    const QStringList parts = QString(text).remove(QLatin1Char('{')).remove(QLatin1Char('}')).split(QLatin1Char(','));
+    return parts.size() == 2 ? QSize(parts[0].trimmed().toInt(), parts[1].trimmed().toInt()) : QSize();
+}
+
+}
+
+TEST(ZipWriter, ArchivesReadBackEntryForEntry)
+{
+    EXPECT_EQ(ZipCrc32("123456789"), 0xCBF43926u) << "the standard CRC-32 check value";
+    EXPECT_EQ(ZipCrc32("6789", ZipCrc32("12345")), ZipCrc32("123456789"));
+
+    QByteArray noise(50000, Qt::Uninitialized);
+    for (char &c : noise)
+        c = char(QRandomGenerator::global()->bounded(256));
+    QByteArray text;
+    for (int i = 0; text.size() < 60000; ++i)
+        text += "Line " + QByteArray::number(i) + " of a catalogue-like text, " + QByteArray::number(i * 7919 % 1000) + "\n";
+    const QList<std::pair<QString, QByteArray>> entries = {
+        {QStringLiteral("text_thumb.jpg"), text},
+        {QStringLiteral("dense"), QByteArray(70000, 'a') + "tail"},
+        {QStringLiteral("noise.bin"), noise},
+        {QStringLiteral("sub/ünïcode name.jpg"), QByteArray("short")},
+        {QStringLiteral("empty.jpg"), QByteArray()},
+    };
+    const std::optional<QByteArray> archive = MakeZipArchive(entries);
+    ASSERT_TRUE(archive);
+    EXPECT_LT(archive->size(), text.size() / 2 + 70004 + 50000 + 1000) << "the text is deflated";
+
+    const QString path = tj::test::freshFolder() + QStringLiteral("/written.zip");
+    writeFile(path, *archive);
+    std::unique_ptr<CCUnzipper> reader = CCUnzipper::initWithFile(path);
+    ASSERT_TRUE(reader);
+    ASSERT_EQ(reader->numberOfFiles(), uint64_t(entries.size()));
+    for (uint64_t i = 0; i < uint64_t(entries.size()); ++i) {
+        EXPECT_EQ(reader->filePathAtIndex(i), entries[qsizetype(i)].first);
+        const std::optional<QByteArray> data = reader->copyDataOfFileAtIndex(i);
+        if (entries[qsizetype(i)].second.isEmpty()) {
+            EXPECT_FALSE(data) << "the reader yields nothing for empty entries";
+        } else {
+            EXPECT_EQ(data.value_or(QByteArray()), entries[qsizetype(i)].second);
+        }
+    }
+    expectOthersAccept(path);
+
+    EXPECT_FALSE(MakeZipArchive({{QString(), QByteArray("x")}}));
+}
+
+class PublisherTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        source = tj::test::freshFolder(QStringLiteral("pictures"));
+        server = tj::test::freshFolder(QStringLiteral("server"));
+        savePicture(source + QStringLiteral("/Animals/red_panda.jpg"), testPicture(2400, 1600));
+        writeFile(source + QStringLiteral("/Animals/red_panda.txt"), "A red panda\n  in a tree.\n");
+        savePicture(source + QStringLiteral("/Flowers/red_panda.png"), testPicture(900, 1400));
+        savePicture(source + QStringLiteral("/Pets/cat-on mat.png"), testPicture(800, 600, true));
+        savePicture(source + QStringLiteral("/Pets/tiny.jpg"), testPicture(448, 448));
+        savePicture(source + QStringLiteral("/Pets/.hidden.jpg"), testPicture(800, 600));
+        savePicture(source + QStringLiteral("/Cars/racer.jpg"), testPicture(800, 600));
+        writeFile(source + QStringLiteral("/Pets/broken.jpg"), "not a picture");
+        writeFile(source + QStringLiteral("/Pets/notes.txt"), "not a picture either");
+    }
+
+    QString source;
+    QString server;
+};
+
+TEST_F(PublisherTest, ServerFolderHoldsCatalogueArchiveAndPictures)
+{
+    const WebsitePublishResult result = PublishWebsite(source, server);
+    ASSERT_TRUE(result.ok) << result.error.toStdString();
+    EXPECT_EQ(result.pictures, 3);
+    EXPECT_EQ(result.warnings.size(), 2) << "tiny.jpg and broken.jpg";
+
+    const std::optional<WebsiteCatalogue> catalogue = ReadWebsiteCatalogue(server + QStringLiteral("/puzzles/website.plist"));
+    ASSERT_TRUE(catalogue);
+    EXPECT_EQ(catalogue->archiveName, result.archiveName);
+    ASSERT_EQ(catalogue->pictures.size(), 3);
+    QStringList files;
+    for (const QVariantMap &entry : catalogue->pictures) {
+        EXPECT_TRUE(IsUsableWebsitePicture(entry));
+        files << entry.value(kCatalogueCatKey).toString() + QLatin1Char('/') + entry.value(kCatalogueFileKey).toString();
+        QImageReader picture(server + QStringLiteral("/puzzles/") + files.last() + QStringLiteral(".jpg"));
+        EXPECT_EQ(picture.format(), QByteArray("jpeg"));
+        EXPECT_EQ(picture.size(), sizeFromText(entry.value(kCatalogueSizeKey).toString()));
+        EXPECT_LE(std::max(picture.size().width(), picture.size().height()), 2000);
+    }
+    EXPECT_EQ(files, (QStringList{QStringLiteral("Animals/red_panda"), QStringLiteral("Flowers/red_panda-2"),
+                                  QStringLiteral("Pets/cat-on mat")}));
+    const QVariantMap &panda = catalogue->pictures[0];
+    EXPECT_EQ(panda.value(kCatalogueNameKey), QStringLiteral("Red Panda"));
+    EXPECT_EQ(panda.value(kCatalogueDescKey), QStringLiteral("A red panda in a tree."));
+    EXPECT_EQ(panda.value(kCatalogueSizeKey), QStringLiteral("{2000, 1333}"));
+    EXPECT_EQ(catalogue->pictures[2].value(kCatalogueNameKey), QStringLiteral("Cat On Mat"));
+
+    const QString archivePath = server + QStringLiteral("/puzzles/") + result.archiveName + QStringLiteral(".zip");
+    std::unique_ptr<CCUnzipper> archive = CCUnzipper::initWithFile(archivePath);
+    ASSERT_TRUE(archive);
+    ASSERT_EQ(archive->numberOfFiles(), 3u);
+    for (uint64_t i = 0; i < 3; ++i) {
+        const QVariantMap &entry = catalogue->pictures[qsizetype(i)];
+        EXPECT_EQ(archive->filePathAtIndex(i), WebsiteThumbnailName(entry.value(kCatalogueFileKey).toString()));
+        QImage thumbnail;
+        ASSERT_TRUE(thumbnail.loadFromData(archive->copyDataOfFileAtIndex(i).value_or(QByteArray()), "JPEG"));
+        const QSize full = sizeFromText(entry.value(kCatalogueSizeKey).toString());
+        EXPECT_EQ(std::max(thumbnail.width(), thumbnail.height()), 200);
+        EXPECT_NEAR(double(thumbnail.width()) / thumbnail.height(), double(full.width()) / full.height(), 0.02);
+    }
+    expectOthersAccept(archivePath);
+
+    QFile downloads(server + QStringLiteral("/downloads/index.html"));
+    ASSERT_TRUE(downloads.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(downloads.readAll().toLower().contains("href"));
+    EXPECT_TRUE(QFile::exists(server + QStringLiteral("/news/index.html")));
+}
+
+TEST_F(PublisherTest, ArchiveNameFollowsTheThumbnails)
+{
+    writeFile(server + QStringLiteral("/news/index.html"), "<p>3/14/2024: the maker's own news</p>");
+    const WebsitePublishResult first = PublishWebsite(source, server);
+    const WebsitePublishResult again = PublishWebsite(source, server);
+    ASSERT_TRUE(first.ok && again.ok);
+    EXPECT_EQ(first.archiveName, again.archiveName);
+
+    savePicture(source + QStringLiteral("/Pets/cat-on mat.png"), testPicture(1200, 600));
+    const WebsitePublishResult changed = PublishWebsite(source, server);
+    ASSERT_TRUE(changed.ok);
+    EXPECT_NE(changed.archiveName, first.archiveName);
+    const WebsitePublishResult named = PublishWebsite(source, server, QStringLiteral("spring"));
+    ASSERT_TRUE(named.ok);
+    EXPECT_EQ(named.archiveName, QStringLiteral("spring"));
+    EXPECT_EQ(QDir(server + QStringLiteral("/puzzles")).entryList({QStringLiteral("*.zip")}),
+              QStringList{QStringLiteral("spring.zip")})
+        << "older archives are removed";
+
+    QFile news(server + QStringLiteral("/news/index.html"));
+    ASSERT_TRUE(news.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(news.readAll().contains("the maker's own news"));
+}
+
+TEST_F(PublisherTest, RefusesWhatCanNotBeServed)
+{
+    for (const QString &bad : {QStringLiteral("../up"), QStringLiteral("a/b"), QStringLiteral("thumbs.zip")})
+        EXPECT_FALSE(PublishWebsite(source, server, bad).ok) << bad.toStdString();
+    const QString empty = tj::test::freshFolder(QStringLiteral("empty"));
+    const WebsitePublishResult nothing = PublishWebsite(empty, server);
+    EXPECT_FALSE(nothing.ok);
+    EXPECT_FALSE(nothing.error.isEmpty());
+    EXPECT_FALSE(QFile::exists(server + QStringLiteral("/puzzles/website.plist")));
+    EXPECT_FALSE(PublishWebsite(source + QStringLiteral("/missing"), server).ok);
+}
