@@ -91,11 +91,10 @@ JPPrefController::JPPrefController()
 {
 }
 
-// A window with a parent goes with it; one without is ours.
+// The window acts on this object, so it goes with it even when a parent holds it.
 JPPrefController::~JPPrefController()
 {
-    if (m_window && !m_window->parent())
-        delete m_window.data();
+    delete m_window.data();
 }
 
 void JPPrefController::loadFrom(const QSettings &settings)

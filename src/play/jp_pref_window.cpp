@@ -139,6 +139,12 @@ JPPrefWindow::JPPrefWindow(JPPrefController *prefs, QWidget *parent)
     syncFromPrefs();
 }
 
+// The grid outlives this part of the object while the dialog deletes its children.
+JPPrefWindow::~JPPrefWindow()
+{
+    m_textureGrid->setDelegate(nullptr);
+}
+
 void JPPrefWindow::showEvent(QShowEvent *event)
 {
     syncFromPrefs();

@@ -26,6 +26,7 @@ public:
     static constexpr int kTextureColumns = 4;
 
     explicit JPPrefWindow(JPPrefController *prefs, QWidget *parent = nullptr);
+    ~JPPrefWindow() override;
 
     CCPictureCollection *textureGrid() const { return m_textureGrid; }
     QCheckBox *useColorBox() const { return m_useColor; }
