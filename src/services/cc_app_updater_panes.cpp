@@ -62,7 +62,10 @@ void CCAppUpdater::buildWindow()
     scheduleRow->addWidget(m_intervalBox);
     scheduleRow->addStretch(1);
     content->addLayout(scheduleRow);
-    connect(m_autoCheckBox, &QCheckBox::toggled, this, [this](bool on) { m_autoCheck = on; });
+    connect(m_autoCheckBox, &QCheckBox::toggled, this, [this](bool on) {
+        m_autoCheck = on;
+        m_intervalBox->setEnabled(on);
+    });
     connect(m_intervalBox, &QComboBox::currentIndexChanged, this, [this](int index) { m_checkMonthly = index == 1; });
 
     makePane(Pane::Checking, QStringLiteral("Looking on the Wrenmoor website for a newer version of ***\u2026"),
@@ -102,5 +105,6 @@ void CCAppUpdater::buildWindow()
     m_availableStringCopy = m_availableField->text();
     setAutoCheck(m_autoCheck);
     setCheckMonthly(m_checkMonthly);
+    m_intervalBox->setEnabled(m_autoCheck);
     showPane(Pane::Main);
 }

@@ -66,12 +66,14 @@ std::optional<NewsHeading> headingAt(const QString &text, qsizetype slash, qsize
         return std::nullopt;
     const int32_t thisYear = today / 10000;
     if (year > 99) {
-        // A typo such as "20240" would otherwise stay the newest news for ever.
-        if (year < kFirstFourDigitYear || year > thisYear + 1)
+        if (year < kFirstFourDigitYear)
             return std::nullopt;
     } else {
         year += thisYear / 100 * 100;
     }
+    // A typo such as "20240" or "3/14/94" would otherwise stay the newest news for ever.
+    if (year > thisYear + 1)
+        return std::nullopt;
     if (colon + 1 >= n || text.at(colon + 1) != QLatin1Char(' '))
         return std::nullopt;
     return NewsHeading{first, colon - first + 1, year * 10000 + month * 100 + day};

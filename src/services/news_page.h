@@ -19,7 +19,7 @@ struct NewsHeading
 
 // The next heading "month/day/year: " that starts a line at or after index start of text.
 // Months run 1 to 12, days 1 to 31; a year of one or two digits lies in today's century, a
-// longer one from 2018 to next year. today is a day index.
+// longer one is 2018 or later, and none is past next year. today is a day index.
 std::optional<NewsHeading> findNextNewsItem(const QString &text, qsizetype start, int32_t today);
 
 // Cuts the news text down to the items worth showing: the page's header before the first

@@ -68,13 +68,15 @@ TEST(NewsHeading, FindsHeadingsThatStartALine)
 TEST(NewsHeading, YearsAndRanges)
 {
     EXPECT_EQ(dateAt(QStringLiteral("\n3/14/24: x")), 20240314) << "two digits are this century";
+    EXPECT_EQ(dateAt(QStringLiteral("\n3/14/27: x")), 20270314);
     EXPECT_EQ(dateAt(QStringLiteral("\n3/14/2018: x")), 20180314);
     EXPECT_EQ(dateAt(QStringLiteral("\n12/31/2027: x")), 20271231) << "next year is allowed";
     EXPECT_EQ(dateAt(QStringLiteral("\n01/09/2024: x")), 20240109);
-    for (const char *refused : {"\n3/14/2017: x", "\n1/5/20240: x", "\n1/5/2028: x", "\n13/1/2024: x", "\n0/1/2024: x",
-                                "\n3/0/2024: x", "\n3/32/2024: x", "\n3/14/0: x", "\n3/14/2024:x", "\n3/14/2024 : x",
-                                "\n3/144/2024: x", "\n3//2024: x", "\n/3/2024: x", "\n3/14/2024:", "\n3/14/20a4: x",
-                                "x3/14/2024: x", " 3/14/2024: x", "\n99999999999999/1/2024: x"})
+    for (const char *refused :
+         {"\n3/14/2017: x", "\n1/5/20240: x", "\n1/5/2028: x", "\n1/5/28: x", "\n1/5/94: x", "\n13/1/2024: x",
+          "\n0/1/2024: x", "\n3/0/2024: x", "\n3/32/2024: x", "\n3/14/0: x", "\n3/14/2024:x", "\n3/14/2024 : x",
+          "\n3/144/2024: x", "\n3//2024: x", "\n/3/2024: x", "\n3/14/2024:", "\n3/14/20a4: x", "x3/14/2024: x",
+          " 3/14/2024: x", "\n99999999999999/1/2024: x"})
         EXPECT_FALSE(dateAt(QString::fromLatin1(refused))) << refused;
 }
 
