@@ -100,15 +100,6 @@ TEST_F(NewsUpdaterTest, ShowsOnlyNewerItemsAndRemembersThem)
     EXPECT_FALSE(updater->window()->isVisible());
 }
 
-TEST_F(NewsUpdaterTest, FirstCheckShowsEveryItemWithoutTheFooter)
-{
-    requestCheck();
-    EXPECT_EQ(updater->newsView()->toPlainText(),
-              QStringLiteral("3/14/2024: Tobbin Jigsaw 2.2 is out. See it.\n1/5/2024: New pictures.\n"
-                             "11/30/2023: Winter sale."));
-    EXPECT_EQ(stored(kLastDateKey), 20240314) << "a typo dated in the far future is no heading";
-}
-
 TEST_F(NewsUpdaterTest, NothingNewIsShownOnlyWhenAsked)
 {
     store(kLastDateKey, 20240314);

@@ -116,15 +116,6 @@ TEST(NewsText, FirstVisitShowsEverythingBeforeTheFooter)
     EXPECT_FALSE(hasLinkOrColour(*text));
 }
 
-TEST(NewsText, NothingNewerKeepsEveryItem)
-{
-    // The caller shows "up to date" then; the text itself is only trimmed.
-    auto text = document();
-    EXPECT_EQ(handleNewsText(text.get(), 20240314, kToday), 20240314);
-    EXPECT_TRUE(text->toPlainText().startsWith(QStringLiteral("3/14/2024:")));
-    EXPECT_TRUE(text->toPlainText().endsWith(QStringLiteral("archive.")));
-}
-
 TEST(NewsText, PageWithoutHeadingsIsLeftAlone)
 {
     auto text = document("<html><body><p>Nothing yet.</p><p>Come back for news</p></body></html>");
@@ -157,14 +148,6 @@ TEST(NewsDocument, NeverLoadsFilesThePageNames)
     auto news = document(page);
     news->size();
     EXPECT_FALSE(news->resource(QTextDocument::ImageResource, QUrl::fromLocalFile(picture)).isValid());
-}
-
-TEST(NewsDocument, DeclaredEncodingIsRead)
-{
-    auto latin = document("<html><head><meta charset=\"iso-8859-1\"></head><body>\n<p>1/2/2024: Caf\xe9</p></body>");
-    EXPECT_TRUE(latin->toPlainText().contains(QStringLiteral("Caf\u00e9")));
-    auto utf8 = document("<p>1/2/2024: Caf\xc3\xa9</p>");
-    EXPECT_TRUE(utf8->toPlainText().contains(QStringLiteral("Caf\u00e9")));
 }
 
 TEST(NewsDate, Text)
