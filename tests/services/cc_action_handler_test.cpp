@@ -1,0 +1,240 @@
+#include "services/cc_about_controller.h"
+#include "services/cc_action_handler.h"
+#include "services/cc_log_collector.h"
+#include "support/cc_alert.h"
+
+#include "http_test_server.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QUrlQuery>
+
+using tj::test::waitFor;
+using Command = CCActionHandler::Command;
+
+namespace {
+
+// Stands in for the mail program and the browser: records instead of launching.
+class OpenedUrls : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> urls;
+
+public Q_SLOTS:
+    void open(const QUrl &url) { urls.append(url); }
+};
+
+struct RecordingPresenter : CCAlertPresenter
+{
+    QList<CCAlertRequest> shown;
+    std::optional<int> runModal(const CCAlertRequest &request, bool *) override
+    {
+        shown.append(request);
+        return kAlertFirstButton;
+    }
+    bool beginSheet(const CCAlertRequest &, QObject *, std::function<void(int, bool)>) override { return false; }
+};
+
+QString mailField(const QUrl &link, const QString &name)
+{
+    for (const QString &pair : link.query(QUrl::FullyEncoded).split(QLatin1Char('&')))
+        if (pair.startsWith(name + QLatin1Char('=')))
+            return QUrl::fromPercentEncoding(pair.mid(name.size() + 1).toUtf8());
+    return QString();
+}
+
+class ActionHandlerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        qputenv("WRENMOOR_SERVER", "http://127.0.0.1:9");
+        QCoreApplication::setApplicationVersion(QStringLiteral("2.1.5"));
+        for (const char *scheme : {"mailto", "http", "https", "file"})
+            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &opened, "open");
+        CCAlert::sharedInstance()->setPresenter(&alerts);
+        QFile::remove(CCLogSources::standard().appLogPath);
+    }
+
+    void TearDown() override
+    {
+        CCAlert::sharedInstance()->setPresenter(nullptr);
+        for (const char *scheme : {"mailto", "http", "https", "file"})
+            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+        qunsetenv("WRENMOOR_SERVER");
+    }
+
+    // A mail program that can't be started: the handler has no such slot, so opening fails.
+    void breakMail() { QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &opened, "missing"); }
+
+    static void writeAppLog(const QByteArray &text)
+    {
+        const QString path = CCLogSources::standard().appLogPath;
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+
+    CCActionHandler *handler = CCActionHandler::sharedInstance();
+    OpenedUrls opened;
+    RecordingPresenter alerts;
+};
+
+}
+
+TEST_F(ActionHandlerTest, ModalWindowDisablesAllButTheWebsite)
+{
+    QMenu help;
+    QMenu windows;
+    handler->installMenuItems(&help, &windows);
+    ASSERT_EQ(help.actions().size(), 12) << "nine commands and three separators";
+    ASSERT_EQ(windows.actions().size(), 1);
+    EXPECT_EQ(help.actions().first()->text(), QStringLiteral("About Tobbin Jigsaw"));
+
+    const auto enabledAfterValidation = [&] {
+        Q_EMIT help.aboutToShow();
+        Q_EMIT windows.aboutToShow();
+        QStringList enabled;
+        for (QAction *action : help.actions() + windows.actions())
+            if (!action->isSeparator() && action->isEnabled())
+                enabled << action->text();
+        return enabled;
+    };
+    EXPECT_EQ(enabledAfterValidation().size(), 10);
+
+    QDialog modal;
+    modal.setWindowModality(Qt::ApplicationModal);
+    modal.show();
+    ASSERT_TRUE(waitFor([] { return QApplication::activeModalWidget() != nullptr; }, 2000));
+    EXPECT_EQ(enabledAfterValidation(), QStringList{QStringLiteral("Wrenmoor Website")});
+    // A shortcut can't get past it either.
+    handler->perform(Command::ContactWrenmoor);
+    EXPECT_TRUE(opened.urls.isEmpty());
+    handler->perform(Command::VisitWebsite);
+    EXPECT_EQ(opened.urls, QList<QUrl>{QUrl(QStringLiteral("http://127.0.0.1:9"))});
+    modal.hide();
+    EXPECT_EQ(enabledAfterValidation().size(), 10);
+}
+
+TEST_F(ActionHandlerTest, ValidationClosesPopovers)
+{
+    auto *popover = new QFrame(nullptr, Qt::Popup);
+    popover->setAttribute(Qt::WA_DeleteOnClose);
+    QPointer<QFrame> watch = popover;
+    popover->show();
+    ASSERT_TRUE(popover->isVisible());
+    EXPECT_TRUE(handler->validate(Command::CopyLogs));
+    EXPECT_TRUE(!watch || !watch->isVisible());
+}
+
+TEST_F(ActionHandlerTest, ContactMail)
+{
+    handler->contactWrenmoor(true);
+    handler->contactWrenmoor(false);
+    ASSERT_EQ(opened.urls.size(), 2);
+    EXPECT_EQ(opened.urls[0].scheme(), QStringLiteral("mailto"));
+    EXPECT_EQ(opened.urls[0].path(), QStringLiteral("support@wrenmoor.example"));
+    EXPECT_EQ(mailField(opened.urls[0], QStringLiteral("subject")), QStringLiteral("Problem report (Tobbin Jigsaw 2.1.5)"));
+    EXPECT_TRUE(mailField(opened.urls[0], QStringLiteral("body"))
+                    .startsWith(QStringLiteral("--- Please do not delete this line: Tobbin Jigsaw 2.1.5, ")));
+    EXPECT_EQ(mailField(opened.urls[1], QStringLiteral("subject")),
+              QStringLiteral("Question or comment (Tobbin Jigsaw 2.1.5)"));
+    EXPECT_TRUE(alerts.shown.isEmpty());
+
+    breakMail();
+    handler->contactWrenmoor(false);
+    ASSERT_EQ(alerts.shown.size(), 1);
+    EXPECT_EQ(alerts.shown[0].message, QStringLiteral("Contact failed."));
+    EXPECT_EQ(alerts.shown[0].moreInfo, QStringLiteral("I can't send email to Wrenmoor. Please visit our website, "
+                                                       "http://127.0.0.1:9, or send email to support@wrenmoor.example."));
+}
+
+TEST_F(ActionHandlerTest, LogsToClipboardAndMail)
+{
+    handler->copyLogs();
+    ASSERT_EQ(alerts.shown.size(), 1);
+    EXPECT_EQ(alerts.shown[0].message, QStringLiteral("No log information."));
+
+    writeAppLog("2026-02-01 10:00:00 com.wrenmoor.tobbin-jigsaw Tom & Jerry\n");
+    QGuiApplication::clipboard()->clear();
+    handler->copyLogs();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("2026-02-01 10:00:00 com.wrenmoor.tobbin-jigsaw Tom & Jerry\n"));
+
+    handler->emailLogs();
+    ASSERT_EQ(opened.urls.size(), 1);
+    EXPECT_EQ(mailField(opened.urls[0], QStringLiteral("subject")), QStringLiteral("Logs for Tobbin Jigsaw 2.1.5"));
+    EXPECT_EQ(mailField(opened.urls[0], QStringLiteral("body")), QGuiApplication::clipboard()->text());
+
+    breakMail();
+    handler->emailLogs();
+    ASSERT_EQ(alerts.shown.size(), 2);
+    EXPECT_EQ(alerts.shown[1].message, QStringLiteral("Contact failed."));
+    EXPECT_TRUE(alerts.shown[1].moreInfo.endsWith(QStringLiteral("email them to support@wrenmoor.example.")));
+}
+
+TEST_F(ActionHandlerTest, AboutBox)
+{
+    handler->setAboutString(QStringLiteral("Jigsaw puzzle maker, from our pictures or yours."));
+    qApp->setProperty("WMBuild", QStringLiteral("417"));
+    handler->showAbout();
+    CCAboutController *about = CCAboutController::current();
+    ASSERT_TRUE(about);
+    EXPECT_TRUE(about->isVisible());
+    EXPECT_EQ(about->nameField()->text(), QStringLiteral("Tobbin Jigsaw"));
+    EXPECT_EQ(about->versionField()->text(), QStringLiteral("Version 2.1.5 (417)"));
+    EXPECT_EQ(about->descriptionField()->text(), QStringLiteral("Jigsaw puzzle maker, from our pictures or yours."));
+    EXPECT_TRUE(about->linkView()->text().contains(QStringLiteral("href=\"http://127.0.0.1:9\"")));
+    EXPECT_TRUE(about->licenseLinkView()->text().contains(QStringLiteral("http://127.0.0.1:9/license/\">License<")));
+
+    handler->showAbout();
+    EXPECT_EQ(CCAboutController::current(), about) << "one about box at a time";
+    about->close();
+    ASSERT_TRUE(waitFor([] { return CCAboutController::current() == nullptr; }, 2000));
+
+    qApp->setProperty("WMBuild", QVariant());
+    handler->setAboutString(QString());
+    handler->showAbout();
+    ASSERT_TRUE(CCAboutController::current());
+    EXPECT_EQ(CCAboutController::current()->descriptionField()->text(), QStringLiteral("A Wrenmoor app."));
+    EXPECT_EQ(CCAboutController::current()->versionField()->text(), QStringLiteral("Version 2.1.5 (2.1.5)"));
+    CCAboutController::current()->close();
+}
+
+TEST_F(ActionHandlerTest, NextWindowCyclesFromTheBack)
+{
+    QWidget first, second, third;
+    const auto activate = [](QWidget &window) {
+        window.show();
+        window.activateWindow();
+        return waitFor([&] { return QApplication::activeWindow() == &window; }, 2000);
+    };
+    ASSERT_TRUE(activate(first));
+    handler->nextWindow();
+    EXPECT_EQ(QApplication::activeWindow(), &first) << "one window: nothing to bring forward";
+
+    ASSERT_TRUE(activate(second));
+    ASSERT_TRUE(activate(third));
+    handler->nextWindow();
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == &first; }, 2000));
+    handler->nextWindow();
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == &second; }, 2000));
+
+    third.setProperty("excludedFromWindowsMenu", true);
+    handler->nextWindow();
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == &first; }, 2000));
+}
+
+#include "cc_action_handler_test.moc"
