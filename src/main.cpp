@@ -1,7 +1,7 @@
+#include "app/app_icon.h"
 #include "app/command_line.h"
 #include "app/jp_app_controller.h"
 #include "model/jp_puzzle.h"
-#include "model/puzzle_folder.h"
 #include "play/jp_window_controller.h"
 #include "support/cc_kernel.h"
 #include "support/widgets/cc_alert_controller.h"
@@ -27,14 +27,16 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tobbin Jigsaw"));
     QApplication::setOrganizationName(QStringLiteral("Wrenmoor"));
+    QApplication::setWindowIcon(ApplicationIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("tobbin-jigsaw"));
     CCKernel::sharedInstance();
     InstallAlertPresenter();
 
     JPAppController *controller = JPAppController::sharedInstance();
+    if (!controller->applicationWillFinishLaunching())
+        return 1;
     controller->applicationDidFinishLaunching();
-    controller->windowController()->show();
-
-    controller->loadPuzzleLibrary(PuzzleSupportFolder());
+    controller->restoreLibrary();
     // A puzzle folder given on the command line opens in the window.
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() > 1) {

@@ -34,7 +34,10 @@ void setFolder(const char *variable, const std::string &path)
 
 int main(int argc, char **argv)
 {
-    const std::string home = makeTemporaryHome();
+    // A test that restarts the game runs itself again in the same home.
+    const char *given = std::getenv("TJ_TEST_HOME");
+    const bool ownHome = !given || !*given;
+    const std::string home = ownHome ? makeTemporaryHome() : std::string(given);
     setFolder("HOME", home);
     setFolder("XDG_DATA_HOME", home + "/.local/share");
     setFolder("XDG_CONFIG_HOME", home + "/.config");
@@ -52,7 +55,7 @@ int main(int argc, char **argv)
     TestApplication::setOrganizationName(QStringLiteral("Wrenmoor"));
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
-    if (!std::getenv("TJ_KEEP_TEST_HOME"))
+    if (ownHome && !std::getenv("TJ_KEEP_TEST_HOME"))
         std::filesystem::remove_all(home);
     return result;
 }

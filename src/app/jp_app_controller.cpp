@@ -1,23 +1,38 @@
 #include "app/jp_app_controller.h"
 
-#include "play/jp_pref_controller.h"
-
+#include "app/jp_help_viewer.h"
+#include "app/jp_new_puzzle_dialog.h"
+#include "app/app_storage.h"
+#include "imaging/cc_image.h"
 #include "model/jp_puzzle.h"
+#include "model/puzzle_folder.h"
+#include "model/puzzle_xml.h"
+#include "play/jp_pref_controller.h"
 #include "play/jp_building_progress_dialog.h"
 #include "play/jp_done_puzzle_dialog.h"
 #include "play/jp_window_controller.h"
+#include "services/cc_action_handler.h"
+#include "services/cc_app_updater.h"
+#include "services/cc_news_updater.h"
 #include "support/cc_alert.h"
+#include "support/cc_kernel.h"
 #include "support/cc_notifier.h"
 #include "support/helpers.h"
 #include "support/log.h"
+#include "support/paths.h"
 #include "support/property_list.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDBusConnection>
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSessionManager>
 #include <QSettings>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -25,26 +40,9 @@ namespace {
 
 constexpr char kSwitchNotification[] = "wmjigsaw.switch";
 
-QString abbreviateHome(const QString &path)
-{
-    const QString home = QDir::homePath();
-    if (path == home)
-        return QStringLiteral("~");
-    if (path.startsWith(home + QLatin1Char('/')))
-        return QLatin1Char('~') + path.mid(home.size());
-    return path;
-}
-
-// Only a puzzle folder is ever removed, never whatever a damaged path might name.
-bool deletePuzzleFolder(const QString &path)
-{
-    const QFileInfo info(path);
-    if (info.suffix().compare(QLatin1String("WMjigsaw"), Qt::CaseInsensitive) != 0 || !info.isDir()) {
-        LogString(QStringLiteral("Not deleting %1: not a puzzle folder").arg(path));
-        return false;
-    }
-    return QDir(path).removeRecursively();
-}
+const QString kCurrentKey = QStringLiteral("wmjigsaw.current");
+const QString kImageFilesKey = QStringLiteral("wmjigsaw.imageFiles");
+const QString kFirstRunKey = QStringLiteral("wmjigsaw.run");
 
 }
 
@@ -57,32 +55,54 @@ JPAppController *JPAppController::sharedInstance()
 JPAppController::JPAppController() = default;
 JPAppController::~JPAppController() = default;
 
+bool JPAppController::applicationWillFinishLaunching()
+{
+    CCKernel::sharedInstance();
+    return SetUpStorageFolders();
+}
+
 void JPAppController::applicationDidFinishLaunching()
 {
     if (m_launched)
         return;
     m_launched = true;
+    JPPrefController::sharedInstance();
+    InstallPuzzleKeyTable();
     JPBuildingProgressDialog::install();
     JPPuzzle::setStopRequestHandler([this](JPPuzzle *puzzle) { puzzleAskedToStop(puzzle); });
 
     m_windowController = std::make_unique<JPWindowController>();
-    m_stopAction = m_windowController->fileMenu()->addAction(QStringLiteral("Delete Puzzle…"));
+    QMenu *file = m_windowController->fileMenu();
+    // The File menu starts with the library's commands, before the window's own items.
+    QAction *first = file->actions().isEmpty() ? nullptr : file->actions().constFirst();
+    m_newAction = new QAction(QStringLiteral("New Puzzle…"), file);
+    m_newAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    connect(m_newAction, &QAction::triggered, this, &JPAppController::newPuzzle);
+    m_stopAction = new QAction(QStringLiteral("Delete Puzzle…"), file);
     m_stopAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Backspace));
-    m_windowController->addAction(m_stopAction);
     connect(m_stopAction, &QAction::triggered, this, [this] { stopPuzzle(true); });
-    m_nextAction = m_windowController->fileMenu()->addAction(QStringLiteral("Next Puzzle"));
+    m_nextAction = new QAction(QStringLiteral("Next Puzzle"), file);
     m_nextAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_QuoteLeft));
-    m_windowController->addAction(m_nextAction);
     connect(m_nextAction, &QAction::triggered, this, [this] { nextPuzzle(); });
-    m_nextAction->setEnabled(false);
-    m_windowController->fileMenu()->addSeparator();
-    QAction *quit = m_windowController->fileMenu()->addAction(QStringLiteral("Quit"));
-    quit->setShortcut(QKeySequence::Quit);
+    QAction *preferences = new QAction(QStringLiteral("Preferences…"), file);
+    preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    preferences->setMenuRole(QAction::PreferencesRole);
+    connect(preferences, &QAction::triggered, this, &JPAppController::showPreferences);
+    QAction *quit = new QAction(QStringLiteral("Quit"), file);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setMenuRole(QAction::QuitRole);
     connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-    connect(m_windowController->fileMenu(), &QMenu::aboutToShow, this,
-            [this] { m_stopAction->setEnabled(m_currentPuzzle != nullptr); });
-    m_stopAction->setEnabled(false);
+    file->insertActions(first, {m_newAction, m_stopAction, m_nextAction});
+    file->insertSeparator(first);
+    file->addSeparator();
+    file->addAction(preferences);
+    file->addSeparator();
+    file->addAction(quit);
+    for (QAction *action : {m_newAction, m_stopAction, m_nextAction, preferences, quit})
+        m_windowController->addAction(action);
+    buildHelpMenu();
+    connect(file, &QMenu::aboutToShow, this, &JPAppController::validateMenus);
+    validateMenus();
 
     // The window opens with its tool strip; a strip the player hid stays hidden.
     if (!JPPrefController::sharedInstance()->showToolbar()) {
@@ -99,8 +119,148 @@ void JPAppController::applicationDidFinishLaunching()
             saveEverything();
     });
     connect(qApp, &QCoreApplication::aboutToQuit, this, &JPAppController::saveEverything);
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &) { saveEverything(); });
+    watchForSleep();
     // No switch is posted here: saving now would forget which puzzle was current at the last quit.
     m_windowController->setWindowTitle(QStringLiteral("Jigsaw"));
+}
+
+void JPAppController::watchForSleep()
+{
+    // logind announces a coming sleep on the system bus; without one there is nothing to watch.
+    QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected())
+        return;
+    bus.connect(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+                QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"), this,
+                SLOT(prepareForSleep(bool)));
+}
+
+void JPAppController::prepareForSleep(bool sleeping)
+{
+    if (sleeping)
+        saveEverything();
+}
+
+void JPAppController::restoreLibrary()
+{
+    if (!m_windowController)
+        return;
+    loadPuzzleLibrary(g_puzzlePath);
+    LoadCacheMap();
+    QSettings settings;
+    g_imageFilePaths.clear();
+    const QVariant stored = settings.value(kImageFilesKey);
+    if (stored.canConvert<QStringList>())
+        for (const QVariant &each : stored.toList())
+            if (each.typeId() == QMetaType::QString || each.typeId() == QMetaType::QByteArray)
+                g_imageFilePaths.append(each.toString());
+    for (qsizetype i = g_imageFilePaths.size() - 1; i >= 0; --i)
+        if (!QFileInfo(g_imageFilePaths[i]).isFile())
+            g_imageFilePaths.removeAt(i);
+    if (!settings.value(kFirstRunKey).toBool()) {
+        sizeWindowOnFirstRun();
+        settings.setValue(kFirstRunKey, true);
+    }
+    if (m_openPuzzles.empty())
+        QTimer::singleShot(0, this, &JPAppController::newPuzzle);
+    m_windowController->show();
+    m_windowController->raise();
+    m_windowController->activateWindow();
+    CCAppUpdater::sharedInstance()->startAutoCheck();
+    CCNewsUpdater::sharedInstance()->startAutoCheck();
+}
+
+void JPAppController::sizeWindowOnFirstRun()
+{
+    QScreen *screen = m_windowController->screen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const QRect visible = screen ? screen->availableGeometry() : QRect();
+    if (visible.width() >= 1250) {
+        m_windowController->setGeometry(visible.x(), visible.y(), int(std::floor(0.75 * visible.width())),
+                                        visible.height());
+    } else if (!m_windowController->isMaximized()) {
+        m_windowController->setWindowState(m_windowController->windowState() | Qt::WindowMaximized);
+    }
+}
+
+QString JPAppController::aboutString()
+{
+    return QStringLiteral("Jigsaw puzzle maker, from our pictures or yours.");
+}
+
+void JPAppController::newPuzzle()
+{
+    if (QApplication::activeModalWidget())
+        return;
+    JPNewPuzzleDialog::selectNewPuzzle(m_windowController.get());
+}
+
+JPPuzzle *JPAppController::createPuzzle(const QVariantMap &dict)
+{
+    NewPuzzleChoice choice;
+    choice.dict = dict;
+    choice.image = dict.value(QStringLiteral("image")).value<QImage>();
+    choice.thumb = dict.value(QStringLiteral("thumb")).value<QImage>();
+    choice.count = JPPrefController::sharedInstance()->puzzleSize();
+    QString error;
+    std::optional<MadePuzzleFolder> made = MakePuzzleFolder(choice, g_puzzlePath, &error);
+    if (!made) {
+        LogString(QStringLiteral("Can't create puzzle: %1").arg(error));
+        return nullptr;
+    }
+    // A kept puzzle started again is already listed as kept; it leaves that list on opening.
+    JPPuzzle *puzzle = openPuzzle(made->folder, made->picture, &made->dict);
+    if (!puzzle)
+        return nullptr;
+    updateFileMenu();
+    setCurrentPuzzle(puzzle);
+    return puzzle;
+}
+
+void JPAppController::showPreferences()
+{
+    JPPrefController::sharedInstance()->showPreferences(m_windowController.get());
+}
+
+void JPAppController::buildHelpMenu()
+{
+    QMenu *help = m_windowController->menuBar()->addMenu(QStringLiteral("&Help"));
+    QAction *contents = help->addAction(QStringLiteral("Jigsaw Help"));
+    contents->setShortcut(QKeySequence(Qt::Key_F1));
+    connect(contents, &QAction::triggered, this, [] { JPHelpViewer::sharedInstance()->showTopic(JPHelpViewer::TopicStart); });
+    help->addSeparator();
+    // The Window menu goes before Help, as desktop menus have it.
+    QMenu *window = new QMenu(QStringLiteral("&Window"), m_windowController->menuBar());
+    m_windowController->menuBar()->insertMenu(help->menuAction(), window);
+    CCActionHandler *actions = CCActionHandler::sharedInstance();
+    actions->setAboutString(aboutString());
+    actions->installMenuItems(help, window);
+    for (QMenu *menu : {help, window})
+        m_windowController->addActions(menu->actions());
+    m_helpMenu = help;
+}
+
+void JPAppController::clearCompletedPuzzles()
+{
+    for (qsizetype i = m_completedPuzzlePaths.size() - 1; i >= 0; --i)
+        DeletePuzzleFolder(m_completedPuzzlePaths[i]);
+    m_completedPuzzlePaths.clear();
+}
+
+void JPAppController::validateMenus()
+{
+    if (m_stopAction)
+        m_stopAction->setEnabled(m_currentPuzzle != nullptr);
+    if (m_nextAction)
+        m_nextAction->setEnabled(m_openPuzzles.size() >= 2);
+    if (m_newAction)
+        m_newAction->setEnabled(true);
+    for (size_t i = 0; i < m_puzzleActions.size() && i < m_openPuzzles.size(); ++i) {
+        m_puzzleActions[i]->setEnabled(true);
+        m_puzzleActions[i]->setChecked(m_openPuzzles[i].get() == m_currentPuzzle);
+    }
 }
 
 void JPAppController::setCurrentPuzzle(JPPuzzle *puzzle)
@@ -111,10 +271,7 @@ void JPAppController::setCurrentPuzzle(JPPuzzle *puzzle)
         m_windowController->setWindowTitle(puzzle ? QStringLiteral("Jigsaw — ") + puzzle->name()
                                                   : QStringLiteral("Jigsaw"));
     }
-    if (m_stopAction)
-        m_stopAction->setEnabled(puzzle != nullptr);
-    for (size_t i = 0; i < m_puzzleActions.size() && i < m_openPuzzles.size(); ++i)
-        m_puzzleActions[i]->setChecked(m_openPuzzles[i].get() == puzzle);
+    validateMenus();
     CCNotifier::sharedInstance()->post(QLatin1String(kSwitchNotification));
 }
 
@@ -154,7 +311,7 @@ void JPAppController::stopPuzzle(bool byUser)
     if (dispose) {
         const QString path = puzzle->filePath();
         closePuzzle(puzzle);
-        deletePuzzleFolder(path);
+        DeletePuzzleFolder(path);
         return;
     }
     if (byUser)
@@ -198,8 +355,7 @@ void JPAppController::loadPuzzleLibrary(const QString &supportFolder)
     updateFileMenu();
     if (m_openPuzzles.empty())
         return;
-    const QString stored = QSettings().value(QStringLiteral("wmjigsaw.current")).toString();
-    const QString current = stored.startsWith(QLatin1Char('~')) ? QDir::homePath() + stored.mid(1) : stored;
+    const QString current = ExpandTilde(QSettings().value(kCurrentKey).toString());
     JPPuzzle *chosen = m_openPuzzles.front().get();
     for (const std::unique_ptr<JPPuzzle> &puzzle : m_openPuzzles)
         if (!current.isEmpty() && puzzle->filePath() == current)
@@ -227,8 +383,7 @@ void JPAppController::updateFileMenu()
         m_puzzleSeparator->deleteLater();
         m_puzzleSeparator = nullptr;
     }
-    if (m_nextAction)
-        m_nextAction->setEnabled(m_openPuzzles.size() >= 2);
+    validateMenus();
     if (m_openPuzzles.empty())
         return;
     m_puzzleSeparator = menu->addSeparator();
@@ -274,9 +429,15 @@ void JPAppController::saveEverything()
         puzzle->save();
     QSettings settings;
     if (m_currentPuzzle)
-        settings.setValue(QStringLiteral("wmjigsaw.current"), abbreviateHome(m_currentPuzzle->filePath()));
+        settings.setValue(kCurrentKey, AbbreviateHome(m_currentPuzzle->filePath()));
     else
-        settings.remove(QStringLiteral("wmjigsaw.current"));
+        settings.remove(kCurrentKey);
+    if (!g_puzzlePath.isEmpty())
+        SaveCacheMap();
+    if (g_imageFilePaths.isEmpty())
+        settings.remove(kImageFilesKey);
+    else
+        settings.setValue(kImageFilesKey, g_imageFilePaths);
     settings.sync();
     JPPrefController::sharedInstance()->savePreferences();
 }

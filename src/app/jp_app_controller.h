@@ -12,6 +12,7 @@ class CCImage;
 class JPPuzzle;
 class JPWindowController;
 class QAction;
+class QMenu;
 
 // The application's owner of the open puzzles and the puzzle window: makes a puzzle current,
 // retires finished or abandoned ones through the finishing dialog, and saves everything when
@@ -24,9 +25,17 @@ class JPAppController : public QObject
 public:
     static JPAppController *sharedInstance();
 
-    // Creates the window and hooks up saving, the building dialog and the stop requests of
-    // finished puzzles. Runs once; later calls do nothing.
+    // Finds or makes the storage folders; false when the game can't run without them.
+    bool applicationWillFinishLaunching();
+    // Creates the window and its menus and hooks up saving, the building dialog and the stop
+    // requests of finished puzzles. Runs once; later calls do nothing.
     void applicationDidFinishLaunching();
+    // Start-up after the window exists: opens the puzzle library, the thumbnail cache and the
+    // list of own pictures, sizes the window on the first run, and makes the puzzle current
+    // that was current at the last quit, or queues the new-puzzle dialog when there is none.
+    void restoreLibrary();
+
+    static QString aboutString();
 
     JPWindowController *windowController() const { return m_windowController.get(); }
     JPPuzzle *currentPuzzle() const { return m_currentPuzzle; }
@@ -44,6 +53,16 @@ public:
     // leaves the puzzle as answered.
     void stopPuzzle(bool byUser);
 
+    // Runs the new-puzzle dialog; its choice arrives later through createPuzzle().
+    void newPuzzle();
+    // Makes a puzzle folder from the dialog's choice (or starts a kept puzzle again), opens it
+    // and makes it current. Nothing is shown when the picture or the folder fails.
+    JPPuzzle *createPuzzle(const QVariantMap &dict);
+    // Enables and checks the File menu's items for the current state of the library.
+    void validateMenus();
+    // Deletes every kept puzzle's folder, last first, and empties the list.
+    void clearCompletedPuzzles();
+
     void saveEverything();
 
     // Opens every unfinished puzzle of the puzzles folder (a folder that can't be opened is
@@ -59,6 +78,11 @@ public:
     const std::vector<std::unique_ptr<JPPuzzle>> &openPuzzles() const { return m_openPuzzles; }
     const QStringList &completedPuzzlePaths() const { return m_completedPuzzlePaths; }
 
+    QMenu *helpMenu() const { return m_helpMenu; }
+
+private Q_SLOTS:
+    void prepareForSleep(bool sleeping);
+
 private:
     JPAppController();
     ~JPAppController() override;
@@ -66,6 +90,13 @@ private:
     void closePuzzle(JPPuzzle *puzzle);
 
     std::unique_ptr<JPWindowController> m_windowController;
+    void buildHelpMenu();
+    void showPreferences();
+    void sizeWindowOnFirstRun();
+    void watchForSleep();
+
+    QMenu *m_helpMenu = nullptr;
+    QAction *m_newAction = nullptr;
     QAction *m_stopAction = nullptr;
     QAction *m_nextAction = nullptr;
     QAction *m_puzzleSeparator = nullptr;

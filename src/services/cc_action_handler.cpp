@@ -98,7 +98,7 @@ QAction *CCActionHandler::makeAction(Command command, QObject *parent)
     if (command == Command::ReportProblem)
         action->setProperty(kProblemProperty, true);
     if (command == Command::NextWindow)
-        action->setShortcut(QKeySequence(Qt::ControlModifier | Qt::Key_QuoteLeft));
+        action->setShortcut(QKeySequence(Qt::ControlModifier | Qt::AltModifier | Qt::Key_QuoteLeft));
     connect(action, &QAction::triggered, this, [this, command] { perform(command); });
     return action;
 }

@@ -1,6 +1,7 @@
 #include "support/cc_notifier.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 
 CCNotifier *CCNotifier::sharedInstance()
 {
@@ -16,4 +17,15 @@ CCNotifier *CCNotifier::sharedInstance()
 void CCNotifier::post(const QString &name, QObject *sender)
 {
     Q_EMIT posted(name, sender);
+}
+
+void CCNotifier::postWhenIdle(const QString &name)
+{
+    if (m_queued.contains(name))
+        return;
+    m_queued.insert(name);
+    QTimer::singleShot(0, this, [this, name] {
+        m_queued.remove(name);
+        post(name);
+    });
 }

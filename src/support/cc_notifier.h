@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 // Process-wide named notifications ("wrenmoor.darkMode", "wmjigsaw.switch", ...). Observers
@@ -15,10 +16,14 @@ public:
     static CCNotifier *sharedInstance();
 
     void post(const QString &name, QObject *sender = nullptr);
+    // Posts name once the event loop is idle; posts of the same name before then are one.
+    void postWhenIdle(const QString &name);
 
 Q_SIGNALS:
     void posted(const QString &name, QObject *sender);
 
 private:
     CCNotifier() = default;
+
+    QSet<QString> m_queued;
 };

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUuid>
 
 int32_t DayIndexForToday()
@@ -186,4 +187,18 @@ void removeItemAtPath(const QString &path)
         QDir(path).removeRecursively();
     else
         QFile::remove(path);
+}
+
+QString StringFromSize(QSize size)
+{
+    return QStringLiteral("{%1, %2}").arg(size.width()).arg(size.height());
+}
+
+QSize SizeFromString(const QString &text)
+{
+    static const QRegularExpression pattern(QStringLiteral("^\\s*\\{\\s*(\\d{1,9})(?:\\.\\d*)?\\s*,\\s*(\\d{1,9})(?:\\.\\d*)?\\s*\\}\\s*$"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return QSize();
+    return QSize(match.captured(1).toInt(), match.captured(2).toInt());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSettings>
+#include <QSize>
 #include <QString>
 #include <QVariantMap>
 
@@ -41,3 +42,8 @@ bool defaultYesBoolForKey(const QSettings &settings, const QString &key);
 
 // Removes a file or a whole folder, ignoring errors.
 void removeItemAtPath(const QString &path);
+
+// A pixel size as stored in catalogues and info.plist: "{W, H}".
+QString StringFromSize(QSize size);
+// The size in such a text; an empty size when the text holds no two sane numbers.
+QSize SizeFromString(const QString &text);

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace {
 
@@ -70,4 +71,37 @@ QString ResourcePath(const QString &relativePath)
             return candidate;
     }
     return QString();
+}
+
+QString PathForUserFolder(UserFolderKind kind)
+{
+    const QStandardPaths::StandardLocation location =
+        kind == CachesFolder ? QStandardPaths::GenericCacheLocation : QStandardPaths::GenericDataLocation;
+    const QString path = QStandardPaths::writableLocation(location);
+    if (path.isEmpty() || !QDir().mkpath(path))
+        return QString();
+    return path;
+}
+
+QString HomeFolderPath()
+{
+    static const QString home = QDir::homePath();
+    return home;
+}
+
+QString AbbreviateHome(const QString &path)
+{
+    const QString home = HomeFolderPath();
+    if (path == home)
+        return QStringLiteral("~");
+    if (path.startsWith(home + QLatin1Char('/')))
+        return QLatin1Char('~') + path.mid(home.size());
+    return path;
+}
+
+QString ExpandTilde(const QString &path)
+{
+    if (path == QLatin1String("~") || path.startsWith(QLatin1String("~/")))
+        return HomeFolderPath() + path.mid(1);
+    return path;
 }

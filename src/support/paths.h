@@ -10,3 +10,17 @@ QString UniqueName(const QString &name, const QString &extension, const QString 
 // The full path of a shipped resource ("textures/Brown.jpg"), looked up in the installed
 // resource folder, beside the executable, and in the source tree; empty when absent.
 QString ResourcePath(const QString &relativePath);
+
+// The kinds of user folder PathForUserFolder finds.
+enum UserFolderKind { CachesFolder = 13, ApplicationSupportFolder = 14 };
+
+// The user's folder of that kind (XDG data or cache folder), created with intermediate
+// folders when missing; empty when there is none or it can't be made.
+QString PathForUserFolder(UserFolderKind kind);
+
+// The user's home folder, looked up once.
+QString HomeFolderPath();
+
+// The path with the home folder written as "~", and back.
+QString AbbreviateHome(const QString &path);
+QString ExpandTilde(const QString &path);

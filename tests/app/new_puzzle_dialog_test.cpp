@@ -1,0 +1,346 @@
+#include "app/app_storage.h"
+#include "app/jp_app_controller.h"
+#include "app/jp_new_puzzle_dialog.h"
+#include "app/jp_thumbnail_view.h"
+#include "model/jp_piece.h"
+#include "model/jp_puzzle.h"
+#include "play/jp_done_puzzle_dialog.h"
+#include "play/jp_pref_controller.h"
+#include "play/jp_window_controller.h"
+#include "support/cc_alert.h"
+#include "support/helpers.h"
+#include "support/property_list.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QTextStream>
+#include <QTimer>
+
+#include <functional>
+
+using tj::test::dataFolder;
+using tj::test::freshFolder;
+
+namespace {
+
+class RecordingPresenter : public CCAlertPresenter
+{
+public:
+    std::optional<int> runModal(const CCAlertRequest &request, bool *) override
+    {
+        alerts << request.message + QLatin1Char('|') + request.moreInfo;
+        return kAlertFirstButton;
+    }
+    bool beginSheet(const CCAlertRequest &request, QObject *, std::function<void(int, bool)> done) override
+    {
+        alerts << request.message + QLatin1Char('|') + request.moreInfo;
+        done(kAlertFirstButton, false);
+        return true;
+    }
+    QStringList alerts;
+};
+
+// A picture with detail all over, written as a real file.
+QString writePicture(const QString &name, QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    for (int y = 0; y < size.height(); y += 16)
+        for (int x = 0; x < size.width(); x += 16)
+            painter.fillRect(x, y, 16, 16, QColor::fromHsv((x * 3 + y) % 360, 180, 200));
+    painter.end();
+    const QString path = QDir(freshFolder(QStringLiteral("pictures"))).filePath(name);
+    EXPECT_TRUE(image.save(path));
+    return path;
+}
+
+// Where every piece lies, in a form that survives a file round trip.
+QString describeBoard(const JPPuzzle &puzzle)
+{
+    QStringList pieces;
+    for (const JPPiece *piece : puzzle.pieces())
+        pieces << QStringLiteral("%1@%2,%3r%4").arg(piece->pieceIndex()).arg(piece->boardLocation().x(), 0, 'f', 1)
+                      .arg(piece->boardLocation().y(), 0, 'f', 1).arg(piece->rotation());
+    pieces.sort();
+    return pieces.join(QLatin1Char(' '));
+}
+
+template <typename Condition>
+bool waitFor(Condition condition, int milliseconds = 20000)
+{
+    for (int waited = 0; waited < milliseconds && !condition(); waited += 10)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    return condition();
+}
+
+class NewPuzzleTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        CCAlert::sharedInstance()->setPresenter(&presenter);
+        app = JPAppController::sharedInstance();
+        ASSERT_TRUE(app->applicationWillFinishLaunching());
+        app->applicationDidFinishLaunching();
+    }
+    void TearDown() override { CCAlert::sharedInstance()->setPresenter(nullptr); }
+
+    static int indexOf(JPNewPuzzleDialog &dialog, const QString &name)
+    {
+        const QList<QVariantMap> shown = dialog.shownPuzzles();
+        for (qsizetype i = 0; i < shown.size(); ++i)
+            if (shown[i].value(QStringLiteral("name")).toString() == name)
+                return int(i);
+        return -1;
+    }
+
+    RecordingPresenter presenter;
+    JPAppController *app = nullptr;
+    JPPrefController *prefs = JPPrefController::sharedInstance();
+};
+
+TEST_F(NewPuzzleTest, FirstLaunchMakesTheFoldersSizesTheWindowOnceAndOpensTheDialog)
+{
+    EXPECT_TRUE(QFileInfo(g_websiteFolderPath).isDir());
+    EXPECT_TRUE(QFileInfo(g_thumbnailCache).isDir());
+    EXPECT_EQ(QFileInfo(g_websiteFolderPath).absolutePath(), g_puzzlePath);
+    bool dialogShown = false;
+    auto poll = std::make_shared<std::function<void()>>();
+    *poll = [&dialogShown, poll] {
+        if (auto *dialog = qobject_cast<JPNewPuzzleDialog *>(QApplication::activeModalWidget())) {
+            dialogShown = true;
+            dialog->reject();
+        } else if (!dialogShown) {
+            QTimer::singleShot(10, *poll);
+        }
+    };
+    QTimer::singleShot(0, *poll);
+    app->restoreLibrary();
+    waitFor([&] { return dialogShown; }, 5000);
+    EXPECT_TRUE(dialogShown);
+    EXPECT_TRUE(QSettings().value(QStringLiteral("wmjigsaw.run")).toBool());
+    const QRect visible = app->windowController()->screen()->availableGeometry();
+    if (visible.width() >= 1250)
+        EXPECT_EQ(app->windowController()->width(), visible.width() * 3 / 4);
+    else
+        EXPECT_TRUE(app->windowController()->windowState() & Qt::WindowMaximized);
+}
+
+// The first half makes a puzzle from a built-in picture, moves a piece and quits; the second
+// half is the same program started again in the same home, which must find it as it was.
+TEST_F(NewPuzzleTest, BuiltInPictureBecomesAPuzzleThatARestartReopens)
+{
+    const QString home = QDir::homePath();
+    prefs->setPuzzleSource(JPNewPuzzleDialog::BuiltIn);
+    prefs->setCategory(6);
+    JPNewPuzzleDialog dialog;
+    const QList<QVariantMap> pets = dialog.shownPuzzles();
+    ASSERT_GE(pets.size(), 4);
+    for (const QVariantMap &pet : pets)
+        EXPECT_EQ(pet.value(QStringLiteral("cat")).toString(), QStringLiteral("Pets"));
+    for (qsizetype i = 1; i < pets.size(); ++i)
+        EXPECT_LE(pets[i - 1].value(QStringLiteral("name")).toString(), pets[i].value(QStringLiteral("name")).toString());
+    EXPECT_EQ(dialog.countString(), QStringLiteral("➜ %1 puzzles").arg(pets.size()));
+
+    dialog.thumbnailView()->selectIndex(0);
+    ASSERT_TRUE(dialog.okButton()->isEnabled());
+    dialog.sizeCell(100)->click();
+    EXPECT_EQ(prefs->puzzleSize(), 100);
+    dialog.ok();
+    ASSERT_TRUE(waitFor([&] { return app->currentPuzzle() != nullptr; }));
+    JPPuzzle *puzzle = app->currentPuzzle();
+    EXPECT_EQ(puzzle->name(), pets[0].value(QStringLiteral("name")).toString());
+    EXPECT_NEAR(double(puzzle->pieceCount()), 100.0, 20.0);
+    EXPECT_EQ(QFileInfo(puzzle->filePath()).absolutePath(), g_puzzlePath);
+    EXPECT_EQ(app->windowController()->windowTitle(), QStringLiteral("Jigsaw — ") + puzzle->name());
+    const QVariantMap info = *ReadPropertyListDictionary(puzzle->filePath() + QStringLiteral("/info.plist"));
+    EXPECT_EQ(info.value(QStringLiteral("count")).toInt(), 100);
+    EXPECT_EQ(info.value(QStringLiteral("cat")).toString(), QStringLiteral("Pets"));
+    EXPECT_FALSE(info.contains(QStringLiteral("thumb")));
+
+    puzzle->shiftPieces(true, QSizeF(1600, 1000), false);
+    app->saveEverything();
+    QFile expected(home + QStringLiteral("/expected.txt"));
+    ASSERT_TRUE(expected.open(QIODevice::WriteOnly));
+    QTextStream(&expected) << puzzle->filePath() << '\n' << describeBoard(*puzzle) << '\n';
+    expected.close();
+
+    QProcess restart;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TJ_TEST_HOME"), home);
+    restart.setProcessEnvironment(environment);
+    restart.setProcessChannelMode(QProcess::MergedChannels);
+    restart.start(QCoreApplication::applicationFilePath(),
+                  {QStringLiteral("--gtest_filter=Restarted.DISABLED_FindsThePuzzleAsItWasLeft"),
+                   QStringLiteral("--gtest_also_run_disabled_tests")});
+    ASSERT_TRUE(restart.waitForFinished(120000));
+    const QString output = QString::fromUtf8(restart.readAll());
+    EXPECT_EQ(restart.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 1 test."))) << output.toStdString();
+}
+
+TEST(Restarted, DISABLED_FindsThePuzzleAsItWasLeft)
+{
+    QFile expected(QDir::homePath() + QStringLiteral("/expected.txt"));
+    ASSERT_TRUE(expected.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(expected.readAll()).split(QLatin1Char('\n'));
+    ASSERT_GE(lines.size(), 2);
+    JPAppController *app = JPAppController::sharedInstance();
+    ASSERT_TRUE(app->applicationWillFinishLaunching());
+    app->applicationDidFinishLaunching();
+    app->restoreLibrary();
+    ASSERT_TRUE(app->currentPuzzle());
+    EXPECT_EQ(app->currentPuzzle()->filePath(), lines[0]);
+    EXPECT_EQ(describeBoard(*app->currentPuzzle()), lines[1]);
+}
+
+TEST_F(NewPuzzleTest, KeptPuzzleStartedAgainIsRebuiltInPlace)
+{
+    const QString picture = writePicture(QStringLiteral("kept.png"), QSize(640, 512));
+    JPPuzzle *first = app->createPuzzle({{QStringLiteral("path"), picture}, {QStringLiteral("name"), QStringLiteral("Kept")}});
+    ASSERT_TRUE(first);
+    const QString folder = first->filePath();
+    // The finishing dialog is answered with "keep".
+    auto poll = std::make_shared<std::function<void()>>();
+    *poll = [poll] {
+        if (auto *done = qobject_cast<JPDonePuzzleDialog *>(QApplication::activeModalWidget()))
+            done->cancel();
+        else
+            QTimer::singleShot(10, *poll);
+    };
+    QTimer::singleShot(0, *poll);
+    first->setComplete();
+    ASSERT_TRUE(waitFor([&] { return app->completedPuzzlePaths().contains(folder); }));
+    const qsizetype folders = QDir(g_puzzlePath).entryList({QStringLiteral("*.WMjigsaw")}, QDir::Dirs).size();
+
+    prefs->setPuzzleSource(JPNewPuzzleDialog::Completed);
+    prefs->setCategory(0);
+    JPNewPuzzleDialog dialog;
+    ASSERT_EQ(dialog.shownPuzzles().size(), 1);
+    dialog.thumbnailView()->selectIndex(0);
+    dialog.sizeCell(50)->click();
+    dialog.ok();
+    ASSERT_TRUE(waitFor([&] { return app->currentPuzzle() != nullptr; }));
+    EXPECT_EQ(app->currentPuzzle()->filePath(), folder);
+    EXPECT_TRUE(app->completedPuzzlePaths().isEmpty());
+    EXPECT_EQ(QDir(g_puzzlePath).entryList({QStringLiteral("*.WMjigsaw")}, QDir::Dirs).size(), folders);
+    EXPECT_NEAR(double(app->currentPuzzle()->pieceCount()), 50.0, 10.0);
+    EXPECT_FALSE(app->currentPuzzle()->finished());
+}
+
+TEST_F(NewPuzzleTest, OwnPicturesFollowTheSizeRuleAndAreCached)
+{
+    prefs->setPuzzleSource(JPNewPuzzleDialog::OwnFiles);
+    prefs->setPuzzleSize(1000);
+    JPNewPuzzleDialog dialog;
+    ASSERT_EQ(dialog.shownPuzzles().size(), 1);
+    EXPECT_EQ(dialog.shownPuzzles()[0].value(QStringLiteral("name")).toString(), QStringLiteral("Select a file…"));
+    EXPECT_TRUE(dialog.countString().isEmpty());
+
+    const QString small = writePicture(QStringLiteral("small.png"), QSize(448, 448));
+    const QString wide = writePicture(QStringLiteral("wide.png"), QSize(512, 448));
+    dialog.addImageFiles({small, wide, wide});
+    ASSERT_EQ(presenter.alerts.size(), 1);
+    EXPECT_EQ(presenter.alerts[0], QStringLiteral("Can't open picture.|The image file \"small.png\" is too small to use as a puzzle."));
+    // The same file added twice is listed twice, before the action cell.
+    ASSERT_EQ(dialog.shownPuzzles().size(), 3);
+    EXPECT_EQ(dialog.shownPuzzles()[1].value(QStringLiteral("file")).toString(), wide);
+    EXPECT_EQ(dialog.countString(), QStringLiteral("➜ 2 puzzles"));
+    // 512 x 448 holds 8 x 7 squares: only the 50-piece cell is offered, and it is chosen.
+    for (int count : JPNewPuzzleDialog::pieceCounts())
+        EXPECT_EQ(dialog.sizeCell(count)->isEnabled(), count <= 56) << count;
+    EXPECT_EQ(prefs->puzzleSize(), 50);
+    EXPECT_TRUE(dialog.okButton()->isEnabled());
+    EXPECT_EQ(g_imageFilePaths, QStringList({wide, wide}));
+    const QString guid = g_cacheMap.value(wide).toMap().value(QStringLiteral("guid")).toString();
+    EXPECT_TRUE(QFileInfo::exists(QDir(g_thumbnailCache).filePath(guid + QStringLiteral(".jpg"))));
+
+    const QString broken = QDir(freshFolder(QStringLiteral("broken"))).filePath(QStringLiteral("broken.jpg"));
+    QFile file(broken);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a picture at all");
+    file.close();
+    dialog.addImageFiles({broken});
+    EXPECT_EQ(presenter.alerts.last(), QStringLiteral("Can't open picture.|I couldn't load an image from \"broken.jpg\"."));
+
+    // Saving keeps the list and the cache; clearing deletes the cached thumbnail.
+    app->saveEverything();
+    EXPECT_EQ(QSettings().value(QStringLiteral("wmjigsaw.imageFiles")).toStringList(), QStringList({wide, wide}));
+    EXPECT_TRUE(QFileInfo::exists(g_puzzlePath + QStringLiteral("/Cache.plist")));
+    dialog.clearList();
+    EXPECT_TRUE(g_imageFilePaths.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(QDir(g_thumbnailCache).filePath(guid + QStringLiteral(".jpg"))));
+    app->saveEverything();
+    EXPECT_FALSE(QSettings().contains(QStringLiteral("wmjigsaw.imageFiles")));
+    EXPECT_FALSE(QFileInfo::exists(g_puzzlePath + QStringLiteral("/Cache.plist")));
+}
+
+TEST_F(NewPuzzleTest, PlantedCacheEntriesNeverReachOutsideTheCacheFolder)
+{
+    const QString victim = QDir(freshFolder(QStringLiteral("Pictures"))).filePath(QStringLiteral("x.jpg"));
+    QFile file(victim);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("precious");
+    file.close();
+    const QString relative = QDir(g_thumbnailCache).relativeFilePath(victim.chopped(4));
+    const QString picture = writePicture(QStringLiteral("mine.png"), QSize(640, 480));
+    for (const QString &guid : {relative, victim.chopped(4), QStringLiteral(".."), QString()}) {
+        g_cacheMap.insert(picture, QVariantMap{{QStringLiteral("guid"), guid}, {QStringLiteral("size"), QStringLiteral("{640, 480}")}});
+        EXPECT_TRUE(CachedImageForFile(picture, nullptr).isNull()) << guid.toStdString();
+        ClearCachedThumbnails({picture});
+        EXPECT_TRUE(QFileInfo::exists(victim)) << guid.toStdString();
+    }
+    // A damaged entry is a miss: the picture is listed with a fresh thumbnail.
+    g_cacheMap.insert(picture, QStringLiteral("garbage"));
+    g_imageFilePaths = {picture};
+    prefs->setPuzzleSource(JPNewPuzzleDialog::OwnFiles);
+    JPNewPuzzleDialog dialog;
+    EXPECT_EQ(dialog.shownPuzzles().size(), 2);
+    EXPECT_FALSE(DeletePuzzleFolder(QFileInfo(victim).absolutePath()));
+    EXPECT_TRUE(QFileInfo::exists(victim));
+}
+
+TEST_F(NewPuzzleTest, ClipboardPictureIsOfferedWhenLargeEnough)
+{
+    QImage copied(640, 480, QImage::Format_RGB32);
+    copied.fill(QColor(40, 90, 160));
+    QGuiApplication::clipboard()->setImage(copied);
+    prefs->setPuzzleSource(JPNewPuzzleDialog::Clipboard);
+    prefs->setCategory(3);
+    JPNewPuzzleDialog dialog;
+    EXPECT_EQ(prefs->category(), 0);
+    EXPECT_FALSE(dialog.showCategory());
+    ASSERT_EQ(dialog.shownPuzzles().size(), 2);
+    EXPECT_EQ(dialog.shownPuzzles()[0].value(QStringLiteral("name")).toString(), QStringLiteral("Copied Image"));
+    EXPECT_EQ(dialog.shownPuzzles()[1].value(QStringLiteral("name")).toString(), QStringLiteral("Refresh"));
+    EXPECT_EQ(dialog.countString(), QStringLiteral("➜ 1 puzzle"));
+
+    // A picture too small is taken off at the next refresh.
+    QGuiApplication::clipboard()->setImage(copied.scaled(300, 200));
+    dialog.refreshClipboard();
+    ASSERT_EQ(dialog.shownPuzzles().size(), 1);
+    EXPECT_TRUE(dialog.countString().isEmpty());
+
+    QGuiApplication::clipboard()->setImage(copied);
+    dialog.refreshClipboard();
+    ASSERT_EQ(dialog.shownPuzzles().size(), 2);
+    dialog.thumbnailView()->selectIndex(0);
+    dialog.sizeCell(50)->click();
+    dialog.ok();
+    ASSERT_TRUE(waitFor([&] { return app->currentPuzzle() != nullptr; }));
+    EXPECT_EQ(app->currentPuzzle()->name(), QStringLiteral("Copied Image"));
+}
+
+}
