@@ -1,8 +1,12 @@
 // Renders the puzzle window, its tool strip (without and with a puzzle, a tool switched on
 // and one pressed), the picture popover, both finishing dialogs, the thumbnail grid (filled,
-// dark and empty) and the preferences window to PNG files for review:
+// dark and empty), the preferences window, the new-puzzle dialog and the help window to PNG
+// files for review:
 //     window_shots PUZZLE_FOLDER OUTPUT_FOLDER
 
+#include "app/app_storage.h"
+#include "app/jp_help_viewer.h"
+#include "app/jp_new_puzzle_dialog.h"
 #include "app/jp_thumbnail_view.h"
 #include "model/jp_puzzle.h"
 #include "play/cc_popover_base_vc.h"
@@ -16,6 +20,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QImageReader>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QScreen>
@@ -147,5 +152,30 @@ int main(int argc, char *argv[])
 
     JPPrefController::sharedInstance()->showPreferences(&window);
     ok &= save(JPPrefController::sharedInstance()->preferencesWindow(), out, "preferences");
+
+    // The new-puzzle dialog on its built-in pictures, one category, and an empty own-files list.
+    SetUpStorageFolders();
+    JPPrefController *prefs = JPPrefController::sharedInstance();
+    const std::pair<int, int> dialogShots[] = {{JPNewPuzzleDialog::BuiltIn, 0}, {JPNewPuzzleDialog::BuiltIn, 6},
+                                                {JPNewPuzzleDialog::OwnFiles, 0}};
+    const char *const dialogNames[] = {"new-puzzle", "new-puzzle-pets", "new-puzzle-own"};
+    for (size_t i = 0; i < std::size(dialogShots); ++i) {
+        prefs->setPuzzleSource(dialogShots[i].first);
+        prefs->setCategory(dialogShots[i].second);
+        JPNewPuzzleDialog dialog;
+        dialog.show();
+        QApplication::processEvents();
+        dialog.thumbnailView()->selectIndex(1);
+        QApplication::processEvents();
+        ok &= save(&dialog, out, dialogNames[i]);
+    }
+
+    JPHelpViewer *help = JPHelpViewer::sharedInstance();
+    help->showTopic(JPHelpViewer::TopicJoining);
+    help->showFindBar();
+    help->findField()->setText(QStringLiteral("snap"));
+    help->findNext();
+    QApplication::processEvents();
+    ok &= save(help, out, "help");
     return ok ? 0 : 1;
 }
