@@ -2,14 +2,18 @@
 #include "app/jp_app_controller.h"
 #include "app/jp_new_puzzle_dialog.h"
 #include "app/jp_thumbnail_view.h"
+#include "app/jp_website_puzzles.h"
 #include "model/jp_piece.h"
 #include "model/jp_puzzle.h"
 #include "play/jp_done_puzzle_dialog.h"
 #include "play/jp_pref_controller.h"
 #include "play/jp_window_controller.h"
+#include "services/website_publisher.h"
+#include "services/wrenmoor_server.h"
 #include "support/cc_alert.h"
 #include "support/helpers.h"
 #include "support/property_list.h"
+#include "services/http_test_server.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +21,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -26,6 +31,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QTextStream>
+#include <QThread>
 #include <QTimer>
 
 #include <functional>
@@ -80,8 +86,12 @@ QString describeBoard(const JPPuzzle &puzzle)
 template <typename Condition>
 bool waitFor(Condition condition, int milliseconds = 20000)
 {
-    for (int waited = 0; waited < milliseconds && !condition(); waited += 10)
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition() && clock.elapsed() < milliseconds) {
         QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
     return condition();
 }
 
@@ -341,6 +351,47 @@ TEST_F(NewPuzzleTest, ClipboardPictureIsOfferedWhenLargeEnough)
     dialog.ok();
     ASSERT_TRUE(waitFor([&] { return app->currentPuzzle() != nullptr; }));
     EXPECT_EQ(app->currentPuzzle()->name(), QStringLiteral("Copied Image"));
+}
+
+TEST_F(NewPuzzleTest, WebsitePictureIsDownloadedAndBecomesAPuzzle)
+{
+    const QString source = freshFolder(QStringLiteral("website-pictures"));
+    ASSERT_TRUE(QDir().mkpath(source + QStringLiteral("/Animals")));
+    ASSERT_TRUE(QFile::copy(writePicture(QStringLiteral("heron.png"), QSize(800, 640)), source + QStringLiteral("/Animals/heron.png")));
+    ASSERT_TRUE(QFile::copy(writePicture(QStringLiteral("owl.png"), QSize(800, 640)), source + QStringLiteral("/Animals/owl.png")));
+    const QString served = freshFolder(QStringLiteral("served"));
+    ASSERT_TRUE(PublishWebsite(source, served, QStringLiteral("thumbs-1")).ok);
+    tj::test::HttpTestServer server;
+    ASSERT_TRUE(server.start());
+    server.serveFolder(served);
+    qputenv(kWrenmoorServerVariable, server.baseUrl().toUtf8());
+
+    prefs->setPuzzleSource(JPNewPuzzleDialog::Website);
+    prefs->setCategory(1);
+    JPNewPuzzleDialog dialog;
+    ASSERT_TRUE(waitFor([&] { return dialog.shownPuzzles().size() == 2 && !dialog.websitePuzzles()->isDownloading(); }));
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(dialog.pictureCollection(dialog.thumbnailView(), i).width(), 200) << i;
+
+    // A picture the server can't give is named in the alert, and the dialog stays.
+    const int heron = indexOf(dialog, QStringLiteral("Heron"));
+    ASSERT_GE(heron, 0);
+    server.route(QStringLiteral("/puzzles/Animals/heron.jpg"), tj::test::HttpTestResponse::withStatus(404));
+    dialog.thumbnailView()->selectIndex(heron);
+    dialog.sizeCell(50)->click();
+    dialog.ok();
+    ASSERT_TRUE(waitFor([&] { return !presenter.alerts.isEmpty(); }));
+    EXPECT_EQ(presenter.alerts[0], QStringLiteral("Website download failed.|The puzzle \"Heron\" could not be downloaded from the "
+                                                  "Wrenmoor website. Please check your Internet connection, or try another puzzle."));
+    EXPECT_EQ(app->currentPuzzle(), nullptr);
+
+    server.removeRoute(QStringLiteral("/puzzles/Animals/heron.jpg"));
+    dialog.thumbnailView()->selectIndex(indexOf(dialog, QStringLiteral("Heron")));
+    dialog.ok();
+    ASSERT_TRUE(waitFor([&] { return app->currentPuzzle() != nullptr; }));
+    EXPECT_EQ(app->currentPuzzle()->name(), QStringLiteral("Heron"));
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    qunsetenv(kWrenmoorServerVariable);
 }
 
 }
