@@ -344,10 +344,13 @@ bool JPPuzzle::loadFromXml(const QString &path, QString *reason)
         auto *assembly = static_cast<JPAssembly *>(item);
         assembly->setEdgeMask();
         // A link rewrites the composite image at once, the document only at the next save:
-        // after a crash in between the image no longer matches its members.
+        // after a crash in between the image no longer matches its members. The image file
+        // names the members it was drawn from.
         const QRectF members = assembly->membersImageRect();
         const QSizeF expected(std::ceil(members.width()), std::ceil(members.height()));
-        if (!assembly->image() || assembly->image()->size() != expected) {
+        const CCImage *image = assembly->image();
+        if (!image || image->size() != expected
+            || image->qimage().text(JPAssembly::kMembersTextKey) != assembly->memberSignature()) {
             LogString(QStringLiteral("Rebuilt the image of assembly %1 in %2")
                           .arg(qulonglong(assembly->pieceIndex()))
                           .arg(m_filePath));
