@@ -1,6 +1,7 @@
 #include "imaging/png_writer.h"
 
 #include <QFile>
+#include <QSaveFile>
 
 #include <libdeflate.h>
 #include <zlib.h>
@@ -116,6 +117,33 @@ void storeStraight(uint8_t *out, uint8_t red, uint8_t green, uint8_t blue, uint8
 }
 
 // convertRow(y, rgba) writes row y as straight RGBA bytes.
+// Signature and IHDR chunk: where ancillary chunks may go before the pixel data.
+constexpr qsizetype kSignatureAndHeaderBytes = 8 + 25;
+
+// The image's text entries as tEXt chunks; entries a tEXt chunk can't carry (keywords outside
+// 1-79 Latin-1 characters, text outside Latin-1, NUL anywhere) are left out.
+QByteArray textChunks(const QImage &image)
+{
+    QByteArray chunks;
+    const QStringList keys = image.textKeys();
+    for (const QString &key : keys) {
+        const QString value = image.text(key);
+        const QByteArray keyword = key.toLatin1();
+        const QByteArray text = value.toLatin1();
+        if (keyword.isEmpty() || keyword.size() > 79 || QString::fromLatin1(keyword) != key
+            || QString::fromLatin1(text) != value || keyword.contains('\0') || text.contains('\0'))
+            continue;
+        const QByteArray data = keyword + '\0' + text;
+        QByteArray chunk(12 + data.size(), Qt::Uninitialized);
+        auto *bytes = reinterpret_cast<uint8_t *>(chunk.data());
+        std::memcpy(bytes + 4, "tEXt", 4);
+        std::memcpy(bytes + 8, data.constData(), size_t(data.size()));
+        finishChunk(bytes, uint32_t(data.size()));
+        chunks += chunk;
+    }
+    return chunks;
+}
+
 template <typename ConvertRow>
 QByteArray encode(int width, int height, ConvertRow &&convertRow)
 {
@@ -149,7 +177,7 @@ QByteArray encode(int width, int height, ConvertRow &&convertRow)
     if (bound > 0x7FFFFFFF - 64)
         return QByteArray();
 
-    constexpr qsizetype kHeaderBytes = 8 + 25;
+    constexpr qsizetype kHeaderBytes = kSignatureAndHeaderBytes;
     QByteArray png(kHeaderBytes + 12 + qsizetype(bound) + 12, Qt::Uninitialized);
     auto *base = reinterpret_cast<uint8_t *>(png.data());
     std::memcpy(base, kSignature.data(), kSignature.size());
@@ -222,7 +250,7 @@ QByteArray EncodePng(const QImage &image)
     const bool opaque = source.format() == QImage::Format_RGB32;
     const Table &table = unpremultiplyTable();
     const int width = source.width();
-    return encode(width, source.height(), [&](int y, uint8_t *rgba) {
+    QByteArray png = encode(width, source.height(), [&](int y, uint8_t *rgba) {
         const auto *in = reinterpret_cast<const QRgb *>(source.constScanLine(y));
         for (int x = 0; x < width; ++x, rgba += 4) {
             const QRgb pixel = in[x];
@@ -238,6 +266,9 @@ QByteArray EncodePng(const QImage &image)
             }
         }
     });
+    if (!png.isEmpty())
+        png.insert(kSignatureAndHeaderBytes, textChunks(image));
+    return png;
 }
 
 bool WriteBytesToFile(const QString &path, const QByteArray &bytes)
@@ -264,4 +295,19 @@ bool WritePng(const QString &path, const QImage &image)
 {
     const QByteArray png = EncodePng(image);
     return !png.isEmpty() && WriteBytesToFile(path, png);
+}
+
+bool WritePngAtomically(const QString &path, const QImage &image)
+{
+    const QByteArray png = EncodePng(image);
+    if (png.isEmpty())
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(png) != png.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
 }

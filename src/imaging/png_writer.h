@@ -16,7 +16,9 @@
 QByteArray EncodePng(const uint8_t *abgrBytes, int width, int height, qsizetype bytesPerRow);
 
 // Encodes any QImage; premultiplied formats are un-premultiplied exactly where possible,
-// straight-alpha and opaque formats are written as they are. Empty for a null image.
+// straight-alpha and opaque formats are written as they are. The image's text entries with
+// Latin-1 keys and values go along as tEXt chunks, which Qt's reader returns as text again.
+// Empty for a null image.
 QByteArray EncodePng(const QImage &image);
 
 // As EncodePng, then writes the file (not atomically). False when encoding or writing fails;
@@ -24,6 +26,11 @@ QByteArray EncodePng(const QImage &image);
 bool WritePngFromPixels(const QString &path, const uint8_t *abgrBytes, int width, int height,
                         qsizetype bytesPerRow);
 bool WritePng(const QString &path, const QImage &image);
+
+// As WritePng, but the file at path is replaced in one step: a reader, or a crash midway,
+// sees the old file or the complete new one, never a part. False when encoding or writing
+// fails; the old file is then left as it was.
+bool WritePngAtomically(const QString &path, const QImage &image);
 
 // Writes bytes to a file, replacing it. False when the file can't be opened or written in
 // full; a partly written file is removed.

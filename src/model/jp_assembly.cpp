@@ -7,11 +7,14 @@
 #include "support/cc_xml_encoder.h"
 #include "support/log.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QPainter>
 
 #include <algorithm>
 #include <cmath>
+
+const QString JPAssembly::kMembersTextKey = QStringLiteral("Members");
 
 JPAssembly::JPAssembly(JPPuzzle *puzzle)
     : JPPiece(puzzle)
@@ -197,6 +200,7 @@ void JPAssembly::makeCompositeImage()
         return;
     }
     canvas.fill(Qt::transparent);
+    canvas.setText(kMembersTextKey, memberSignature());
     {
         QPainter painter(&canvas);
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
@@ -210,10 +214,28 @@ void JPAssembly::makeCompositeImage()
         }
     }
     m_image = CCImage::initWithCGImage(canvas);
+    // Replaced in one step: a crash while writing leaves the previous picture whole. A picture
+    // that can't be written goes, so that opening makes it again rather than show the old one.
     const QString path = imagePath();
-    QFile::remove(path);
-    if (!WritePng(path, canvas))
+    if (!WritePngAtomically(path, canvas)) {
+        QFile::remove(path);
         LogString(QStringLiteral("Can't save image for assembly %1 in %2").arg(qulonglong(m_pieceIndex)).arg(m_puzzle->name()));
+    }
+}
+
+QString JPAssembly::memberSignature() const
+{
+    std::vector<uint64_t> indexes;
+    indexes.reserve(m_pieces.size());
+    for (const JPPiece *member : m_pieces)
+        indexes.push_back(member->pieceIndex());
+    std::sort(indexes.begin(), indexes.end());
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    for (uint64_t index : indexes) {
+        const QByteArray number = QByteArray::number(qulonglong(index)) + ',';
+        hash.addData(number);
+    }
+    return QString::number(indexes.size()) + QLatin1Char(' ') + QString::fromLatin1(hash.result().toHex());
 }
 
 void JPAssembly::saveToXml(CCXmlEncoder &encoder) const

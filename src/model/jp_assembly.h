@@ -47,8 +47,12 @@ public:
     bool hitTest(QPointF point) override;
     void drawSelected(QPainter &painter, bool selected, bool dimmed) override;
     // Builds the composite image from the members' images and stores it as this
-    // assembly's image file.
+    // assembly's image file, marked with memberSignature().
     void makeCompositeImage();
+    // Names the members a composite image was drawn from; kept in the image file under
+    // kMembersTextKey, so a file that no longer matches the document can be recognised.
+    QString memberSignature() const;
+    static const QString kMembersTextKey;
     // Where the composite image goes on the board at the current scale; empty without one.
     QRectF compositeRect();
     // The union of the members' image rectangles in picture pixels.

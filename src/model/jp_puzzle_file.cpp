@@ -283,11 +283,17 @@ bool JPPuzzle::loadFromXml(const QString &path, QString *reason)
         || count > kMaxPieceCount || !positiveSize(m_baseSize) || !(m_protrusion > 0)
         || m_layoutExtent.x < 1 || m_layoutExtent.y < 1 || m_layoutExtent.x * m_layoutExtent.y > 1000000)
         return failWith(kDamaged);
+    // Piece outlines and assembly pictures are made to these sizes, so none may reach past the
+    // picture: a damaged number would otherwise ask for gigabytes of pixels.
+    const QSizeF picture = m_image ? m_image->size() : QSizeF();
+    const QRectF withinPicture = QRectF(QPointF(0, 0), picture).adjusted(-1, -1, 1, 1);
+    if (m_baseSize.width() > picture.width() || m_baseSize.height() > picture.height()
+        || m_protrusion > std::min(m_baseSize.width(), m_baseSize.height()))
+        return failWith(kDamaged);
     for (const auto &[index, piece] : pieceMap) {
         const GridCoord c = piece->coord();
         if (index >= uint64_t(count) || c.x < 0 || c.y < 0 || c.x >= m_maxCoord.x || c.y >= m_maxCoord.y
-            || !positiveSize(piece->rect().size()) || !std::isfinite(piece->rect().x())
-            || !std::isfinite(piece->rect().y()))
+            || !positiveSize(piece->rect().size()) || !withinPicture.contains(piece->rect()))
             return failWith(kDamaged);
     }
     std::set<uint64_t> assemblyIds;
@@ -344,10 +350,13 @@ bool JPPuzzle::loadFromXml(const QString &path, QString *reason)
         auto *assembly = static_cast<JPAssembly *>(item);
         assembly->setEdgeMask();
         // A link rewrites the composite image at once, the document only at the next save:
-        // after a crash in between the image no longer matches its members.
+        // after a crash in between the image no longer matches its members. The image file
+        // names the members it was drawn from.
         const QRectF members = assembly->membersImageRect();
         const QSizeF expected(std::ceil(members.width()), std::ceil(members.height()));
-        if (!assembly->image() || assembly->image()->size() != expected) {
+        const CCImage *image = assembly->image();
+        if (!image || image->size() != expected
+            || image->qimage().text(JPAssembly::kMembersTextKey) != assembly->memberSignature()) {
             LogString(QStringLiteral("Rebuilt the image of assembly %1 in %2")
                           .arg(qulonglong(assembly->pieceIndex()))
                           .arg(m_filePath));

@@ -1,10 +1,13 @@
 #include "model/puzzle_folder.h"
 
 #include "imaging/cc_image.h"
+#include "imaging/image_decode.h"
 #include "imaging/image_save.h"
 #include "support/helpers.h"
 #include "support/property_list.h"
 
+#include <QBuffer>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -35,6 +38,21 @@ void setError(QString *error, const QString &text)
 {
     if (error)
         *error = text;
+}
+
+const QString kStagingSuffix = QStringLiteral(".making");
+// A folder still being made this long after it was started belongs to a process that died.
+constexpr qint64 kStaleStagingSeconds = 3600;
+
+void removeStaleStagingFolders(const QString &supportFolder)
+{
+    const QDir support(supportFolder);
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QFileInfoList entries = support.entryInfoList({QLatin1Char('.') + QLatin1Char('*') + kStagingSuffix},
+                                                        QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : entries)
+        if (entry.lastModified().toUTC().secsTo(now) > kStaleStagingSeconds)
+            QDir(entry.filePath()).removeRecursively();
 }
 
 }
@@ -71,11 +89,20 @@ QSize DeclaredPictureSize(const QString &path)
 
 QImage LoadPictureFitting(const QString &path, int maxSide, QString *error)
 {
-    QImageReader reader(path);
+    const QByteArray file = ReadImageFileBytes(path);
+    QBuffer buffer;
+    buffer.setData(file);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
     reader.setAutoTransform(true);
     const QSize stored = reader.size();
-    if (!stored.isValid() || stored.isEmpty()) {
+    if (file.isEmpty() || !stored.isValid() || stored.isEmpty()) {
         setError(error, QStringLiteral("it is not a picture the game can read"));
+        return QImage();
+    }
+    // The JPEG decoder fills a cut-off file with grey and calls it a success.
+    if (reader.format() == "jpeg" && !IsCompleteJpeg(file)) {
+        setError(error, QStringLiteral("it is damaged or incomplete"));
         return QImage();
     }
     if (qint64(stored.width()) * stored.height() > kMaxPicturePixels) {
@@ -103,8 +130,8 @@ QImage LoadPictureFitting(const QString &path, int maxSide, QString *error)
             reader.setScaledSize(decodeSize);
     }
     // Qt refuses decodes above its default allocation limit; allow what this picture needs.
-    const qint64 bytes = qint64(decodeSize.width()) * decodeSize.height() * 4;
-    reader.setAllocationLimit(int(std::max<qint64>(256, bytes / (1024 * 1024) + 64)));
+    const qint64 decodedBytes = qint64(decodeSize.width()) * decodeSize.height() * 4;
+    reader.setAllocationLimit(int(std::max<qint64>(256, decodedBytes / (1024 * 1024) + 64)));
 
     QImage image = reader.read();
     if (image.isNull()) {
@@ -170,7 +197,12 @@ std::optional<MadePuzzleFolder> MakePuzzleFolder(const NewPuzzleChoice &choice, 
         }
     }
 
-    const QString folder = QDir(supportFolder).filePath(guidString() + QStringLiteral(".WMjigsaw"));
+    // Everything is written under a name the library doesn't list; the folder takes its real
+    // name only when complete, so a crash midway never leaves a puzzle that can't be opened.
+    removeStaleStagingFolders(supportFolder);
+    const QString name = guidString();
+    const QString finalFolder = QDir(supportFolder).filePath(name + QStringLiteral(".WMjigsaw"));
+    const QString folder = QDir(supportFolder).filePath(QLatin1Char('.') + name + kStagingSuffix);
     if (!QDir().mkpath(folder)) {
         setError(error, QStringLiteral("the folder \"%1\" can't be made").arg(folder));
         return std::nullopt;
@@ -224,5 +256,7 @@ std::optional<MadePuzzleFolder> MakePuzzleFolder(const NewPuzzleChoice &choice, 
 
     if (!WritePropertyList(QDir(folder).filePath(QStringLiteral("info.plist")), dict))
         return fail(QStringLiteral("the puzzle's description can't be written"));
-    return MadePuzzleFolder{folder, image, dict};
+    if (!QDir().rename(folder, finalFolder))
+        return fail(QStringLiteral("the folder \"%1\" can't be made").arg(finalFolder));
+    return MadePuzzleFolder{finalFolder, image, dict};
 }

@@ -31,8 +31,8 @@ QSize DeclaredPictureSize(const QString &path);
 
 // Decodes a picture at most maxSide pixels on its longer side (the longer side exactly
 // maxSide when it was larger, the other rounded down), upright. Large JPEGs are decoded
-// at a reduced scale straight away. Null on failure or when the picture declares more
-// than kMaxPicturePixels.
+// at a reduced scale straight away. Null on failure, for a cut-off JPEG, or when the
+// picture declares more than kMaxPicturePixels.
 QImage LoadPictureFitting(const QString &path, int maxSide, QString *error = nullptr);
 
 // What a new puzzle is made from: a picture file, a picture in memory (the clipboard), or
@@ -53,7 +53,8 @@ struct MadePuzzleFolder
 };
 
 // Makes a puzzle folder in supportFolder from the choice: the picture (at most 2000 pixels,
-// as "image.jpg" at quality 0.7), "Pieces", "thumbnail.jpg" and "info.plist". A kept
+// as "image.jpg" at quality 0.7), "Pieces", "thumbnail.jpg" and "info.plist". The folder is
+// filled under a hidden name and appears as "GUID.WMjigsaw" only once complete. A kept
 // puzzle is marked for rebuilding instead. On failure nothing is left behind and error
 // says why.
 std::optional<MadePuzzleFolder> MakePuzzleFolder(const NewPuzzleChoice &choice, const QString &supportFolder,

@@ -26,6 +26,9 @@ const QString kSizeKey = QStringLiteral("wmjigsaw.size");
 const QString kTextureKey = QStringLiteral("wmjigsaw.texture");
 const QString kColorKey = QStringLiteral("wmjigsaw.color");
 
+// Day indexes are year x 10000 + month x 100 + day; anything past the year 9999 is damage.
+constexpr long long kLatestDayIndex = 9999LL * 10000 + 1231;
+
 // Settings files store booleans as text; anything but a clear yes or no is damage.
 bool readBool(const QSettings &settings, const QString &key, bool fallback)
 {
@@ -108,7 +111,7 @@ void JPPrefController::loadFrom(const QSettings &settings)
     m_playClick = readBool(settings, kPlayClickKey, true);
     m_showToolbar = readBool(settings, kToolsKey, true);
     const std::optional<long long> date = readInteger(settings, kDownloadDateKey);
-    m_lastWebsiteDate = date && *date >= 0 ? *date : 0;
+    m_lastWebsiteDate = date && *date >= 0 && *date <= kLatestDayIndex ? *date : 0;
     const QVariant zip = settings.value(kWebsiteZipKey);
     m_websiteZipName = zip.typeId() == QMetaType::QString ? zip.toString() : QString();
     m_category = readRange(settings, kCategoryKey, 0, kCategoryCount - 1, 0);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QStringList>
 
 namespace {
@@ -67,6 +68,56 @@ TEST(PrefController, DamagedValuesOfEveryKeyReadAsDefaults)
         JPPrefController prefs;
         prefs.loadFrom(reader);
         SCOPED_TRACE(bad.toString().toStdString());
+        expectDefaults(prefs);
+    }
+}
+
+// Every key set to the same raw text, as a hand-edited or damaged settings file holds it.
+void loadRawSettings(JPPrefController &prefs, const QByteArray &raw)
+{
+    const QString path = settingsPath();
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[General]\n");
+        for (const QString &key : kAllKeys)
+            file.write(key.toUtf8().replace("&", "%26") + '=' + raw + '\n');
+        file.write(QByteArray("no equals sign here\n\xff\xfe\0garbage=\n[", 33));
+    }
+    QSettings reader(path, QSettings::IniFormat);
+    prefs.loadFrom(reader);
+}
+
+TEST(PrefController, HandDamagedSettingsFilesReadAsDefaults)
+{
+    JPPrefController plain;
+    loadRawSettings(plain, "1");
+    EXPECT_TRUE(plain.advancedAndLocal() && plain.edgesOnly() && plain.rotatePieces() && plain.lockedDrag()
+                && plain.useColor() && plain.simpleEdges())
+        << "every key of the file is read";
+    EXPECT_EQ(plain.lastWebsiteDate() + plain.category() + plain.puzzleSource() + plain.puzzleSize()
+                  + plain.textureIndex(),
+              5);
+
+    // Serialised values of foreign or impossible types, numbers past every range, lists.
+    const QList<QByteArray> damage = {
+        "@Variant(\\0\\0\\0\\x7f\\0garbage)",
+        "@Variant(\\0\\0\\0\\xb\\0\\xff\\xff\\xff\\xff)",
+        "@Variant(\\0\\0\\0\\n\\0\\xff\\xff\\xff\\xf0)",
+        "@ByteArray(\\xff\\xfe\\0)",
+        "@Rect(1 2 3 4)",
+        "9223372036854775807",
+        "-9223372036854775808",
+        "1e300",
+        "0x10",
+        "",
+        "true, false, 1",
+        QByteArray(100000, '9'),
+    };
+    for (const QByteArray &bad : damage) {
+        SCOPED_TRACE(bad.left(60).toStdString());
+        JPPrefController prefs;
+        loadRawSettings(prefs, bad);
         expectDefaults(prefs);
     }
 }
