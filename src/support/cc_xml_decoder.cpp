@@ -89,7 +89,8 @@ std::unique_ptr<CCXmlDecoder> CCXmlDecoder::initWithFile(const QString &path, QS
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return failWith(file.errorString());
-    const QByteArray data = file.read(kMaxFileSize + 1);
+    // read() sets aside as much as it is asked for, so ask for what the file holds.
+    const QByteArray data = file.read(std::min(file.size(), kMaxFileSize) + 1);
     if (file.error() != QFileDevice::NoError)
         return failWith(file.errorString());
     if (data.size() > kMaxFileSize)

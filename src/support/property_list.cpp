@@ -9,6 +9,7 @@
 
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 #include <memory>
@@ -261,7 +262,8 @@ std::optional<QVariant> ReadPropertyList(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const QByteArray data = file.read(kMaxPropertyListSize + 1);
+    // read() sets aside as much as it is asked for, so ask for what the file holds.
+    const QByteArray data = file.read(std::min<qint64>(file.size(), kMaxPropertyListSize) + 1);
     if (data.size() > kMaxPropertyListSize)
         return std::nullopt;
     return PropertyListFromData(data);
