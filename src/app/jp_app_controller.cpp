@@ -43,6 +43,9 @@ constexpr char kSwitchNotification[] = "wmjigsaw.switch";
 const QString kCurrentKey = QStringLiteral("wmjigsaw.current");
 const QString kImageFilesKey = QStringLiteral("wmjigsaw.imageFiles");
 const QString kFirstRunKey = QStringLiteral("wmjigsaw.run");
+// The window's place and size at the last save, so the board comes back at the size it was
+// laid out for.
+const QString kWindowKey = QStringLiteral("wmjigsaw.window");
 
 }
 
@@ -161,6 +164,12 @@ void JPAppController::restoreLibrary()
     if (!settings.value(kFirstRunKey).toBool()) {
         sizeWindowOnFirstRun();
         settings.setValue(kFirstRunKey, true);
+    } else {
+        // Damaged bytes are refused by restoreGeometry, and a place off every screen is moved
+        // back onto one.
+        const QVariant geometry = settings.value(kWindowKey);
+        if (geometry.typeId() == QMetaType::QByteArray)
+            m_windowController->restoreGeometry(geometry.toByteArray());
     }
     if (m_openPuzzles.empty())
         QTimer::singleShot(0, this, &JPAppController::newPuzzle);
@@ -434,6 +443,10 @@ void JPAppController::saveEverything()
         settings.remove(kCurrentKey);
     if (!g_puzzlePath.isEmpty())
         SaveCacheMap();
+    // The window is shown once its saved place is restored; a save before that would keep
+    // the size it had before.
+    if (m_windowController && m_windowController->isVisible())
+        settings.setValue(kWindowKey, m_windowController->saveGeometry());
     if (g_imageFilePaths.isEmpty())
         settings.remove(kImageFilesKey);
     else

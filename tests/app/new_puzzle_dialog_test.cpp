@@ -7,6 +7,7 @@
 #include "model/jp_puzzle.h"
 #include "play/jp_done_puzzle_dialog.h"
 #include "play/jp_pref_controller.h"
+#include "play/jp_puzzle_view.h"
 #include "play/jp_window_controller.h"
 #include "services/website_publisher.h"
 #include "services/wrenmoor_server.h"
@@ -180,11 +181,22 @@ TEST_F(NewPuzzleTest, BuiltInPictureBecomesAPuzzleThatARestartReopens)
     EXPECT_EQ(info.value(QStringLiteral("cat")).toString(), QStringLiteral("Pets"));
     EXPECT_FALSE(info.contains(QStringLiteral("thumb")));
 
-    puzzle->shiftPieces(true, QSizeF(1600, 1000), false);
+    // The window comes back at the size it was left at (after the first run), so the board
+    // needs no new fit.
+    QSettings().setValue(QStringLiteral("wmjigsaw.run"), true);
+    JPWindowController *window = app->windowController();
+    window->show();
+    window->resize(780, 540);
+    QApplication::processEvents();
+    JPBoardController &board = window->puzzleView()->board();
+    board.setViewSize(window->puzzleView()->size());
+    board.ensureLayout();
+    puzzle->shiftPieces(true, board.viewSize(), false);
     app->saveEverything();
     QFile expected(home + QStringLiteral("/expected.txt"));
     ASSERT_TRUE(expected.open(QIODevice::WriteOnly));
-    QTextStream(&expected) << puzzle->filePath() << '\n' << describeBoard(*puzzle) << '\n';
+    QTextStream(&expected) << puzzle->filePath() << '\n' << describeBoard(*puzzle) << '\n' << window->width() << 'x'
+                           << window->height() << '\n';
     expected.close();
 
     QProcess restart;
@@ -206,13 +218,19 @@ TEST(Restarted, DISABLED_FindsThePuzzleAsItWasLeft)
     QFile expected(QDir::homePath() + QStringLiteral("/expected.txt"));
     ASSERT_TRUE(expected.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(expected.readAll()).split(QLatin1Char('\n'));
-    ASSERT_GE(lines.size(), 2);
+    ASSERT_GE(lines.size(), 3);
     JPAppController *app = JPAppController::sharedInstance();
     ASSERT_TRUE(app->applicationWillFinishLaunching());
     app->applicationDidFinishLaunching();
     app->restoreLibrary();
     ASSERT_TRUE(app->currentPuzzle());
     EXPECT_EQ(app->currentPuzzle()->filePath(), lines[0]);
+    JPWindowController *window = app->windowController();
+    EXPECT_EQ(QStringLiteral("%1x%2").arg(window->width()).arg(window->height()), lines[2]);
+    JPBoardController &board = window->puzzleView()->board();
+    board.setViewSize(window->puzzleView()->size());
+    board.ensureLayout();
+    EXPECT_FALSE(app->currentPuzzle()->isDirty()) << "the board was fitted again";
     EXPECT_EQ(describeBoard(*app->currentPuzzle()), lines[1]);
 }
 
