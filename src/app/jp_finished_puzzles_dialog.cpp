@@ -12,6 +12,8 @@
 namespace {
 
 const QString kBestMark = QStringLiteral("★");
+// Room between the narrow columns.
+constexpr int kColumnPadding = 16;
 
 enum Column { NameColumn, PiecesColumn, TimeColumn, DateColumn, ColumnCount };
 
@@ -48,8 +50,10 @@ JPFinishedPuzzlesDialog::JPFinishedPuzzlesDialog(std::vector<FinishedPuzzle> ent
     }
     m_list->header()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
     m_list->header()->setStretchLastSection(false);
-    for (int column = PiecesColumn; column < ColumnCount; ++column)
+    for (int column = PiecesColumn; column < ColumnCount; ++column) {
         m_list->resizeColumnToContents(column);
+        m_list->setColumnWidth(column, m_list->columnWidth(column) + kColumnPadding);
+    }
 
     auto *note = new QLabel(entries.empty()
                                 ? QStringLiteral("No puzzle has been finished yet.")

@@ -89,6 +89,7 @@ JPDonePuzzleDialog::JPDonePuzzleDialog(JPPuzzle *puzzle, bool deleting, QWidget 
     auto *text = new QVBoxLayout;
     text->addWidget(m_alertField);
     text->addWidget(m_messageField);
+    text->addSpacing(6);
     text->addWidget(m_statsField);
     text->addStretch(1);
     auto *top = new QHBoxLayout;

@@ -60,6 +60,7 @@ JPWindowController::JPWindowController(QWidget *parent)
 
     m_progressLabel = new QLabel(this);
     m_progressLabel->setObjectName(QStringLiteral("progressLabel"));
+    m_progressLabel->setContentsMargins(6, 0, 6, 0);
     statusBar()->addWidget(m_progressLabel, 1);
     m_showStatusBar = JPPrefController::sharedInstance()->showStatusBar();
     statusBar()->setVisible(m_showStatusBar);

@@ -48,6 +48,17 @@ void turnLikeACheckerboard(JPPuzzle &puzzle)
         piece->setRotation(1 + uint64_t(piece->coord().x + piece->coord().y) % 2);
 }
 
+// A turning board of 24 pieces on which only the joins a test makes can happen.
+struct UndoBoard : BoardFixture
+{
+    UndoBoard()
+        : BoardFixture(24, true)
+    {
+        if (puzzle)
+            turnLikeACheckerboard(*puzzle);
+    }
+};
+
 // A piece that neither is one of the given pieces nor borders one.
 JPPiece *pieceAwayFrom(JPPuzzle &puzzle, std::initializer_list<const JPPiece *> pieces)
 {
@@ -107,10 +118,9 @@ void runMoves(BoardFixture &f, std::vector<Snapshot> &before)
 
 TEST(BoardUndo, EveryKindOfMoveIsUndoneAndRedoneExactly)
 {
-    BoardFixture f(24, true);
+    UndoBoard f;
     ASSERT_TRUE(f.puzzle);
     JPPuzzle &puzzle = *f.puzzle;
-    turnLikeACheckerboard(puzzle);
     std::vector<Snapshot> before;
     runMoves(f, before);
     ASSERT_EQ(f.links, 0);
@@ -147,10 +157,9 @@ TEST(BoardUndo, EveryKindOfMoveIsUndoneAndRedoneExactly)
 
 TEST(BoardUndo, UndoStopsAtTheLastJoin)
 {
-    BoardFixture f(24, true);
+    UndoBoard f;
     ASSERT_TRUE(f.puzzle);
     JPPuzzle &puzzle = *f.puzzle;
-    turnLikeACheckerboard(puzzle);
     JPPiece *moving = puzzle.pieceWithIndex(0);
     JPPiece *neighbour = moving->connectionAtIndex(2).piece;
     JPPiece *other = pieceAwayFrom(puzzle, {moving, neighbour});
@@ -194,10 +203,9 @@ TEST(BoardUndo, UndoStopsAtTheLastJoin)
 
 TEST(BoardUndo, PlacesSurviveARefitAndComeBackInsideTheBoard)
 {
-    BoardFixture f(24, true);
+    UndoBoard f;
     ASSERT_TRUE(f.puzzle);
     JPPuzzle &puzzle = *f.puzzle;
-    turnLikeACheckerboard(puzzle);
     JPPiece *piece = puzzle.pieceWithIndex(5);
     const QPointF start = piece->boardLocation();
     f.drag(piece, BoardFixture::grabPoint(piece) + QPointF(200, 100));
@@ -226,11 +234,9 @@ TEST(BoardUndo, PlacesSurviveARefitAndComeBackInsideTheBoard)
 
 TEST(BoardUndo, EachPuzzleKeepsAtLeastTwoHundredStepsOfItsOwn)
 {
-    BoardFixture f(24, true);
-    BoardFixture g(24, true);
+    UndoBoard f;
+    UndoBoard g;
     ASSERT_TRUE(f.puzzle && g.puzzle);
-    turnLikeACheckerboard(*f.puzzle);
-    turnLikeACheckerboard(*g.puzzle);
     JPPiece *piece = f.puzzle->pieceWithIndex(7);
     std::vector<Snapshot> before;
     for (int i = 0; i < 230; ++i) {
