@@ -4,6 +4,7 @@
 #include "model/jp_assembly.h"
 #include "model/jp_solver.h"
 #include "model/jp_puzzle.h"
+#include "model/play_stats.h"
 #include "model/puzzle_folder.h"
 #include "model/puzzle_xml.h"
 #include "play/jp_board_renderer.h"
@@ -193,6 +194,8 @@ int runInfo(const QStringList &args)
     printLine(QStringLiteral("items on the board: %1").arg(puzzle->pieces().size()));
     printLine(QStringLiteral("assemblies: %1").arg(assemblies));
     printLine(QStringLiteral("done: %1").arg(boolForKey(puzzle->puzzleDict(), QStringLiteral("done")) ? "yes" : "no"));
+    printLine(ProgressText(ProgressOfPuzzle(*puzzle)));
+    printLine(QStringLiteral("played %1").arg(ClockText(PlayedSeconds(puzzle->puzzleDict()))));
     return 0;
 }
 

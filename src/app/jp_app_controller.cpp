@@ -1,10 +1,13 @@
 #include "app/jp_app_controller.h"
 
+#include "app/finished_record.h"
+#include "app/jp_finished_puzzles_dialog.h"
 #include "app/jp_help_viewer.h"
 #include "app/jp_new_puzzle_dialog.h"
 #include "app/app_storage.h"
 #include "imaging/cc_image.h"
 #include "model/jp_puzzle.h"
+#include "model/play_stats.h"
 #include "model/puzzle_folder.h"
 #include "model/puzzle_xml.h"
 #include "play/jp_pref_controller.h"
@@ -87,6 +90,9 @@ void JPAppController::applicationDidFinishLaunching()
     m_nextAction = new QAction(QStringLiteral("Next Puzzle"), file);
     m_nextAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_QuoteLeft));
     connect(m_nextAction, &QAction::triggered, this, [this] { nextPuzzle(); });
+    m_finishedAction = new QAction(QStringLiteral("Finished Puzzles…"), file);
+    connect(m_finishedAction, &QAction::triggered, this,
+            [this] { JPFinishedPuzzlesDialog::showRecord(m_windowController.get()); });
     QAction *preferences = new QAction(QStringLiteral("Preferences…"), file);
     preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     preferences->setMenuRole(QAction::PreferencesRole);
@@ -95,7 +101,9 @@ void JPAppController::applicationDidFinishLaunching()
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setMenuRole(QAction::QuitRole);
     connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-    file->insertActions(first, {m_newAction, m_stopAction, m_nextAction});
+    file->insertActions(first, {m_newAction, m_stopAction, m_nextAction, m_finishedAction});
+    // Each puzzle's item tells its progress and time played.
+    file->setToolTipsVisible(true);
     file->insertSeparator(first);
     file->addSeparator();
     file->addAction(preferences);
@@ -124,6 +132,13 @@ void JPAppController::applicationDidFinishLaunching()
     connect(qApp, &QCoreApplication::aboutToQuit, this, &JPAppController::saveEverything);
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &) { saveEverything(); });
     watchForSleep();
+    connect(m_windowController.get(), &JPWindowController::touched, this, [this] {
+        if (m_currentPuzzle)
+            m_playClock.touch();
+    });
+    connect(m_windowController.get(), &JPWindowController::activeChanged, this,
+            [this](bool active) { m_playClock.setActive(active); });
+    m_playClock.setActive(m_windowController->isActiveWindow());
     // No switch is posted here: saving now would forget which puzzle was current at the last quit.
     m_windowController->setWindowTitle(QStringLiteral("Jigsaw"));
 }
@@ -141,6 +156,7 @@ void JPAppController::watchForSleep()
 
 void JPAppController::prepareForSleep(bool sleeping)
 {
+    m_playClock.setAwake(!sleeping);
     if (sleeping)
         saveEverything();
 }
@@ -270,10 +286,40 @@ void JPAppController::validateMenus()
         m_puzzleActions[i]->setEnabled(true);
         m_puzzleActions[i]->setChecked(m_openPuzzles[i].get() == m_currentPuzzle);
     }
+    updatePuzzleToolTips();
+}
+
+void JPAppController::updatePuzzleToolTips()
+{
+    for (size_t i = 0; i < m_puzzleActions.size() && i < m_openPuzzles.size(); ++i) {
+        const JPPuzzle *puzzle = m_openPuzzles[i].get();
+        m_puzzleActions[i]->setToolTip(QStringLiteral("%1, played %2")
+                                           .arg(ProgressText(ProgressOfPuzzle(*puzzle)),
+                                                DurationText(playedSeconds(puzzle))));
+    }
+}
+
+void JPAppController::takePlayTime()
+{
+    const int64_t counted = m_playClock.take();
+    if (m_currentPuzzle && counted > 0)
+        AddPlayedSeconds(*m_currentPuzzle, double(counted) / 1000.0);
+}
+
+double JPAppController::playedSeconds(const JPPuzzle *puzzle) const
+{
+    if (!puzzle)
+        return 0.0;
+    const double pending = puzzle == m_currentPuzzle ? double(m_playClock.pending()) / 1000.0 : 0.0;
+    return PlayedSeconds(puzzle->puzzleDict()) + pending;
 }
 
 void JPAppController::setCurrentPuzzle(JPPuzzle *puzzle)
 {
+    takePlayTime();
+    // Another puzzle on the board counts once the player has touched it.
+    if (puzzle != m_currentPuzzle)
+        m_playClock.forgetTouch();
     m_currentPuzzle = puzzle;
     if (m_windowController) {
         m_windowController->setCurrentPuzzle(puzzle);
@@ -316,6 +362,14 @@ void JPAppController::stopPuzzle(bool byUser)
     JPPuzzle *puzzle = m_currentPuzzle;
     if (!puzzle)
         return;
+    // The time spent in the dialog is not play.
+    takePlayTime();
+    m_playClock.forgetTouch();
+    if (!byUser) {
+        // A finish stays in the record whatever becomes of the puzzle.
+        AddToFinishedRecord(FinishedRecordPath(), FinishedEntryForPuzzle(*puzzle));
+        puzzle->save();
+    }
     const bool dispose = JPDonePuzzleDialog::disposePuzzle(puzzle, byUser, m_windowController.get());
     if (dispose) {
         const QString path = puzzle->filePath();
@@ -407,6 +461,7 @@ void JPAppController::updateFileMenu()
         connect(item, &QAction::triggered, this, [this, index] { switchToPuzzle(index); });
         m_puzzleActions.push_back(item);
     }
+    updatePuzzleToolTips();
 }
 
 void JPAppController::switchToPuzzle(int index)
@@ -434,6 +489,7 @@ void JPAppController::nextPuzzle()
 
 void JPAppController::saveEverything()
 {
+    takePlayTime();
     for (const std::unique_ptr<JPPuzzle> &puzzle : m_openPuzzles)
         puzzle->save();
     QSettings settings;

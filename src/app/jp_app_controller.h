@@ -1,5 +1,7 @@
 #pragma once
 
+#include "play/jp_play_clock.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -80,6 +82,13 @@ public:
 
     QMenu *helpMenu() const { return m_helpMenu; }
 
+    // Counts the time the current puzzle is played.
+    JPPlayClock &playClock() { return m_playClock; }
+    // Adds the time counted so far to the current puzzle.
+    void takePlayTime();
+    // The puzzle's time played, counting the time not yet taken for the current one.
+    double playedSeconds(const JPPuzzle *puzzle) const;
+
 private Q_SLOTS:
     void prepareForSleep(bool sleeping);
 
@@ -88,6 +97,7 @@ private:
     ~JPAppController() override;
     void puzzleAskedToStop(JPPuzzle *puzzle);
     void closePuzzle(JPPuzzle *puzzle);
+    void updatePuzzleToolTips();
 
     std::unique_ptr<JPWindowController> m_windowController;
     void buildHelpMenu();
@@ -99,10 +109,12 @@ private:
     QAction *m_newAction = nullptr;
     QAction *m_stopAction = nullptr;
     QAction *m_nextAction = nullptr;
+    QAction *m_finishedAction = nullptr;
     QAction *m_puzzleSeparator = nullptr;
     std::vector<QAction *> m_puzzleActions;
     JPPuzzle *m_currentPuzzle = nullptr;
     std::vector<std::unique_ptr<JPPuzzle>> m_openPuzzles;
     QStringList m_completedPuzzlePaths;
     bool m_launched = false;
+    JPPlayClock m_playClock;
 };

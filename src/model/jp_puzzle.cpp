@@ -3,6 +3,7 @@
 #include "imaging/cc_image.h"
 #include "imaging/cc_pixmap.h"
 #include "model/jp_assembly.h"
+#include "model/play_stats.h"
 #include "model/puzzle_events.h"
 #include "support/helpers.h"
 #include "support/log.h"
@@ -138,6 +139,8 @@ std::unique_ptr<JPPuzzle> JPPuzzle::initWithPath(const QString &path, std::share
         return puzzle;
     }
     puzzle->m_puzzleDict.remove(QStringLiteral("reset"));
+    // A puzzle built afresh (a kept one started again) is played from zero.
+    puzzle->m_puzzleDict.remove(kPlayedKey);
     puzzle->m_infoDirty = true;
     if (!puzzle->startNewPuzzle(integerForKey(puzzle->m_puzzleDict, QStringLiteral("count"))))
         return nullptr;

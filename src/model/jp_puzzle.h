@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/grid_coord.h"
+#include "model/jp_move_history.h"
 #include "model/jp_piece.h"
 
 #include <QSizeF>
@@ -116,6 +117,8 @@ public:
     std::vector<JPPiece *> &pieces() { return m_pieces; }
     const std::vector<JPPiece *> &pieces() const { return m_pieces; }
     std::vector<JPPiece *> &selection() { return m_selection; }
+    // The moves of this puzzle's items that can be taken back; kept in memory only.
+    JPMoveHistory &moveHistory() { return m_moveHistory; }
     JPPiece *pieceWithIndex(uint64_t index) const;
     const std::vector<std::unique_ptr<JPPiece>> &allPieces() const { return m_allPieces; }
     uint64_t nextAssemblyId() const { return m_nextAssemblyId; }
@@ -209,6 +212,7 @@ private:
     double m_oldScale = 0.0;
     QSizeF m_layoutSize;
     std::vector<JPPiece *> m_selection;
+    JPMoveHistory m_moveHistory;
 
     // Creation bookkeeping, guarded by m_lock.
     std::mutex m_lock;

@@ -52,6 +52,7 @@ void JPBoardController::cancelOperation()
     m_draggingPiece = nullptr;
     m_linkingPiece = nullptr;
     m_linkPoint = QPointF(-1.0, -1.0);
+    endMove();
 }
 
 void JPBoardController::setViewSize(QSizeF size)
@@ -141,6 +142,8 @@ void JPBoardController::mouseDown(const JPBoardMouse &event)
         endLockedDrag();
         return;
     }
+    // A drag whose button release never arrived ends here.
+    endMove();
     const QPointF p = event.point;
     std::vector<JPPiece *> &selection = m_puzzle->selection();
     m_commandClick = event.modifiers.testFlag(Qt::ControlModifier);
@@ -195,6 +198,7 @@ void JPBoardController::mouseDown(const JPBoardMouse &event)
     }
     if (m_lockedDrag)
         m_dragType = DragTypeLocked;
+    m_puzzle->moveHistory().beginMove(*m_puzzle, selection);
     moveToTop(selection);
     if (event.modifiers.testFlag(Qt::AltModifier) && !m_commandClick)
         unrotateSelection();
@@ -224,6 +228,7 @@ void JPBoardController::mouseUp(const JPBoardMouse &)
         linkPieces();
     m_draggingPiece = nullptr;
     m_dragType = DragTypeNone;
+    endMove();
 }
 
 void JPBoardController::endLockedDrag()
@@ -232,6 +237,7 @@ void JPBoardController::endLockedDrag()
         linkPieces();
     m_draggingPiece = nullptr;
     m_dragType = DragTypeNone;
+    endMove();
 }
 
 void JPBoardController::handleMouseMove(QPointF p)
@@ -350,14 +356,16 @@ void JPBoardController::unrotateSelection()
 {
     if (!m_puzzle || !m_puzzle->rotate())
         return;
-    for (JPPiece *item : m_puzzle->selection()) {
-        if (item->rotation() == 0)
-            continue;
-        invalPiece(item);
-        item->setRotation(0);
-        invalPiece(item);
-        m_puzzle->setDirty(true);
-    }
+    recordMove(m_puzzle->selection(), [this] {
+        for (JPPiece *item : m_puzzle->selection()) {
+            if (item->rotation() == 0)
+                continue;
+            invalPiece(item);
+            item->setRotation(0);
+            invalPiece(item);
+            m_puzzle->setDirty(true);
+        }
+    });
 }
 
 int JPBoardController::quarterTurnsForDelta(double delta)
@@ -379,11 +387,73 @@ void JPBoardController::scrollWheel(const JPBoardWheel &event)
     const int turns = quarterTurnsForDelta(std::max(std::abs(event.deltaX), std::abs(event.deltaY)));
     if (turns == 0)
         return;
-    invalPiece(item);
-    item->setRotation((item->rotation() + uint64_t(turns)) % 4);
-    invalPiece(item);
+    recordMove({item}, [&] {
+        invalPiece(item);
+        item->setRotation((item->rotation() + uint64_t(turns)) % 4);
+        invalPiece(item);
+    });
     m_puzzle->setDirty(true);
     notifyChanged();
+}
+
+bool JPBoardController::recordMove(const std::vector<JPPiece *> &items, const std::function<void()> &change)
+{
+    if (!m_puzzle || m_puzzle->moveHistory().isRecording()) {
+        change();
+        return false;
+    }
+    m_puzzle->moveHistory().beginMove(*m_puzzle, items);
+    change();
+    return endMove();
+}
+
+bool JPBoardController::endMove()
+{
+    if (!m_puzzle || !m_puzzle->moveHistory().endMove(*m_puzzle))
+        return false;
+    notifyChanged();
+    return true;
+}
+
+bool JPBoardController::canUndo() const
+{
+    return m_puzzle && m_puzzle->moveHistory().canUndo(*m_puzzle);
+}
+
+bool JPBoardController::canRedo() const
+{
+    return m_puzzle && m_puzzle->moveHistory().canRedo(*m_puzzle);
+}
+
+bool JPBoardController::undo()
+{
+    return applyHistory(false);
+}
+
+bool JPBoardController::redo()
+{
+    return applyHistory(true);
+}
+
+bool JPBoardController::applyHistory(bool forward)
+{
+    if (!m_puzzle)
+        return false;
+    cancelOperation();
+    const JPMoveHistory::Limit limit = [this](JPPiece *item, QPointF location) {
+        if (m_viewSize.isEmpty())
+            return location;
+        // Limiting works in single precision; a place it only rounds comes back exactly.
+        const QPointF limited = limitedLocation(item, location);
+        const bool rounded = float(limited.x()) == float(location.x()) && float(limited.y()) == float(location.y());
+        return rounded ? location : limited;
+    };
+    JPMoveHistory &history = m_puzzle->moveHistory();
+    if (!(forward ? history.redo(*m_puzzle, limit) : history.undo(*m_puzzle, limit)))
+        return false;
+    redraw(QRectF(QPointF(0, 0), m_viewSize));
+    notifyChanged();
+    return true;
 }
 
 void JPBoardController::moveToTop(const std::vector<JPPiece *> &items)

@@ -78,6 +78,16 @@ public:
     // The item's board rectangle with an assembly's size brought up to date.
     static QRectF itemRect(JPPiece *item);
 
+    // Runs change as one undoable move of items; inside a move in progress (a drag) it
+    // becomes part of that move. True when a step was recorded.
+    bool recordMove(const std::vector<JPPiece *> &items, const std::function<void()> &change);
+    bool canUndo() const;
+    bool canRedo() const;
+    // End any operation in progress, then take back or redo the last move; items are put
+    // back inside the view.
+    bool undo();
+    bool redo();
+
     DragType dragType() const { return m_dragType; }
     JPPiece *draggingPiece() const { return m_draggingPiece; }
     JPPiece *linkingPiece() const { return m_linkingPiece; }
@@ -102,6 +112,8 @@ private:
     QPointF grabbableShift(JPPiece *item, QPointF location) const;
     void redraw(const QRectF &rect);
     void notifyChanged();
+    bool endMove();
+    bool applyHistory(bool forward);
 
     JPPuzzle *m_puzzle = nullptr;
     DragType m_dragType = DragTypeNone;

@@ -3,6 +3,7 @@
 #include "imaging/cc_image.h"
 #include "imaging/image_geometry.h"
 #include "model/jp_puzzle.h"
+#include "model/play_stats.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -70,6 +71,14 @@ JPDonePuzzleDialog::JPDonePuzzleDialog(JPPuzzle *puzzle, bool deleting, QWidget 
     m_messageField->setTextFormat(Qt::PlainText);
     m_messageField->setMinimumWidth(280);
 
+    const double played = PlayedSeconds(m_puzzle->puzzleDict());
+    const QString stats = deleting
+        ? QStringLiteral("Played %1, %2.").arg(DurationText(played), ProgressText(ProgressOfPuzzle(*m_puzzle)))
+        : QStringLiteral("Finished in %1, %2 pieces.").arg(DurationText(played)).arg(m_puzzle->pieceCount());
+    m_statsField = new QLabel(stats, this);
+    m_statsField->setTextFormat(Qt::PlainText);
+    m_statsField->setWordWrap(true);
+
     m_deleteButton = new QPushButton(deleting ? QStringLiteral("Delete") : QStringLiteral("Delete Puzzle"), this);
     m_cancelButton = new QPushButton(deleting ? QStringLiteral("Cancel") : QStringLiteral("Keep Puzzle"), this);
     // Keeping is the safe answer, so it is the default button.
@@ -80,6 +89,8 @@ JPDonePuzzleDialog::JPDonePuzzleDialog(JPPuzzle *puzzle, bool deleting, QWidget 
     auto *text = new QVBoxLayout;
     text->addWidget(m_alertField);
     text->addWidget(m_messageField);
+    text->addSpacing(6);
+    text->addWidget(m_statsField);
     text->addStretch(1);
     auto *top = new QHBoxLayout;
     top->addWidget(m_imageView, 0, Qt::AlignTop);

@@ -27,6 +27,8 @@ public:
 
     QLabel *alertField() const { return m_alertField; }
     QLabel *messageField() const { return m_messageField; }
+    // The time played and the piece count (with the pieces joined when deleting).
+    QLabel *statsField() const { return m_statsField; }
     QLabel *imageView() const { return m_imageView; }
     QPushButton *cancelButton() const { return m_cancelButton; }
     QPushButton *deleteButton() const { return m_deleteButton; }
@@ -39,6 +41,7 @@ private:
     bool m_deleting;
     QLabel *m_alertField = nullptr;
     QLabel *m_messageField = nullptr;
+    QLabel *m_statsField = nullptr;
     QLabel *m_imageView = nullptr;
     QPushButton *m_cancelButton = nullptr;
     QPushButton *m_deleteButton = nullptr;

@@ -54,6 +54,9 @@ public:
     void setAdvancedAndLocal(bool on) { m_advancedAndLocal = on; }
     bool showToolbar() const { return m_showToolbar; }
     void setShowToolbar(bool on) { m_showToolbar = on; }
+    // The puzzle window shows the status bar with the puzzle's progress.
+    bool showStatusBar() const { return m_showStatusBar; }
+    void setShowStatusBar(bool on) { m_showStatusBar = on; }
     bool useColor() const { return m_useColor; }
     void setUseColor(bool on) { m_useColor = on; }
     bool lockedDrag() const { return m_lockedDrag; }
@@ -104,6 +107,7 @@ private:
     bool m_edgesOnly = false;
     bool m_advancedAndLocal = false;
     bool m_showToolbar = true;
+    bool m_showStatusBar = true;
     bool m_useColor = false;
     bool m_lockedDrag = false;
     bool m_playClick = true;

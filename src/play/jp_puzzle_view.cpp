@@ -94,12 +94,15 @@ void JPPuzzleView::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
         return;
+    Q_EMIT touched();
     m_board.mouseDown({boardPoint(event->position()), event->modifiers()});
 }
 
 void JPPuzzleView::mouseMoveEvent(QMouseEvent *event)
 {
     const JPBoardMouse mouse{boardPoint(event->position()), event->modifiers()};
+    if ((event->buttons() & Qt::LeftButton) || m_board.dragType() == JPBoardController::DragTypeLocked)
+        Q_EMIT touched();
     if (event->buttons() & Qt::LeftButton)
         m_board.mouseDragged(mouse);
     else
@@ -115,6 +118,7 @@ void JPPuzzleView::mouseReleaseEvent(QMouseEvent *event)
 void JPPuzzleView::wheelEvent(QWheelEvent *event)
 {
     const QPoint angle = event->angleDelta();
+    Q_EMIT touched();
     m_board.scrollWheel({boardPoint(event->position()), angle.x() / kWheelStep, angle.y() / kWheelStep});
     event->accept();
 }

@@ -28,6 +28,8 @@ public:
 
 Q_SIGNALS:
     void boardChanged();
+    // The player pressed, dragged or turned something on the board.
+    void touched();
 
 protected:
     void paintEvent(QPaintEvent *event) override;

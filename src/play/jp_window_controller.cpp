@@ -6,6 +6,7 @@
 #include "imaging/image_geometry.h"
 #include "model/jp_assembly.h"
 #include "model/jp_puzzle.h"
+#include "model/play_stats.h"
 #include "play/cc_popover_base_vc.h"
 #include "play/jp_puzzle_view.h"
 #include "play/jp_toolbar_view.h"
@@ -17,6 +18,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QStatusBar>
 
 #include <algorithm>
 
@@ -26,6 +28,20 @@ namespace {
 constexpr int kPopoverMargin = 8;
 // Where the popover points when the tool strip is hidden.
 constexpr QRect kHiddenStripAnchor(0, 0, 16, 16);
+
+// Commands that change the window or the application rather than the puzzle on the board.
+bool touchesPuzzle(JPWindowController::Command command)
+{
+    switch (command) {
+    case JPWindowController::ToggleLockDrag:
+    case JPWindowController::ToggleToolbar:
+    case JPWindowController::ToggleStatusBar:
+    case JPWindowController::HideApplication:
+        return false;
+    default:
+        return true;
+    }
+}
 
 }
 
@@ -39,9 +55,23 @@ JPWindowController::JPWindowController(QWidget *parent)
     setCentralWidget(content);
     content->installEventFilter(this);
     connect(m_puzzleView, &JPPuzzleView::boardChanged, this, &JPWindowController::validateMenus);
+    connect(m_puzzleView, &JPPuzzleView::boardChanged, this, &JPWindowController::updateProgress);
+    connect(m_puzzleView, &JPPuzzleView::touched, this, &JPWindowController::touched);
+
+    m_progressLabel = new QLabel(this);
+    m_progressLabel->setObjectName(QStringLiteral("progressLabel"));
+    m_progressLabel->setContentsMargins(6, 0, 6, 0);
+    statusBar()->addWidget(m_progressLabel, 1);
+    m_showStatusBar = JPPrefController::sharedInstance()->showStatusBar();
+    statusBar()->setVisible(m_showStatusBar);
 
     m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    m_editMenu = menuBar()->addMenu(QStringLiteral("&Edit"));
     m_puzzleMenu = menuBar()->addMenu(QStringLiteral("&Puzzle"));
+    addCommand(m_editMenu, Undo, QStringLiteral("Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z), false,
+               &JPWindowController::undo);
+    addCommand(m_editMenu, Redo, QStringLiteral("Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), false,
+               &JPWindowController::redo);
     QMenu *menu = m_puzzleMenu;
     addCommand(menu, ShowPicture, QStringLiteral("Show Completed Picture"), QKeySequence(Qt::CTRL | Qt::Key_I), false,
                &JPWindowController::showPicture);
@@ -73,10 +103,12 @@ JPWindowController::JPWindowController(QWidget *parent)
     // Ctrl+Alt+T opens a terminal on most Linux desktops.
     addCommand(menu, ToggleToolbar, QStringLiteral("Show Tool Strip"),
                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T), true, &JPWindowController::toggleToolbar);
+    addCommand(menu, ToggleStatusBar, QStringLiteral("Show Status Bar"),
+               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), true, &JPWindowController::toggleStatusBar);
     addCommand(menu, HideApplication, QStringLiteral("Panic"), QKeySequence(Qt::CTRL | Qt::Key_H), false, nullptr);
     connect(action(HideApplication), &QAction::triggered, this, [] { hideApplication(); });
 
-    for (QMenu *each : {m_fileMenu, m_puzzleMenu}) {
+    for (QMenu *each : {m_fileMenu, m_editMenu, m_puzzleMenu}) {
         connect(each, &QMenu::aboutToShow, this, [this] {
             CCPopoverBaseVC::closePopovers();
             validateMenus();
@@ -95,6 +127,8 @@ QAction *JPWindowController::addCommand(QMenu *menu, Command command, const QStr
     item->setCheckable(checkable);
     if (handler)
         connect(item, &QAction::triggered, this, handler);
+    if (touchesPuzzle(command))
+        connect(item, &QAction::triggered, this, &JPWindowController::touched);
     // The window holds the actions too, so their shortcuts work while the menu bar is hidden.
     addAction(item);
     m_actions[size_t(command)] = item;
@@ -145,6 +179,14 @@ void JPWindowController::redrawAll()
     m_puzzleView->redrawBoard();
     m_toolbarView->redraw();
     validateMenus();
+    updateProgress();
+}
+
+void JPWindowController::updateProgress()
+{
+    const QString text = m_puzzle ? ProgressText(ProgressOfPuzzle(*m_puzzle)) : QString();
+    if (m_progressLabel->text() != text)
+        m_progressLabel->setText(text);
 }
 
 void JPWindowController::showPicture()
@@ -223,7 +265,7 @@ void JPWindowController::rotatePieces(bool clockwise)
 {
     if (!m_puzzle || !m_puzzle->rotate() || m_puzzle->selection().empty())
         return;
-    m_puzzle->rotatePieces(clockwise);
+    m_puzzleView->board().recordMove(m_puzzle->selection(), [&] { m_puzzle->rotatePieces(clockwise); });
     m_puzzleView->redrawBoard();
 }
 
@@ -237,8 +279,24 @@ void JPWindowController::setUpright()
 
 void JPWindowController::shiftPieces(bool right)
 {
-    if (m_puzzle && m_puzzle->shiftPieces(right, m_puzzleView->size(), false))
+    if (!m_puzzle)
+        return;
+    bool shifted = false;
+    m_puzzleView->board().recordMove(m_puzzle->pieces(), [&] {
+        shifted = m_puzzle->shiftPieces(right, m_puzzleView->size(), false);
+    });
+    if (shifted)
         m_puzzleView->redrawBoard();
+}
+
+void JPWindowController::undo()
+{
+    m_puzzleView->board().undo();
+}
+
+void JPWindowController::redo()
+{
+    m_puzzleView->board().redo();
 }
 
 void JPWindowController::toggleToolbar()
@@ -246,8 +304,22 @@ void JPWindowController::toggleToolbar()
     m_showToolbar = !m_showToolbar;
     JPPrefController::sharedInstance()->setShowToolbar(m_showToolbar);
     layoutChildren();
-    if (m_showToolbar && m_puzzle && m_puzzle->shiftPieces(false, m_puzzleView->size(), true))
+    bool shifted = false;
+    if (m_showToolbar && m_puzzle) {
+        m_puzzleView->board().recordMove(m_puzzle->pieces(), [&] {
+            shifted = m_puzzle->shiftPieces(false, m_puzzleView->size(), true);
+        });
+    }
+    if (shifted)
         m_puzzleView->redrawBoard();
+    validateMenus();
+}
+
+void JPWindowController::toggleStatusBar()
+{
+    m_showStatusBar = !m_showStatusBar;
+    JPPrefController::sharedInstance()->setShowStatusBar(m_showStatusBar);
+    statusBar()->setVisible(m_showStatusBar);
     validateMenus();
 }
 
@@ -281,6 +353,12 @@ bool JPWindowController::validateMenuItem(QAction *item)
         item->setChecked(lockedDrag());
     } else if (item == action(ToggleToolbar)) {
         item->setChecked(m_showToolbar);
+    } else if (item == action(ToggleStatusBar)) {
+        item->setChecked(m_showStatusBar);
+    } else if (item == action(Undo)) {
+        enabled = m_puzzleView->board().canUndo();
+    } else if (item == action(Redo)) {
+        enabled = m_puzzleView->board().canRedo();
     }
     item->setEnabled(enabled);
     return enabled;
@@ -297,6 +375,13 @@ bool JPWindowController::eventFilter(QObject *watched, QEvent *event)
     if (watched == centralWidget() && event->type() == QEvent::Resize)
         layoutChildren();
     return QMainWindow::eventFilter(watched, event);
+}
+
+void JPWindowController::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange)
+        Q_EMIT activeChanged(isActiveWindow());
 }
 
 void JPWindowController::layoutChildren()

@@ -8,6 +8,7 @@ class JPPuzzle;
 class JPPuzzleView;
 class JPToolbarView;
 class QAction;
+class QLabel;
 class QMenu;
 
 // The puzzle window: the tool strip at the left edge, the board filling the rest, and the
@@ -31,6 +32,9 @@ public:
         ShiftRight,
         ToggleToolbar,
         HideApplication,
+        Undo,
+        Redo,
+        ToggleStatusBar,
         CommandCount
     };
 
@@ -42,12 +46,16 @@ public:
     JPToolbarView *toolbarView() const { return m_toolbarView; }
     QMenu *fileMenu() const { return m_fileMenu; }
     QMenu *puzzleMenu() const { return m_puzzleMenu; }
+    QMenu *editMenu() const { return m_editMenu; }
     QAction *action(Command command) const { return m_actions[size_t(command)]; }
 
     JPPuzzle *currentPuzzle() const { return m_puzzle; }
     void setCurrentPuzzle(JPPuzzle *puzzle);
     bool lockedDrag() const;
     bool showToolbar() const { return m_showToolbar; }
+    bool showStatusBar() const { return m_showStatusBar; }
+    // The progress line at the foot of the window.
+    QLabel *progressLabel() const { return m_progressLabel; }
 
     // Runs tool index's command; tool 5 hides the application. Other indexes are ignored.
     void toolWasClicked(int index);
@@ -62,6 +70,11 @@ public:
     void setUpright();
     void shiftPieces(bool right);
     void toggleToolbar();
+    void toggleStatusBar();
+    void undo();
+    void redo();
+    // Shows how far the current puzzle is.
+    void updateProgress();
     // Minimises every window of the application.
     static void hideApplication();
 
@@ -69,8 +82,15 @@ public:
     bool validateMenuItem(QAction *item);
     void validateMenus();
 
+Q_SIGNALS:
+    // The player did something to the puzzle: on the board or through a command.
+    void touched();
+    // The window became the active window, or stopped being it.
+    void activeChanged(bool active);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     QAction *addCommand(QMenu *menu, Command command, const QString &title, const QKeySequence &shortcut,
@@ -82,7 +102,10 @@ private:
     JPToolbarView *m_toolbarView = nullptr;
     QMenu *m_fileMenu = nullptr;
     QMenu *m_puzzleMenu = nullptr;
+    QMenu *m_editMenu = nullptr;
+    QLabel *m_progressLabel = nullptr;
     std::array<QAction *, CommandCount> m_actions{};
     JPPuzzle *m_puzzle = nullptr;
     bool m_showToolbar = true;
+    bool m_showStatusBar = true;
 };

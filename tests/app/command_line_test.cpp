@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 #include "model/jp_puzzle.h"
+#include "model/play_stats.h"
 #include "model/puzzle_folder.h"
 #include "test_support.h"
 
@@ -52,6 +53,8 @@ TEST(CommandLine, CreateMakesAFolderThatInfoOpens)
     EXPECT_EQ(puzzle->name(), QStringLiteral("citrus"));
     EXPECT_TRUE(puzzle->rotate());
     EXPECT_GE(puzzle->pieceCount(), 40);
+    AddPlayedSeconds(*puzzle, 4984.4);
+    ASSERT_TRUE(puzzle->save());
 
     testing::internal::CaptureStdout();
     EXPECT_EQ(run({QStringLiteral("info"), printed}), 0);
@@ -59,6 +62,8 @@ TEST(CommandLine, CreateMakesAFolderThatInfoOpens)
     EXPECT_TRUE(info.contains(QStringLiteral("name: citrus")));
     EXPECT_TRUE(info.contains(QStringLiteral("grid: %1 x %2").arg(puzzle->maxCoord().x).arg(puzzle->maxCoord().y)));
     EXPECT_TRUE(info.contains(QStringLiteral("done: no")));
+    EXPECT_TRUE(info.contains(QStringLiteral("\n0 of %1 pieces joined\n").arg(puzzle->pieceCount())));
+    EXPECT_TRUE(info.contains(QStringLiteral("\nplayed 1:23:04\n")));
 }
 
 TEST(CommandLine, CreateUsesTheGamesOwnFolderByDefault)

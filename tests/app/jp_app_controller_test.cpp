@@ -1,14 +1,21 @@
+#include "app/app_storage.h"
+#include "app/finished_record.h"
 #include "app/jp_app_controller.h"
 #include "model/jp_puzzle.h"
+#include "model/play_stats.h"
 #include "model/puzzle_folder.h"
 #include "play/jp_done_puzzle_dialog.h"
 #include "play/jp_window_controller.h"
+#include "support/property_list.h"
 #include "support/cc_notifier.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QLabel>
+#include <QMenu>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
@@ -176,4 +183,73 @@ TEST_F(AppControllerTest, AFolderThatCannotBeOpenedGivesNoPuzzle)
     EXPECT_TRUE(app->openPuzzles().empty());
 }
 
+}
+
+TEST_F(AppControllerTest, TimePlayedFollowsTheCurrentPuzzleAndAFinishIsRecorded)
+{
+    const QString support = g_puzzlePath;
+    g_puzzlePath = freshFolder(QStringLiteral("support"));
+    int64_t now = 1000;
+    JPPlayClock &clock = app->playClock();
+    clock.setTimeSource([&now] { return now; });
+    const QString betaFolder = MakeBuiltFolder(QStringLiteral("Beta"));
+    JPPuzzle *alpha = app->openPuzzle(MakeBuiltFolder(QStringLiteral("Alpha")));
+    JPPuzzle *beta = app->openPuzzle(betaFolder);
+    ASSERT_TRUE(alpha && beta);
+    app->updateFileMenu();
+    app->setCurrentPuzzle(alpha);
+    clock.setActive(true);
+    const auto touch = [this] { Q_EMIT app->windowController()->touched(); };
+
+    touch();
+    now += 90'000;
+    app->setCurrentPuzzle(beta);
+    EXPECT_DOUBLE_EQ(PlayedSeconds(alpha->puzzleDict()), 90.0);
+    now += 60'000;
+    touch();
+    now += 20'000;
+    // Asleep, nothing counts, and after waking only a touch starts the count again.
+    QMetaObject::invokeMethod(app, "prepareForSleep", Q_ARG(bool, true));
+    now += 600'000;
+    QMetaObject::invokeMethod(app, "prepareForSleep", Q_ARG(bool, false));
+    now += 60'000;
+    touch();
+    now += 10'000;
+    app->saveEverything();
+    EXPECT_DOUBLE_EQ(PlayedSeconds(beta->puzzleDict()), 30.0);
+    const auto info = ReadPropertyListDictionary(betaFolder + QStringLiteral("/info.plist"));
+    ASSERT_TRUE(info);
+    EXPECT_DOUBLE_EQ(PlayedSeconds(*info), 30.0);
+    app->validateMenus();
+    const QList<QAction *> items = app->windowController()->fileMenu()->actions();
+    EXPECT_TRUE(std::any_of(items.begin(), items.end(), [](QAction *item) {
+        return item->toolTip().startsWith(QStringLiteral("0 of ")) && item->toolTip().endsWith(QStringLiteral(", played 30 s"));
+    }));
+
+    touch();
+    now += 5'000;
+    bool shown = false;
+    QString stats;
+    whenModal(
+        [&stats](JPDonePuzzleDialog *dialog) {
+            stats = dialog->statsField()->text();
+            dialog->cancel();
+        },
+        &shown);
+    const int64_t pieces = beta->pieceCount();
+    beta->setComplete();
+    for (int i = 0; i < 50 && !shown; ++i)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(stats, QStringLiteral("Finished in 35 s, %1 pieces.").arg(pieces));
+    const std::vector<FinishedPuzzle> record = ReadFinishedRecord(FinishedRecordPath());
+    ASSERT_EQ(record.size(), 1u);
+    EXPECT_EQ(record[0].name, QStringLiteral("Beta"));
+    EXPECT_EQ(record[0].pieces, pieces);
+    EXPECT_DOUBLE_EQ(record[0].seconds, 35.0);
+    // The kept puzzle keeps its time.
+    EXPECT_DOUBLE_EQ(PlayedSeconds(*ReadPropertyListDictionary(betaFolder + QStringLiteral("/info.plist"))), 35.0);
+
+    clock.setTimeSource({});
+    g_puzzlePath = support;
 }

@@ -1,6 +1,7 @@
 #include "model/jp_assembly.h"
 #include "model/jp_linking.h"
 #include "model/jp_puzzle.h"
+#include "model/jp_solver.h"
 #include "play/cc_popover_base_vc.h"
 #include "play/jp_pref_controller.h"
 #include "play/jp_puzzle_view.h"
@@ -17,6 +18,7 @@
 #include <QMenu>
 #include <QSet>
 #include <QSettings>
+#include <QStatusBar>
 
 // Qt's own key-event path for shortcuts, exported by QtGui (the same one its test library uses).
 Q_GUI_EXPORT bool qt_sendShortcutOverrideEvent(QObject *o, ulong timestamp, int k, Qt::KeyboardModifiers mods,
@@ -274,6 +276,56 @@ TEST_F(WindowTest, HidingTheStripWidensTheBoardAndShowingItNarrowsItAgain)
     const QRectF after = piece->setCurrentRect();
     EXPECT_TRUE(after.intersects(QRectF(0, 0, narrow, board.height())))
         << after.x() << "," << after.y() << " " << after.width() << "x" << after.height();
+}
+
+TEST_F(WindowTest, TheEditMenuUndoesMovesUntilAJoinAndTheStatusBarShowsProgress)
+{
+    open();
+    window->puzzleView()->board().ensureLayout();
+    EXPECT_FALSE(item(Command::Undo)->isEnabled());
+    EXPECT_EQ(window->progressLabel()->text(), QStringLiteral("0 of %1 pieces joined").arg(puzzle->pieceCount()));
+    int touches = 0;
+    QObject::connect(window.get(), &JPWindowController::touched, [&touches] { ++touches; });
+    std::vector<QPointF> before;
+    for (const JPPiece *each : puzzle->pieces())
+        before.push_back(each->boardLocation());
+    const auto placesAre = [this](const std::vector<QPointF> &places) {
+        for (size_t i = 0; i < places.size(); ++i)
+            if (puzzle->pieces()[i]->boardLocation() != places[i])
+                return false;
+        return true;
+    };
+
+    item(Command::ShiftRight)->trigger();
+    ASSERT_FALSE(placesAre(before));
+    ASSERT_TRUE(item(Command::Undo)->isEnabled());
+    item(Command::Undo)->trigger();
+    EXPECT_TRUE(placesAre(before));
+    EXPECT_FALSE(item(Command::Undo)->isEnabled());
+    ASSERT_TRUE(item(Command::Redo)->isEnabled());
+    item(Command::Redo)->trigger();
+    EXPECT_FALSE(placesAre(before));
+    EXPECT_TRUE(item(Command::Undo)->isEnabled());
+    EXPECT_EQ(touches, 3);
+
+    JPPiece *piece = puzzle->pieceWithIndex(0);
+    PlaceBeside(piece, piece, piece->connectionAtIndex(2).piece);
+    QPointF badge;
+    ASSERT_TRUE(LinkPieces(piece, PieceToLinkWith(piece, badge)));
+    window->validateMenus();
+    window->updateProgress();
+    EXPECT_FALSE(item(Command::Undo)->isEnabled()) << "a join is never undone";
+    EXPECT_EQ(window->progressLabel()->text(), QStringLiteral("2 of %1 pieces joined").arg(puzzle->pieceCount()));
+    item(Command::EdgesOnly)->trigger();
+    EXPECT_TRUE(window->progressLabel()->text().endsWith(QStringLiteral(" edge pieces joined")));
+
+    ASSERT_TRUE(window->statusBar()->isVisible());
+    item(Command::ToggleStatusBar)->trigger();
+    EXPECT_FALSE(window->statusBar()->isVisible());
+    EXPECT_FALSE(item(Command::ToggleStatusBar)->isChecked());
+    item(Command::ToggleStatusBar)->trigger();
+    EXPECT_TRUE(window->statusBar()->isVisible());
+    EXPECT_EQ(touches, 4) << "showing the status bar does not touch the puzzle";
 }
 
 TEST_F(WindowTest, PicturePopoverFitsTheBoard)

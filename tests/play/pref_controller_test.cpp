@@ -21,7 +21,8 @@ const QStringList kAllKeys = {
     QStringLiteral("wmjigsaw.lockDrag"),   QStringLiteral("wmjigsaw.useColor"),  QStringLiteral("wmjigsaw.simpleEdges"),
     QStringLiteral("wmjigsaw.playClick"),  QStringLiteral("wmjigsaw.tools"),     QStringLiteral("wmjigsaw.downloadDate"),
     QStringLiteral("wmjigsaw.websiteZip"), QStringLiteral("wmjigsaw.category"),  QStringLiteral("wmjigsaw.source"),
-    QStringLiteral("wmjigsaw.size"),       QStringLiteral("wmjigsaw.texture"),   QStringLiteral("wmjigsaw.color")};
+    QStringLiteral("wmjigsaw.size"),       QStringLiteral("wmjigsaw.texture"),   QStringLiteral("wmjigsaw.color"),
+    QStringLiteral("wmjigsaw.statusBar")};
 
 // Every value but the archive name, which any text may be.
 void expectDefaults(const JPPrefController &prefs)
@@ -31,6 +32,7 @@ void expectDefaults(const JPPrefController &prefs)
     EXPECT_EQ(prefs.backgroundKolor(), 0x64D1D1D1u);
     EXPECT_TRUE(prefs.playClick());
     EXPECT_TRUE(prefs.showToolbar());
+    EXPECT_TRUE(prefs.showStatusBar());
     EXPECT_FALSE(prefs.advancedAndLocal());
     EXPECT_FALSE(prefs.edgesOnly());
     EXPECT_FALSE(prefs.rotatePieces());

@@ -1,0 +1,133 @@
+#include "model/jp_assembly.h"
+#include "model/jp_puzzle.h"
+#include "model/jp_solver.h"
+#include "model/model_fixtures.h"
+#include "model/play_stats.h"
+#include "support/property_list.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include <cmath>
+#include <limits>
+
+using namespace tj::test;
+
+namespace {
+
+// Counted the long way: members of assemblies, among the edge pieces when edgesOnly.
+int64_t joinedByHand(const JPPuzzle &puzzle, bool edgesOnly)
+{
+    int64_t joined = 0;
+    for (const JPPiece *item : puzzle.pieces())
+        if (item->isAssembly())
+            for (const JPPiece *member : static_cast<const JPAssembly *>(item)->pieces())
+                joined += !edgesOnly || member->isEdge();
+    return joined;
+}
+
+TEST(PlayStats, ProgressFollowsJoinsReopeningAndEdgesOnly)
+{
+    JPPuzzle::creationOptions() = CreationOptions{};
+    QString folder;
+    auto puzzle = BuildPuzzle(PhotoPath(), 30, &folder);
+    ASSERT_TRUE(puzzle);
+    puzzle->layoutPuzzle(QSizeF(1600, 1000));
+    const int64_t total = puzzle->pieceCount();
+    const int64_t edges = 2 * (puzzle->maxCoord().x + puzzle->maxCoord().y) - 4;
+    EXPECT_EQ(ProgressText(ProgressOfPuzzle(*puzzle)), QStringLiteral("0 of %1 pieces joined").arg(total));
+
+    for (int link = 0; link < 12; ++link)
+        ASSERT_TRUE(SolveOneLink(*puzzle));
+    PuzzleProgress progress = ProgressOfPuzzle(*puzzle);
+    EXPECT_EQ(progress.joined, joinedByHand(*puzzle, false));
+    EXPECT_EQ(progress.total, total);
+
+    puzzle->setEdgesOnly(true);
+    progress = ProgressOfPuzzle(*puzzle);
+    EXPECT_EQ(progress.total, edges);
+    EXPECT_EQ(progress.joined, joinedByHand(*puzzle, true));
+    EXPECT_EQ(ProgressText(progress), QStringLiteral("%1 of %2 edge pieces joined").arg(progress.joined).arg(edges));
+
+    ASSERT_TRUE(puzzle->save());
+    QString reason;
+    auto reopened = JPPuzzle::openExisting(folder, &reason);
+    ASSERT_TRUE(reopened) << reason.toStdString();
+    EXPECT_EQ(ProgressText(ProgressOfPuzzle(*reopened)), ProgressText(progress));
+
+    while (reopened->pieces().size() > 1)
+        ASSERT_TRUE(SolveOneLink(*reopened));
+    reopened->setEdgesOnly(false);
+    EXPECT_EQ(ProgressText(ProgressOfPuzzle(*reopened)), QStringLiteral("%1 of %1 pieces joined").arg(total));
+}
+
+TEST(PlayStats, TimeTexts)
+{
+    const struct
+    {
+        double seconds;
+        const char *clock;
+        const char *duration;
+    } cases[] = {
+        {0, "0:00:00", "0 s"},         {59.9, "0:00:59", "59 s"},     {61, "0:01:01", "1 min"},
+        {3600, "1:00:00", "1 h 0 min"}, {4984, "1:23:04", "1 h 23 min"}, {-5, "0:00:00", "0 s"},
+        {std::nan(""), "0:00:00", "0 s"}, {360000, "100:00:00", "100 h 0 min"},
+    };
+    for (const auto &each : cases) {
+        EXPECT_EQ(ClockText(each.seconds), QLatin1String(each.clock)) << each.seconds;
+        EXPECT_EQ(DurationText(each.seconds), QLatin1String(each.duration)) << each.seconds;
+    }
+}
+
+TEST(PlayStats, TheStoredTimeIsReadDefensivelyAndSavedInInfoPlist)
+{
+    const struct
+    {
+        QVariant stored;
+        double read;
+    } cases[] = {
+        {QVariant(), 0},
+        {QVariant(QStringLiteral("12")), 0},
+        {QVariant(-5.0), 0},
+        {QVariant(std::numeric_limits<double>::quiet_NaN()), 0},
+        {QVariant(std::numeric_limits<double>::infinity()), 0},
+        {QVariant(1e300), 1e9},
+        {QVariant(42.5), 42.5},
+        {QVariant(qlonglong(7)), 7},
+    };
+    for (const auto &each : cases) {
+        QVariantMap dict;
+        if (each.stored.isValid())
+            dict[kPlayedKey] = each.stored;
+        EXPECT_EQ(PlayedSeconds(dict), each.read) << each.stored.toString().toStdString();
+    }
+
+    JPPuzzle::creationOptions() = CreationOptions{};
+    QString folder;
+    auto puzzle = BuildPuzzle(PhotoPath(), 12, &folder);
+    ASSERT_TRUE(puzzle);
+    EXPECT_EQ(PlayedSeconds(puzzle->puzzleDict()), 0.0);
+    AddPlayedSeconds(*puzzle, 61.25);
+    AddPlayedSeconds(*puzzle, -3);
+    AddPlayedSeconds(*puzzle, 10);
+    EXPECT_TRUE(puzzle->infoDirty());
+    ASSERT_TRUE(puzzle->save());
+    const auto info = ReadPropertyListDictionary(QDir(folder).filePath(QStringLiteral("info.plist")));
+    ASSERT_TRUE(info);
+    EXPECT_DOUBLE_EQ(PlayedSeconds(*info), 71.25);
+
+    // A kept puzzle started again is built afresh and played from zero.
+    QVariantMap restart = *info;
+    restart[QStringLiteral("reset")] = true;
+    ASSERT_TRUE(WritePropertyList(QDir(folder).filePath(QStringLiteral("info.plist")), restart));
+    puzzle.reset();
+    auto again = JPPuzzle::initWithPath(folder);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(PlayedSeconds(again->puzzleDict()), 0.0);
+    const auto rewritten = ReadPropertyListDictionary(QDir(folder).filePath(QStringLiteral("info.plist")));
+    ASSERT_TRUE(rewritten);
+    EXPECT_FALSE(rewritten->contains(kPlayedKey));
+}
+
+}
