@@ -73,6 +73,9 @@ JPAssembly *JPAssembly::initWithPiece1(JPPiece *stationary, JPPiece *moving)
         index = 1;
     board.insert(board.begin() + std::ptrdiff_t(std::min(index, board.size())), assembly);
     puzzle->adoptAssembly(std::move(made));
+    // The two pieces of a two-piece puzzle finish it as they meet.
+    if (board.size() == 1)
+        puzzle->setComplete();
     return assembly;
 }
 
