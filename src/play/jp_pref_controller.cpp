@@ -18,6 +18,7 @@ const QString kUseColorKey = QStringLiteral("wmjigsaw.useColor");
 const QString kSimpleEdgesKey = QStringLiteral("wmjigsaw.simpleEdges");
 const QString kPlayClickKey = QStringLiteral("wmjigsaw.playClick");
 const QString kToolsKey = QStringLiteral("wmjigsaw.tools");
+const QString kOverviewKey = QStringLiteral("wmjigsaw.overview");
 const QString kDownloadDateKey = QStringLiteral("wmjigsaw.downloadDate");
 const QString kWebsiteZipKey = QStringLiteral("wmjigsaw.websiteZip");
 const QString kCategoryKey = QStringLiteral("wmjigsaw.category");
@@ -110,6 +111,7 @@ void JPPrefController::loadFrom(const QSettings &settings)
     m_simpleEdges = readBool(settings, kSimpleEdgesKey, false);
     m_playClick = readBool(settings, kPlayClickKey, true);
     m_showToolbar = readBool(settings, kToolsKey, true);
+    m_showOverview = readBool(settings, kOverviewKey, true);
     const std::optional<long long> date = readInteger(settings, kDownloadDateKey);
     m_lastWebsiteDate = date && *date >= 0 && *date <= kLatestDayIndex ? *date : 0;
     const QVariant zip = settings.value(kWebsiteZipKey);
@@ -137,6 +139,7 @@ void JPPrefController::saveTo(QSettings &settings) const
     settings.setValue(kSimpleEdgesKey, m_simpleEdges);
     settings.setValue(kPlayClickKey, m_playClick);
     settings.setValue(kToolsKey, m_showToolbar);
+    settings.setValue(kOverviewKey, m_showOverview);
     settings.setValue(kDownloadDateKey, qlonglong(m_lastWebsiteDate));
     if (m_websiteZipName.isEmpty())
         settings.remove(kWebsiteZipKey);

@@ -54,6 +54,8 @@ public:
     void setAdvancedAndLocal(bool on) { m_advancedAndLocal = on; }
     bool showToolbar() const { return m_showToolbar; }
     void setShowToolbar(bool on) { m_showToolbar = on; }
+    bool showOverview() const { return m_showOverview; }
+    void setShowOverview(bool on) { m_showOverview = on; }
     bool useColor() const { return m_useColor; }
     void setUseColor(bool on) { m_useColor = on; }
     bool lockedDrag() const { return m_lockedDrag; }
@@ -104,6 +106,7 @@ private:
     bool m_edgesOnly = false;
     bool m_advancedAndLocal = false;
     bool m_showToolbar = true;
+    bool m_showOverview = true;
     bool m_useColor = false;
     bool m_lockedDrag = false;
     bool m_playClick = true;

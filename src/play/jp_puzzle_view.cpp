@@ -1,5 +1,7 @@
 #include "play/jp_puzzle_view.h"
 
+#include "model/jp_puzzle.h"
+#include "play/jp_overview_view.h"
 #include "play/jp_pref_controller.h"
 #include "support/cc_kernel.h"
 #include "support/cc_notifier.h"
@@ -7,9 +9,11 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QNativeGestureEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QSoundEffect>
+#include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
 
@@ -21,12 +25,15 @@ const QString kSwitchNotification = QStringLiteral("wmjigsaw.switch");
 // One notch of an ordinary mouse wheel, in Qt's eighths of a degree.
 constexpr double kWheelStep = 120.0;
 constexpr double kBadgeWidth = 64.0;
-
-// Board points are whole units, as the pointer reports them.
-QPointF boardPoint(QPointF position)
-{
-    return QPointF(std::floor(float(position.x())), std::floor(float(position.y())));
-}
+// How far one wheel notch pans a zoomed board, in view pixels.
+constexpr double kWheelPanStep = 60.0;
+// Four notches of Ctrl+wheel double the zoom.
+const double kWheelZoomBase = std::pow(2.0, 0.25);
+// A touchpad that reports only pixels: this many count as one notch.
+constexpr double kPixelsPerNotch = 60.0;
+constexpr int kAutoScrollInterval = 16;
+// The overview is drawn again this long after the board last changed.
+constexpr int kOverviewDelay = 300;
 
 }
 
@@ -44,9 +51,13 @@ JPPuzzleView::JPPuzzleView(QWidget *parent)
         m_board.setLinkBadgeSize(QSizeF(kBadgeWidth, kBadgeWidth * badge.height() / badge.width()));
     m_board.setLockedDrag(JPPrefController::sharedInstance()->lockedDrag());
     m_board.setAdvancedUser(CCKernel::sharedInstance()->isAdvancedUser());
-    m_board.invalidate = [this](const QRectF &rect) { update(rect.toAlignedRect()); };
+    m_board.invalidate = [this](const QRectF &rect) { update(m_viewport.transform().toView(rect).toAlignedRect()); };
     m_board.linked = [this] { playClick(); };
-    m_board.changed = [this] { Q_EMIT boardChanged(); };
+    m_board.changed = [this] {
+        m_overviewStale = true;
+        m_overviewRefresh->start();
+        Q_EMIT boardChanged();
+    };
 
     const QString sound = ResourcePath(QStringLiteral("sound/Click.wav"));
     if (!sound.isEmpty()) {
@@ -54,12 +65,27 @@ JPPuzzleView::JPPuzzleView(QWidget *parent)
         m_clickPlayer->setSource(QUrl::fromLocalFile(sound));
     }
 
+    m_autoScroll = new QTimer(this);
+    m_autoScroll->setInterval(kAutoScrollInterval);
+    connect(m_autoScroll, &QTimer::timeout, this, &JPPuzzleView::autoScrollTick);
+    m_overviewRefresh = new QTimer(this);
+    m_overviewRefresh->setSingleShot(true);
+    m_overviewRefresh->setInterval(kOverviewDelay);
+    connect(m_overviewRefresh, &QTimer::timeout, this, &JPPuzzleView::refreshOverview);
+    m_overview = new JPOverviewView(this);
+    m_overview->hide();
+    connect(m_overview, &JPOverviewView::centerRequested, this, &JPPuzzleView::centerOn);
+    m_showOverview = JPPrefController::sharedInstance()->showOverview();
+
     connect(CCNotifier::sharedInstance(), &CCNotifier::posted, this, [this](const QString &name) {
         if (name != kSwitchNotification)
             return;
         // The puzzle or the board's look changed under the pointer: a drag can't go on.
         m_board.cancelOperation();
+        m_autoScroll->stop();
+        m_overviewStale = true;
         redrawBoard();
+        placeOverview();
     });
 }
 
@@ -69,7 +95,13 @@ void JPPuzzleView::setPuzzle(JPPuzzle *puzzle)
 {
     m_board.setPuzzle(puzzle);
     m_renderer.clearCache();
+    m_viewport.setPuzzle(puzzle);
+    m_autoScroll->stop();
+    endPan();
+    m_overviewStale = true;
     redrawBoard();
+    placeOverview();
+    Q_EMIT viewChanged();
 }
 
 void JPPuzzleView::redrawBoard()
@@ -77,46 +109,138 @@ void JPPuzzleView::redrawBoard()
     update();
 }
 
+void JPPuzzleView::syncView()
+{
+    // The board is fitted to the view only when it is drawn, as it always was; until then
+    // the view follows the last fit.
+    const JPPuzzle *puzzle = m_board.puzzle();
+    m_viewport.sync(QSizeF(size()), puzzle ? puzzle->scale() : 0.0);
+}
+
+const JPViewTransform &JPPuzzleView::viewTransform()
+{
+    syncView();
+    return m_viewport.transform();
+}
+
+QPointF JPPuzzleView::boardPoint(QPointF position) const
+{
+    // Whole view pixels, as the pointer reports them; at zoom 1 these are board units.
+    return m_viewport.transform().toBoard(QPointF(std::floor(float(position.x())), std::floor(float(position.y()))));
+}
+
 void JPPuzzleView::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
     m_board.setViewSize(size());
-    m_renderer.draw(painter, event->rect(), m_board, JPBoardLook::fromPreferences());
+    m_board.ensureLayout();
+    syncView();
+    m_renderer.draw(painter, event->rect(), m_board, JPBoardLook::fromPreferences(), m_viewport.transform());
 }
 
 void JPPuzzleView::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     m_board.setViewSize(size());
+    m_overviewStale = true;
+    placeOverview();
+}
+
+bool JPPuzzleView::event(QEvent *event)
+{
+    if (event->type() == QEvent::NativeGesture) {
+        const auto *gesture = static_cast<QNativeGestureEvent *>(event);
+        if (gesture->gestureType() == Qt::ZoomNativeGesture && m_board.puzzle()) {
+            syncView();
+            setZoom(m_viewport.transform().zoom() * (1.0 + gesture->value()), gesture->position());
+            return true;
+        }
+    }
+    return QWidget::event(event);
 }
 
 void JPPuzzleView::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() != Qt::LeftButton)
+    syncView();
+    m_pointer = event->position();
+    m_buttons = event->buttons();
+    m_modifiers = event->modifiers();
+    const bool zoomed = !m_viewport.transform().showsWholeBoard();
+    const bool spacePan = event->button() == Qt::LeftButton && m_spaceHeld
+                          && m_board.dragType() == JPBoardController::DragTypeNone;
+    if (zoomed && m_panButton == Qt::NoButton && (event->button() == Qt::MiddleButton || spacePan)) {
+        m_panButton = event->button();
+        m_panFrom = event->position();
+        updateCursor();
+        return;
+    }
+    if (event->button() != Qt::LeftButton || m_panButton != Qt::NoButton)
         return;
     m_board.mouseDown({boardPoint(event->position()), event->modifiers()});
 }
 
 void JPPuzzleView::mouseMoveEvent(QMouseEvent *event)
 {
+    syncView();
+    m_pointer = event->position();
+    m_buttons = event->buttons();
+    m_modifiers = event->modifiers();
+    if (m_panButton != Qt::NoButton) {
+        const QPointF delta = event->position() - m_panFrom;
+        m_panFrom = event->position();
+        panBy(delta);
+        return;
+    }
     const JPBoardMouse mouse{boardPoint(event->position()), event->modifiers()};
     if (event->buttons() & Qt::LeftButton)
         m_board.mouseDragged(mouse);
     else
         m_board.mouseMoved(mouse);
+    updateAutoScroll();
 }
 
 void JPPuzzleView::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton)
+    syncView();
+    m_pointer = event->position();
+    m_buttons = event->buttons();
+    if (m_panButton != Qt::NoButton && event->button() == m_panButton) {
+        endPan();
+        return;
+    }
+    if (event->button() == Qt::LeftButton) {
         m_board.mouseUp({boardPoint(event->position()), event->modifiers()});
+        updateAutoScroll();
+    }
 }
 
 void JPPuzzleView::wheelEvent(QWheelEvent *event)
 {
-    const QPoint angle = event->angleDelta();
-    m_board.scrollWheel({boardPoint(event->position()), angle.x() / kWheelStep, angle.y() / kWheelStep});
     event->accept();
+    syncView();
+    const QPoint angle = event->angleDelta();
+    const QPoint pixels = event->pixelDelta();
+    if (event->modifiers().testFlag(Qt::ControlModifier)) {
+        double notches = (angle.y() != 0 ? angle.y() : angle.x()) / kWheelStep;
+        if (angle.isNull())
+            notches = (pixels.y() != 0 ? pixels.y() : pixels.x()) / kPixelsPerNotch;
+        if (m_board.puzzle() && notches != 0)
+            setZoom(m_viewport.transform().zoom() * std::pow(kWheelZoomBase, notches), event->position());
+        return;
+    }
+    const QPointF at = boardPoint(event->position());
+    JPPuzzle *puzzle = m_board.puzzle();
+    // The wheel turns what lies under it with rotation on, at every zoom; elsewhere it pans
+    // a zoomed board.
+    const bool turns = puzzle && puzzle->rotate() && m_board.pieceAtPoint(at);
+    if (!m_viewport.transform().showsWholeBoard() && !turns) {
+        QPointF delta = pixels.isNull() ? QPointF(angle) / kWheelStep * kWheelPanStep : QPointF(pixels);
+        if (event->modifiers().testFlag(Qt::ShiftModifier) && delta.x() == 0)
+            delta = QPointF(delta.y(), 0);
+        panBy(delta);
+        return;
+    }
+    m_board.scrollWheel({at, angle.x() / kWheelStep, angle.y() / kWheelStep});
 }
 
 void JPPuzzleView::keyPressEvent(QKeyEvent *event)
@@ -126,7 +250,214 @@ void JPPuzzleView::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
+    // Space held turns a left drag into panning; it never reaches a button.
+    if (event->key() == Qt::Key_Space) {
+        if (!event->isAutoRepeat()) {
+            m_spaceHeld = true;
+            updateCursor();
+        }
+        event->accept();
+        return;
+    }
     QWidget::keyPressEvent(event);
+}
+
+void JPPuzzleView::keyReleaseEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Space) {
+        if (!event->isAutoRepeat()) {
+            m_spaceHeld = false;
+            updateCursor();
+        }
+        event->accept();
+        return;
+    }
+    QWidget::keyReleaseEvent(event);
+}
+
+void JPPuzzleView::focusOutEvent(QFocusEvent *event)
+{
+    // The release of a Space held while focus left would never arrive.
+    m_spaceHeld = false;
+    updateCursor();
+    QWidget::focusOutEvent(event);
+}
+
+void JPPuzzleView::leaveEvent(QEvent *event)
+{
+    // A locked drag has no grab: once the pointer is outside, the view can't follow it.
+    if (!(m_buttons & Qt::LeftButton))
+        m_autoScroll->stop();
+    QWidget::leaveEvent(event);
+}
+
+void JPPuzzleView::endPan()
+{
+    m_panButton = Qt::NoButton;
+    updateCursor();
+}
+
+void JPPuzzleView::updateCursor()
+{
+    if (m_panButton != Qt::NoButton)
+        setCursor(Qt::ClosedHandCursor);
+    else if (m_spaceHeld && !m_viewport.transform().showsWholeBoard())
+        setCursor(Qt::OpenHandCursor);
+    else
+        unsetCursor();
+}
+
+void JPPuzzleView::setZoom(double zoom, QPointF viewAnchor)
+{
+    syncView();
+    if (m_viewport.setZoom(zoom, viewAnchor))
+        viewMoved();
+}
+
+void JPPuzzleView::zoomIn()
+{
+    setZoom(viewTransform().zoom() * kZoomStep, QPointF(width() / 2.0, height() / 2.0));
+}
+
+void JPPuzzleView::zoomOut()
+{
+    setZoom(viewTransform().zoom() / kZoomStep, QPointF(width() / 2.0, height() / 2.0));
+}
+
+void JPPuzzleView::showWholeBoard()
+{
+    setZoom(JPViewTransform::kMinZoom, QPointF(0, 0));
+}
+
+bool JPPuzzleView::canZoomIn()
+{
+    const JPViewTransform &view = viewTransform();
+    return m_board.puzzle() && view.zoom() < view.maxZoom();
+}
+
+bool JPPuzzleView::canZoomOut()
+{
+    return m_board.puzzle() && !viewTransform().showsWholeBoard();
+}
+
+void JPPuzzleView::centerOn(QPointF boardPoint)
+{
+    syncView();
+    if (m_viewport.centerOn(boardPoint))
+        viewMoved();
+}
+
+void JPPuzzleView::panBy(QPointF delta)
+{
+    syncView();
+    if (m_viewport.panBy(delta))
+        viewMoved();
+}
+
+void JPPuzzleView::viewMoved()
+{
+    update();
+    placeOverview();
+    updateCursor();
+    followPointer();
+    Q_EMIT viewChanged();
+}
+
+void JPPuzzleView::followPointer()
+{
+    // What is being dragged stays under the pointer while the board moves beneath it; the
+    // board controller moves it, so its limits and the link badge apply as usual.
+    const JPBoardMouse mouse{boardPoint(m_pointer), m_modifiers};
+    switch (m_board.dragType()) {
+    case JPBoardController::DragTypeLocked:
+        m_board.mouseMoved(mouse);
+        break;
+    case JPBoardController::DragTypePieces:
+    case JPBoardController::DragTypeRect:
+        if (m_buttons & Qt::LeftButton)
+            m_board.mouseDragged(mouse);
+        break;
+    default:
+        break;
+    }
+}
+
+bool JPPuzzleView::autoScrollWanted() const
+{
+    const JPBoardController::DragType type = m_board.dragType();
+    if (m_panButton != Qt::NoButton || m_viewport.transform().showsWholeBoard()
+        || type == JPBoardController::DragTypeNone)
+        return false;
+    if (type != JPBoardController::DragTypeLocked && !(m_buttons & Qt::LeftButton))
+        return false;
+    return !JPBoardViewport::autoScrollStep(m_pointer, QSizeF(size())).isNull();
+}
+
+void JPPuzzleView::updateAutoScroll()
+{
+    if (!autoScrollWanted())
+        m_autoScroll->stop();
+    else if (!m_autoScroll->isActive())
+        m_autoScroll->start();
+}
+
+void JPPuzzleView::autoScrollTick()
+{
+    syncView();
+    // At the board's edge there is nothing more to see; the next pointer move starts again.
+    if (!autoScrollWanted() || !m_viewport.panBy(JPBoardViewport::autoScrollStep(m_pointer, QSizeF(size())))) {
+        m_autoScroll->stop();
+        return;
+    }
+    viewMoved();
+}
+
+void JPPuzzleView::setShowOverview(bool on)
+{
+    m_showOverview = on;
+    placeOverview();
+}
+
+void JPPuzzleView::placeOverview()
+{
+    const JPViewTransform &view = m_viewport.transform();
+    const QSize shown = JPOverviewView::sizeForBoard(QSizeF(size()));
+    // A view too small for the overview and some board beside it goes without.
+    const bool wanted = m_showOverview && m_board.puzzle() && !view.showsWholeBoard() && !shown.isEmpty()
+                        && width() >= 2 * shown.width() && height() >= 2 * shown.height();
+    if (!wanted) {
+        m_overview->hide();
+        return;
+    }
+    m_overview->setGeometry(width() - shown.width() - JPOverviewView::kMargin,
+                            height() - shown.height() - JPOverviewView::kMargin, shown.width(), shown.height());
+    m_overview->setVisibleRect(view.visibleRect());
+    const bool appearing = m_overview->isHidden();
+    m_overview->show();
+    if (m_overviewStale) {
+        if (appearing)
+            refreshOverview();
+        else
+            m_overviewRefresh->start();
+    }
+}
+
+void JPPuzzleView::refreshOverview()
+{
+    if (m_overview->isHidden())
+        return;
+    syncView();
+    // The whole board at zoom 1, drawn small: the board's own look at a glance.
+    QImage board(size(), QImage::Format_ARGB32_Premultiplied);
+    if (board.isNull())
+        return;
+    {
+        QPainter painter(&board);
+        m_renderer.draw(painter, QRectF(board.rect()), m_board, JPBoardLook::fromPreferences());
+    }
+    m_overview->setBoard(board.scaled(m_overview->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
+                         QSizeF(size()));
+    m_overviewStale = false;
 }
 
 void JPPuzzleView::playClick()

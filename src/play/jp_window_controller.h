@@ -30,6 +30,11 @@ public:
         ShiftRight,
         ToggleToolbar,
         HideApplication,
+        ZoomIn,
+        ZoomOut,
+        WholeBoard,
+        ShowOverview,
+        FullScreen,
         CommandCount
     };
 
@@ -41,6 +46,7 @@ public:
     JPToolbarView *toolbarView() const { return m_toolbarView; }
     QMenu *fileMenu() const { return m_fileMenu; }
     QMenu *puzzleMenu() const { return m_puzzleMenu; }
+    QMenu *viewMenu() const { return m_viewMenu; }
     QAction *action(Command command) const { return m_actions[size_t(command)]; }
 
     JPPuzzle *currentPuzzle() const { return m_puzzle; }
@@ -59,6 +65,8 @@ public:
     void rotatePieces(bool clockwise);
     void shiftPieces(bool right);
     void toggleToolbar();
+    void toggleOverview();
+    void toggleFullScreen();
     // Minimises every window of the application.
     static void hideApplication();
 
@@ -68,17 +76,20 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     QAction *addCommand(QMenu *menu, Command command, const QString &title, const QKeySequence &shortcut,
                         bool checkable, void (JPWindowController::*handler)());
     void layoutChildren();
+    void addViewMenu();
     void redrawAll();
 
     JPPuzzleView *m_puzzleView = nullptr;
     JPToolbarView *m_toolbarView = nullptr;
     QMenu *m_fileMenu = nullptr;
     QMenu *m_puzzleMenu = nullptr;
+    QMenu *m_viewMenu = nullptr;
     std::array<QAction *, CommandCount> m_actions{};
     JPPuzzle *m_puzzle = nullptr;
     bool m_showToolbar = true;
