@@ -59,10 +59,10 @@ void JPBoardViewport::setPuzzle(JPPuzzle *puzzle)
                        savedNumber(dict, kCenterYKey, 0.0, kFarthest, -1.0));
 }
 
-void JPBoardViewport::sync(QSizeF boardSize, double boardScale)
+bool JPBoardViewport::sync(QSizeF boardSize, double boardScale)
 {
     if (boardSize == m_view.boardSize() && boardScale == m_scale)
-        return;
+        return false;
     if (m_scale > 0) {
         m_zoom = m_view.zoom();
         m_center = m_view.center() / m_scale;
@@ -70,7 +70,7 @@ void JPBoardViewport::sync(QSizeF boardSize, double boardScale)
     m_view = JPViewTransform(boardSize);
     if (!(boardScale > 0) || !std::isfinite(boardScale)) {
         m_scale = 0.0;
-        return;
+        return true;
     }
     m_scale = boardScale;
     m_view.setMaxZoom(JPViewTransform::maxZoomForScale(boardScale));
@@ -79,6 +79,7 @@ void JPBoardViewport::sync(QSizeF boardSize, double boardScale)
         m_view.centerOn(m_center * boardScale);
     else
         m_view.centerOn(QPointF(boardSize.width() / 2, boardSize.height() / 2));
+    return true;
 }
 
 bool JPBoardViewport::setZoom(double zoom, QPointF viewAnchor)

@@ -26,7 +26,8 @@ public:
     void setPuzzle(JPPuzzle *puzzle);
     JPPuzzle *puzzle() const { return m_puzzle; }
     // Follows the board's size and scale after a fit; call before using the transform.
-    void sync(QSizeF boardSize, double boardScale);
+    // True when the board's size or scale changed.
+    bool sync(QSizeF boardSize, double boardScale);
     const JPViewTransform &transform() const { return m_view; }
 
     // Each change is recorded in the puzzle; true when the view changed.

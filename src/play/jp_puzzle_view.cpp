@@ -114,7 +114,17 @@ void JPPuzzleView::syncView()
     // The board is fitted to the view only when it is drawn, as it always was; until then
     // the view follows the last fit.
     const JPPuzzle *puzzle = m_board.puzzle();
-    m_viewport.sync(QSizeF(size()), puzzle ? puzzle->scale() : 0.0);
+    if (!m_viewport.sync(QSizeF(size()), puzzle ? puzzle->scale() : 0.0))
+        return;
+    // A refit board: the overview is out of date. This may run while the view paints.
+    m_overviewStale = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            placeOverview();
+            Q_EMIT viewChanged();
+        },
+        Qt::QueuedConnection);
 }
 
 const JPViewTransform &JPPuzzleView::viewTransform()
@@ -142,8 +152,7 @@ void JPPuzzleView::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     m_board.setViewSize(size());
-    m_overviewStale = true;
-    placeOverview();
+    syncView();
 }
 
 bool JPPuzzleView::event(QEvent *event)
