@@ -60,17 +60,15 @@ JPBoardLook benchLook()
     return JPBoardLook{false, 7, QColor(209, 209, 209)};
 }
 
-JPPuzzle *puzzleFor(const benchmark::State &state)
-{
-    return state.range(1) == 0 ? g_loose.get() : g_half.get();
-}
-
-// A board fitted to the view, and a view at a zoom looking where most items lie.
+// A board fitted to the view, a view at a zoom looking where most items lie, and its first
+// frame drawn.
 struct Scene
 {
     JPBoardController board;
     JPViewTransform view;
     std::vector<QRectF> dirty;
+    QImage image{kView, QImage::Format_ARGB32_Premultiplied};
+    JPBoardRenderer renderer;
 
     Scene(JPPuzzle *puzzle, double zoom)
     {
@@ -93,6 +91,7 @@ struct Scene
                 }
             }
         view.centerOn(best);
+        frame();
     }
     size_t itemsIn(const QRectF &rect)
     {
@@ -102,51 +101,50 @@ struct Scene
                 ++count;
         return count;
     }
-    void frame(JPBoardRenderer &renderer, QImage &image)
+    void frame()
     {
         QPainter painter(&image);
         renderer.draw(painter, QRectF(QPointF(0, 0), QSizeF(kView)), board, benchLook(), view);
     }
+    void report(benchmark::State &state)
+    {
+        state.counters["zoom"] = view.zoom();
+        state.counters["in_view"] = double(itemsIn(view.visibleRect()));
+        state.counters["zoomed_mb"] = double(renderer.zoomedBytes()) / (1 << 20);
+    }
 };
 
-void report(benchmark::State &state, Scene &scene, const JPBoardRenderer &renderer)
+// The scene for the benchmark's zoom and puzzle; null (the benchmark skipped) without a puzzle.
+std::unique_ptr<Scene> makeScene(benchmark::State &state)
 {
-    state.counters["zoom"] = scene.view.zoom();
-    state.counters["in_view"] = double(scene.itemsIn(scene.view.visibleRect()));
-    state.counters["zoomed_mb"] = double(renderer.zoomedBytes()) / (1 << 20);
+    JPPuzzle *puzzle = state.range(1) == 0 ? g_loose.get() : g_half.get();
+    if (!puzzle) {
+        state.SkipWithError("the puzzle could not be built");
+        return nullptr;
+    }
+    return std::make_unique<Scene>(puzzle, double(state.range(0)));
 }
 
 void BM_FullFrame(benchmark::State &state)
 {
-    JPPuzzle *puzzle = puzzleFor(state);
-    if (!puzzle) {
-        state.SkipWithError("the puzzle could not be built");
+    const std::unique_ptr<Scene> scene = makeScene(state);
+    if (!scene)
         return;
-    }
-    Scene scene(puzzle, double(state.range(0)));
-    QImage image(kView, QImage::Format_ARGB32_Premultiplied);
-    JPBoardRenderer renderer;
-    scene.frame(renderer, image);
     for (auto _ : state)
-        scene.frame(renderer, image);
-    report(state, scene, renderer);
+        scene->frame();
+    scene->report(state);
 }
 
 void BM_DragStep(benchmark::State &state)
 {
-    JPPuzzle *puzzle = puzzleFor(state);
-    if (!puzzle) {
-        state.SkipWithError("the puzzle could not be built");
+    const std::unique_ptr<Scene> made = makeScene(state);
+    if (!made)
         return;
-    }
-    Scene scene(puzzle, double(state.range(0)));
-    QImage image(kView, QImage::Format_ARGB32_Premultiplied);
-    JPBoardRenderer renderer;
-    scene.frame(renderer, image);
+    Scene &scene = *made;
     // The loose piece nearest the middle of the view.
     JPPiece *item = nullptr;
     double nearest = 1e300;
-    for (JPPiece *each : puzzle->pieces()) {
+    for (JPPiece *each : scene.board.puzzle()->pieces()) {
         const QPointF d = each->boardLocation() - scene.view.center();
         if (!each->isAssembly() && QPointF::dotProduct(d, d) < nearest) {
             nearest = QPointF::dotProduct(d, d);
@@ -161,29 +159,24 @@ void BM_DragStep(benchmark::State &state)
         pointer += QPointF((step++ % 2) ? -3 : 3, 1) / scene.view.zoom();
         scene.board.mouseDragged({pointer, {}});
         // The moved piece's old and new areas, mapped to the view as the paint event gets them.
-        QPainter painter(&image);
+        QPainter painter(&scene.image);
         for (const QRectF &rect : {scene.dirty.front(), scene.dirty.back()}) {
             const QRectF area = scene.view.toView(rect).toAlignedRect();
             painter.setClipRect(area);
-            renderer.draw(painter, area, scene.board, benchLook(), scene.view);
+            scene.renderer.draw(painter, area, scene.board, benchLook(), scene.view);
         }
     }
     scene.board.mouseUp({pointer, {}});
-    report(state, scene, renderer);
+    scene.report(state);
 }
 
 // The first frame after Zoom In from the given zoom: every picture in view is made again.
 void BM_ZoomStep(benchmark::State &state)
 {
-    JPPuzzle *puzzle = puzzleFor(state);
-    if (!puzzle) {
-        state.SkipWithError("the puzzle could not be built");
+    const std::unique_ptr<Scene> made = makeScene(state);
+    if (!made)
         return;
-    }
-    Scene scene(puzzle, double(state.range(0)));
-    QImage image(kView, QImage::Format_ARGB32_Premultiplied);
-    JPBoardRenderer renderer;
-    scene.frame(renderer, image);
+    Scene &scene = *made;
     const JPViewTransform from = scene.view;
     const QPointF middle(kView.width() / 2.0, kView.height() / 2.0);
     int step = 0;
@@ -191,16 +184,16 @@ void BM_ZoomStep(benchmark::State &state)
         state.PauseTiming();
         // A zoom not drawn before, so nothing of it is cached; the previous one is.
         scene.view = from;
-        scene.frame(renderer, image);
+        scene.frame();
         // Zoom Out instead where Zoom In is beyond the limit.
         double to = from.zoom() * JPPuzzleView::kZoomStep;
         if (to > from.maxZoom())
             to = from.zoom() / JPPuzzleView::kZoomStep;
         scene.view.setZoom(to * (1.0 + 1e-6 * ++step), middle);
         state.ResumeTiming();
-        scene.frame(renderer, image);
+        scene.frame();
     }
-    report(state, scene, renderer);
+    scene.report(state);
 }
 
 void zoomArgs(benchmark::internal::Benchmark *bench)

@@ -331,9 +331,9 @@ void JPBoardRenderer::pruneCache(PictureCache &cache, const std::vector<JPPiece 
 }
 
 void JPBoardRenderer::trimZoomCache(PictureCache &cache, const std::vector<JPPiece *> &items,
-                                    const JPViewTransform &view)
+                                    const JPViewTransform &view) const
 {
-    if (cache.bytes <= kZoomBudgetBytes && cache.pictures.size() <= 2 * items.size() + 16)
+    if (cache.bytes <= m_zoomBudget && cache.pictures.size() <= 2 * items.size() + 16)
         return;
     const std::unordered_set<const JPPiece *> onBoard(items.begin(), items.end());
     const QRectF visible = zoomedVisible(view);
@@ -352,7 +352,7 @@ void JPBoardRenderer::trimZoomCache(PictureCache &cache, const std::vector<JPPie
                 cache.bytes -= picture.scaled.sizeInBytes();
             return drop;
         });
-        if (cache.bytes <= kZoomBudgetBytes)
+        if (cache.bytes <= m_zoomBudget)
             return;
     }
 }

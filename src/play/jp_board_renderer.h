@@ -60,6 +60,7 @@ public:
     static constexpr qsizetype kWholePictureLimit = 2048 * 2048;
     // What the pictures of one zoom may hold before those far from view are dropped.
     static constexpr qsizetype kZoomBudgetBytes = qsizetype(96) << 20;
+    void setZoomBudget(qsizetype bytes) { m_zoomBudget = bytes; }
     // Zooms whose pictures are kept, so stepping back and forth needs no rescaling.
     static constexpr size_t kZoomLevelsKept = 2;
 
@@ -93,11 +94,12 @@ private:
     const JPItemPicture *cachedPicture(PictureCache &cache, JPPiece *item, const JPViewTransform &view);
     PictureCache &zoomCache(double zoom);
     static void pruneCache(PictureCache &cache, const std::vector<JPPiece *> &items);
-    static void trimZoomCache(PictureCache &cache, const std::vector<JPPiece *> &items, const JPViewTransform &view);
+    void trimZoomCache(PictureCache &cache, const std::vector<JPPiece *> &items, const JPViewTransform &view) const;
 
     PictureCache m_cache;
     std::vector<PictureCache> m_zoomCaches;
     uint64_t m_frame = 0;
+    qsizetype m_zoomBudget = kZoomBudgetBytes;
     QImage m_linkImage;
 };
 

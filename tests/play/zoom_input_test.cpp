@@ -30,6 +30,17 @@ QPointF whole(QPointF point)
     return QPointF(std::round(point.x()), std::round(point.y()));
 }
 
+// A built puzzle shown in a board view.
+struct ViewedBoard : BoardFixture
+{
+    ZoomedView z;
+    explicit ViewedBoard(bool rotate = false)
+        : BoardFixture(24, rotate)
+        , z(puzzle.get())
+    {
+    }
+};
+
 // A built puzzle saved in a folder, so each run can open an identical copy.
 struct SavedPuzzle
 {
@@ -129,9 +140,9 @@ void wheel(JPPuzzleView &view, QPointF at, QPoint angle, Qt::KeyboardModifiers m
 
 TEST(ZoomedBoard, TheWheelZoomsWithCtrlPansWhenZoomedAndStillTurnsPieces)
 {
-    BoardFixture f(24, true);
+    ViewedBoard f(true);
     ASSERT_TRUE(f.puzzle);
-    ZoomedView z(f.puzzle.get());
+    ZoomedView &z = f.z;
 
     // Ctrl+wheel zooms about the pointer: the board point under it stays there.
     const QPointF anywhere(700, 450);
@@ -175,9 +186,9 @@ TEST(ZoomedBoard, TheWheelZoomsWithCtrlPansWhenZoomedAndStillTurnsPieces)
 
 TEST(ZoomedBoard, MiddleDragAndSpaceDragPanWithoutTouchingThePieces)
 {
-    BoardFixture f;
+    ViewedBoard f;
     ASSERT_TRUE(f.puzzle);
-    ZoomedView z(f.puzzle.get());
+    ZoomedView &z = f.z;
     JPPiece *piece = f.puzzle->pieceWithIndex(5);
     const QPointF onPiece = z.at(BoardFixture::grabPoint(piece));
 
@@ -205,9 +216,9 @@ TEST(ZoomedBoard, MiddleDragAndSpaceDragPanWithoutTouchingThePieces)
 
 TEST(ZoomedBoard, DraggingAgainstTheEdgeScrollsAndCarriesThePiece)
 {
-    BoardFixture f;
+    ViewedBoard f;
     ASSERT_TRUE(f.puzzle);
-    ZoomedView z(f.puzzle.get());
+    ZoomedView &z = f.z;
     JPPiece *piece = f.puzzle->pieceWithIndex(5);
     piece->setDraggedLocation(QPointF(300, 300));
     z.view.setZoom(2, QPointF(0, 0));
@@ -265,9 +276,9 @@ TEST(ZoomedBoard, TheViewComesBackAfterReopeningAndThePuzzleFileIsUntouched)
 
 TEST(ZoomedBoard, TheOverviewShowsThePartInViewAndMovesIt)
 {
-    BoardFixture f;
+    ViewedBoard f;
     ASSERT_TRUE(f.puzzle);
-    ZoomedView z(f.puzzle.get());
+    ZoomedView &z = f.z;
     z.view.setShowOverview(true);
     EXPECT_FALSE(z.view.overview()->isVisibleTo(&z.view));
     z.view.setZoom(2.5, QPointF(100, 100));
@@ -292,9 +303,9 @@ TEST(ZoomedBoard, TheOverviewShowsThePartInViewAndMovesIt)
 
 TEST(ZoomedBoard, TheViewDrawsWhatTheHeadlessRenderDrawsAtThatZoom)
 {
-    BoardFixture f;
+    ViewedBoard f;
     ASSERT_TRUE(f.puzzle);
-    ZoomedView z(f.puzzle.get());
+    ZoomedView &z = f.z;
     z.view.setShowOverview(false);
     const QPointF centre(420, 380);
     z.view.setZoom(2.5, QPointF(0, 0));
@@ -302,6 +313,33 @@ TEST(ZoomedBoard, TheViewDrawsWhatTheHeadlessRenderDrawsAtThatZoom)
     const QImage shown = z.view.grab().toImage().convertToFormat(QImage::Format_RGB32);
     const QImage rendered = RenderBoard(f.puzzle.get(), kBoardView.toSize(), JPBoardLook::fromPreferences(), 2.5, centre);
     EXPECT_TRUE(shown == rendered.convertToFormat(QImage::Format_RGB32));
+}
+
+TEST(ZoomedBoard, PicturesFarFromViewAreDroppedOnceTheCacheIsFull)
+{
+    BoardFixture f;
+    ASSERT_TRUE(f.puzzle);
+    JPBoardRenderer renderer;
+    constexpr qsizetype kBudget = 1 << 20;
+    renderer.setZoomBudget(kBudget);
+    QImage frame(kBoardView.toSize(), QImage::Format_ARGB32_Premultiplied);
+    JPViewTransform view(kBoardView);
+    qsizetype most = 0;
+    // Across the whole board, row by row, at three zooms.
+    for (double zoom : {4.0, 3.0, 2.0}) {
+        view.setZoom(zoom, QPointF(0, 0));
+        for (double y = 0; y <= kBoardView.height(); y += 100)
+            for (double x = 0; x <= kBoardView.width(); x += 100) {
+                view.centerOn(QPointF(x, y));
+                QPainter painter(&frame);
+                renderer.draw(painter, QRectF(frame.rect()), f.board, JPBoardLook{true, 0, Qt::black}, view);
+                most = std::max(most, renderer.zoomedBytes());
+            }
+    }
+    // What is in view (up to a quarter of the board) stays, at two zooms; kept without
+    // dropping, the pictures would grow to about 30 budgets.
+    EXPECT_GT(most, kBudget / 2);
+    EXPECT_LT(most, 8 * kBudget);
 }
 
 // The standard deviation of the grey levels in a square around a point.
