@@ -48,6 +48,11 @@ struct ZoomedView
         QMouseEvent event(type, at, view.mapToGlobal(at), button, buttons, modifiers);
         QCoreApplication::sendEvent(&view, &event);
     }
+    void click(QPointF at)
+    {
+        mouse(QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+        mouse(QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+    }
     // A press, one move and a release with the left button, between two view points.
     void leftDrag(QPointF from, QPointF to, Qt::KeyboardModifiers modifiers = {})
     {

@@ -108,6 +108,14 @@ QString playScenario(JPPuzzle &puzzle, double zoom)
     z.leftDrag(z.at(corner), z.at(kMiddle + QPointF(-20, 120)));
     const QString selection = outcome(puzzle);
 
+    // A locked drag of the selection: a click picks it up, the pointer carries it, a click drops it.
+    z.view.setLockedDrag(true);
+    const QPointF grabC = BoardFixture::grabPoint(c);
+    z.click(z.at(grabC));
+    z.mouse(QEvent::MouseMove, z.at(grabC + QPointF(12, -7)), Qt::NoButton, Qt::NoButton);
+    z.click(z.at(grabC + QPointF(12, -7)));
+    z.view.setLockedDrag(false);
+
     const QPointF grab = BoardFixture::grabPoint(moving);
     const QPointF to = whole(grab + (target - moving->boardLocation()));
     z.mouse(QEvent::MouseButtonPress, z.at(grab), Qt::LeftButton, Qt::LeftButton);
@@ -115,6 +123,7 @@ QString playScenario(JPPuzzle &puzzle, double zoom)
     EXPECT_EQ(z.view.board().linkingPiece(), neighbour) << zoom;
     z.mouse(QEvent::MouseButtonRelease, z.at(to), Qt::LeftButton, Qt::NoButton);
     EXPECT_TRUE(moving->assembly() && moving->assembly() == neighbour->assembly()) << zoom;
+    EXPECT_TRUE(Near(c->boardLocation(), kMiddle + QPointF(-48, 83))) << zoom;
     return selection + QStringLiteral("\n--\n") + outcome(puzzle);
 }
 
