@@ -44,6 +44,13 @@ bool JPAssembly::isEdge() const
     return (m_edgeMask & 0x0F) != 0;
 }
 
+bool JPAssembly::canSelect() const
+{
+    if (m_puzzle->pinned() && m_puzzle->pinnedAssembly() == this)
+        return false;
+    return JPPiece::canSelect();
+}
+
 void JPAssembly::refreshSize()
 {
     if (m_puzzle->scale() != m_scale) {

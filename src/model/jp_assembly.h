@@ -39,6 +39,8 @@ public:
 
     void setEdgeMask();
     bool isEdge() const override;
+    // The pinned frame stays where it lies: it can't be picked up while pinning is on.
+    bool canSelect() const override;
     QRectF bounds();
     QRectF enclosingRect() const override;
     QPointF originForCoord(GridCoord coord) const;

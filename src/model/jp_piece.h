@@ -101,7 +101,7 @@ public:
     QRectF imageRectInEnclosingRect(const QRectF &rect) const;
 
     virtual bool isEdge() const;
-    bool canSelect() const;
+    virtual bool canSelect() const;
     QRectF enclosingRect(QPointF center, bool rotate, double scale) const;
     QRectF enclosingRect(QPointF center, bool rotate) const;
     virtual QRectF enclosingRect() const;

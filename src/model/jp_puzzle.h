@@ -151,6 +151,9 @@ public:
     void setScale(double scale) { m_scale = scale; }
     double oldScale() const { return m_oldScale; }
     void setOldScale(double scale) { m_oldScale = scale; }
+    // The view size the board was last fitted to; empty until the first fit after opening.
+    QSizeF layoutSize() const { return m_layoutSize; }
+    void setLayoutSize(QSizeF size) { m_layoutSize = size; }
     const std::vector<QString> &deletePaths() const { return m_deletePaths; }
 
     // Assemblies: made by linking or by reading a document; owned here.
@@ -204,6 +207,7 @@ private:
     std::vector<QString> m_deletePaths;
     double m_scale = 0.0;
     double m_oldScale = 0.0;
+    QSizeF m_layoutSize;
     std::vector<JPPiece *> m_selection;
 
     // Creation bookkeeping, guarded by m_lock.

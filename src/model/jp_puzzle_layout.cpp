@@ -20,7 +20,6 @@ struct ShiftState
 
 void JPPuzzle::layoutPuzzle(QSizeF viewSize)
 {
-    m_dirty = true;
     const double oldScale = m_scale;
     m_oldScale = oldScale;
     const double bw = m_baseSize.width();
@@ -31,15 +30,24 @@ void JPPuzzle::layoutPuzzle(QSizeF viewSize)
     float s = std::min({across, down, 1.0f});
     if (!(s > 0))
         s = std::min(1.0f, 1e-3f);
-    m_scale = double(s);
+    // The saved scale keeps twelve decimals of the fitted one: a fit to the size the puzzle
+    // was saved at finds it again, and then nothing on the board moves or needs saving.
+    const bool sameScale = oldScale > 0 && std::abs(double(s) - oldScale) <= 1e-9 * oldScale;
+    if (!sameScale) {
+        m_dirty = true;
+        m_scale = double(s);
+    }
     const double cellWidth = m_scale * (bw + 2 * p);
     const double cellHeight = m_scale * (bh + 2 * p);
     for (JPPiece *item : m_pieces) {
         const QPointF dragged = item->draggedLocation();
         // A location kept from a layout at another scale follows the new one; without an
         // old scale (never laid out) it can't be carried over and the piece goes to its cell.
-        if (dragged.x() >= 0 && oldScale > 0) {
-            item->setDraggedLocation(dragged * (m_scale / oldScale));
+        // An assembly always has a location (its top-left corner, which may lie left of or
+        // above the board), so only a loose piece can be unplaced.
+        const bool placed = item->isAssembly() || dragged.x() >= 0;
+        if (placed && oldScale > 0) {
+            item->setDraggedLocation(sameScale ? dragged : dragged * (m_scale / oldScale));
         } else if (item->isAssembly()) {
             item->setDraggedLocation(QPointF(cellWidth, cellHeight));
         } else {

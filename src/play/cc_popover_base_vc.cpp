@@ -1,5 +1,7 @@
 #include "play/cc_popover_base_vc.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QList>
 
 #include <algorithm>
@@ -55,4 +57,18 @@ int CCPopoverBaseVC::openPopoverCount()
     openPopovers().removeAll(nullptr);
     return int(std::count_if(openPopovers().begin(), openPopovers().end(),
                              [](const QPointer<CCPopoverBaseVC> &p) { return p && p->isVisible(); }));
+}
+
+void CCPopoverBaseVC::keyPressEvent(QKeyEvent *event)
+{
+    QPointer<QWidget> owner = parentWidget() ? parentWidget()->window() : nullptr;
+    closePopovers();
+    event->accept();
+    if (!owner || event->key() == Qt::Key_Escape)
+        return;
+    QWidget *target = owner->focusWidget() ? owner->focusWidget() : owner.data();
+    // Sent rather than spontaneous, the key is offered to the shortcuts first, as a typed one is.
+    QKeyEvent again(event->type(), event->key(), event->modifiers(), event->text(), event->isAutoRepeat(),
+                    ushort(event->count()));
+    QApplication::sendEvent(target, &again);
 }

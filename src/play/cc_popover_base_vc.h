@@ -21,4 +21,9 @@ public:
 
     static void closePopovers();
     static int openPopoverCount();
+
+protected:
+    // A key closes the panel and then goes to the window below, so menu shortcuts work as
+    // they do without it; Escape only closes.
+    void keyPressEvent(QKeyEvent *event) override;
 };

@@ -39,8 +39,6 @@ JPBoardController::JPBoardController()
 void JPBoardController::setPuzzle(JPPuzzle *puzzle)
 {
     cancelOperation();
-    if (puzzle != m_puzzle)
-        m_layoutSize = QSizeF();
     m_puzzle = puzzle;
 }
 
@@ -63,10 +61,10 @@ void JPBoardController::setViewSize(QSizeF size)
 
 bool JPBoardController::ensureLayout()
 {
-    if (!m_puzzle || m_viewSize.isEmpty() || m_viewSize == m_layoutSize)
+    if (!m_puzzle || m_viewSize.isEmpty() || m_viewSize == m_puzzle->layoutSize())
         return false;
     layoutPuzzle(m_viewSize);
-    m_layoutSize = m_viewSize;
+    m_puzzle->setLayoutSize(m_viewSize);
     return true;
 }
 
@@ -84,9 +82,11 @@ void JPBoardController::keepItemsInView()
         return;
     for (JPPiece *item : m_puzzle->pieces()) {
         const QPointF location = item->boardLocation();
-        const QPointF limited = limitedLocation(item, location);
-        if (limited != location) {
-            item->setDraggedLocation(limited);
+        // Only what can't be grabbed any more moves: an item placed by a drag, or an assembly
+        // grown past the edge, keeps its exact place (and an unplaced piece stays unplaced).
+        const QPointF shift = grabbableShift(item, location);
+        if (shift != QPointF(0, 0)) {
+            item->setDraggedLocation(location + shift);
             m_puzzle->setDirty(true);
         }
     }
@@ -99,19 +99,24 @@ QRectF JPBoardController::itemRect(JPPiece *item)
     return item->enclosingRect();
 }
 
+QPointF JPBoardController::grabbableShift(JPPiece *item, QPointF location) const
+{
+    const QRectF rect = itemRect(item).translated(location - item->boardLocation());
+    double shiftX = 0.0;
+    double shiftY = 0.0;
+    keepSpanInside(rect.left(), rect.width(), m_viewSize.width(), shiftX);
+    keepSpanInside(rect.top(), rect.height(), m_viewSize.height(), shiftY);
+    return QPointF(shiftX, shiftY);
+}
+
 QPointF JPBoardController::limitedLocation(JPPiece *item, QPointF location) const
 {
     const float width = float(m_viewSize.width());
     const float height = float(m_viewSize.height());
-    QPointF limited(std::clamp(float(location.x()), 0.0f, width), std::clamp(float(location.y()), 0.0f, height));
+    const QPointF limited(std::clamp(float(location.x()), 0.0f, width), std::clamp(float(location.y()), 0.0f, height));
     // The board location alone may leave an assembly (placed by its corner) or a small piece
     // almost wholly outside; its rectangle decides what can still be grabbed.
-    const QRectF rect = itemRect(item).translated(limited - item->boardLocation());
-    double shiftX = 0.0;
-    double shiftY = 0.0;
-    keepSpanInside(rect.left(), rect.width(), width, shiftX);
-    keepSpanInside(rect.top(), rect.height(), height, shiftY);
-    return limited + QPointF(shiftX, shiftY);
+    return limited + grabbableShift(item, limited);
 }
 
 JPPiece *JPBoardController::pieceAtPoint(QPointF point) const

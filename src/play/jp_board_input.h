@@ -49,7 +49,7 @@ public:
 
     void setViewSize(QSizeF size);
     QSizeF viewSize() const { return m_viewSize; }
-    // Fits the puzzle to the view unless it already fits this size; true when it ran.
+    // Fits the puzzle to the view unless it was last fitted to this size; true when it ran.
     bool ensureLayout();
     void layoutPuzzle(QSizeF size);
 
@@ -96,7 +96,10 @@ private:
     void handleMouseMove(QPointF point);
     void trackLink();
     void moveToTop(const std::vector<JPPiece *> &items);
+    // A dragged item's new location: inside the board, with a grabbable part in view.
     QPointF limitedLocation(JPPiece *item, QPointF location) const;
+    // How far the item must move from location so that a grabbable part of it is in view.
+    QPointF grabbableShift(JPPiece *item, QPointF location) const;
     void redraw(const QRectF &rect);
     void notifyChanged();
 
@@ -113,5 +116,4 @@ private:
     bool m_lockedDrag = false;
     bool m_advancedUser = false;
     QSizeF m_viewSize;
-    QSizeF m_layoutSize;
 };

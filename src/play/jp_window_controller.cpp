@@ -60,6 +60,8 @@ JPWindowController::JPWindowController(QWidget *parent)
                false, nullptr);
     addCommand(menu, RotateCounterClockwise, QStringLiteral("Rotate Selection Counterclockwise"),
                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R), false, nullptr);
+    addCommand(menu, SetUpright, QStringLiteral("Set Selection Upright"), QKeySequence(Qt::CTRL | Qt::Key_U), false,
+               &JPWindowController::setUpright);
     addCommand(menu, ShiftLeft, QStringLiteral("Gather Pieces Left"), QKeySequence(Qt::CTRL | Qt::Key_BracketLeft),
                false, nullptr);
     addCommand(menu, ShiftRight, QStringLiteral("Gather Pieces Right"), QKeySequence(Qt::CTRL | Qt::Key_BracketRight),
@@ -69,8 +71,9 @@ JPWindowController::JPWindowController(QWidget *parent)
     connect(action(ShiftLeft), &QAction::triggered, this, [this] { shiftPieces(false); });
     connect(action(ShiftRight), &QAction::triggered, this, [this] { shiftPieces(true); });
     menu->addSeparator();
-    addCommand(menu, ToggleToolbar, QStringLiteral("Show Tool Strip"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_T),
-               true, &JPWindowController::toggleToolbar);
+    // Ctrl+Alt+T opens a terminal on most Linux desktops.
+    addCommand(menu, ToggleToolbar, QStringLiteral("Show Tool Strip"),
+               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T), true, &JPWindowController::toggleToolbar);
     addCommand(menu, HideApplication, QStringLiteral("Panic"), QKeySequence(Qt::CTRL | Qt::Key_H), false, nullptr);
     connect(action(HideApplication), &QAction::triggered, this, [] { hideApplication(); });
     addViewMenu();
@@ -129,7 +132,7 @@ void JPWindowController::setCurrentPuzzle(JPPuzzle *puzzle)
 
 bool JPWindowController::lockedDrag() const
 {
-    return m_puzzleView->lockedDrag();
+    return JPPrefController::sharedInstance()->lockedDrag();
 }
 
 void JPWindowController::toolWasClicked(int index)
@@ -229,7 +232,10 @@ void JPWindowController::showRotation()
 
 void JPWindowController::toggleLockDrag()
 {
-    m_puzzleView->setLockedDrag(!m_puzzleView->lockedDrag());
+    // The setting is what is saved; the board only follows it.
+    JPPrefController *prefs = JPPrefController::sharedInstance();
+    prefs->setLockedDrag(!prefs->lockedDrag());
+    m_puzzleView->setLockedDrag(prefs->lockedDrag());
     m_toolbarView->redraw();
     validateMenus();
 }
@@ -240,6 +246,14 @@ void JPWindowController::rotatePieces(bool clockwise)
         return;
     m_puzzle->rotatePieces(clockwise);
     m_puzzleView->redrawBoard();
+}
+
+void JPWindowController::setUpright()
+{
+    if (!m_puzzle || !m_puzzle->rotate() || m_puzzle->selection().empty())
+        return;
+    m_puzzleView->board().unrotateSelection();
+    validateMenus();
 }
 
 void JPWindowController::shiftPieces(bool right)
@@ -296,7 +310,8 @@ bool JPWindowController::validateMenuItem(QAction *item)
     } else if (item == action(ShowRotation)) {
         enabled = puzzle;
         item->setChecked(puzzle && m_puzzle->rotate());
-    } else if (item == action(RotateClockwise) || item == action(RotateCounterClockwise)) {
+    } else if (item == action(RotateClockwise) || item == action(RotateCounterClockwise)
+               || item == action(SetUpright)) {
         enabled = puzzle && m_puzzle->rotate() && !m_puzzle->selection().empty();
     } else if (item == action(ShiftLeft) || item == action(ShiftRight) || item == action(ShowPicture)) {
         enabled = puzzle;

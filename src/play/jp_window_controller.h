@@ -26,6 +26,7 @@ public:
         ToggleLockDrag,
         RotateClockwise,
         RotateCounterClockwise,
+        SetUpright,
         ShiftLeft,
         ShiftRight,
         ToggleToolbar,
@@ -63,6 +64,8 @@ public:
     void showRotation();
     void toggleLockDrag();
     void rotatePieces(bool clockwise);
+    // Turns every selected piece back to its upright position (the menu form of Alt+click).
+    void setUpright();
     void shiftPieces(bool right);
     void toggleToolbar();
     void toggleOverview();

@@ -8,6 +8,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 using namespace tj::test;
@@ -386,6 +387,141 @@ TEST(BoardInput, TheAdvancedGestureSelectsTheLooseNeighboursOfTheMemberUnderTheP
     EXPECT_EQ(f.board.dragType(), Board::DragTypeNone);
     EXPECT_EQ(std::set<JPPiece *>(f.puzzle->selection().begin(), f.puzzle->selection().end()), expected);
     EXPECT_TRUE(topOfListIs(*f.puzzle, f.puzzle->selection()));
+}
+
+}
+
+namespace {
+
+// Every way of picking up items passes over the pinned frame: it stays unselected, in place
+// and at the bottom of the pile, and a piece dropped on it stays above it.
+TEST(BoardInput, ThePinnedFrameCannotBePickedUp)
+{
+    BoardFixture f;
+    ASSERT_TRUE(f.puzzle);
+    JPPuzzle &puzzle = *f.puzzle;
+    JPPiece *origin = puzzle.pieceWithIndex(0);
+    JPPiece *right = origin->connectionAtIndex(2).piece;
+    PlaceBeside(right, right, origin);
+    JPAssembly *frame = LinkPieces(right, origin);
+    ASSERT_TRUE(frame);
+    ASSERT_EQ(puzzle.pinnedAssembly(), frame);
+    puzzle.setPinned(true);
+    const QPointF at = BoardFixture::grabPoint(frame);
+    const QPointF place = frame->boardLocation();
+    JPPiece *loose = puzzle.pieceWithIndex(8);
+    const auto frameUntouched = [&](const char *how) {
+        EXPECT_TRUE(std::find(puzzle.selection().begin(), puzzle.selection().end(), frame) == puzzle.selection().end())
+            << how;
+        EXPECT_EQ(puzzle.pieces().front(), frame) << how;
+        EXPECT_EQ(frame->boardLocation(), place) << how;
+    };
+
+    f.board.mouseDown({at, {}});
+    f.board.mouseDragged({at + QPointF(40, 30), {}});
+    f.board.mouseUp({at + QPointF(40, 30), {}});
+    frameUntouched("a click and drag");
+
+    f.drag(loose, at);
+    EXPECT_EQ(f.board.pieceAtPoint(at), loose) << "a piece dropped on the frame stays above it";
+    frameUntouched("a drop onto it");
+    loose->setDraggedLocation(QPointF(20, 20));
+    f.board.mouseDown({at, Qt::ControlModifier});
+    f.board.mouseUp({at, Qt::ControlModifier});
+    frameUntouched("a Command click beside a selection");
+
+    f.board.mouseDown({QPointF(0, 0), {}});
+    f.board.mouseDragged({QPointF(kBoardView.width() - 1, kBoardView.height() - 1), {}});
+    f.board.mouseUp({});
+    frameUntouched("a rectangle over the whole board");
+    EXPECT_FALSE(puzzle.selection().empty());
+
+    f.board.setAdvancedUser(true);
+    const Qt::KeyboardModifiers gesture = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    f.board.mouseDown({at, gesture});
+    frameUntouched("the advanced gesture");
+
+    f.board.setLockedDrag(true);
+    f.board.mouseDown({at, {}});
+    f.board.mouseUp({at, {}});
+    f.board.mouseMoved({at + QPointF(25, 25), {}});
+    f.board.mouseDown({at + QPointF(25, 25), {}});
+    frameUntouched("the locked drag");
+
+    puzzle.setPinned(false);
+    EXPECT_TRUE(frame->canSelect()) << "unpinned, the frame moves like any assembly";
+}
+
+}
+
+namespace {
+
+struct Place
+{
+    QPointF dragged;
+    QPointF board;
+};
+
+std::map<uint64_t, Place> placesOf(const JPPuzzle &puzzle)
+{
+    std::map<uint64_t, Place> places;
+    for (const JPPiece *item : puzzle.pieces())
+        places[item->pieceIndex()] = {item->draggedLocation(), item->boardLocation()};
+    return places;
+}
+
+// The board is fitted again only for a new size: switching back to a puzzle or reopening it
+// at the size it was saved at moves nothing and leaves nothing to save, and a real resize
+// carries every placed item along, an assembly hanging over the edge too.
+TEST(BoardInput, OnlyANewViewSizeRefitsTheBoard)
+{
+    BoardFixture f;
+    ASSERT_TRUE(f.puzzle);
+    JPPuzzle &puzzle = *f.puzzle;
+    JPPiece *origin = puzzle.pieceWithIndex(0);
+    JPPiece *below = origin->connectionAtIndex(3).piece;
+    PlaceBeside(below, below, origin);
+    JPAssembly *hanging = LinkPieces(below, origin);
+    ASSERT_TRUE(hanging);
+    hanging->setDraggedLocation(QPointF(-20.5, -15.25));
+    f.board.keepItemsInView();
+    ASSERT_EQ(hanging->boardLocation(), QPointF(-20.5, -15.25)) << "enough of it is left to grab";
+    puzzle.pieceWithIndex(8)->setDraggedLocation(QPointF(300.25, 200.5));
+    ASSERT_TRUE(puzzle.save());
+    const std::map<uint64_t, Place> saved = placesOf(puzzle);
+
+    f.board.setPuzzle(nullptr);
+    f.board.setPuzzle(&puzzle);
+    EXPECT_FALSE(f.board.ensureLayout()) << "switching back";
+
+    auto reopened = JPPuzzle::initWithPath(puzzle.filePath());
+    ASSERT_TRUE(reopened);
+    JPBoardController board;
+    board.setPuzzle(reopened.get());
+    board.setViewSize(kBoardView);
+    board.ensureLayout();
+    EXPECT_FALSE(reopened->isDirty());
+    const std::map<uint64_t, Place> again = placesOf(*reopened);
+    ASSERT_EQ(again.size(), saved.size());
+    for (const auto &[index, place] : saved) {
+        EXPECT_EQ(again.at(index).dragged, place.dragged) << index;
+        EXPECT_EQ(again.at(index).board, place.board) << index;
+    }
+
+    const double before = reopened->scale();
+    board.setViewSize(kBoardView * 0.8);
+    ASSERT_TRUE(board.ensureLayout());
+    EXPECT_TRUE(reopened->isDirty());
+    const double ratio = reopened->scale() / before;
+    ASSERT_LT(ratio, 0.9);
+    for (const auto &[index, place] : saved) {
+        const JPPiece *item = index < kFirstAssemblyId ? reopened->pieceWithIndex(index)
+                                                       : reopened->assemblyWithId(index);
+        if (place.dragged.x() < 0 && !item->isAssembly())
+            EXPECT_LT(item->draggedLocation().x(), 0) << "piece " << index << " was never placed";
+        else
+            EXPECT_TRUE(near(item->boardLocation(), place.dragged * ratio)) << index;
+    }
 }
 
 }

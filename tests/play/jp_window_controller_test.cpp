@@ -12,9 +12,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QSet>
+#include <QSettings>
 
 // Qt's own key-event path for shortcuts, exported by QtGui (the same one its test library uses).
 Q_GUI_EXPORT bool qt_sendShortcutOverrideEvent(QObject *o, ulong timestamp, int k, Qt::KeyboardModifiers mods,
@@ -108,12 +110,25 @@ TEST_F(WindowTest, TogglesFlipTheFlagsAndTheirCheckMarks)
     EXPECT_TRUE(item(Command::ShowRotation)->isChecked());
     EXPECT_FALSE(puzzle->isDirty());
 
+    // The drag setting is saved with the preferences and read back by the next start.
+    const QString store = tj::test::freshFolder() + QStringLiteral("/settings.ini");
+    const auto savedLockDrag = [&store] {
+        {
+            QSettings settings(store, QSettings::IniFormat);
+            JPPrefController::sharedInstance()->saveTo(settings);
+        }
+        JPPrefController next;
+        next.loadFrom(QSettings(store, QSettings::IniFormat));
+        return next.lockedDrag();
+    };
     item(Command::ToggleLockDrag)->trigger();
     EXPECT_TRUE(window->puzzleView()->lockedDrag());
     EXPECT_TRUE(item(Command::ToggleLockDrag)->isChecked());
+    EXPECT_TRUE(savedLockDrag());
     item(Command::ToggleLockDrag)->trigger();
     EXPECT_FALSE(window->puzzleView()->lockedDrag());
     EXPECT_FALSE(item(Command::ToggleLockDrag)->isChecked());
+    EXPECT_FALSE(savedLockDrag());
 
     // A puzzle switched in shows its own flags.
     auto other = BuildTestPuzzle(QStringLiteral("Other"), 640, 480, 12);
@@ -183,10 +198,16 @@ TEST_F(WindowTest, KeyboardShortcutsRunEnabledCommandsOnly)
     EXPECT_NE(piece->rotation(), start);
     EXPECT_TRUE(press(Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier));
     EXPECT_EQ(piece->rotation(), start);
+    // Alt+click is often the window manager's: the menu sets the selection upright too.
+    EXPECT_TRUE(press(Qt::Key_R, Qt::ControlModifier));
+    EXPECT_TRUE(press(Qt::Key_U, Qt::ControlModifier));
+    EXPECT_EQ(piece->rotation(), 0u);
 
-    EXPECT_TRUE(press(Qt::Key_T, Qt::ControlModifier | Qt::AltModifier));
+    // Ctrl+Alt+T belongs to the desktop's terminal.
+    EXPECT_FALSE(press(Qt::Key_T, Qt::ControlModifier | Qt::AltModifier));
+    EXPECT_TRUE(press(Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier));
     EXPECT_FALSE(window->showToolbar());
-    EXPECT_TRUE(press(Qt::Key_T, Qt::ControlModifier | Qt::AltModifier));
+    EXPECT_TRUE(press(Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier));
     EXPECT_TRUE(window->showToolbar());
 }
 
@@ -322,6 +343,31 @@ TEST_F(WindowTest, PicturePopoverFitsTheBoard)
     EXPECT_LE(popovers.back()->height(), board.height());
     EXPECT_LT(imageView->width(), 640);
     EXPECT_NEAR(double(imageView->width()) / imageView->height(), 640.0 / 480.0, 0.02);
+}
+
+}
+
+namespace {
+
+TEST_F(WindowTest, KeysCloseThePicturePopoverAndStillReachTheMenus)
+{
+    open();
+    QApplication::setActiveWindow(window.get());
+    window->puzzleView()->setFocus();
+    const auto typeIntoPopover = [this](int key, Qt::KeyboardModifiers modifiers) {
+        window->showPicture();
+        QApplication::processEvents();
+        QWidget *popup = QApplication::activePopupWidget();
+        ASSERT_TRUE(popup);
+        QKeyEvent press(QEvent::KeyPress, key, modifiers);
+        QApplication::sendEvent(popup, &press);
+        QApplication::processEvents();
+        EXPECT_EQ(CCPopoverBaseVC::openPopoverCount(), 0);
+    };
+    typeIntoPopover(Qt::Key_E, Qt::ControlModifier);
+    EXPECT_TRUE(puzzle->edgesOnly()) << "the shortcut ran";
+    typeIntoPopover(Qt::Key_Escape, {});
+    EXPECT_TRUE(puzzle->edgesOnly()) << "Escape only closes";
 }
 
 }
