@@ -16,7 +16,7 @@ bool finite(QPointF point)
 }
 
 JPViewTransform::JPViewTransform(QSizeF boardSize, double maxZoom)
-    : m_boardSize(boardSize)
+    : m_boardSize(boardSize.isValid() ? boardSize : QSizeF())
 {
     setMaxZoom(maxZoom);
 }
@@ -27,19 +27,6 @@ double JPViewTransform::maxZoomForScale(double boardScale)
     if (!(boardScale > 0) || !std::isfinite(boardScale))
         return kLeastMaxZoom;
     return std::clamp(2.0 / boardScale, kLeastMaxZoom, kZoomCeiling);
-}
-
-void JPViewTransform::setBoardSize(QSizeF size)
-{
-    if (!size.isValid() || !std::isfinite(size.width()) || !std::isfinite(size.height()))
-        size = QSizeF();
-    if (size == m_boardSize)
-        return;
-    const QPointF centre = center();
-    const double fx = m_boardSize.width() > 0 ? size.width() / m_boardSize.width() : 0.0;
-    const double fy = m_boardSize.height() > 0 ? size.height() / m_boardSize.height() : 0.0;
-    m_boardSize = size;
-    centerOn(QPointF(centre.x() * fx, centre.y() * fy));
 }
 
 void JPViewTransform::setMaxZoom(double zoom)

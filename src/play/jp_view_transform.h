@@ -25,8 +25,6 @@ public:
     static double maxZoomForScale(double boardScale);
 
     QSizeF boardSize() const { return m_boardSize; }
-    // Keeps the board point at the view's centre where the new size allows.
-    void setBoardSize(QSizeF size);
     double maxZoom() const { return m_maxZoom; }
     // Lowers the zoom when it is above the new limit.
     void setMaxZoom(double zoom);

@@ -111,16 +111,6 @@ TEST(ViewTransform, TheVisiblePartNeverLeavesTheBoard)
     EXPECT_TRUE(insideBoard(view));
 }
 
-TEST(ViewTransform, ALargerBoardKeepsThePartInView)
-{
-    JPViewTransform view(kBoard);
-    view.setZoom(4, QPointF(0, 0));
-    view.centerOn(QPointF(400, 250));
-    view.setBoardSize(QSizeF(3200, 2000));
-    EXPECT_TRUE(Near(view.center(), QPointF(800, 500), 1e-9));
-    EXPECT_EQ(view.zoom(), 4.0);
-}
-
 TEST(ViewTransform, TheLargestZoomShowsPiecesAtTwiceTheirPixels)
 {
     struct Case

@@ -271,6 +271,7 @@ TEST(ZoomedBoard, TheViewComesBackAfterReopeningAndThePuzzleFileIsUntouched)
         centre = z.view.viewTransform().center();
     }
     const QString document = QDir(saved.folder).filePath(QStringLiteral("puzzle.xml"));
+    puzzle->setDirty(true);
     ASSERT_TRUE(puzzle->save());
     QFile xml(document);
     ASSERT_TRUE(xml.open(QIODevice::ReadOnly));
