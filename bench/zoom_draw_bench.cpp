@@ -1,8 +1,9 @@
 // Drawing a 5000-piece board at 1920 x 1080 zoomed in: the full frame and the frame after a
 // one-piece drag step at zoom 1, 2 and 4, and the first frame after one zoom step (Zoom In from
-// zoom 1, 2 and 4, or Zoom Out where the zoom can't go further), when the pictures of every item in view are made at the new zoom. The view
-// looks at the part of the board with the most items. zoomed_mb is what the pictures made for
-// zooms above 1 hold. Loose: every piece loose; half: half of the links made.
+// zoom 1, 2 and 4, or Zoom Out where the zoom can't go further), when the pictures of every
+// item in view are made at the new zoom. The view looks at the part of the board with the most
+// items. zoomed_mb is what the pictures made for zooms above 1 hold. Loose: every piece loose;
+// half: half of the links made.
 // Run: build/bench/zoom_draw_bench
 #include "imaging/cc_image.h"
 #include "model/jp_puzzle.h"

@@ -261,8 +261,8 @@ JPBoardRenderer::PictureCache &JPBoardRenderer::zoomCache(double zoom)
                               [zoom](const PictureCache &cache) { return cache.zoom == zoom; });
     if (found == m_zoomCaches.end()) {
         if (m_zoomCaches.size() >= kZoomLevelsKept) {
-            auto oldest = std::min_element(m_zoomCaches.begin(), m_zoomCaches.end(),
-                                           [](const PictureCache &a, const PictureCache &b) { return a.lastUse < b.lastUse; });
+            const auto older = [](const PictureCache &a, const PictureCache &b) { return a.lastUse < b.lastUse; };
+            auto oldest = std::min_element(m_zoomCaches.begin(), m_zoomCaches.end(), older);
             m_zoomCaches.erase(oldest);
         }
         m_zoomCaches.emplace_back();
@@ -279,7 +279,8 @@ const JPItemPicture *JPBoardRenderer::cachedPicture(PictureCache &cache, JPPiece
     if (!source || source->qimage().isNull())
         return nullptr;
     JPItemPicture &entry = cache.pictures[item];
-    bool current = entry.source == source && entry.scale == item->puzzle()->scale() && entry.rotation == shownRotation(item);
+    bool current = entry.source == source && entry.scale == item->puzzle()->scale()
+                   && entry.rotation == shownRotation(item);
     if (current && entry.target != entry.full) {
         const QRectF needed = zoomedVisible(view).translated(-movedSince(entry, item, view.zoom())) & entry.full;
         current = needed.isEmpty() || entry.target.contains(needed);
@@ -339,7 +340,8 @@ void JPBoardRenderer::trimZoomCache(PictureCache &cache, const std::vector<JPPie
     const QRectF visible = zoomedVisible(view);
     const QSizeF reach = view.boardSize();
     // First what is off the board or more than a view away, then all but what is in view.
-    for (const QRectF &keep : {visible.adjusted(-reach.width(), -reach.height(), reach.width(), reach.height()), visible}) {
+    const QRectF nearby = visible.adjusted(-reach.width(), -reach.height(), reach.width(), reach.height());
+    for (const QRectF &keep : {nearby, visible}) {
         std::erase_if(cache.pictures, [&](const auto &entry) {
             const JPItemPicture &picture = entry.second;
             // An item off the board may be gone: only its key is looked at.

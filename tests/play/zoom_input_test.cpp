@@ -66,7 +66,8 @@ QString outcome(JPPuzzle &puzzle)
 {
     QStringList lines;
     for (JPPiece *item : puzzle.pieces()) {
-        QString line = QStringLiteral("%1 at %2,%3").arg(item->pieceIndex()).arg(item->boardLocation().x(), 0, 'f', 4).arg(item->boardLocation().y(), 0, 'f', 4);
+        const QPointF at = item->boardLocation();
+        QString line = QStringLiteral("%1 at %2,%3").arg(item->pieceIndex()).arg(at.x(), 0, 'f', 4).arg(at.y(), 0, 'f', 4);
         if (item->isAssembly())
             for (JPPiece *member : static_cast<JPAssembly *>(item)->pieces())
                 line += QStringLiteral(" +%1").arg(member->pieceIndex());
@@ -321,7 +322,8 @@ TEST(ZoomedBoard, TheViewDrawsWhatTheHeadlessRenderDrawsAtThatZoom)
     z.view.setZoom(2.5, QPointF(0, 0));
     z.view.centerOn(centre);
     const QImage shown = z.view.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QImage rendered = RenderBoard(f.puzzle.get(), kBoardView.toSize(), JPBoardLook::fromPreferences(), 2.5, centre);
+    const QImage rendered =
+        RenderBoard(f.puzzle.get(), kBoardView.toSize(), JPBoardLook::fromPreferences(), 2.5, centre);
     EXPECT_TRUE(shown == rendered.convertToFormat(QImage::Format_RGB32));
 }
 
