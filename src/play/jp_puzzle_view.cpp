@@ -259,29 +259,27 @@ void JPPuzzleView::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    // Space held turns a left drag into panning; it never reaches a button.
-    if (event->key() == Qt::Key_Space) {
-        if (!event->isAutoRepeat()) {
-            m_spaceHeld = true;
-            updateCursor();
-        }
-        event->accept();
-        return;
-    }
-    QWidget::keyPressEvent(event);
+    if (!trackSpace(event, true))
+        QWidget::keyPressEvent(event);
 }
 
 void JPPuzzleView::keyReleaseEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Space) {
-        if (!event->isAutoRepeat()) {
-            m_spaceHeld = false;
-            updateCursor();
-        }
-        event->accept();
-        return;
+    if (!trackSpace(event, false))
+        QWidget::keyReleaseEvent(event);
+}
+
+bool JPPuzzleView::trackSpace(QKeyEvent *event, bool held)
+{
+    // Space held turns a left drag into panning; it never reaches a button.
+    if (event->key() != Qt::Key_Space)
+        return false;
+    if (!event->isAutoRepeat()) {
+        m_spaceHeld = held;
+        updateCursor();
     }
-    QWidget::keyReleaseEvent(event);
+    event->accept();
+    return true;
 }
 
 void JPPuzzleView::focusOutEvent(QFocusEvent *event)

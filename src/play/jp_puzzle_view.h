@@ -74,6 +74,8 @@ protected:
 
 private:
     void playClick();
+    // Follows Space being pressed or released; false for any other key.
+    bool trackSpace(QKeyEvent *event, bool held);
     // Brings the view transform up to date with the board's size and scale.
     void syncView();
     QPointF boardPoint(QPointF position) const;
