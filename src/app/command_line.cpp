@@ -8,6 +8,7 @@
 #include "model/puzzle_folder.h"
 #include "model/puzzle_xml.h"
 #include "play/jp_board_renderer.h"
+#include "play/jp_view_transform.h"
 #include "support/helpers.h"
 
 #include <QDir>
@@ -16,8 +17,10 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -227,11 +230,22 @@ int runSolve(const QStringList &args)
 }
 
 
+// A finite number, or nothing.
+std::optional<double> parseNumber(const QString &text)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    return ok && std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
+}
+
 int runRender(const QStringList &args)
 {
-    const QString usage = QStringLiteral("usage: tobbin-jigsaw render FOLDER --out FILE.png [--size WIDTHxHEIGHT]");
+    const QString usage = QStringLiteral("usage: tobbin-jigsaw render FOLDER --out FILE.png [--size WIDTHxHEIGHT] "
+                                         "[--zoom Z] [--at X,Y]");
     QString folder, out;
     QSize size(1920, 1080);
+    double zoom = 1.0;
+    std::optional<QPointF> at;
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--out") && i + 1 < args.size()) {
             out = args[++i];
@@ -244,6 +258,22 @@ int runRender(const QStringList &args)
                 printError(usage);
                 return 2;
             }
+        } else if (args[i] == QLatin1String("--zoom") && i + 1 < args.size()) {
+            const std::optional<double> value = parseNumber(args[++i]);
+            if (!value || *value < JPViewTransform::kMinZoom) {
+                printError(QStringLiteral("render: the zoom must be a number from 1 up"));
+                return 2;
+            }
+            zoom = *value;
+        } else if (args[i] == QLatin1String("--at") && i + 1 < args.size()) {
+            const QStringList parts = args[++i].split(QLatin1Char(','));
+            const std::optional<double> x = parts.size() == 2 ? parseNumber(parts[0]) : std::nullopt;
+            const std::optional<double> y = parts.size() == 2 ? parseNumber(parts[1]) : std::nullopt;
+            if (!x || !y) {
+                printError(usage);
+                return 2;
+            }
+            at = QPointF(*x, *y);
         } else if (folder.isEmpty()) {
             folder = args[i];
         } else {
@@ -255,13 +285,33 @@ int runRender(const QStringList &args)
         printError(usage);
         return 2;
     }
+    if (at && (at->x() < 0 || at->y() < 0 || at->x() > size.width() || at->y() > size.height())) {
+        printError(QStringLiteral("render: the point %1,%2 lies outside the %3 x %4 board")
+                       .arg(at->x())
+                       .arg(at->y())
+                       .arg(size.width())
+                       .arg(size.height()));
+        return 2;
+    }
     QString reason;
     std::unique_ptr<JPPuzzle> puzzle = JPPuzzle::openExisting(folder, &reason);
     if (!puzzle) {
         printError(QStringLiteral("render: can't open \"%1\": %2").arg(folder, reason));
         return 1;
     }
-    const QImage image = RenderBoard(puzzle.get(), size, JPBoardLook::fromPreferences());
+    if (zoom > JPViewTransform::kMinZoom) {
+        // The largest zoom depends on how large the pieces show on a board of this size.
+        puzzle->layoutPuzzle(QSizeF(size));
+        const double largest = JPViewTransform::maxZoomForScale(puzzle->scale());
+        if (zoom > largest) {
+            printError(QStringLiteral("render: this puzzle can be zoomed to %1 at most on a %2 x %3 board")
+                           .arg(largest, 0, 'g', 4)
+                           .arg(size.width())
+                           .arg(size.height()));
+            return 1;
+        }
+    }
+    const QImage image = RenderBoard(puzzle.get(), size, JPBoardLook::fromPreferences(), zoom, at);
     if (image.isNull() || !image.save(out, "PNG")) {
         printError(QStringLiteral("render: can't write \"%1\"").arg(out));
         return 1;

@@ -19,6 +19,7 @@ const QString kSimpleEdgesKey = QStringLiteral("wmjigsaw.simpleEdges");
 const QString kPlayClickKey = QStringLiteral("wmjigsaw.playClick");
 const QString kToolsKey = QStringLiteral("wmjigsaw.tools");
 const QString kStatusBarKey = QStringLiteral("wmjigsaw.statusBar");
+const QString kOverviewKey = QStringLiteral("wmjigsaw.overview");
 const QString kDownloadDateKey = QStringLiteral("wmjigsaw.downloadDate");
 const QString kWebsiteZipKey = QStringLiteral("wmjigsaw.websiteZip");
 const QString kCategoryKey = QStringLiteral("wmjigsaw.category");
@@ -112,6 +113,7 @@ void JPPrefController::loadFrom(const QSettings &settings)
     m_playClick = readBool(settings, kPlayClickKey, true);
     m_showToolbar = readBool(settings, kToolsKey, true);
     m_showStatusBar = readBool(settings, kStatusBarKey, true);
+    m_showOverview = readBool(settings, kOverviewKey, true);
     const std::optional<long long> date = readInteger(settings, kDownloadDateKey);
     m_lastWebsiteDate = date && *date >= 0 && *date <= kLatestDayIndex ? *date : 0;
     const QVariant zip = settings.value(kWebsiteZipKey);
@@ -140,6 +142,7 @@ void JPPrefController::saveTo(QSettings &settings) const
     settings.setValue(kPlayClickKey, m_playClick);
     settings.setValue(kToolsKey, m_showToolbar);
     settings.setValue(kStatusBarKey, m_showStatusBar);
+    settings.setValue(kOverviewKey, m_showOverview);
     settings.setValue(kDownloadDateKey, qlonglong(m_lastWebsiteDate));
     if (m_websiteZipName.isEmpty())
         settings.remove(kWebsiteZipKey);

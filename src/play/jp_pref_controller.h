@@ -57,6 +57,8 @@ public:
     // The puzzle window shows the status bar with the puzzle's progress.
     bool showStatusBar() const { return m_showStatusBar; }
     void setShowStatusBar(bool on) { m_showStatusBar = on; }
+    bool showOverview() const { return m_showOverview; }
+    void setShowOverview(bool on) { m_showOverview = on; }
     bool useColor() const { return m_useColor; }
     void setUseColor(bool on) { m_useColor = on; }
     bool lockedDrag() const { return m_lockedDrag; }
@@ -108,6 +110,7 @@ private:
     bool m_advancedAndLocal = false;
     bool m_showToolbar = true;
     bool m_showStatusBar = true;
+    bool m_showOverview = true;
     bool m_useColor = false;
     bool m_lockedDrag = false;
     bool m_playClick = true;

@@ -64,6 +64,7 @@ JPWindowController::JPWindowController(QWidget *parent)
     statusBar()->addWidget(m_progressLabel, 1);
     m_showStatusBar = JPPrefController::sharedInstance()->showStatusBar();
     statusBar()->setVisible(m_showStatusBar);
+    connect(m_puzzleView, &JPPuzzleView::viewChanged, this, &JPWindowController::validateMenus);
 
     m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
     m_editMenu = menuBar()->addMenu(QStringLiteral("&Edit"));
@@ -103,12 +104,11 @@ JPWindowController::JPWindowController(QWidget *parent)
     // Ctrl+Alt+T opens a terminal on most Linux desktops.
     addCommand(menu, ToggleToolbar, QStringLiteral("Show Tool Strip"),
                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T), true, &JPWindowController::toggleToolbar);
-    addCommand(menu, ToggleStatusBar, QStringLiteral("Show Status Bar"),
-               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), true, &JPWindowController::toggleStatusBar);
     addCommand(menu, HideApplication, QStringLiteral("Panic"), QKeySequence(Qt::CTRL | Qt::Key_H), false, nullptr);
     connect(action(HideApplication), &QAction::triggered, this, [] { hideApplication(); });
+    addViewMenu();
 
-    for (QMenu *each : {m_fileMenu, m_editMenu, m_puzzleMenu}) {
+    for (QMenu *each : {m_fileMenu, m_editMenu, m_puzzleMenu, m_viewMenu}) {
         connect(each, &QMenu::aboutToShow, this, [this] {
             CCPopoverBaseVC::closePopovers();
             validateMenus();
@@ -116,6 +116,27 @@ JPWindowController::JPWindowController(QWidget *parent)
     }
     resize(1024, 720);
     validateMenus();
+}
+
+void JPWindowController::addViewMenu()
+{
+    m_viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
+    QMenu *menu = m_viewMenu;
+    addCommand(menu, ZoomIn, QStringLiteral("Zoom In"), QKeySequence(Qt::CTRL | Qt::Key_Equal), false, nullptr);
+    // Ctrl++ is the same key with Shift on most layouts.
+    action(ZoomIn)->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Equal), QKeySequence(Qt::CTRL | Qt::Key_Plus)});
+    addCommand(menu, ZoomOut, QStringLiteral("Zoom Out"), QKeySequence(Qt::CTRL | Qt::Key_Minus), false, nullptr);
+    addCommand(menu, WholeBoard, QStringLiteral("Whole Board"), QKeySequence(Qt::CTRL | Qt::Key_0), false, nullptr);
+    connect(action(ZoomIn), &QAction::triggered, m_puzzleView, &JPPuzzleView::zoomIn);
+    connect(action(ZoomOut), &QAction::triggered, m_puzzleView, &JPPuzzleView::zoomOut);
+    connect(action(WholeBoard), &QAction::triggered, m_puzzleView, &JPPuzzleView::showWholeBoard);
+    menu->addSeparator();
+    addCommand(menu, ShowOverview, QStringLiteral("Show Overview"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
+               true, &JPWindowController::toggleOverview);
+    addCommand(menu, ToggleStatusBar, QStringLiteral("Show Status Bar"),
+               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), true, &JPWindowController::toggleStatusBar);
+    addCommand(menu, FullScreen, QStringLiteral("Full Screen"), QKeySequence(Qt::Key_F11), true,
+               &JPWindowController::toggleFullScreen);
 }
 
 QAction *JPWindowController::addCommand(QMenu *menu, Command command, const QString &title,
@@ -323,6 +344,23 @@ void JPWindowController::toggleStatusBar()
     validateMenus();
 }
 
+void JPWindowController::toggleOverview()
+{
+    const bool on = !m_puzzleView->showOverview();
+    JPPrefController::sharedInstance()->setShowOverview(on);
+    m_puzzleView->setShowOverview(on);
+    validateMenus();
+}
+
+void JPWindowController::toggleFullScreen()
+{
+    if (isFullScreen())
+        showNormal();
+    else
+        showFullScreen();
+    validateMenus();
+}
+
 void JPWindowController::hideApplication()
 {
     for (QWidget *window : QApplication::topLevelWidgets()) {
@@ -359,6 +397,14 @@ bool JPWindowController::validateMenuItem(QAction *item)
         enabled = m_puzzleView->board().canUndo();
     } else if (item == action(Redo)) {
         enabled = m_puzzleView->board().canRedo();
+    } else if (item == action(ZoomIn)) {
+        enabled = m_puzzleView->canZoomIn();
+    } else if (item == action(ZoomOut) || item == action(WholeBoard)) {
+        enabled = m_puzzleView->canZoomOut();
+    } else if (item == action(ShowOverview)) {
+        item->setChecked(m_puzzleView->showOverview());
+    } else if (item == action(FullScreen)) {
+        item->setChecked(isFullScreen());
     }
     item->setEnabled(enabled);
     return enabled;
@@ -367,7 +413,8 @@ bool JPWindowController::validateMenuItem(QAction *item)
 void JPWindowController::validateMenus()
 {
     for (QAction *item : m_actions)
-        validateMenuItem(item);
+        if (item)
+            validateMenuItem(item);
 }
 
 bool JPWindowController::eventFilter(QObject *watched, QEvent *event)
@@ -379,6 +426,9 @@ bool JPWindowController::eventFilter(QObject *watched, QEvent *event)
 
 void JPWindowController::changeEvent(QEvent *event)
 {
+    // Full screen can also be left through the window manager.
+    if (event->type() == QEvent::WindowStateChange)
+        validateMenus();
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::ActivationChange)
         Q_EMIT activeChanged(isActiveWindow());

@@ -35,6 +35,11 @@ public:
         Undo,
         Redo,
         ToggleStatusBar,
+        ZoomIn,
+        ZoomOut,
+        WholeBoard,
+        ShowOverview,
+        FullScreen,
         CommandCount
     };
 
@@ -47,6 +52,7 @@ public:
     QMenu *fileMenu() const { return m_fileMenu; }
     QMenu *puzzleMenu() const { return m_puzzleMenu; }
     QMenu *editMenu() const { return m_editMenu; }
+    QMenu *viewMenu() const { return m_viewMenu; }
     QAction *action(Command command) const { return m_actions[size_t(command)]; }
 
     JPPuzzle *currentPuzzle() const { return m_puzzle; }
@@ -75,6 +81,8 @@ public:
     void redo();
     // Shows how far the current puzzle is.
     void updateProgress();
+    void toggleOverview();
+    void toggleFullScreen();
     // Minimises every window of the application.
     static void hideApplication();
 
@@ -96,6 +104,7 @@ private:
     QAction *addCommand(QMenu *menu, Command command, const QString &title, const QKeySequence &shortcut,
                         bool checkable, void (JPWindowController::*handler)());
     void layoutChildren();
+    void addViewMenu();
     void redrawAll();
 
     JPPuzzleView *m_puzzleView = nullptr;
@@ -104,6 +113,7 @@ private:
     QMenu *m_puzzleMenu = nullptr;
     QMenu *m_editMenu = nullptr;
     QLabel *m_progressLabel = nullptr;
+    QMenu *m_viewMenu = nullptr;
     std::array<QAction *, CommandCount> m_actions{};
     JPPuzzle *m_puzzle = nullptr;
     bool m_showToolbar = true;

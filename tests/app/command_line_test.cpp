@@ -2,6 +2,7 @@
 #include "model/jp_puzzle.h"
 #include "model/play_stats.h"
 #include "model/puzzle_folder.h"
+#include "play/jp_pref_controller.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -114,6 +115,68 @@ TEST(CommandLine, BadInputFailsWithOneLineAndLeavesNothingBehind)
     EXPECT_TRUE(puzzleFolders(into).isEmpty());
     EXPECT_TRUE(run({QStringLiteral("create"), photo(), QStringLiteral("--pieces"), QStringLiteral("126"),
                      QStringLiteral("--into"), into}) == 0);
+}
+
+namespace {
+
+// The mean difference of two pictures of one size, per colour channel.
+double meanDifference(const QImage &a, const QImage &b)
+{
+    const QImage x = a.convertToFormat(QImage::Format_RGB32), y = b.convertToFormat(QImage::Format_RGB32);
+    double total = 0;
+    for (int row = 0; row < x.height(); ++row)
+        for (int column = 0; column < x.width(); ++column) {
+            const QRgb p = x.pixel(column, row), q = y.pixel(column, row);
+            total += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+        }
+    return total / (3.0 * x.width() * x.height());
+}
+
+}
+
+TEST(CommandLine, RenderZoomsInAroundABoardPoint)
+{
+    // A plain board, so that only the pieces differ between zooms.
+    JPPrefController::sharedInstance()->setUseColor(true);
+    const QString into = freshFolder();
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(run({QStringLiteral("create"), photo(), QStringLiteral("--pieces"), QStringLiteral("20"),
+                   QStringLiteral("--into"), into}),
+              0);
+    const QString folder = QString::fromStdString(testing::internal::GetCapturedStdout()).trimmed();
+    const auto render = [&](const QString &name, const QStringList &extra) {
+        const QString out = into + QLatin1Char('/') + name + QStringLiteral(".png");
+        return run(QStringList{QStringLiteral("render"), folder, QStringLiteral("--out"), out, QStringLiteral("--size"),
+                               QStringLiteral("800x500")} + extra) == 0
+                   ? QImage(out)
+                   : QImage();
+    };
+    const QImage plain = render(QStringLiteral("plain"), {});
+    ASSERT_EQ(plain.size(), QSize(800, 500));
+    EXPECT_EQ(render(QStringLiteral("one"), {QStringLiteral("--zoom"), QStringLiteral("1"), QStringLiteral("--at"),
+                                             QStringLiteral("10,10")}),
+              plain);
+    // Zoom 2 at the top-left corner shows the top-left quarter of the board, twice as large.
+    const QImage corner = render(QStringLiteral("corner"), {QStringLiteral("--zoom"), QStringLiteral("2"),
+                                                            QStringLiteral("--at"), QStringLiteral("0,0")});
+    ASSERT_EQ(corner.size(), QSize(800, 500));
+    const QImage shrunk = corner.scaled(400, 250, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const double sameQuarter = meanDifference(shrunk, plain.copy(0, 0, 400, 250));
+    EXPECT_LT(sameQuarter, 6.0);
+    EXPECT_GT(meanDifference(shrunk, plain.copy(400, 250, 400, 250)), 2 * sameQuarter);
+
+    for (const QStringList &bad : {QStringList{QStringLiteral("--zoom"), QStringLiteral("0.5")},
+                                   QStringList{QStringLiteral("--zoom"), QStringLiteral("nan")},
+                                   QStringList{QStringLiteral("--zoom"), QStringLiteral("1000")},
+                                   QStringList{QStringLiteral("--at"), QStringLiteral("5")},
+                                   QStringList{QStringLiteral("--at"), QStringLiteral("900,10")}}) {
+        testing::internal::CaptureStderr();
+        EXPECT_TRUE(render(QStringLiteral("bad"), bad).isNull()) << bad.join(QLatin1Char(' ')).toStdString();
+        const QString error = QString::fromStdString(testing::internal::GetCapturedStderr()).trimmed();
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_EQ(error.count(QLatin1Char('\n')), 0) << error.toStdString();
+    }
+    JPPrefController::sharedInstance()->setUseColor(false);
 }
 
 TEST(CommandLine, OtherArgumentsStartTheGame)

@@ -61,9 +61,10 @@ TEST_F(WindowTest, WithoutAPuzzleOnlyTheWindowSettingsAreEnabled)
 {
     for (Command command : {Command::ShowPicture, Command::PinPuzzle, Command::EdgesOnly, Command::ShowRotation,
                             Command::RotateClockwise, Command::RotateCounterClockwise, Command::ShiftLeft,
-                            Command::ShiftRight})
+                            Command::ShiftRight, Command::ZoomIn, Command::ZoomOut, Command::WholeBoard})
         EXPECT_FALSE(item(command)->isEnabled()) << command;
-    for (Command command : {Command::ToggleLockDrag, Command::ToggleToolbar, Command::HideApplication})
+    for (Command command : {Command::ToggleLockDrag, Command::ToggleToolbar, Command::HideApplication,
+                            Command::ShowOverview, Command::FullScreen})
         EXPECT_TRUE(item(command)->isEnabled()) << command;
     EXPECT_TRUE(item(Command::ToggleToolbar)->isChecked());
     EXPECT_FALSE(item(Command::ToggleLockDrag)->isChecked());
@@ -326,6 +327,43 @@ TEST_F(WindowTest, TheEditMenuUndoesMovesUntilAJoinAndTheStatusBarShowsProgress)
     item(Command::ToggleStatusBar)->trigger();
     EXPECT_TRUE(window->statusBar()->isVisible());
     EXPECT_EQ(touches, 4) << "showing the status bar does not touch the puzzle";
+}
+
+TEST_F(WindowTest, TheViewMenuZoomsAndKeepsItsSettings)
+{
+    open();
+    JPPuzzleView *view = window->puzzleView();
+    EXPECT_TRUE(item(Command::ZoomIn)->isEnabled());
+    EXPECT_FALSE(item(Command::ZoomOut)->isEnabled());
+    item(Command::ZoomIn)->trigger();
+    item(Command::ZoomIn)->trigger();
+    EXPECT_NEAR(view->viewTransform().zoom(), 2.0, 1e-9);
+    EXPECT_TRUE(item(Command::ZoomOut)->isEnabled());
+    EXPECT_TRUE(item(Command::WholeBoard)->isEnabled());
+    while (item(Command::ZoomIn)->isEnabled())
+        item(Command::ZoomIn)->trigger();
+    EXPECT_EQ(view->viewTransform().zoom(), view->viewTransform().maxZoom());
+    item(Command::ZoomOut)->trigger();
+    EXPECT_TRUE(item(Command::ZoomIn)->isEnabled());
+    item(Command::WholeBoard)->trigger();
+    EXPECT_TRUE(view->viewTransform().showsWholeBoard());
+    EXPECT_FALSE(item(Command::ZoomOut)->isEnabled());
+    EXPECT_FALSE(item(Command::WholeBoard)->isEnabled());
+
+    ASSERT_TRUE(item(Command::ShowOverview)->isChecked());
+    item(Command::ShowOverview)->trigger();
+    EXPECT_FALSE(item(Command::ShowOverview)->isChecked());
+    EXPECT_FALSE(view->showOverview());
+    EXPECT_FALSE(JPPrefController::sharedInstance()->showOverview());
+    item(Command::ShowOverview)->trigger();
+    EXPECT_TRUE(JPPrefController::sharedInstance()->showOverview());
+
+    item(Command::FullScreen)->trigger();
+    EXPECT_TRUE(window->isFullScreen());
+    EXPECT_TRUE(item(Command::FullScreen)->isChecked());
+    item(Command::FullScreen)->trigger();
+    EXPECT_FALSE(window->isFullScreen());
+    EXPECT_FALSE(item(Command::FullScreen)->isChecked());
 }
 
 TEST_F(WindowTest, PicturePopoverFitsTheBoard)

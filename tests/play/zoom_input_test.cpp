@@ -1,0 +1,404 @@
+#include "model/jp_assembly.h"
+#include "play/jp_board_renderer.h"
+#include "play/jp_overview_view.h"
+#include "play/jp_pref_controller.h"
+#include "play_fixtures.h"
+#include "zoom_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QNativeGestureEvent>
+#include <QPainter>
+#include <QPointingDevice>
+#include <QThread>
+#include <QWheelEvent>
+
+#include <cmath>
+
+using namespace tj::test;
+
+namespace {
+
+constexpr QPointF kMiddle(800, 500);
+
+// Board points the pointer can reach exactly at zooms 1, 2 and 4: whole units.
+QPointF whole(QPointF point)
+{
+    return QPointF(std::round(point.x()), std::round(point.y()));
+}
+
+// A built puzzle shown in a board view.
+struct ViewedBoard : BoardFixture
+{
+    ZoomedView z;
+    explicit ViewedBoard(bool rotate = false)
+        : BoardFixture(24, rotate)
+        , z(puzzle.get())
+    {
+    }
+};
+
+// A built puzzle saved in a folder, so each run can open an identical copy.
+struct SavedPuzzle
+{
+    QString folder;
+    SavedPuzzle(int64_t count = 96)
+    {
+        JPPuzzle::creationOptions() = CreationOptions{};
+        auto built = BuildTestPuzzle(QStringLiteral("Zoom"), 600, 400, count, &folder);
+        EXPECT_TRUE(built);
+    }
+    std::unique_ptr<JPPuzzle> open() const
+    {
+        QString reason;
+        auto puzzle = JPPuzzle::openExisting(folder, &reason);
+        EXPECT_TRUE(puzzle) << reason.toStdString();
+        return puzzle;
+    }
+};
+
+// Everything the board rules decide: where each item lies in list order, what is selected
+// and which pieces are joined.
+QString outcome(JPPuzzle &puzzle)
+{
+    QStringList lines;
+    for (JPPiece *item : puzzle.pieces()) {
+        const QPointF at = item->boardLocation();
+        QString line = QStringLiteral("%1 at %2,%3").arg(item->pieceIndex()).arg(at.x(), 0, 'f', 4).arg(at.y(), 0, 'f', 4);
+        if (item->isAssembly())
+            for (JPPiece *member : static_cast<JPAssembly *>(item)->pieces())
+                line += QStringLiteral(" +%1").arg(member->pieceIndex());
+        lines << line;
+    }
+    QStringList selected;
+    for (JPPiece *item : puzzle.selection())
+        selected << QString::number(item->pieceIndex());
+    lines << QStringLiteral("selected: ") + selected.join(QLatin1Char(' '));
+    return lines.join(QLatin1Char('\n'));
+}
+
+// Clicks, a drag, a Ctrl-click, a rectangle and a join near the middle of the board, all
+// through Qt events at view points over whole board units.
+QString playScenario(JPPuzzle &puzzle, double zoom)
+{
+    ZoomedView z(&puzzle);
+    JPPiece *moving = puzzle.pieceWithIndex(13);
+    JPPiece *neighbour = moving->connectionAtIndex(2).piece;
+    JPPiece *a = puzzle.pieceWithIndex(40);
+    JPPiece *b = puzzle.pieceWithIndex(41);
+    JPPiece *c = puzzle.pieceWithIndex(42);
+    const QPointF target = whole(BoardFixture::locationBeside(moving, moving, neighbour));
+    moving->setDraggedLocation(target + QPointF(-10, -70));
+    a->setDraggedLocation(kMiddle + QPointF(120, 80));
+    b->setDraggedLocation(kMiddle + QPointF(-130, 80));
+    c->setDraggedLocation(kMiddle + QPointF(-60, 90));
+    z.view.setZoom(zoom, QPointF(0, 0));
+    z.view.centerOn(kMiddle);
+    EXPECT_EQ(z.view.viewTransform().zoom(), zoom);
+
+    const QPointF grabA = BoardFixture::grabPoint(a);
+    z.leftDrag(z.at(grabA), z.at(grabA));
+    z.leftDrag(z.at(grabA), z.at(grabA + QPointF(30, -20)));
+    const QPointF grabB = BoardFixture::grabPoint(b);
+    z.leftDrag(z.at(grabB), z.at(grabB), Qt::ControlModifier);
+    const QPointF corner = kMiddle + QPointF(-175, 40);
+    EXPECT_EQ(z.view.board().pieceAtPoint(corner), nullptr);
+    z.leftDrag(z.at(corner), z.at(kMiddle + QPointF(-20, 120)));
+    const QString selection = outcome(puzzle);
+
+    // A locked drag of the selection: a click picks it up, the pointer carries it, a click drops it.
+    z.view.setLockedDrag(true);
+    const QPointF grabC = BoardFixture::grabPoint(c);
+    z.click(z.at(grabC));
+    z.mouse(QEvent::MouseMove, z.at(grabC + QPointF(12, -7)), Qt::NoButton, Qt::NoButton);
+    z.click(z.at(grabC + QPointF(12, -7)));
+    z.view.setLockedDrag(false);
+
+    const QPointF grab = BoardFixture::grabPoint(moving);
+    const QPointF to = whole(grab + (target - moving->boardLocation()));
+    z.mouse(QEvent::MouseButtonPress, z.at(grab), Qt::LeftButton, Qt::LeftButton);
+    z.mouse(QEvent::MouseMove, z.at(to), Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(z.view.board().linkingPiece(), neighbour) << zoom;
+    z.mouse(QEvent::MouseButtonRelease, z.at(to), Qt::LeftButton, Qt::NoButton);
+    EXPECT_TRUE(moving->assembly() && moving->assembly() == neighbour->assembly()) << zoom;
+    EXPECT_TRUE(Near(c->boardLocation(), kMiddle + QPointF(-48, 83))) << zoom;
+    return selection + QStringLiteral("\n--\n") + outcome(puzzle);
+}
+
+TEST(ZoomedBoard, InputGivesTheSameResultsAtEveryZoom)
+{
+    SavedPuzzle saved;
+    auto first = saved.open();
+    ASSERT_TRUE(first);
+    const QString atOne = playScenario(*first, 1.0);
+    EXPECT_TRUE(atOne.contains(QStringLiteral("selected: 42 41"))) << atOne.toStdString();
+    for (double zoom : {2.0, 4.0}) {
+        auto copy = saved.open();
+        ASSERT_TRUE(copy);
+        EXPECT_EQ(playScenario(*copy, zoom), atOne) << zoom;
+    }
+}
+
+void wheel(JPPuzzleView &view, QPointF at, QPoint angle, Qt::KeyboardModifiers modifiers = {})
+{
+    QWheelEvent event(at, view.mapToGlobal(at), QPoint(), angle, Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&view, &event);
+}
+
+TEST(ZoomedBoard, TheWheelZoomsWithCtrlPansWhenZoomedAndStillTurnsPieces)
+{
+    ViewedBoard f(true);
+    ASSERT_TRUE(f.puzzle);
+    ZoomedView &z = f.z;
+
+    // Ctrl+wheel zooms about the pointer: the board point under it stays there.
+    const QPointF anywhere(700, 450);
+    wheel(z.view, anywhere, QPoint(0, 240), Qt::ControlModifier);
+    EXPECT_NEAR(z.view.viewTransform().zoom(), std::sqrt(2.0), 1e-9);
+    EXPECT_TRUE(Near(z.view.viewTransform().toBoard(anywhere), anywhere, 1e-6));
+
+    JPPiece *piece = f.puzzle->pieceWithIndex(9);
+    piece->setDraggedLocation(kMiddle);
+    z.view.centerOn(kMiddle);
+    const QPointF pointer = z.at(BoardFixture::grabPoint(piece));
+    const uint64_t turned = piece->rotation();
+
+    // Over a piece with rotation on, the wheel turns it and leaves the view alone.
+    const JPViewTransform before = z.view.viewTransform();
+    wheel(z.view, pointer, QPoint(0, -120));
+    EXPECT_EQ(piece->rotation(), (turned + 1) % 4);
+    EXPECT_EQ(z.view.viewTransform(), before);
+
+    // Elsewhere it pans: down and, with Shift, sideways.
+    f.puzzle->setRotate(false);
+    wheel(z.view, pointer, QPoint(0, -120));
+    EXPECT_GT(z.view.viewTransform().origin().y(), before.origin().y());
+    EXPECT_EQ(z.view.viewTransform().origin().x(), before.origin().x());
+    const double x = z.view.viewTransform().origin().x();
+    wheel(z.view, pointer, QPoint(0, -120), Qt::ShiftModifier);
+    EXPECT_GT(z.view.viewTransform().origin().x(), x);
+    EXPECT_EQ(piece->rotation(), (turned + 1) % 4);
+
+    // A pinch zooms too; at zoom 1 the plain wheel does nothing but turn, as always.
+    QNativeGestureEvent pinch(Qt::ZoomNativeGesture, QPointingDevice::primaryPointingDevice(), 2, pointer, pointer,
+                              z.view.mapToGlobal(pointer), 1.0, QPointF());
+    QCoreApplication::sendEvent(&z.view, &pinch);
+    EXPECT_NEAR(z.view.viewTransform().zoom(), 2 * std::sqrt(2.0), 1e-9);
+    z.view.showWholeBoard();
+    const QString still = outcome(*f.puzzle);
+    wheel(z.view, pointer, QPoint(0, -120));
+    EXPECT_TRUE(z.view.viewTransform().showsWholeBoard());
+    EXPECT_EQ(outcome(*f.puzzle), still);
+}
+
+TEST(ZoomedBoard, MiddleDragAndSpaceDragPanWithoutTouchingThePieces)
+{
+    ViewedBoard f;
+    ASSERT_TRUE(f.puzzle);
+    ZoomedView &z = f.z;
+    JPPiece *piece = f.puzzle->pieceWithIndex(5);
+    const QPointF onPiece = z.at(BoardFixture::grabPoint(piece));
+
+    // At zoom 1 Space+click is an ordinary click.
+    QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
+    QCoreApplication::sendEvent(&z.view, &space);
+    z.leftDrag(onPiece, onPiece);
+    EXPECT_EQ(f.puzzle->selection(), std::vector<JPPiece *>{piece});
+    f.puzzle->selection().clear();
+
+    z.view.setZoom(2, onPiece);
+    z.view.centerOn(kMiddle);
+    const QString before = outcome(*f.puzzle);
+    const QPointF origin = z.view.viewTransform().origin();
+    z.leftDrag(onPiece, onPiece + QPointF(-100, -60));
+    EXPECT_TRUE(Near(z.view.viewTransform().origin(), origin + QPointF(50, 30)));
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier);
+    QCoreApplication::sendEvent(&z.view, &release);
+    z.mouse(QEvent::MouseButtonPress, onPiece, Qt::MiddleButton, Qt::MiddleButton);
+    z.mouse(QEvent::MouseMove, onPiece + QPointF(100, 60), Qt::NoButton, Qt::MiddleButton);
+    z.mouse(QEvent::MouseButtonRelease, onPiece + QPointF(100, 60), Qt::MiddleButton, Qt::NoButton);
+    EXPECT_TRUE(Near(z.view.viewTransform().origin(), origin));
+    EXPECT_EQ(outcome(*f.puzzle), before);
+}
+
+TEST(ZoomedBoard, DraggingAgainstTheEdgeScrollsAndCarriesThePiece)
+{
+    ViewedBoard f;
+    ASSERT_TRUE(f.puzzle);
+    ZoomedView &z = f.z;
+    JPPiece *piece = f.puzzle->pieceWithIndex(5);
+    piece->setDraggedLocation(QPointF(300, 300));
+    z.view.setZoom(2, QPointF(0, 0));
+    z.view.centerOn(QPointF(400, 300));
+    const QPointF grab = z.at(BoardFixture::grabPoint(piece));
+    const QPointF edge(kBoardView.width() - 2, grab.y());
+    z.mouse(QEvent::MouseButtonPress, grab, Qt::LeftButton, Qt::LeftButton);
+    z.mouse(QEvent::MouseMove, edge, Qt::NoButton, Qt::LeftButton);
+    const double startX = z.view.viewTransform().origin().x();
+    const QPointF offset = piece->boardLocation() - z.view.viewTransform().toBoard(edge);
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 3000 && z.view.viewTransform().origin().x() - startX < 50) {
+        QCoreApplication::processEvents();
+        QThread::msleep(4);
+    }
+    const double scrolled = z.view.viewTransform().origin().x() - startX;
+    EXPECT_GT(scrolled, 50.0);
+    // The piece went along, still under the pointer, and stays inside the board.
+    EXPECT_TRUE(Near(piece->boardLocation() - z.view.viewTransform().toBoard(edge), offset, 1.0));
+    z.mouse(QEvent::MouseButtonRelease, edge, Qt::LeftButton, Qt::NoButton);
+    const double stopped = z.view.viewTransform().origin().x();
+    for (int i = 0; i < 10; ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(4);
+    }
+    EXPECT_EQ(z.view.viewTransform().origin().x(), stopped);
+    EXPECT_LE(piece->boardLocation().x(), kBoardView.width());
+}
+
+TEST(ZoomedBoard, TheViewComesBackAfterReopeningAndThePuzzleFileIsUntouched)
+{
+    SavedPuzzle saved(24);
+    auto puzzle = saved.open();
+    ASSERT_TRUE(puzzle);
+    QPointF centre;
+    {
+        ZoomedView z(puzzle.get());
+        z.view.setZoom(3, QPointF(0, 0));
+        z.view.centerOn(QPointF(1000, 420));
+        centre = z.view.viewTransform().center();
+    }
+    const QString document = QDir(saved.folder).filePath(QStringLiteral("puzzle.xml"));
+    puzzle->setDirty(true);
+    ASSERT_TRUE(puzzle->save());
+    QFile xml(document);
+    ASSERT_TRUE(xml.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(xml.readAll().contains("view"));
+
+    auto reopened = saved.open();
+    ASSERT_TRUE(reopened);
+    ZoomedView z(reopened.get());
+    EXPECT_EQ(z.view.viewTransform().zoom(), 3.0);
+    EXPECT_TRUE(Near(z.view.viewTransform().center(), centre, 1e-6));
+}
+
+TEST(ZoomedBoard, TheOverviewShowsThePartInViewAndMovesIt)
+{
+    ViewedBoard f;
+    ASSERT_TRUE(f.puzzle);
+    ZoomedView &z = f.z;
+    z.view.setShowOverview(true);
+    EXPECT_FALSE(z.view.overview()->isVisibleTo(&z.view));
+    z.view.setZoom(2.5, QPointF(100, 100));
+    JPOverviewView *overview = z.view.overview();
+    ASSERT_TRUE(overview->isVisibleTo(&z.view));
+    EXPECT_EQ(overview->visibleRect(), z.view.viewTransform().visibleRect());
+    EXPECT_LE(overview->width(), JPOverviewView::kLargest.width());
+
+    const QPointF middle(overview->width() / 2.0, overview->height() / 2.0);
+    QMouseEvent press(QEvent::MouseButtonPress, middle, overview->mapToGlobal(middle), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(overview, &press);
+    EXPECT_TRUE(Near(z.view.viewTransform().center(), kMiddle, 1e-6));
+    EXPECT_EQ(overview->visibleRect(), z.view.viewTransform().visibleRect());
+
+    z.view.setShowOverview(false);
+    EXPECT_FALSE(overview->isVisibleTo(&z.view));
+    z.view.setShowOverview(true);
+    z.view.showWholeBoard();
+    EXPECT_FALSE(overview->isVisibleTo(&z.view));
+}
+
+TEST(ZoomedBoard, TheViewDrawsWhatTheHeadlessRenderDrawsAtThatZoom)
+{
+    ViewedBoard f;
+    ASSERT_TRUE(f.puzzle);
+    ZoomedView &z = f.z;
+    z.view.setShowOverview(false);
+    const QPointF centre(420, 380);
+    z.view.setZoom(2.5, QPointF(0, 0));
+    z.view.centerOn(centre);
+    const QImage shown = z.view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage rendered =
+        RenderBoard(f.puzzle.get(), kBoardView.toSize(), JPBoardLook::fromPreferences(), 2.5, centre);
+    EXPECT_TRUE(shown == rendered.convertToFormat(QImage::Format_RGB32));
+}
+
+TEST(ZoomedBoard, PicturesFarFromViewAreDroppedOnceTheCacheIsFull)
+{
+    BoardFixture f;
+    ASSERT_TRUE(f.puzzle);
+    JPBoardRenderer renderer;
+    constexpr qsizetype kBudget = 1 << 20;
+    renderer.setZoomBudget(kBudget);
+    QImage frame(kBoardView.toSize(), QImage::Format_ARGB32_Premultiplied);
+    JPViewTransform view(kBoardView);
+    qsizetype most = 0;
+    // Across the whole board, row by row, at three zooms.
+    for (double zoom : {4.0, 3.0, 2.0}) {
+        view.setZoom(zoom, QPointF(0, 0));
+        for (double y = 0; y <= kBoardView.height(); y += 100)
+            for (double x = 0; x <= kBoardView.width(); x += 100) {
+                view.centerOn(QPointF(x, y));
+                QPainter painter(&frame);
+                renderer.draw(painter, QRectF(frame.rect()), f.board, JPBoardLook{true, 0, Qt::black}, view);
+                most = std::max(most, renderer.zoomedBytes());
+            }
+    }
+    // What is in view (up to a quarter of the board) stays, at two zooms; kept without
+    // dropping, the pictures would grow to about 30 budgets.
+    EXPECT_GT(most, kBudget / 2);
+    EXPECT_LT(most, 8 * kBudget);
+}
+
+// The standard deviation of the grey levels in a square around a point.
+double contrastAround(const QImage &image, QPoint centre, int radius)
+{
+    double sum = 0, squares = 0;
+    int n = 0;
+    for (int y = centre.y() - radius; y < centre.y() + radius; ++y)
+        for (int x = centre.x() - radius; x < centre.x() + radius; ++x) {
+            const double grey = qGray(image.pixel(x, y));
+            sum += grey;
+            squares += grey * grey;
+            ++n;
+        }
+    const double mean = sum / n;
+    return std::sqrt(std::max(0.0, squares / n - mean * mean));
+}
+
+TEST(ZoomedBoard, ZoomedPiecesAreDrawnFromTheirFullResolutionPictures)
+{
+    // Fine stripes two pixels wide blur to grey when a piece is drawn smaller than its
+    // picture, and come back only if the zoomed drawing starts from the picture itself.
+    QImage stripes(1200, 800, QImage::Format_RGB32);
+    for (int x = 0; x < stripes.width(); ++x)
+        for (int y = 0; y < stripes.height(); ++y)
+            stripes.setPixel(x, y, (x / 2) % 2 ? qRgb(250, 250, 250) : qRgb(10, 10, 10));
+    const QString picture = freshFolder() + QStringLiteral("/stripes.png");
+    ASSERT_TRUE(stripes.save(picture));
+    JPPuzzle::creationOptions() = CreationOptions{};
+    auto puzzle = BuildPuzzleFolder(picture, QStringLiteral("Stripes"), 24);
+    ASSERT_TRUE(puzzle);
+    const QSize size(800, 500);
+    puzzle->layoutPuzzle(QSizeF(size));
+    ASSERT_LT(puzzle->scale(), 0.5);
+    JPPiece *piece = puzzle->pieceWithIndex(8);
+    const double largest = JPViewTransform::maxZoomForScale(puzzle->scale());
+    JPViewTransform view(QSizeF(size), largest);
+    view.setZoom(largest, QPointF(0, 0));
+    view.centerOn(piece->boardLocation());
+    const QPoint onPiece = view.toView(piece->boardLocation()).toPoint();
+
+    const JPBoardLook look{true, 0, Qt::white};
+    const QImage fitted = RenderBoard(puzzle.get(), size, look);
+    const QImage zoomed = RenderBoard(puzzle.get(), size, look, largest, piece->boardLocation());
+    const double sharp = contrastAround(zoomed, onPiece, 12);
+    EXPECT_GT(sharp, 90.0);
+    EXPECT_LT(contrastAround(fitted, piece->boardLocation().toPoint(), 3), sharp / 2);
+}
+
+}
