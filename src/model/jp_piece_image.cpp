@@ -9,7 +9,6 @@
 #include "model/puzzle_style.h"
 #include "support/log.h"
 
-#include <QDir>
 #include <QPainter>
 #include <QTransform>
 
