@@ -6,7 +6,6 @@
 #include "model/jp_puzzle.h"
 #include "model/jp_solver.h"
 #include "model/puzzle_folder.h"
-#include "imaging/cc_image.h"
 #include "play/jp_board_input.h"
 #include "play/jp_board_renderer.h"
 
@@ -29,12 +28,11 @@ namespace {
 
 constexpr QSize kView(1920, 1080);
 constexpr QSize kPhoto(6000, 4500);
-// The dialog's largest offer; the grid may have to stay a little below it (see main).
+// The dialog's largest offer; the grid itself may hold a few pieces less.
 constexpr int64_t kLargestOffer = 5000;
 
 QTemporaryDir *g_work = nullptr;
 QString g_photo;
-int64_t g_count = 0;
 QString g_folder;
 std::unique_ptr<JPPuzzle> g_puzzle;
 
@@ -68,21 +66,6 @@ QString preparePhoto()
     return path;
 }
 
-// The largest count up to the dialog's offer that the grid can hold for this picture's shape
-// (a grid rounds up, and piece numbers must stay below the assembly identifiers).
-int64_t largestBuildableCount()
-{
-    const QSize stored = DeclaredPictureSize(g_photo).scaled(QSize(kMaxPictureSide, kMaxPictureSide), Qt::KeepAspectRatio);
-    auto probe = JPPuzzle::initWithPicture(g_work->filePath(QStringLiteral("probe.WMjigsaw")),
-                                           CCImage::initWithSize(QSizeF(stored)), QVariantMap());
-    for (int64_t count = kLargestOffer; count > 0; --count) {
-        std::vector<GridCoord> cells;
-        if (probe && probe->calculateMetrics(count, cells))
-            return count;
-    }
-    return 0;
-}
-
 void reportPuzzle(benchmark::State &state)
 {
     state.counters["pieces"] = g_puzzle ? double(g_puzzle->pieceCount()) : 0.0;
@@ -106,7 +89,7 @@ void BM_Create(benchmark::State &state)
         NewPuzzleChoice choice;
         choice.dict[QStringLiteral("path")] = g_photo;
         choice.dict[QStringLiteral("name")] = QStringLiteral("Stress");
-        choice.count = g_count;
+        choice.count = kLargestOffer;
         QString error;
         auto made = MakePuzzleFolder(choice, g_work->filePath(QStringLiteral("puzzles")), &error);
         if (!made) {
@@ -254,9 +237,8 @@ int main(int argc, char **argv)
     QTemporaryDir work;
     g_work = &work;
     g_photo = preparePhoto();
-    g_count = largestBuildableCount();
-    std::printf("photo %d x %d, %lld pieces asked (the dialog offers up to %lld)\n", kPhoto.width(), kPhoto.height(),
-                static_cast<long long>(g_count), static_cast<long long>(kLargestOffer));
+    std::printf("photo %d x %d, %lld pieces asked\n", kPhoto.width(), kPhoto.height(),
+                static_cast<long long>(kLargestOffer));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -140,7 +140,7 @@ int runCreate(const QStringList &args)
         printError(QStringLiteral("create: the picture \"%1\" is too small to use as a puzzle").arg(picture));
         return 1;
     }
-    if (count < 1 || count > squares || count > kMaxPieceCount) {
+    if (!CanCutPicture(size, count)) {
         printError(QStringLiteral("create: %1 pieces can't be cut from \"%2\" (from 1 to %3)")
                        .arg(count)
                        .arg(picture)

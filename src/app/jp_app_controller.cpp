@@ -50,6 +50,12 @@ const QString kFirstRunKey = QStringLiteral("wmjigsaw.run");
 // laid out for.
 const QString kWindowKey = QStringLiteral("wmjigsaw.window");
 
+void showCreationAlert()
+{
+    CCAlert::sharedInstance()->giveAlertMessage(QStringLiteral("Can't create new puzzle."),
+                                                QStringLiteral("Opening the new puzzle failed. Please try a different one."));
+}
+
 }
 
 JPAppController *JPAppController::sharedInstance()
@@ -229,6 +235,19 @@ JPPuzzle *JPAppController::createPuzzle(const QVariantMap &dict)
     choice.image = dict.value(QStringLiteral("image")).value<QImage>();
     choice.thumb = dict.value(QStringLiteral("thumb")).value<QImage>();
     choice.count = JPPrefController::sharedInstance()->puzzleSize();
+    const QString path = stringForKey(dict, QStringLiteral("path"));
+    const bool kept = pathExtension(path).compare(QLatin1String("WMjigsaw"), Qt::CaseInsensitive) == 0;
+    // The dialog went by the size it was told, which a website catalogue may get wrong: the
+    // picture itself must hold the count.
+    const QSize pictureSize = kept ? QSize() : path.isEmpty() ? choice.image.size() : DeclaredPictureSize(path);
+    if (!kept && SquaresInPicture(pictureSize) < std::max<int64_t>(choice.count, kMinimumSquares)) {
+        LogString(QStringLiteral("Can't create puzzle: %1 pieces don't fit a picture of %2 x %3 pixels")
+                      .arg(choice.count)
+                      .arg(pictureSize.width())
+                      .arg(pictureSize.height()));
+        showCreationAlert();
+        return nullptr;
+    }
     QString error;
     std::optional<MadePuzzleFolder> made = MakePuzzleFolder(choice, g_puzzlePath, &error);
     if (!made) {
@@ -237,8 +256,18 @@ JPPuzzle *JPAppController::createPuzzle(const QVariantMap &dict)
     }
     // A kept puzzle started again is already listed as kept; it leaves that list on opening.
     JPPuzzle *puzzle = openPuzzle(made->folder, made->picture, &made->dict);
-    if (!puzzle)
+    if (!puzzle) {
+        // Nothing may be left that fails again at the next start: a new folder goes, a kept
+        // puzzle stays kept.
+        if (kept) {
+            made->dict.remove(QStringLiteral("reset"));
+            made->dict[QStringLiteral("done")] = true;
+            WritePropertyList(QDir(made->folder).filePath(QStringLiteral("info.plist")), made->dict);
+        } else {
+            DeletePuzzleFolder(made->folder);
+        }
         return nullptr;
+    }
     updateFileMenu();
     setCurrentPuzzle(puzzle);
     return puzzle;
@@ -335,9 +364,7 @@ JPPuzzle *JPAppController::openPuzzle(const QString &folder, std::shared_ptr<CCI
 {
     std::unique_ptr<JPPuzzle> puzzle = JPPuzzle::initWithPath(folder, std::move(image), puzzleDict);
     if (!puzzle || puzzle->creationFail()) {
-        CCAlert::sharedInstance()->giveAlertMessage(
-            QStringLiteral("Can't create new puzzle."),
-            QStringLiteral("Opening the new puzzle failed. Please try a different one."));
+        showCreationAlert();
         return nullptr;
     }
     m_completedPuzzlePaths.removeAll(folder);

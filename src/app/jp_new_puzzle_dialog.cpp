@@ -89,9 +89,9 @@ QImage readThumbnail(const QString &path)
     return reader.read();
 }
 
-int64_t squaresFor(const QVariantMap &candidate)
+QSize pictureSizeOf(const QVariantMap &candidate)
 {
-    return SquaresInPicture(SizeFromString(stringForKey(candidate, kSize)));
+    return SizeFromString(stringForKey(candidate, kSize));
 }
 
 }
@@ -508,14 +508,14 @@ void JPNewPuzzleDialog::pictureCollectionSelectionChanged(CCPictureCollection *)
 
 void JPNewPuzzleDialog::chooseCountFor(const Candidate &candidate)
 {
-    const int64_t squares = squaresFor(*candidate);
+    const QSize pictureSize = pictureSizeOf(*candidate);
     const int preferred = m_awakened && m_sizeMatrix->checkedId() > 0 ? m_sizeMatrix->checkedId()
                                                                       : m_prefController->puzzleSize();
     int chosen = 0;
     bool preferredEnabled = false;
     for (qsizetype i = pieceCounts().size() - 1; i >= 0; --i) {
         const int count = pieceCounts()[i];
-        const bool enabled = count <= squares;
+        const bool enabled = CanCutPicture(pictureSize, count);
         m_sizeMatrix->button(count)->setEnabled(enabled);
         if (enabled && chosen == 0)
             chosen = count;

@@ -1,5 +1,6 @@
 #include "app/jp_website_puzzles.h"
 
+#include "imaging/image_decode.h"
 #include "play/jp_pref_controller.h"
 #include "services/jp_website_downloader.h"
 #include "services/website_catalogue.h"
@@ -7,11 +8,13 @@
 #include "support/helpers.h"
 #include "support/log.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QSaveFile>
+#include <QSet>
 
 namespace {
 
@@ -66,6 +69,19 @@ bool writeNewFile(const QString &path, const QByteArray &data)
 bool hasJpgExtension(const QString &name)
 {
     return pathExtension(name) == QLatin1String("jpg");
+}
+
+// A whole JPEG whose header gives a picture size.
+bool isJpegPicture(const QByteArray &data)
+{
+    if (!IsCompleteJpeg(data))
+        return false;
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "jpeg");
+    const QSize size = reader.size();
+    return size.isValid() && !size.isEmpty();
 }
 
 }
@@ -259,15 +275,37 @@ void JPWebsitePuzzles::installCatalogue(const QString &path)
 void JPWebsitePuzzles::installThumbnails(const QString &name, const QString &path)
 {
     std::unique_ptr<CCUnzipper> archive = CCUnzipper::initWithFile(path);
-    if (!archive || archive->numberOfFiles() == 0) {
-        // The thumbnails in place are better than none.
-        LogString(QStringLiteral("Can't open thumbnail archive \"%1\"").arg(name));
-        QFile::remove(path);
+    // The new thumbnails are unpacked beside the old ones first: an archive that yields none
+    // must not cost the thumbnails in place.
+    const QString staging = QDir(m_supportFolder).filePath(QStringLiteral(".thumbnails.unpacking"));
+    QDir(staging).removeRecursively();
+    QSet<QString> unpackedNames;
+    if (archive && QDir().mkpath(staging)) {
+        uint64_t unpacked = 0;
+        for (uint64_t i = archive->numberOfFiles(); i-- > 0;) {
+            const std::optional<CCUnzipper::Entry> entry = archive->entryAtIndex(i);
+            if (!entry || !hasJpgExtension(entry->path))
+                continue;
+            const QString leaf = SafeLastPathComponent(entry->path);
+            if (!hasJpgExtension(leaf) || entry->orig > kMaxThumbnailSize || unpacked + entry->orig > kMaxThumbnailBytes)
+                continue;
+            const std::optional<QByteArray> data = archive->copyDataOfFileAtIndex(i, kMaxThumbnailSize);
+            if (!data || !isJpegPicture(*data) || !writeNewFile(QDir(staging).filePath(leaf), *data))
+                continue;
+            unpacked += uint64_t(data->size());
+            unpackedNames.insert(leaf);
+        }
+    }
+    archive.reset();
+    QFile::remove(path);
+    if (unpackedNames.isEmpty()) {
+        LogString(QStringLiteral("Thumbnail archive \"%1\" holds no usable thumbnail").arg(name));
+        QDir(staging).removeRecursively();
         Q_EMIT reloadGrid();
         return;
     }
-    m_prefs->setWebsiteZipName(stringByDeletingPathExtension(name));
 
+    m_prefs->setWebsiteZipName(stringByDeletingPathExtension(name));
     const QDir folder(thumbnailFolder());
     QDir().mkpath(folder.path());
     const QStringList present = folder.entryList(QDir::Files | QDir::System | QDir::Hidden);
@@ -275,23 +313,9 @@ void JPWebsitePuzzles::installThumbnails(const QString &name, const QString &pat
         if (hasJpgExtension(file))
             QFile::remove(folder.filePath(file));
     }
-
-    uint64_t unpacked = 0;
-    for (uint64_t i = archive->numberOfFiles(); i-- > 0;) {
-        const std::optional<CCUnzipper::Entry> entry = archive->entryAtIndex(i);
-        if (!entry || !hasJpgExtension(entry->path))
-            continue;
-        const QString leaf = SafeLastPathComponent(entry->path);
-        if (!hasJpgExtension(leaf) || entry->orig > kMaxThumbnailSize || unpacked + entry->orig > kMaxThumbnailBytes)
-            continue;
-        const std::optional<QByteArray> data = archive->copyDataOfFileAtIndex(i, kMaxThumbnailSize);
-        if (!data)
-            continue;
-        if (writeNewFile(folder.filePath(leaf), *data))
-            unpacked += uint64_t(data->size());
-    }
-    archive.reset();
-    QFile::remove(path);
+    for (const QString &leaf : unpackedNames)
+        QFile::rename(QDir(staging).filePath(leaf), folder.filePath(leaf));
+    QDir(staging).removeRecursively();
     Q_EMIT reloadGrid();
 }
 

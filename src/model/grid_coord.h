@@ -19,5 +19,9 @@ inline void PrintTo(const GridCoord &c, std::ostream *os)
 
 // Piece indexes stay below this; assembly identifiers start here.
 constexpr uint64_t kFirstAssemblyId = 5001;
+// Identifiers are written as 32-bit numbers.
+constexpr uint64_t kLastAssemblyId = 2147483647;
 // The largest grid the number space can hold.
 constexpr int64_t kMaxPieceCount = 5000;
+// The narrowest column and lowest row in pixels: a knob is a third of it and needs a pixel.
+constexpr int64_t kMinimumPieceSide = 3;

@@ -9,7 +9,6 @@
 #include "model/puzzle_style.h"
 #include "support/log.h"
 
-#include <QDir>
 #include <QPainter>
 #include <QTransform>
 
@@ -25,8 +24,7 @@ constexpr Pixel kRimGrey = 0x808080FF;
 
 QString JPPiece::imagePath() const
 {
-    return QDir(m_puzzle->filePath())
-        .filePath(QStringLiteral("Pieces/%1.png").arg(qulonglong(m_pieceIndex), 4, 10, QLatin1Char('0')));
+    return m_puzzle->imagePathForIndex(m_pieceIndex);
 }
 
 bool JPPiece::createImageFromPixmap(const CCPixmap &picture)

@@ -70,6 +70,8 @@ void onMainThread(Function function)
 
 void JPPuzzle::setBuildingDialogFactory(std::function<std::unique_ptr<JPBuildingDialog>()> factory)
 {
+    if (!factory)
+        factory = [] { return std::make_unique<EventLoopBuildingDialog>(); };
     buildingDialogFactory() = std::move(factory);
 }
 
@@ -188,6 +190,24 @@ JPPiece *JPPuzzle::pieceWithIndex(uint64_t index) const
     return nullptr;
 }
 
+QString JPPuzzle::imagePathForIndex(uint64_t index) const
+{
+    return QDir(m_filePath).filePath(QStringLiteral("Pieces/%1.png").arg(qulonglong(index), 4, 10, QLatin1Char('0')));
+}
+
+uint64_t JPPuzzle::assignAssemblyId()
+{
+    // Past the last identifier a document can hold, counting starts again from the first and
+    // passes over those still in use.
+    uint64_t id = m_nextAssemblyId;
+    while (id < kFirstAssemblyId || id > kLastAssemblyId || m_assemblies.count(id))
+        id = id >= kFirstAssemblyId && id < kLastAssemblyId ? id + 1 : kFirstAssemblyId;
+    m_nextAssemblyId = id < kLastAssemblyId ? id + 1 : kFirstAssemblyId;
+    // A reused identifier's old picture must not be deleted at the next save: it is drawn anew.
+    std::erase(m_deletePaths, imagePathForIndex(id));
+    return id;
+}
+
 JPAssembly *JPPuzzle::adoptAssembly(std::unique_ptr<JPAssembly> assembly)
 {
     JPAssembly *raw = assembly.get();
@@ -230,9 +250,13 @@ bool JPPuzzle::startNewPuzzle(int64_t count)
     m_dialog = buildingDialogFactory()();
     m_completedCount = 0;
     m_finishing = false;
+    m_built = false;
     std::thread creator([this, cells = std::move(coords)]() mutable { createPieces(std::move(cells)); });
     m_dialog->runModal();
     creator.join();
+    // A run that ended before the last piece still hands back a finished puzzle; the finish
+    // queued by the creator then finds nothing to do.
+    finishNewPuzzle();
     std::lock_guard<std::mutex> guard(m_lock);
     m_dialog.reset();
     return true;
@@ -243,20 +267,32 @@ void JPPuzzle::createPieces(std::vector<GridCoord> cells)
     std::shared_ptr<CCPixmap> pixmap = CCPixmap::initWithImage(*m_image);
     createPieceRecords(std::move(cells));
 
-    // The old document goes before the old images: a rebuild cut short by a crash then
-    // finds no document and is rebuilt again, instead of pairing old text with new images.
-    QFile::remove(QDir(m_filePath).filePath(QStringLiteral("puzzle.xml")));
-    const QDir piecesFolder(QDir(m_filePath).filePath(QStringLiteral("Pieces")));
-    for (const QString &old : piecesFolder.entryList({QStringLiteral("*.png")}, QDir::Files))
-        QFile::remove(piecesFolder.filePath(old));
-
-    if (pixmap)
+    if (pixmap && removeOldBuild())
         makeImages(pixmap);
     else
         m_creationFail = true;
 
     // Every job has ended: the main thread finishes (and ends the dialog's run).
-    onMainThread([this] { finishNewPuzzle(); });
+    onMainThread([this, alive = std::weak_ptr<bool>(m_alive)] {
+        if (!alive.expired())
+            finishNewPuzzle();
+    });
+}
+
+bool JPPuzzle::removeOldBuild()
+{
+    // The old document goes before the old images: a rebuild cut short by a crash then
+    // finds no document and is rebuilt again, instead of pairing old text with new images.
+    // A document that won't go keeps its images, and nothing is cut.
+    const QString document = QDir(m_filePath).filePath(QStringLiteral("puzzle.xml"));
+    if (!QFile::remove(document) && QFileInfo::exists(document)) {
+        LogString(QStringLiteral("Can't rebuild puzzle \"%1\": its old puzzle.xml can't be removed").arg(m_filePath));
+        return false;
+    }
+    const QDir piecesFolder(QDir(m_filePath).filePath(QStringLiteral("Pieces")));
+    for (const QString &old : piecesFolder.entryList({QStringLiteral("*.png")}, QDir::Files))
+        QFile::remove(piecesFolder.filePath(old));
+    return true;
 }
 
 bool JPPuzzle::buildPiecesForTesting(int64_t count)
@@ -343,7 +379,10 @@ void JPPuzzle::makeImages(std::shared_ptr<CCPixmap> pixmap)
                     }
                 }
                 if (report) {
-                    onMainThread([this, fraction] {
+                    // Delivered later: by then the dialog may be finished with and released.
+                    onMainThread([this, fraction, alive = std::weak_ptr<bool>(m_alive)] {
+                        if (alive.expired())
+                            return;
                         std::lock_guard<std::mutex> guard(m_lock);
                         if (!m_finishing && m_dialog)
                             m_dialog->updateProgress(fraction);
@@ -358,6 +397,9 @@ void JPPuzzle::makeImages(std::shared_ptr<CCPixmap> pixmap)
 
 void JPPuzzle::finishNewPuzzle()
 {
+    if (m_built)
+        return;
+    m_built = true;
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_finishing = true;

@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 class CCImage;
@@ -63,7 +64,7 @@ public:
     JPPuzzle(const JPPuzzle &) = delete;
     JPPuzzle &operator=(const JPPuzzle &) = delete;
 
-    // Who runs while pieces are made. The default spins a plain event loop.
+    // Who runs while pieces are made. The default (or an empty factory) spins a plain event loop.
     static void setBuildingDialogFactory(std::function<std::unique_ptr<JPBuildingDialog>()> factory);
     // The settings new puzzles copy (the preferences keep this up to date).
     static CreationOptions &creationOptions();
@@ -75,6 +76,9 @@ public:
     int64_t pieceCount() const { return m_maxCoord.x * m_maxCoord.y; }
     bool drawerHasPieces() const { return false; }
 
+    // Columns and rows for a requested count on a picture of width x height pixels; empty when
+    // the picture can't carry that count.
+    static std::optional<GridCoord> gridForCount(double width, double height, int64_t count);
     // Grid and metrics for a requested count; fills the free layout cells.
     // False (and nothing built) for a count the grid cannot hold or the picture cannot carry.
     bool calculateMetrics(int64_t count, std::vector<GridCoord> &coords);
@@ -85,7 +89,8 @@ public:
     void setConnectionsForPiece(JPPiece *piece, GridCoord location, uint64_t pieceIndex);
     Connection AssignConnection() const;
 
-    uint64_t assignAssemblyId() { return m_nextAssemblyId++; }
+    // The next free identifier from kFirstAssemblyId to kLastAssemblyId.
+    uint64_t assignAssemblyId();
     void addFileToDelete(const QString &path) { m_deletePaths.push_back(path); }
     void setComplete();
     bool save();
@@ -104,6 +109,9 @@ public:
     void shiftHiddenPieces() {}
     // Turns every selected item a quarter turn.
     void rotatePieces(bool clockwise);
+
+    // The image file of a piece or assembly: "Pieces/NNNN.png" in the folder.
+    QString imagePathForIndex(uint64_t index) const;
 
     double colPosition(int64_t column) const;
     double rowPosition(int64_t row) const;
@@ -172,6 +180,7 @@ private:
     void createPieceRecords(std::vector<GridCoord> cells);
     bool moveToCoord(GridCoord node, std::vector<JPPiece *> &packing, const std::vector<QRectF> &exclusions,
                      QSizeF nodeSize, QSizeF viewSize, bool right, bool &shifted);
+    bool removeOldBuild();
     void makeImages(std::shared_ptr<CCPixmap> pixmap);
     void finishNewPuzzle();
     bool writeInfo();
@@ -218,6 +227,7 @@ private:
     std::mutex m_lock;
     uint64_t m_completedCount = 0;
     bool m_finishing = false;
+    bool m_built = false; // the new puzzle has been finished (main thread only)
     std::unique_ptr<JPBuildingDialog> m_dialog;
     // Lets work queued for later (the stop request) see that the puzzle is gone.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);

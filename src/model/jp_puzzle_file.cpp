@@ -300,14 +300,18 @@ bool JPPuzzle::loadFromXml(const QString &path, QString *reason)
     uint64_t largestAssemblyId = 0;
     for (const auto &assembly : assemblies) {
         const uint64_t id = assembly->pieceIndex();
-        if (id < kFirstAssemblyId || id > uint64_t(INT32_MAX) || !assemblyIds.insert(id).second)
+        if (id < kFirstAssemblyId || id > kLastAssemblyId || !assemblyIds.insert(id).second)
             return failWith(kDamaged);
         largestAssemblyId = std::max(largestAssemblyId, id);
     }
     // A non-positive scale was never laid out; one above 1 can't come from a layout either.
     m_scale = rawScale > 0 && rawScale <= 1.0 ? rawScale : 0.0;
-    // The next assembly must never take a piece's number or an existing assembly's.
-    m_nextAssemblyId = std::max<uint64_t>({nexta > 0 ? uint64_t(nexta) : 0, kFirstAssemblyId, largestAssemblyId + 1});
+    // The next assembly must never take a piece's number or an existing assembly's, nor one a
+    // document can't hold: a counter outside the identifiers is recomputed.
+    const bool nextaValid = nexta >= int64_t(kFirstAssemblyId) && nexta <= int64_t(kLastAssemblyId);
+    m_nextAssemblyId = std::max<uint64_t>({nextaValid ? uint64_t(nexta) : 0, kFirstAssemblyId, largestAssemblyId + 1});
+    if (m_nextAssemblyId > kLastAssemblyId)
+        m_nextAssemblyId = kFirstAssemblyId;
 
     // Everything read is owned by the puzzle from here on.
     m_pieces.clear();

@@ -18,17 +18,10 @@ int64_t roundHalfEven(double value)
 
 }
 
-bool JPPuzzle::calculateMetrics(int64_t count, std::vector<GridCoord> &coords)
+std::optional<GridCoord> JPPuzzle::gridForCount(double W, double H, int64_t count)
 {
-    coords.clear();
-    const QSizeF pictureSize = m_image ? m_image->size() : QSizeF();
-    const double W = std::floor(pictureSize.width());
-    const double H = std::floor(pictureSize.height());
-    // A missing or non-positive count, or an empty picture, has no grid: refusing here keeps
-    // the building dialog from waiting for jobs that never run.
     if (count <= 0 || count > kMaxPieceCount || !(W >= 1.0) || !(H >= 1.0))
-        return false;
-
+        return std::nullopt;
     const double aspect = W / H;
     int64_t rows = roundHalfEven(std::sqrt(double(count) / aspect));
     int64_t cols = roundHalfEven(double(rows) * aspect);
@@ -44,9 +37,35 @@ bool JPPuzzle::calculateMetrics(int64_t count, std::vector<GridCoord> &coords)
                 ++rows;
         }
     }
-    // Indexes must stay below the assembly range, and every column and row needs a pixel.
-    if (cols < 1 || rows < 1 || cols * rows > kMaxPieceCount || double(cols) > W || double(rows) > H)
+    // Rounding up may pass the last piece index (5000 of a 4:3 picture gives 82 x 61): the
+    // longer side gives up columns or rows until the grid fits; the count asked for stays.
+    if (cols * rows > kMaxPieceCount) {
+        if (cols > rows || (cols == rows && W >= H))
+            cols = kMaxPieceCount / rows;
+        else
+            rows = kMaxPieceCount / cols;
+    }
+    // Every piece needs a knob at least a pixel deep (a third of its shorter side), or the
+    // puzzle could be made but never read back.
+    if (cols < 1 || rows < 1 || std::floor(W / double(cols)) < double(kMinimumPieceSide)
+        || std::floor(H / double(rows)) < double(kMinimumPieceSide))
+        return std::nullopt;
+    return GridCoord{cols, rows};
+}
+
+bool JPPuzzle::calculateMetrics(int64_t count, std::vector<GridCoord> &coords)
+{
+    coords.clear();
+    const QSizeF pictureSize = m_image ? m_image->size() : QSizeF();
+    const double W = std::floor(pictureSize.width());
+    const double H = std::floor(pictureSize.height());
+    // A count the picture can't carry has no grid: refusing here keeps the building dialog
+    // from waiting for jobs that never run.
+    const std::optional<GridCoord> grid = gridForCount(W, H, count);
+    if (!grid)
         return false;
+    const int64_t cols = grid->x;
+    const int64_t rows = grid->y;
     m_maxCoord = {cols, rows};
 
     m_baseSize = QSizeF(std::floor(W / double(cols)), std::floor(H / double(rows)));

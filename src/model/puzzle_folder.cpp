@@ -3,6 +3,7 @@
 #include "imaging/cc_image.h"
 #include "imaging/image_decode.h"
 #include "imaging/image_save.h"
+#include "model/jp_puzzle.h"
 #include "support/helpers.h"
 #include "support/property_list.h"
 
@@ -73,6 +74,15 @@ int64_t SquaresInPicture(QSize size)
     if (size.width() <= 0 || size.height() <= 0)
         return 0;
     return int64_t(size.width() / kSizeRuleSquare) * int64_t(size.height() / kSizeRuleSquare);
+}
+
+bool CanCutPicture(QSize size, int64_t count)
+{
+    const int64_t squares = SquaresInPicture(size);
+    if (squares < kMinimumSquares || count > squares)
+        return false;
+    const QSize stored = fittedSize(size, kMaxPictureSide);
+    return JPPuzzle::gridForCount(stored.width(), stored.height(), count).has_value();
 }
 
 QSize DeclaredPictureSize(const QString &path)

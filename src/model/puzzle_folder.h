@@ -25,6 +25,11 @@ constexpr int kMinimumSquares = 50;
 // floor(w / 64) x floor(h / 64): how many pieces a picture of that size may be cut into.
 int64_t SquaresInPicture(QSize size);
 
+// Whether a picture of that size, as chosen (before the stored copy is scaled down), can be
+// cut into count pieces: it passes the size rule for that count, and its stored copy gives
+// every piece a knob.
+bool CanCutPicture(QSize size, int64_t count);
+
 // The upright pixel size a picture file declares (after its orientation tag), or an empty
 // size when it can't be read as a picture.
 QSize DeclaredPictureSize(const QString &path);

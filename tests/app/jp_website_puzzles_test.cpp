@@ -334,15 +334,27 @@ TEST_F(WebsitePuzzlesTest, HostileArchiveEntriesLandInTheThumbnailFolderOnly)
     EXPECT_FALSE(QFile::exists(absolute));
     EXPECT_FALSE(QFile::exists(QDir(support).filePath(QStringLiteral("../x_thumb.jpg"))));
 
-    // An archive that doesn't open leaves the thumbnails and the stored name as they were.
+    // An archive that doesn't open, or yields no picture, leaves the thumbnails and the stored
+    // name as they were.
+    const QByteArray cutJpeg = jpeg.left(jpeg.size() / 2);
+    const QList<QByteArray> useless = {
+        "PK but no archive",
+        MakeZipArchive({{QStringLiteral("note.txt"), "text"}, {QStringLiteral("dir/"), QByteArray()}}).value(),
+        MakeZipArchive({{QStringLiteral("x_thumb.jpg"), "not a picture"}, {QStringLiteral("y_thumb.jpg"), cutJpeg}}).value(),
+    };
     server.route(QStringLiteral("/puzzles/website.plist"),
                  HttpTestResponse::ok(PropertyListToXml(QVariantList{catalogue[0], QStringLiteral("damaged")}).value()));
-    server.route(QStringLiteral("/puzzles/damaged.zip"), HttpTestResponse::ok("PK but no archive"));
-    prefs.setLastWebsiteDate(20000101);
-    identify();
-    settle();
-    EXPECT_EQ(filesIn(thumbnails()).size(), 3);
-    EXPECT_EQ(prefs.websiteZipName(), QStringLiteral("hostile"));
+    for (const QByteArray &archive : useless) {
+        server.route(QStringLiteral("/puzzles/damaged.zip"), HttpTestResponse::ok(archive));
+        prefs.setLastWebsiteDate(20000101);
+        identify();
+        settle();
+        EXPECT_EQ(filesIn(thumbnails()).size(), 3);
+        EXPECT_FALSE(website->thumbnailFor(candidate(QStringLiteral("x"))).isNull());
+        EXPECT_EQ(prefs.websiteZipName(), QStringLiteral("hostile"));
+    }
+    EXPECT_EQ(QDir(support).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              (QStringList{QStringLiteral("!Website Thumbnails"), QStringLiteral("website.plist")}));
 }
 
 TEST_F(WebsitePuzzlesTest, DamagedCataloguesAreRefusedWithoutLooping)

@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
@@ -71,6 +72,15 @@ QString writePicture(const QString &name, QSize size)
     const QString path = QDir(freshFolder(QStringLiteral("pictures"))).filePath(name);
     EXPECT_TRUE(image.save(path));
     return path;
+}
+
+const QString kCreationAlert =
+    QStringLiteral("Can't create new puzzle.|Opening the new puzzle failed. Please try a different one.");
+
+// Everything in the support folder, hidden entries too.
+QStringList supportEntries()
+{
+    return QDir(g_puzzlePath).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 // Where every piece lies, in a form that survives a file round trip.
@@ -237,6 +247,7 @@ TEST(Restarted, DISABLED_FindsThePuzzleAsItWasLeft)
 TEST_F(NewPuzzleTest, KeptPuzzleStartedAgainIsRebuiltInPlace)
 {
     const QString picture = writePicture(QStringLiteral("kept.png"), QSize(640, 512));
+    prefs->setPuzzleSize(50);
     JPPuzzle *first = app->createPuzzle({{QStringLiteral("path"), picture}, {QStringLiteral("name"), QStringLiteral("Kept")}});
     ASSERT_TRUE(first);
     const QString folder = first->filePath();
@@ -253,6 +264,21 @@ TEST_F(NewPuzzleTest, KeptPuzzleStartedAgainIsRebuiltInPlace)
     ASSERT_TRUE(waitFor([&] { return app->completedPuzzlePaths().contains(folder); }));
     const qsizetype folders = QDir(g_puzzlePath).entryList({QStringLiteral("*.WMjigsaw")}, QDir::Dirs).size();
 
+    // A rebuild that fails (the stored picture has been spoilt) leaves it kept, not something
+    // that is tried again at every start.
+    const QString stored = folder + QStringLiteral("/image.jpg");
+    ASSERT_TRUE(QFile::rename(stored, stored + QStringLiteral(".good")));
+    ASSERT_TRUE(QImage(2, 200, QImage::Format_RGB32).save(stored, "JPEG"));
+    prefs->setPuzzleSize(50);
+    presenter.alerts.clear();
+    EXPECT_FALSE(app->createPuzzle({{QStringLiteral("path"), folder}}));
+    EXPECT_EQ(presenter.alerts, QStringList{kCreationAlert});
+    EXPECT_TRUE(app->completedPuzzlePaths().contains(folder));
+    const QVariantMap spoilt = *ReadPropertyListDictionary(folder + QStringLiteral("/info.plist"));
+    EXPECT_TRUE(spoilt.value(QStringLiteral("done")).toBool());
+    EXPECT_FALSE(spoilt.contains(QStringLiteral("reset")));
+    ASSERT_TRUE(QFile::remove(stored) && QFile::rename(stored + QStringLiteral(".good"), stored));
+
     prefs->setPuzzleSource(JPNewPuzzleDialog::Completed);
     prefs->setCategory(0);
     JPNewPuzzleDialog dialog;
@@ -266,6 +292,40 @@ TEST_F(NewPuzzleTest, KeptPuzzleStartedAgainIsRebuiltInPlace)
     EXPECT_EQ(QDir(g_puzzlePath).entryList({QStringLiteral("*.WMjigsaw")}, QDir::Dirs).size(), folders);
     EXPECT_NEAR(double(app->currentPuzzle()->pieceCount()), 50.0, 10.0);
     EXPECT_FALSE(app->currentPuzzle()->finished());
+}
+
+TEST_F(NewPuzzleTest, APictureThatCantCarryTheCountIsRefusedAndLeavesNothing)
+{
+    const QStringList before = supportEntries();
+    // The first two hold no square of 64 pixels; the last holds 1000, but its stored copy,
+    // 2000 x 2, is too low for any piece to have a knob.
+    for (const auto &[size, count] : std::vector<std::pair<QSize, int>>{
+             {QSize(2, 200), 1500}, {QSize(100, 100), 1500}, {QSize(64000, 64), 100}}) {
+        presenter.alerts.clear();
+        prefs->setPuzzleSize(count);
+        EXPECT_FALSE(app->createPuzzle({{QStringLiteral("path"), writePicture(QStringLiteral("p.png"), size)}}));
+        EXPECT_EQ(presenter.alerts, QStringList{kCreationAlert}) << size.width() << "x" << size.height();
+        EXPECT_EQ(supportEntries(), before) << size.width() << "x" << size.height();
+    }
+
+    // The dialog never offers a count that can't be made: 64000 x 640 holds 10000 squares,
+    // but 4000 or 5000 pieces of its stored copy, 2000 x 20, would be 2 pixels high.
+    const QString kept = freshFolder(QStringLiteral("kept")) + QStringLiteral("/P.WMjigsaw");
+    ASSERT_TRUE(QDir().mkpath(kept));
+    ASSERT_TRUE(WritePropertyList(kept + QStringLiteral("/info.plist"),
+                                  QVariantMap{{QStringLiteral("name"), QStringLiteral("Panorama")},
+                                              {QStringLiteral("done"), true},
+                                              {QStringLiteral("size"), QStringLiteral("{64000, 640}")}}));
+    ASSERT_TRUE(QImage(200, 2, QImage::Format_RGB32).save(kept + QStringLiteral("/thumbnail.jpg")));
+    app->loadPuzzleLibrary(QFileInfo(kept).absolutePath());
+    prefs->setPuzzleSource(JPNewPuzzleDialog::Completed);
+    prefs->setCategory(0);
+    JPNewPuzzleDialog dialog;
+    dialog.thumbnailView()->selectIndex(indexOf(dialog, QStringLiteral("Panorama")));
+    EXPECT_FALSE(dialog.sizeCell(5000)->isEnabled());
+    EXPECT_FALSE(dialog.sizeCell(4000)->isEnabled());
+    EXPECT_TRUE(dialog.sizeCell(3000)->isEnabled());
+    app->clearCompletedPuzzles();
 }
 
 TEST_F(NewPuzzleTest, OwnPicturesFollowTheSizeRuleAndAreCached)
@@ -402,6 +462,24 @@ TEST_F(NewPuzzleTest, WebsitePictureIsDownloadedAndBecomesAPuzzle)
     EXPECT_EQ(presenter.alerts[0], QStringLiteral("Website download failed.|The puzzle \"Heron\" could not be downloaded from the "
                                                   "Wrenmoor website. Please check your Internet connection, or try another puzzle."));
     EXPECT_EQ(app->currentPuzzle(), nullptr);
+
+    // A picture smaller than the catalogue says is judged by its own size.
+    QImage small(100, 100, QImage::Format_RGB32);
+    small.fill(Qt::darkCyan);
+    QByteArray smallJpeg;
+    QBuffer buffer(&smallJpeg);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(small.save(&buffer, "JPEG"));
+    server.route(QStringLiteral("/puzzles/Animals/owl.jpg"), tj::test::HttpTestResponse::ok(smallJpeg));
+    presenter.alerts.clear();
+    const QStringList before = supportEntries();
+    dialog.thumbnailView()->selectIndex(indexOf(dialog, QStringLiteral("Owl")));
+    dialog.sizeCell(100)->click();
+    dialog.ok();
+    ASSERT_TRUE(waitFor([&] { return !presenter.alerts.isEmpty(); }));
+    EXPECT_EQ(presenter.alerts, QStringList{kCreationAlert});
+    EXPECT_EQ(app->currentPuzzle(), nullptr);
+    EXPECT_EQ(supportEntries(), before);
 
     server.removeRoute(QStringLiteral("/puzzles/Animals/heron.jpg"));
     dialog.thumbnailView()->selectIndex(indexOf(dialog, QStringLiteral("Heron")));

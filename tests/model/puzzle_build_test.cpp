@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -135,6 +136,60 @@ TEST(PuzzleBuild, ResetRebuildsAndForgetsTheRequest)
     EXPECT_FALSE(after.contains(QStringLiteral("reset")));
     EXPECT_EQ(QDir(folder + QStringLiteral("/Pieces")).entryList({QStringLiteral("*.png")}).size(),
               rebuilt->pieceCount());
+}
+
+TEST(PuzzleBuild, ARebuildWhoseOldDocumentCantGoKeepsTheOldImages)
+{
+    QString folder;
+    ASSERT_TRUE(BuildPuzzle(PhotoPath(), 50, &folder));
+    const QDir pieces(folder + QStringLiteral("/Pieces"));
+    const QStringList oldPieces = pieces.entryList({QStringLiteral("*.png")});
+    const QString piece = folder + QStringLiteral("/Pieces/0000.png");
+    QFile oldPiece(piece);
+    ASSERT_TRUE(oldPiece.open(QIODevice::ReadOnly));
+    const QByteArray oldImage = oldPiece.readAll();
+    oldPiece.close();
+    auto info = *ReadPropertyListDictionary(folder + QStringLiteral("/info.plist"));
+    info[QStringLiteral("reset")] = true;
+    info[QStringLiteral("count")] = 80;
+    ASSERT_TRUE(WritePropertyList(folder + QStringLiteral("/info.plist"), info));
+    // A folder where the document is: it can't be removed, so no image may go before it.
+    ASSERT_TRUE(QFile::remove(folder + QStringLiteral("/puzzle.xml")));
+    ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/puzzle.xml/blocker")));
+
+    auto rebuilt = JPPuzzle::initWithPath(folder);
+    EXPECT_TRUE(!rebuilt || rebuilt->creationFail());
+    ASSERT_TRUE(oldPiece.open(QIODevice::ReadOnly));
+    EXPECT_EQ(oldPiece.readAll(), oldImage);
+    EXPECT_EQ(pieces.entryList({QStringLiteral("*.png")}), oldPieces);
+}
+
+// Stands for a building dialog whose run ends before the pieces are made.
+class ShortRunDialog : public JPBuildingDialog
+{
+public:
+    void updateProgress(double) override {}
+    void runModal() override {}
+    void endModal() override {}
+};
+
+TEST(PuzzleBuild, ProgressArrivingAfterTheDialogIsReleasedIsDropped)
+{
+    JPPuzzle::setBuildingDialogFactory([] { return std::make_unique<ShortRunDialog>(); });
+    auto kept = MakePicturePuzzle(900, 675, freshFolder());
+    auto closed = MakePicturePuzzle(900, 675, freshFolder());
+    ASSERT_TRUE(QDir(kept->filePath()).mkpath(QStringLiteral("Pieces")));
+    ASSERT_TRUE(QDir(closed->filePath()).mkpath(QStringLiteral("Pieces")));
+    ASSERT_TRUE(kept->startNewPuzzle(300) && closed->startNewPuzzle(300));
+    JPPuzzle::setBuildingDialogFactory(nullptr);
+    // Each was finished before it was handed back; the progress posted meanwhile arrives
+    // now, when there is no dialog left to show it, or no puzzle.
+    EXPECT_EQ(kept->originPiece(), kept->pieceWithIndex(0));
+    EXPECT_FALSE(kept->isDirty());
+    EXPECT_FALSE(kept->creationFail());
+    closed.reset();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(kept->isDirty());
 }
 
 TEST(PuzzleBuild, CountsThatCantBeBuiltAreRefusedWithoutWaiting)

@@ -1,5 +1,6 @@
 #include "model/jp_assembly.h"
 #include "model/jp_puzzle.h"
+#include "model/jp_solver.h"
 #include "model/puzzle_xml.h"
 #include "model_fixtures.h"
 #include "support/cc_xml_encoder.h"
@@ -25,6 +26,25 @@ void writeText(const QString &path, const QString &text)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(text.toUtf8());
+}
+
+// The document with pieces first and first + 1 of row 0 joined into assembly id.
+QString withAssembly(QString text, const QString &id, int first)
+{
+    const int start = text.indexOf(QStringLiteral("\t\t<pc id=\"%1\">").arg(first));
+    const int end = text.indexOf(QStringLiteral("</pc>\n"), text.indexOf(QStringLiteral("<pc id=\"%1\">").arg(first + 1))) + 6;
+    const QString members = text.mid(start, end - start);
+    return text.replace(start, end - start,
+                        QStringLiteral("<a id=\"%1\"><coord>{%2, 0}</coord><maxCoord>{%3, 0}</maxCoord><pcs>\n%4</pcs></a>\n")
+                            .arg(id)
+                            .arg(first)
+                            .arg(first + 1)
+                            .arg(members));
+}
+
+QString withNexta(QString text, const QString &nexta)
+{
+    return text.replace(QStringLiteral("<nexta>5001</nexta>"), QStringLiteral("<nexta>%1</nexta>").arg(nexta));
 }
 
 QString documentOf(const JPPuzzle &puzzle)
@@ -204,10 +224,12 @@ TEST_F(PuzzleFileTest, ValuesThatWouldIndexOutsideTheGridMakeTheFileDamaged)
         EXPECT_FALSE(openWith(text, &reason)) << to.toStdString();
         EXPECT_EQ(reason, QStringLiteral("the puzzle file is damaged")) << to.toStdString();
     }
-    QString badCoord = base;
-    const int at = badCoord.indexOf(QStringLiteral("<coord>"), badCoord.indexOf(QStringLiteral("<pc id=\"4\">")));
-    badCoord.replace(at, badCoord.indexOf(QStringLiteral("</coord>"), at) - at, QStringLiteral("<coord>{99, 0}"));
-    EXPECT_FALSE(openWith(badCoord));
+    for (const char *coord : {"{99, 0}", "{-1, 0}", "{0, -3}"}) {
+        QString badCoord = base;
+        const int at = badCoord.indexOf(QStringLiteral("<coord>"), badCoord.indexOf(QStringLiteral("<pc id=\"4\">")));
+        badCoord.replace(at, badCoord.indexOf(QStringLiteral("</coord>"), at) - at, QStringLiteral("<coord>") + QLatin1String(coord));
+        EXPECT_FALSE(openWith(badCoord)) << coord;
+    }
     QString hugeGrid = base;
     hugeGrid.replace(QRegularExpression(QStringLiteral("<maxCoord>[^<]*</maxCoord>")), QStringLiteral("<maxCoord>{100, 100}</maxCoord>"));
     EXPECT_FALSE(openWith(hugeGrid));
@@ -227,6 +249,45 @@ TEST_F(PuzzleFileTest, SuspiciousValuesAreMadeSafe)
     EXPECT_EQ(puzzle->pieceWithIndex(2)->draggedLocation(), QPointF(-1, -1));
     EXPECT_EQ(puzzle->pieceWithIndex(2)->rotation(), 3u);
     EXPECT_EQ(puzzle->scale(), 0.0);
+}
+
+TEST_F(PuzzleFileTest, AssemblyIdentifiersStayWithinWhatADocumentHolds)
+{
+    // A counter outside 5001 ... 2147483647, or one an assembly has passed, is recomputed.
+    const std::vector<std::tuple<const char *, const char *, uint64_t>> counters = {
+        {"3000000000", nullptr, 5001}, {"-5", nullptr, 5001}, {"2147483647", nullptr, 2147483647},
+        {"5002", "5003", 5004}, {"3000000000", "6000", 6001}, {"6000", "2147483647", 5001},
+    };
+    for (const auto &[nexta, assembly, expected] : counters) {
+        QString text = withNexta(templateText(), QLatin1String(nexta));
+        if (assembly)
+            text = withAssembly(text, QLatin1String(assembly), 0);
+        auto puzzle = openWith(text);
+        ASSERT_TRUE(puzzle) << nexta;
+        EXPECT_EQ(puzzle->nextAssemblyId(), expected) << nexta << " " << (assembly ? assembly : "");
+    }
+
+    // Past the last identifier the first free one follows; the counter never leaves the range.
+    auto puzzle = openWith(withAssembly(withAssembly(templateText(), QStringLiteral("2147483647"), 0),
+                                        QStringLiteral("5001"), 2));
+    ASSERT_TRUE(puzzle);
+    EXPECT_EQ(puzzle->assignAssemblyId(), 5002u);
+    puzzle = openWith(withNexta(templateText(), QStringLiteral("2147483647")));
+    ASSERT_TRUE(puzzle);
+    EXPECT_EQ(puzzle->assignAssemblyId(), 2147483647u);
+    EXPECT_EQ(puzzle->assignAssemblyId(), 5001u);
+
+    // A link made after opening such a counter is saved and read back.
+    QString folder;
+    puzzle = openWith(withNexta(templateText(), QStringLiteral("3000000000")), nullptr, &folder);
+    ASSERT_TRUE(puzzle);
+    puzzle->layoutPuzzle(QSizeF(1600, 1000));
+    ASSERT_TRUE(SolveOneLink(*puzzle));
+    ASSERT_TRUE(puzzle->save());
+    QString reason;
+    auto reread = JPPuzzle::openExisting(folder, &reason);
+    ASSERT_TRUE(reread) << reason.toStdString();
+    EXPECT_TRUE(reread->assemblyWithId(5001));
 }
 
 TEST_F(PuzzleFileTest, ACutOffDocumentKeepsWhatWasReadAndTheOriginal)

@@ -1,4 +1,5 @@
 #include "model/jp_puzzle.h"
+#include "model/puzzle_folder.h"
 #include "model_fixtures.h"
 
 #include <gtest/gtest.h>
@@ -128,14 +129,45 @@ TEST(PuzzleGrid, ColumnsAndRowsSpanThePictureExactly)
     }
 }
 
-TEST(PuzzleGrid, RefusesCountsTheGridCannotHold)
+TEST(PuzzleGrid, RefusesCountsThePictureCannotCarry)
 {
-    EXPECT_FALSE(metricsFor(1600, 1200, 0).ok);
-    EXPECT_FALSE(metricsFor(1600, 1200, -5).ok);
-    EXPECT_FALSE(metricsFor(4000, 3000, 5001).ok);
-    // More columns than pixels would give pieces no width.
-    EXPECT_FALSE(metricsFor(20, 10, 1000).ok);
-    // 5000 asked of a 4:3 picture rounds up to 82 x 61 = 5002: more than indexes can hold.
-    EXPECT_FALSE(metricsFor(4000, 3000, 5000).ok);
-    EXPECT_TRUE(metricsFor(4000, 3000, 4900).ok);
+    for (const auto &[w, h, n] : std::vector<std::tuple<double, double, int64_t>>{
+             {1600, 1200, 0}, {1600, 1200, -5}, {4000, 3000, 5001},
+             // More columns than pixels would give pieces no width.
+             {20, 10, 1000},
+             // Pieces of 2 pixels would have no knob, and the puzzle could never be read back.
+             {100, 100, 1500}, {2, 200, 50}, {2000, 2, 50}})
+        EXPECT_FALSE(JPPuzzle::gridForCount(w, h, n)) << w << "x" << h << " " << n;
+    EXPECT_FALSE(metricsFor(100, 100, 1500).ok);
+    EXPECT_TRUE(metricsFor(100, 100, 1000).ok);
+}
+
+TEST(PuzzleGrid, AGridPastTheLastPieceIndexGivesUpColumnsOrRowsAlongItsLongerSide)
+{
+    // 5000 pieces of photographs of the usual shapes, as stored (at most 2000 pixels).
+    const std::vector<std::tuple<QSize, GridCoord>> cases = {
+        {QSize(6000, 4500), {81, 61}}, // 82 x 61 = 5002
+        {QSize(6000, 4000), {86, 58}}, // 87 x 58 = 5046
+        {QSize(4500, 6000), {62, 80}}, // 62 x 82 = 5084
+        {QSize(4800, 4800), {70, 71}}, // 71 x 71 = 5041
+    };
+    for (const auto &[photo, grid] : cases) {
+        EXPECT_TRUE(CanCutPicture(photo, 5000)) << photo.width() << "x" << photo.height();
+        const QSize stored = photo.scaled(2000, 2000, Qt::KeepAspectRatio);
+        EXPECT_EQ(JPPuzzle::gridForCount(stored.width(), stored.height(), 5000), grid)
+            << photo.width() << "x" << photo.height();
+    }
+}
+
+TEST(PuzzleGrid, EveryCountTheSizeRuleAllowsCanBeCutFromOrdinaryShapes)
+{
+    // Up to four times as long as high either way: whatever the size rule offers is made.
+    for (const QSize photo : {QSize(640, 512), QSize(900, 593), QSize(3200, 800), QSize(800, 3200), QSize(2100, 2000),
+                              QSize(6000, 4500), QSize(4500, 6000), QSize(12000, 3000), QSize(20000, 15000)}) {
+        const int64_t most = std::min<int64_t>(SquaresInPicture(photo), kMaxPieceCount);
+        for (int64_t n = kMinimumSquares; n <= most; ++n) {
+            ASSERT_TRUE(CanCutPicture(photo, n)) << photo.width() << "x" << photo.height() << " " << n;
+        }
+        EXPECT_FALSE(CanCutPicture(photo, most + 1)) << photo.width() << "x" << photo.height();
+    }
 }
