@@ -9,6 +9,7 @@ packages=(
   libplist-dev libplist++-dev zlib1g-dev libdeflate-dev libpng-dev libjpeg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth python3 zip imagemagick sox clang libclang-rt-14-dev
+  dpkg-dev file appstream
 )
 
 missing=()

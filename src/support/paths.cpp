@@ -60,11 +60,19 @@ QString ResourcePath(const QString &relativePath)
     const QByteArray overridden = qgetenv("TOBBIN_RESOURCES");
     if (!overridden.isEmpty())
         roots << QString::fromLocal8Bit(overridden);
+    bool installed = false;
     if (QCoreApplication::instance()) {
         const QString appDir = QCoreApplication::applicationDirPath();
-        roots << appDir + QStringLiteral("/../share/tobbin-jigsaw") << appDir + QStringLiteral("/resources");
+        const QString shared = appDir + QStringLiteral("/../share/tobbin-jigsaw");
+        // An installed game uses its own resources only: a file missing there must show up as
+        // missing, not be taken from another installation or the tree it was built from.
+        installed = QFileInfo(shared).isDir();
+        roots << shared;
+        if (!installed)
+            roots << appDir + QStringLiteral("/resources");
     }
-    roots << QStringLiteral(TJ_INSTALL_RESOURCES) << QStringLiteral(TJ_SOURCE_RESOURCES);
+    if (!installed)
+        roots << QStringLiteral(TJ_INSTALL_RESOURCES) << QStringLiteral(TJ_SOURCE_RESOURCES);
     for (const QString &root : roots) {
         const QString candidate = QDir::cleanPath(root + QLatin1Char('/') + relativePath);
         if (QFileInfo::exists(candidate))

@@ -8,7 +8,9 @@
 QString UniqueName(const QString &name, const QString &extension, const QString &folder);
 
 // The full path of a shipped resource ("textures/Brown.jpg"), looked up in the installed
-// resource folder, beside the executable, and in the source tree; empty when absent.
+// resource folder, beside the executable, and in the source tree; empty when absent. An
+// executable with a share/tobbin-jigsaw folder beside its bin folder looks only there (and in
+// $TOBBIN_RESOURCES).
 QString ResourcePath(const QString &relativePath);
 
 // The kinds of user folder PathForUserFolder finds.

@@ -26,7 +26,12 @@ const QStringList kCategories = {QStringLiteral("Animals"), QStringLiteral("Flow
 const QStringList kKeys = {QStringLiteral("file"), QStringLiteral("name"), QStringLiteral("desc"),
                            QStringLiteral("cat"), QStringLiteral("size")};
 constexpr int kThumbSide = 200;
-constexpr int kMinLongSide = 1024;
+// Stored large enough for the dialog's default count; puzzles made from them are scaled to
+// kMaxPictureSide like any other picture.
+constexpr int kMaxBuiltinSide = 4096;
+constexpr int64_t kBuiltinPieces = 1000;
+constexpr qint64 kBudgetBytes = 90LL * 1024 * 1024;
+constexpr qint64 kThumbBudgetBytes = 40 * 1024;
 
 QString picturePath(const QString &name)
 {
@@ -52,6 +57,15 @@ QImage decode(const QString &path)
         return {};
     const auto images = DecodeImageRepresentations(data);
     return images.empty() ? QImage() : images.front();
+}
+
+// The pictures are large: libjpeg decodes them at an eighth of their size for the price of
+// the small picture, which is all a comparison with a thumbnail needs.
+QImage decodeEighth(const QString &path, QSize size)
+{
+    QImageReader reader(path);
+    reader.setScaledSize(QSize((size.width() + 7) / 8, (size.height() + 7) / 8));
+    return reader.read();
 }
 
 // Mean difference per colour channel (0-255) between two pictures laid over each other on a
@@ -108,10 +122,11 @@ TEST(BuiltinPictures, CatalogueHasEveryKeyValidCategoriesAndIsSortedByCategoryTh
         previous = key;
     }
     for (const QString &cat : kCategories)
-        EXPECT_GE(perCategory.value(cat), 4) << cat.toStdString();
+        EXPECT_GE(perCategory.value(cat), 1) << cat.toStdString() << " is empty";
 }
 
-TEST(BuiltinPictures, EveryPictureDecodesAtItsListedSizeAndCarriesEnoughPieces)
+// Sizes come from the JPEG headers: decoding forty 4096-pixel pictures would make this slow.
+TEST(BuiltinPictures, EveryPictureIsCompleteAtItsListedSizeAndOffersAThousandPieces)
 {
     const QVariantList entries = catalogue();
     ASSERT_FALSE(entries.isEmpty());
@@ -121,24 +136,23 @@ TEST(BuiltinPictures, EveryPictureDecodesAtItsListedSizeAndCarriesEnoughPieces)
         SCOPED_TRACE(file.toStdString());
         const QString path = picturePath(file);
         ASSERT_FALSE(path.isEmpty()) << "missing picture";
+        EXPECT_TRUE(IsCompleteJpeg(ReadImageFileBytes(path))) << "cut-off JPEG";
 
-        const QImage picture = decode(path);
-        ASSERT_FALSE(picture.isNull()) << "picture does not decode";
-        EXPECT_EQ(entry.value(QStringLiteral("size")).toString(), SizeText(QSizeF(picture.size())));
-        EXPECT_EQ(SizeFromText(entry.value(QStringLiteral("size")).toString()).toSize(), picture.size());
-        EXPECT_EQ(DeclaredPictureSize(path), picture.size());
-
-        // Orientation is baked into the pixels; a leftover tag would turn the picture again.
         QImageReader reader(path);
+        const QSize size = reader.size();
+        ASSERT_TRUE(size.isValid()) << "no readable JPEG header";
+        EXPECT_EQ(entry.value(QStringLiteral("size")).toString(), SizeText(QSizeF(size)));
+        EXPECT_EQ(SizeFromText(entry.value(QStringLiteral("size")).toString()).toSize(), size);
+        EXPECT_EQ(DeclaredPictureSize(path), size);
+        // Orientation is baked into the pixels; a leftover tag would turn the picture again.
         EXPECT_EQ(reader.transformation(), QImageIOHandler::TransformationNone);
         EXPECT_EQ(reader.imageFormat(), QImage::Format_RGB32) << "expected a colour JPEG";
 
-        const int longSide = std::max(picture.width(), picture.height());
-        EXPECT_LE(longSide, kMaxPictureSide);
-        EXPECT_GE(longSide, kMinLongSide);
-        // At 2000 pixels a picture holds at most 31 x 31 = 961 squares, so no built-in picture
-        // carries 1000 pieces; each must still be offered with the counts it can carry.
-        EXPECT_GE(SquaresInPicture(picture.size()), kMinimumSquares);
+        EXPECT_LE(std::max(size.width(), size.height()), kMaxBuiltinSide);
+        // The dialog reads the size from the catalogue, so that is the size that must carry
+        // the pieces (2560 x 1600 holds exactly 40 x 25 = 1000 squares).
+        EXPECT_GE(SquaresInPicture(SizeFromText(entry.value(QStringLiteral("size")).toString()).toSize()),
+                  kBuiltinPieces);
     }
 }
 
@@ -155,16 +169,17 @@ TEST(BuiltinPictures, EveryThumbnailFitsTheGridAndShowsItsPicture)
         ASSERT_FALSE(thumb.isNull()) << "thumbnail does not decode";
         EXPECT_EQ(std::max(thumb.width(), thumb.height()), kThumbSide);
         EXPECT_LE(std::min(thumb.width(), thumb.height()), kThumbSide);
+        EXPECT_LT(QFileInfo(thumbPath).size(), kThumbBudgetBytes) << "the grid loads every thumbnail";
 
-        const QImage picture = decode(picturePath(file));
-        ASSERT_FALSE(picture.isNull());
-        const bool wide = picture.width() >= picture.height();
-        EXPECT_EQ(thumb.width() >= thumb.height(), wide);
-        const double expectedShort = double(kThumbSide) * std::min(picture.width(), picture.height())
-                                     / std::max(picture.width(), picture.height());
+        const QSize size = QImageReader(picturePath(file)).size();
+        ASSERT_TRUE(size.isValid());
+        EXPECT_EQ(thumb.width() >= thumb.height(), size.width() >= size.height());
+        const double expectedShort = double(kThumbSide) * std::min(size.width(), size.height())
+                                     / std::max(size.width(), size.height());
         EXPECT_NEAR(std::min(thumb.width(), thumb.height()), expectedShort, 1.0);
-        const double difference = pictureDifference(thumb, picture);
-        EXPECT_LE(difference, 6.0) << "the thumbnail shows another picture";
+        const QImage picture = decodeEighth(picturePath(file), size);
+        ASSERT_FALSE(picture.isNull());
+        EXPECT_LE(pictureDifference(thumb, picture), 6.0) << "the thumbnail shows another picture";
     }
 }
 
@@ -194,5 +209,5 @@ TEST(BuiltinPictures, FolderHoldsOnlyListedPicturesAndCreditsNameEachOne)
     qint64 total = 0;
     for (const QFileInfo &info : QDir(folder).entryInfoList(QDir::Files))
         total += info.size();
-    EXPECT_LT(total, 30LL * 1024 * 1024) << "the built-in pictures grew past their budget";
+    EXPECT_LT(total, kBudgetBytes) << "the built-in pictures grew past their budget";
 }

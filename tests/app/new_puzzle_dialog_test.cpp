@@ -165,30 +165,36 @@ TEST_F(NewPuzzleTest, BuiltInPictureBecomesAPuzzleThatARestartReopens)
 {
     const QString home = QDir::homePath();
     prefs->setPuzzleSource(JPNewPuzzleDialog::BuiltIn);
-    prefs->setCategory(6);
+    prefs->setCategory(5);
     JPNewPuzzleDialog dialog;
-    const QList<QVariantMap> pets = dialog.shownPuzzles();
-    ASSERT_GE(pets.size(), 4);
-    for (const QVariantMap &pet : pets)
-        EXPECT_EQ(pet.value(QStringLiteral("cat")).toString(), QStringLiteral("Pets"));
-    for (qsizetype i = 1; i < pets.size(); ++i)
-        EXPECT_LE(pets[i - 1].value(QStringLiteral("name")).toString(), pets[i].value(QStringLiteral("name")).toString());
-    EXPECT_EQ(dialog.countString(), QStringLiteral("➜ %1 puzzles").arg(pets.size()));
+    const QList<QVariantMap> shown = dialog.shownPuzzles();
+    ASSERT_GE(shown.size(), 4);
+    for (const QVariantMap &entry : shown)
+        EXPECT_EQ(entry.value(QStringLiteral("cat")).toString(), QStringLiteral("Nature"));
+    for (qsizetype i = 1; i < shown.size(); ++i)
+        EXPECT_LE(shown[i - 1].value(QStringLiteral("name")).toString(), shown[i].value(QStringLiteral("name")).toString());
+    EXPECT_EQ(dialog.countString(), QStringLiteral("➜ %1 puzzles").arg(shown.size()));
 
     dialog.thumbnailView()->selectIndex(0);
     ASSERT_TRUE(dialog.okButton()->isEnabled());
+    // Every built-in picture carries the default count; one of exactly 2560 x 1600 carries
+    // 1000 and nothing above.
+    const QSize firstSize = SizeFromString(shown[0].value(QStringLiteral("size")).toString());
+    EXPECT_TRUE(dialog.sizeCell(1000)->isEnabled());
+    if (firstSize == QSize(2560, 1600))
+        EXPECT_FALSE(dialog.sizeCell(1500)->isEnabled());
     dialog.sizeCell(100)->click();
     EXPECT_EQ(prefs->puzzleSize(), 100);
     dialog.ok();
     ASSERT_TRUE(waitFor([&] { return app->currentPuzzle() != nullptr; }));
     JPPuzzle *puzzle = app->currentPuzzle();
-    EXPECT_EQ(puzzle->name(), pets[0].value(QStringLiteral("name")).toString());
+    EXPECT_EQ(puzzle->name(), shown[0].value(QStringLiteral("name")).toString());
     EXPECT_NEAR(double(puzzle->pieceCount()), 100.0, 20.0);
     EXPECT_EQ(QFileInfo(puzzle->filePath()).absolutePath(), g_puzzlePath);
     EXPECT_EQ(app->windowController()->windowTitle(), QStringLiteral("Jigsaw — ") + puzzle->name());
     const QVariantMap info = *ReadPropertyListDictionary(puzzle->filePath() + QStringLiteral("/info.plist"));
     EXPECT_EQ(info.value(QStringLiteral("count")).toInt(), 100);
-    EXPECT_EQ(info.value(QStringLiteral("cat")).toString(), QStringLiteral("Pets"));
+    EXPECT_EQ(info.value(QStringLiteral("cat")).toString(), QStringLiteral("Nature"));
     EXPECT_FALSE(info.contains(QStringLiteral("thumb")));
 
     // The window comes back at the size it was left at (after the first run), so the board
