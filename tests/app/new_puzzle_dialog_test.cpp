@@ -181,8 +181,9 @@ TEST_F(NewPuzzleTest, BuiltInPictureBecomesAPuzzleThatARestartReopens)
     // 1000 and nothing above.
     const QSize firstSize = SizeFromString(shown[0].value(QStringLiteral("size")).toString());
     EXPECT_TRUE(dialog.sizeCell(1000)->isEnabled());
-    if (firstSize == QSize(2560, 1600))
+    if (firstSize == QSize(2560, 1600)) {
         EXPECT_FALSE(dialog.sizeCell(1500)->isEnabled());
+    }
     dialog.sizeCell(100)->click();
     EXPECT_EQ(prefs->puzzleSize(), 100);
     dialog.ok();
