@@ -341,7 +341,7 @@ TEST_F(AppUpdaterTest, PanesSwapKeepingTheTopEdge)
     ASSERT_TRUE(settle(updater));
     EXPECT_EQ(updater.window()->height(), updater.pane(CCAppUpdater::Pane::Available)->height());
     EXPECT_EQ(updater.window()->y(), top);
-    for (int i = 0; i < CCAppUpdater::kPaneCount; ++i) {
+    for (int i = 0; i < updater.window()->paneCount(); ++i) {
         const QWidget *pane = updater.pane(CCAppUpdater::Pane(i));
         EXPECT_EQ(pane->isVisible(), CCAppUpdater::Pane(i) == CCAppUpdater::Pane::Available);
         for (const QLabel *label : pane->findChildren<QLabel *>())
