@@ -6,14 +6,12 @@
 #include "services/wrenmoor_server.h"
 #include "support/cc_kernel.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QSettings>
-#include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
@@ -38,7 +36,7 @@ CCAppUpdater *CCAppUpdater::sharedInstance()
 }
 
 CCAppUpdater::CCAppUpdater(QObject *parent)
-    : QObject(parent)
+    : CCPeriodicCheck(kAutoCheckInterval, QStringLiteral("Check for Updates"), parent)
 {
     bool ok = false;
     const qint64 seconds = QSettings().value(kLastCheckKey).toString().toLongLong(&ok);
@@ -47,14 +45,9 @@ CCAppUpdater::CCAppUpdater(QObject *parent)
     if (ok && seconds > 0 && last.isValid() && last <= QDateTime::currentDateTime())
         m_lastCheckDate = last;
     const std::unique_ptr<QSettings> shared = SharedSettings();
-    m_autoCheck = ReadSettingsBool(*shared, kAutoUpdateKey);
+    setAutoCheck(ReadSettingsBool(*shared, kAutoUpdateKey));
     m_checkMonthly = ReadSettingsBool(*shared, kMonthlyKey);
     buildWindow();
-}
-
-CCAppUpdater::~CCAppUpdater()
-{
-    dropDownload();
 }
 
 bool CCAppUpdater::isAutoCheckDue(const std::optional<QDate> &lastCheck, const QDate &today, bool monthly)
@@ -72,13 +65,6 @@ QString CCAppUpdater::progressText(qint64 done, qint64 total)
     return QString::asprintf("%.2f MB", double(done) / kBytesPerMB);
 }
 
-void CCAppUpdater::setAutoCheck(bool on)
-{
-    m_autoCheck = on;
-    if (m_autoCheckBox)
-        m_autoCheckBox->setChecked(on);
-}
-
 void CCAppUpdater::setCheckMonthly(bool monthly)
 {
     m_checkMonthly = monthly;
@@ -88,40 +74,22 @@ void CCAppUpdater::setCheckMonthly(bool monthly)
 
 CCAppUpdater::Pane CCAppUpdater::currentPane() const
 {
-    const auto at = std::find(m_panes.begin(), m_panes.end(), m_window->currentPane());
-    return at == m_panes.end() ? Pane::Main : Pane(at - m_panes.begin());
+    return Pane(window()->currentPane());
+}
+
+QWidget *CCAppUpdater::pane(Pane which) const
+{
+    return window()->pane(int(which));
 }
 
 void CCAppUpdater::showPane(Pane which)
 {
-    m_window->showPane(pane(which));
-}
-
-void CCAppUpdater::runWindow()
-{
-    if (!m_window->isVisible())
-        m_window->runModal();
-}
-
-void CCAppUpdater::startAutoCheck()
-{
-    if (!m_autoCheck) {
-        delete m_autoCheckTimer;
-        m_autoCheckTimer = nullptr;
-        return;
-    }
-    if (m_autoCheckTimer)
-        return;
-    m_autoCheckTimer = new QTimer(this);
-    m_autoCheckTimer->setInterval(kAutoCheckIntervalMs);
-    connect(m_autoCheckTimer, &QTimer::timeout, this, &CCAppUpdater::autoCheckTimerFired);
-    m_autoCheckTimer->start();
-    autoCheckTimerFired();
+    window()->showPane(int(which));
 }
 
 void CCAppUpdater::autoCheckTimerFired()
 {
-    if (isRunning() || m_window->isVisible())
+    if (isBusy())
         return;
     const std::optional<QDate> last = m_lastCheckDate ? std::optional<QDate>(m_lastCheckDate->date()) : std::nullopt;
     if (!isAutoCheckDue(last, QDate::currentDate(), m_checkMonthly))
@@ -129,20 +97,14 @@ void CCAppUpdater::autoCheckTimerFired()
     startCheck(false);
 }
 
-void CCAppUpdater::startCheck(bool reportFailure)
+CCAppUpdaterThread *CCAppUpdater::makeCheck()
 {
-    if (!m_window || isRunning())
-        return;
     m_updatePath.clear();
     m_checkRequest = true;
     m_success = false;
-    m_reportFailure = reportFailure;
-    auto *check = new CCUpdateCheckThread(WrenmoorServerUrl(QString::fromLatin1(kDownloadsPath)),
-                                          QString::fromLatin1(kAppExecutableName),
-                                          CCKernel::sharedInstance()->appVersionString(), this);
-    m_currentDownload = check;
-    connect(check, &CCAppUpdaterThread::finished, this, &CCAppUpdater::downloadFinished);
-    check->start();
+    return new CCUpdateCheckThread(WrenmoorServerUrl(QString::fromLatin1(kDownloadsPath)),
+                                   QString::fromLatin1(kAppExecutableName),
+                                   CCKernel::sharedInstance()->appVersionString(), this);
 }
 
 void CCAppUpdater::startDownload()
@@ -153,13 +115,10 @@ void CCAppUpdater::startDownload()
     showPane(Pane::Download);
     m_success = false;
     m_checkRequest = false;
-    m_reportFailure = true;
     auto *download =
         new CCUpdateDownloadThread(QUrl(m_updatePath), CCUpdateDownloadThread::downloadsFolder(), this);
-    m_currentDownload = download;
-    connect(download, &CCAppUpdaterThread::finished, this, &CCAppUpdater::downloadFinished);
     connect(download, &CCAppUpdaterThread::progressed, this, &CCAppUpdater::updateProgress);
-    download->start();
+    runDownload(download, true);
 }
 
 void CCAppUpdater::updateProgress(qint64 done, qint64 total)
@@ -171,45 +130,27 @@ void CCAppUpdater::updateProgress(qint64 done, qint64 total)
     m_downloadSpinner->setValue(int(std::min<qint64>(done, INT_MAX)));
 }
 
-void CCAppUpdater::dropDownload()
+void CCAppUpdater::downloadFinished(const CCAppUpdaterThread &download, bool success)
 {
-    if (CCAppUpdaterThread *download = m_currentDownload) {
-        disconnect(download, nullptr, this, nullptr);
-        download->cancel();
-        download->deleteLater();
-    }
-    m_currentDownload = nullptr;
-}
-
-void CCAppUpdater::downloadFinished(bool success)
-{
-    CCAppUpdaterThread *download = m_currentDownload;
-    if (!download || sender() != download)
-        return;
     m_success = success;
     if (success) {
-        m_updatePath = download->downloadPath();
+        m_updatePath = download.downloadPath();
         if (m_checkRequest) {
-            const std::array<int, 3> version = download->downloadVersion();
+            const std::array<int, 3> version = download.downloadVersion();
             m_versionPath = AppVersion{version[0], version[1], version[2]};
         }
     }
-    disconnect(download, nullptr, this, nullptr);
-    download->deleteLater();
-    m_currentDownload = nullptr;
-
-    if (success || m_reportFailure) {
-        if (m_checkRequest)
-            reportCheck();
-        else
-            reportDownload();
-    }
-    Q_EMIT operationFinished(success);
+    if (!success && !reportFailure())
+        return;
+    if (m_checkRequest)
+        reportCheck();
+    else
+        reportDownload();
 }
 
 void CCAppUpdater::reportCheck()
 {
-    m_checkSpinner->setRange(0, 1);
+    stopSpinner();
     if (m_success) {
         m_lastCheckDate = QDateTime::currentDateTime();
         QSettings settings;
@@ -221,12 +162,12 @@ void CCAppUpdater::reportCheck()
         sentence.replace(QLatin1String("###"), m_versionPath.displayString());
         m_availableField->setText(sentence);
         showPane(Pane::Available);
-    } else if (m_reportFailure) {
+    } else if (reportFailure()) {
         showPane(m_success ? Pane::UpToDate : Pane::CheckFail);
     } else {
         return;
     }
-    runWindow();
+    showWindow();
 }
 
 void CCAppUpdater::reportDownload()
@@ -235,30 +176,25 @@ void CCAppUpdater::reportDownload()
     if (m_success && !file.isEmpty() && QFileInfo(file).isFile()) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(file).absolutePath()));
         QDesktopServices::openUrl(QUrl::fromLocalFile(file));
-        m_window->endModal();
+        window()->endModal();
         return;
     }
     showPane(Pane::DownloadFail);
-    runWindow();
+    showWindow();
 }
 
 void CCAppUpdater::proceed()
 {
     switch (currentPane()) {
     case Pane::Main:
-        showPane(Pane::Checking);
-        m_checkSpinner->setRange(0, 0);
-        if (isRunning() && m_checkRequest)
-            m_reportFailure = true; // an automatic check already under way now reports to the user
-        else
-            startCheck(true);
+        checkNow(int(Pane::Checking));
         break;
     case Pane::Available:
         if (!isRunning())
             startDownload();
         break;
     default:
-        m_window->endModal();
+        window()->endModal();
         break;
     }
 }
@@ -266,24 +202,19 @@ void CCAppUpdater::proceed()
 void CCAppUpdater::cancel()
 {
     m_updatePath.clear();
-    dropDownload();
-    m_checkSpinner->setRange(0, 1);
-    m_window->endModal();
+    CCPeriodicCheck::cancel();
 }
 
 void CCAppUpdater::displayUpdateDialog()
 {
-    setAutoCheck(m_autoCheck);
     setCheckMonthly(m_checkMonthly);
-    showPane(Pane::Main);
-    m_displayedByCommand = true;
-    m_window->runModal();
+    runDialog();
 }
 
-void CCAppUpdater::storeSharedSettings()
+void CCAppUpdater::storeSettings()
 {
     const std::unique_ptr<QSettings> shared = SharedSettings();
-    shared->setValue(kAutoUpdateKey, m_autoCheck);
+    shared->setValue(kAutoUpdateKey, autoCheck());
     shared->setValue(kMonthlyKey, m_checkMonthly);
     shared->sync();
 }

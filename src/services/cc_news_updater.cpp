@@ -6,15 +6,10 @@
 #include "services/shared_settings.h"
 #include "support/helpers.h"
 
-#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
-#include <QProgressBar>
 #include <QTextBrowser>
 #include <QTextFrame>
-#include <QTimer>
-
-#include <algorithm>
 
 namespace {
 
@@ -47,16 +42,11 @@ CCNewsUpdater *CCNewsUpdater::sharedInstance()
 }
 
 CCNewsUpdater::CCNewsUpdater(QObject *parent)
-    : QObject(parent)
+    : CCPeriodicCheck(kAutoCheckInterval, QStringLiteral("Check for Wrenmoor News"), parent)
 {
     refreshToday();
-    m_autoCheck = ReadSettingsBool(*SharedSettings(), kAutoNewsKey);
+    setAutoCheck(ReadSettingsBool(*SharedSettings(), kAutoNewsKey));
     buildWindow();
-}
-
-CCNewsUpdater::~CCNewsUpdater()
-{
-    dropDownload();
 }
 
 void CCNewsUpdater::refreshToday()
@@ -64,44 +54,25 @@ void CCNewsUpdater::refreshToday()
     m_today = m_todayOverride ? m_todayOverride : DayIndexForToday();
 }
 
-void CCNewsUpdater::setAutoCheck(bool on)
-{
-    m_autoCheck = on;
-    if (m_autoCheckBox)
-        m_autoCheckBox->setChecked(on);
-}
-
 CCNewsUpdater::Pane CCNewsUpdater::currentPane() const
 {
-    const auto at = std::find(m_panes.begin(), m_panes.end(), m_window->currentPane());
-    return at == m_panes.end() ? Pane::Main : Pane(at - m_panes.begin());
+    return Pane(window()->currentPane());
+}
+
+QWidget *CCNewsUpdater::pane(Pane which) const
+{
+    return window()->pane(int(which));
 }
 
 void CCNewsUpdater::showPane(Pane which)
 {
-    m_window->showPane(pane(which));
-}
-
-void CCNewsUpdater::startAutoCheck()
-{
-    if (!m_autoCheck) {
-        delete m_autoCheckTimer;
-        m_autoCheckTimer = nullptr;
-        return;
-    }
-    if (m_autoCheckTimer)
-        return;
-    m_autoCheckTimer = new QTimer(this);
-    m_autoCheckTimer->setInterval(kAutoCheckIntervalMs);
-    connect(m_autoCheckTimer, &QTimer::timeout, this, &CCNewsUpdater::autoCheckTimerFired);
-    m_autoCheckTimer->start();
-    autoCheckTimerFired();
+    window()->showPane(int(which));
 }
 
 void CCNewsUpdater::autoCheckTimerFired()
 {
     refreshToday();
-    if (isRunning() || m_window->isVisible())
+    if (isBusy())
         return;
     if (m_today <= storedDay(*SharedSettings(), kLastCheckKey, m_today))
         return;
@@ -109,48 +80,24 @@ void CCNewsUpdater::autoCheckTimerFired()
     startCheck(false);
 }
 
-void CCNewsUpdater::startCheck(bool reportFailure)
+CCAppUpdaterThread *CCNewsUpdater::makeCheck()
 {
-    if (!m_window || isRunning())
-        return;
     m_newsPath.clear();
-    m_reportFailure = reportFailure;
-    auto *download = new CCNewsUpdaterThread(this);
-    m_currentDownload = download;
-    connect(download, &CCAppUpdaterThread::finished, this, &CCNewsUpdater::downloadFinished);
-    download->start();
+    return new CCNewsUpdaterThread(this);
 }
 
-void CCNewsUpdater::dropDownload()
+void CCNewsUpdater::downloadFinished(const CCAppUpdaterThread &download, bool success)
 {
-    if (CCAppUpdaterThread *download = m_currentDownload) {
-        disconnect(download, nullptr, this, nullptr);
-        download->cancel();
-        download->deleteLater();
-    }
-    m_currentDownload = nullptr;
-}
-
-void CCNewsUpdater::downloadFinished(bool success)
-{
-    CCAppUpdaterThread *download = m_currentDownload;
-    if (!download || sender() != download)
-        return;
-    m_newsPath = success ? download->downloadPath() : QString();
-    disconnect(download, nullptr, this, nullptr);
-    download->deleteLater();
-    m_currentDownload = nullptr;
-
-    if (m_newsPath.isEmpty() && !m_reportFailure)
+    m_newsPath = success ? download.downloadPath() : QString();
+    if (m_newsPath.isEmpty() && !reportFailure())
         m_checkNowRequest = false;
     else
         reportCheckResults();
-    Q_EMIT operationFinished(success);
 }
 
 void CCNewsUpdater::reportCheckResults()
 {
-    m_checkSpinner->setRange(0, 1);
+    stopSpinner();
     const std::unique_ptr<QSettings> shared = SharedSettings();
     std::unique_ptr<CCNewsDocument> news;
     int32_t newest = 0;
@@ -197,10 +144,10 @@ void CCNewsUpdater::reportCheckResults()
         if (ownedByUs && previousText)
             previousText->deleteLater();
         pane = Pane::NewsDisplay;
-        m_window->setWindowTitle(QStringLiteral("Wrenmoor News"));
+        window()->setWindowTitle(QStringLiteral("Wrenmoor News"));
     } else if (newest < 0) {
         pane = Pane::UpToDate;
-    } else if (!m_reportFailure) {
+    } else if (!reportFailure()) {
         m_checkNowRequest = false;
         shared->sync();
         return;
@@ -208,8 +155,7 @@ void CCNewsUpdater::reportCheckResults()
 
     if (m_checkNowRequest || pane == Pane::NewsDisplay) {
         showPane(pane);
-        if (!m_window->isVisible())
-            m_window->runModal();
+        showWindow();
     }
     m_checkNowRequest = false;
     shared->sync();
@@ -218,35 +164,32 @@ void CCNewsUpdater::reportCheckResults()
 void CCNewsUpdater::proceed()
 {
     if (currentPane() != Pane::Main) {
-        m_window->endModal();
+        window()->endModal();
         return;
     }
     m_checkNowRequest = true;
-    showPane(Pane::Checking);
-    m_checkSpinner->setRange(0, 0);
-    if (isRunning())
-        m_reportFailure = true; // an automatic check already under way now reports to the user
-    else
-        startCheck(true);
+    checkNow(int(Pane::Checking));
 }
 
 void CCNewsUpdater::cancel()
 {
     m_newsPath.clear();
-    dropDownload();
-    m_checkSpinner->setRange(0, 1);
-    m_window->endModal();
+    CCPeriodicCheck::cancel();
 }
 
 void CCNewsUpdater::displayUpdateDialog()
 {
-    showPane(Pane::Main);
-    m_window->setWindowTitle(QStringLiteral("Check for Wrenmoor News"));
+    window()->setWindowTitle(QStringLiteral("Check for Wrenmoor News"));
     refreshToday();
-    setAutoCheck(m_autoCheck);
     const std::unique_ptr<QSettings> shared = SharedSettings();
     m_lastCheckField->setText(NewsDateText(storedDay(*shared, kLastCheckKey, m_today)));
     m_lastUpdateField->setText(NewsDateText(storedDay(*shared, kLastDateKey, latestNewsDate(m_today))));
-    m_displayedByCommand = true;
-    m_window->runModal();
+    runDialog();
+}
+
+void CCNewsUpdater::storeSettings()
+{
+    const std::unique_ptr<QSettings> shared = SharedSettings();
+    shared->setValue(kAutoNewsKey, autoCheck());
+    shared->sync();
 }

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -18,19 +19,75 @@ CCPaneWindow::CCPaneWindow(QWidget *parent)
     setModal(false);
 }
 
-void CCPaneWindow::showPane(QWidget *pane)
+QLabel *CCPaneWindow::addPane(const QString &message, std::initializer_list<Button> buttons, QVBoxLayout **content)
 {
-    if (pane == m_currentPane)
-        return;
-    if (m_currentPane)
-        m_currentPane->hide();
-    m_currentPane = pane;
-    if (!pane)
-        return;
-    pane->move(0, 0);
-    pane->show();
+    auto *pane = new QWidget(this);
+    pane->hide();
+    pane->setFixedWidth(kPaneWidth);
+    auto *column = new QVBoxLayout(pane);
+    column->setContentsMargins(kPaneMargin, kPaneMargin, kPaneMargin, kPaneMargin);
+    *content = new QVBoxLayout;
+    column->addLayout(*content);
+    column->addStretch(1);
+    auto *row = new QHBoxLayout;
+    row->addStretch(1);
+    column->addLayout(row);
+
+    QLabel *label = nullptr;
+    if (!message.isEmpty()) {
+        label = new QLabel(message);
+        label->setWordWrap(true);
+        label->setTextFormat(Qt::PlainText);
+        if (m_panes.empty()) {
+            QFont font = label->font();
+            font.setBold(true);
+            label->setFont(font);
+        }
+        (*content)->addWidget(label);
+    }
+    for (const Button &button : buttons) {
+        auto *push = new QPushButton(button.title);
+        const bool proceeds = button.role == Button::DefaultProceed;
+        push->setDefault(button.role != Button::Cancel);
+        push->setAutoDefault(button.role != Button::Cancel);
+        connect(push, &QPushButton::clicked, this,
+                proceeds ? &CCPaneWindow::proceedRequested : &CCPaneWindow::cancelRequested);
+        row->addWidget(push);
+    }
+    m_panes.push_back(pane);
+    return label;
+}
+
+void CCPaneWindow::fitPanes()
+{
+    for (QWidget *pane : m_panes) {
+        pane->layout()->activate();
+        pane->resize(kPaneWidth, pane->layout()->hasHeightForWidth() ? pane->layout()->heightForWidth(kPaneWidth)
+                                                                      : pane->sizeHint().height());
+    }
+}
+
+void CCPaneWindow::fillName(const QString &name)
+{
+    static const QString kPlaceholder = QStringLiteral("***");
+    for (QWidget *pane : m_panes)
+        for (QLabel *label : pane->findChildren<QLabel *>()) {
+            QString text = label->text();
+            const qsizetype at = text.indexOf(kPlaceholder);
+            if (at >= 0)
+                label->setText(text.replace(at, kPlaceholder.size(), name));
+        }
+}
+
+void CCPaneWindow::showPane(int index)
+{
+    QWidget *shown = pane(index);
+    pane(m_current)->hide();
+    m_current = index;
+    shown->move(0, 0);
+    shown->show();
     // Resizing keeps the window's top-left corner, so the top edge stays where it was.
-    setFixedSize(pane->size());
+    setFixedSize(shown->size());
 }
 
 void CCPaneWindow::runModal()
@@ -55,52 +112,4 @@ void CCPaneWindow::endModal()
 void CCPaneWindow::reject()
 {
     Q_EMIT cancelRequested();
-}
-
-QWidget *CCPaneWindow::makePane(CCPaneWindow *window, QVBoxLayout **content, QHBoxLayout **buttons)
-{
-    auto *pane = new QWidget(window);
-    pane->hide();
-    pane->setFixedWidth(kPaneWidth);
-    auto *column = new QVBoxLayout(pane);
-    column->setContentsMargins(kPaneMargin, kPaneMargin, kPaneMargin, kPaneMargin);
-    *content = new QVBoxLayout;
-    column->addLayout(*content);
-    column->addStretch(1);
-    *buttons = new QHBoxLayout;
-    (*buttons)->addStretch(1);
-    column->addLayout(*buttons);
-    return pane;
-}
-
-QLabel *CCPaneWindow::addMessage(QVBoxLayout *content, const QString &text, bool bold)
-{
-    auto *label = new QLabel(text);
-    label->setWordWrap(true);
-    label->setTextFormat(Qt::PlainText);
-    if (bold) {
-        QFont font = label->font();
-        font.setBold(true);
-        label->setFont(font);
-    }
-    content->addWidget(label);
-    return label;
-}
-
-void CCPaneWindow::fitPane(QWidget *pane)
-{
-    pane->layout()->activate();
-    pane->resize(kPaneWidth, pane->layout()->hasHeightForWidth() ? pane->layout()->heightForWidth(kPaneWidth)
-                                                                  : pane->sizeHint().height());
-}
-
-void CCPaneWindow::fillName(QWidget *root, const QString &name)
-{
-    static const QString kPlaceholder = QStringLiteral("***");
-    for (QLabel *label : root->findChildren<QLabel *>()) {
-        QString text = label->text();
-        const qsizetype at = text.indexOf(kPlaceholder);
-        if (at >= 0)
-            label->setText(text.replace(at, kPlaceholder.size(), name));
-    }
 }

@@ -1,59 +1,26 @@
 #include "services/cc_about_controller.h"
 #include "services/cc_action_handler.h"
 #include "services/cc_log_collector.h"
-#include "support/cc_alert.h"
+#include "support/cc_kernel.h"
 
-#include "http_test_server.h"
-#include "test_support.h"
+#include "alert_recorder.h"
+#include "services_fixtures.h"
+#include "test_helpers.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QDialog>
-#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
-#include <QUrlQuery>
 
 using tj::test::waitFor;
 using Command = CCActionHandler::Command;
 
 namespace {
-
-// Stands in for the mail program and the browser: records instead of launching.
-class OpenedUrls : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> urls;
-
-public Q_SLOTS:
-    void open(const QUrl &url) { urls.append(url); }
-};
-
-struct RecordingPresenter : CCAlertPresenter
-{
-    QList<CCAlertRequest> shown;
-    std::optional<int> runModal(const CCAlertRequest &request, bool *) override
-    {
-        shown.append(request);
-        return kAlertFirstButton;
-    }
-    bool beginSheet(const CCAlertRequest &, QObject *, std::function<void(int, bool)>) override { return false; }
-};
-
-QString mailField(const QUrl &link, const QString &name)
-{
-    for (const QString &pair : link.query(QUrl::FullyEncoded).split(QLatin1Char('&')))
-        if (pair.startsWith(name + QLatin1Char('=')))
-            return QUrl::fromPercentEncoding(pair.mid(name.size() + 1).toUtf8());
-    return QString();
-}
 
 class ActionHandlerTest : public ::testing::Test
 {
@@ -62,35 +29,14 @@ protected:
     {
         qputenv("WRENMOOR_SERVER", "http://127.0.0.1:9");
         QCoreApplication::setApplicationVersion(QStringLiteral("2.1.5"));
-        for (const char *scheme : {"mailto", "http", "https", "file"})
-            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &opened, "open");
-        CCAlert::sharedInstance()->setPresenter(&alerts);
         QFile::remove(CCLogSources::standard().appLogPath);
     }
 
-    void TearDown() override
-    {
-        CCAlert::sharedInstance()->setPresenter(nullptr);
-        for (const char *scheme : {"mailto", "http", "https", "file"})
-            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
-        qunsetenv("WRENMOOR_SERVER");
-    }
-
-    // A mail program that can't be started: the handler has no such slot, so opening fails.
-    void breakMail() { QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &opened, "missing"); }
-
-    static void writeAppLog(const QByteArray &text)
-    {
-        const QString path = CCLogSources::standard().appLogPath;
-        QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text);
-    }
+    void TearDown() override { qunsetenv("WRENMOOR_SERVER"); }
 
     CCActionHandler *handler = CCActionHandler::sharedInstance();
-    OpenedUrls opened;
-    RecordingPresenter alerts;
+    tj::test::UrlRecorder opened;
+    tj::test::AlertRecorder alerts;
 };
 
 }
@@ -146,15 +92,16 @@ TEST_F(ActionHandlerTest, ContactMail)
     handler->contactWrenmoor(false);
     ASSERT_EQ(opened.urls.size(), 2);
     EXPECT_EQ(opened.urls[0].scheme(), QStringLiteral("mailto"));
-    EXPECT_EQ(opened.urls[0].path(), QStringLiteral("support@wrenmoor.example"));
-    EXPECT_EQ(mailField(opened.urls[0], QStringLiteral("subject")), QStringLiteral("Problem report (Tobbin Jigsaw 2.1.5)"));
-    EXPECT_TRUE(mailField(opened.urls[0], QStringLiteral("body"))
-                    .startsWith(QStringLiteral("--- Please do not delete this line: Tobbin Jigsaw 2.1.5, ")));
-    EXPECT_EQ(mailField(opened.urls[1], QStringLiteral("subject")),
+    const QMap<QString, QString> problem = tj::test::mailFields(opened.urls[0]);
+    EXPECT_EQ(problem.value(QStringLiteral("address")), QStringLiteral("support@wrenmoor.example"));
+    EXPECT_EQ(problem.value(QStringLiteral("subject")), QStringLiteral("Problem report (Tobbin Jigsaw 2.1.5)"));
+    EXPECT_EQ(problem.value(QStringLiteral("body")), QStringLiteral("--- Please do not delete this line: Tobbin Jigsaw 2.1.5, %1 ---\n\n")
+                                                         .arg(CCKernel::sharedInstance()->systemName()));
+    EXPECT_EQ(tj::test::mailFields(opened.urls[1]).value(QStringLiteral("subject")),
               QStringLiteral("Question or comment (Tobbin Jigsaw 2.1.5)"));
     EXPECT_TRUE(alerts.shown.isEmpty());
 
-    breakMail();
+    opened.refuse(QStringLiteral("mailto"));
     handler->contactWrenmoor(false);
     ASSERT_EQ(alerts.shown.size(), 1);
     EXPECT_EQ(alerts.shown[0].message, QStringLiteral("Contact failed."));
@@ -168,17 +115,18 @@ TEST_F(ActionHandlerTest, LogsToClipboardAndMail)
     ASSERT_EQ(alerts.shown.size(), 1);
     EXPECT_EQ(alerts.shown[0].message, QStringLiteral("No log information."));
 
-    writeAppLog("2026-02-01 10:00:00 com.wrenmoor.tobbin-jigsaw Tom & Jerry\n");
+    tj::test::writeFile(CCLogSources::standard().appLogPath, "2026-02-01 10:00:00 com.wrenmoor.tobbin-jigsaw Tom & Jerry\n");
     QGuiApplication::clipboard()->clear();
     handler->copyLogs();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("2026-02-01 10:00:00 com.wrenmoor.tobbin-jigsaw Tom & Jerry\n"));
 
     handler->emailLogs();
     ASSERT_EQ(opened.urls.size(), 1);
-    EXPECT_EQ(mailField(opened.urls[0], QStringLiteral("subject")), QStringLiteral("Logs for Tobbin Jigsaw 2.1.5"));
-    EXPECT_EQ(mailField(opened.urls[0], QStringLiteral("body")), QGuiApplication::clipboard()->text());
+    const QMap<QString, QString> mail = tj::test::mailFields(opened.urls[0]);
+    EXPECT_EQ(mail.value(QStringLiteral("subject")), QStringLiteral("Logs for Tobbin Jigsaw 2.1.5"));
+    EXPECT_EQ(mail.value(QStringLiteral("body")), QGuiApplication::clipboard()->text());
 
-    breakMail();
+    opened.refuse(QStringLiteral("mailto"));
     handler->emailLogs();
     ASSERT_EQ(alerts.shown.size(), 2);
     EXPECT_EQ(alerts.shown[1].message, QStringLiteral("Contact failed."));
@@ -237,4 +185,3 @@ TEST_F(ActionHandlerTest, NextWindowCyclesFromTheBack)
     ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == &first; }, 2000));
 }
 
-#include "cc_action_handler_test.moc"

@@ -4,6 +4,7 @@
 #include "support/cc_logger.h"
 
 #include "http_test_server.h"
+#include "test_helpers.h"
 #include "test_support.h"
 
 #include <QDir>
@@ -57,12 +58,6 @@ QByteArray randomBytes(qsizetype size)
     return data;
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 class DownloadThreadTest : public ::testing::Test
 {
 protected:
@@ -83,7 +78,7 @@ protected:
         });
         download.start();
         EXPECT_TRUE(tj::test::waitFor([&] { return !results.isEmpty(); }, waitMs));
-        tj::test::waitEvents(50); // a second report would show up here
+        tj::test::drainEvents(); // a second report would show up here
         return results;
     }
 
@@ -117,7 +112,7 @@ TEST_F(DownloadThreadTest, CompleteBodyIsWrittenAndCounted)
         EXPECT_EQ(runToEnd(download), QList<bool>{true}) << path.toStdString();
         EXPECT_TRUE(download.isFinished() && download.wasSuccessful() && !download.isExecuting());
         EXPECT_EQ(download.downloadPath(), target);
-        EXPECT_EQ(readAll(target), body);
+        EXPECT_EQ(tj::test::readFile(target), body);
         EXPECT_EQ(download.totalLength(), declared);
         EXPECT_EQ(download.doneLength(), body.size());
         EXPECT_TRUE(progressOrdered);
@@ -154,11 +149,7 @@ TEST_F(DownloadThreadTest, EveryBadAnswerFailsOnceAndKeepsAnOlderFile)
         {"/silent", HttpTestResponse::behaving(Behaviour::StallBeforeHeaders)},
         {"/partial", partial},
     };
-    {
-        QFile old(target);
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-        old.write("previous version");
-    }
+    tj::test::writeFile(target, "previous version");
     for (const Case &bad : cases) {
         const QString path = QString::fromLatin1(bad.path);
         server.route(path, bad.answer);
@@ -171,18 +162,16 @@ TEST_F(DownloadThreadTest, EveryBadAnswerFailsOnceAndKeepsAnOlderFile)
         EXPECT_FALSE(download.errorString().isEmpty()) << bad.path;
         EXPECT_LE(download.doneLength(), download.maximumSize()) << bad.path;
         EXPECT_EQ(leftovers(), QStringList{QStringLiteral("file.bin")}) << bad.path;
-        EXPECT_EQ(readAll(target), QByteArray("previous version")) << bad.path;
+        EXPECT_EQ(tj::test::readFile(target), QByteArray("previous version")) << bad.path;
     }
-    QFile log(CCLogger::defaultLogPath());
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(QString::fromUtf8(log.readAll())
+    EXPECT_TRUE(QString::fromUtf8(tj::test::readFile(CCLogger::defaultLogPath()))
                     .contains(QStringLiteral("Download %1 failed: ").arg(server.url(QStringLiteral("/500")).toString())));
 
     // Any 2xx is a success, also an empty one, and replaces the older file.
     server.route(QStringLiteral("/204"), HttpTestResponse::withStatus(204, QByteArray()));
     TestDownload empty(server.url(QStringLiteral("/204")), target);
     EXPECT_EQ(runToEnd(empty), QList<bool>{true});
-    EXPECT_TRUE(readAll(target).isEmpty());
+    EXPECT_TRUE(tj::test::readFile(target).isEmpty());
 }
 
 TEST_F(DownloadThreadTest, RedirectsAreFollowedFiveTimesAtMost)
@@ -194,7 +183,7 @@ TEST_F(DownloadThreadTest, RedirectsAreFollowedFiveTimesAtMost)
     EXPECT_EQ(runToEnd(six), QList<bool>{false});
     TestDownload five(server.url(QStringLiteral("/hop5")), target);
     EXPECT_EQ(runToEnd(five), QList<bool>{true});
-    EXPECT_EQ(readAll(target), QByteArray("arrived"));
+    EXPECT_EQ(tj::test::readFile(target), QByteArray("arrived"));
 }
 
 TEST_F(DownloadThreadTest, CancelNeverSucceedsAndRemovesTheFile)
@@ -215,7 +204,9 @@ TEST_F(DownloadThreadTest, CancelNeverSucceedsAndRemovesTheFile)
         }
         download.cancel();
         EXPECT_TRUE(download.isFinished() && download.isCancelled() && !download.wasSuccessful());
-        tj::test::waitEvents(600); // past the moment the slow answer would have completed
+        // Nothing can arrive once the server has seen the connection close.
+        ASSERT_TRUE(tj::test::waitFor([&] { return server.closedCount(path) == 1; }));
+        tj::test::drainEvents();
         EXPECT_EQ(results, QList<bool>{false}) << path.toStdString();
         EXPECT_TRUE(leftovers().isEmpty()) << path.toStdString();
     }
@@ -226,7 +217,7 @@ TEST_F(DownloadThreadTest, CancelNeverSucceedsAndRemovesTheFile)
     EXPECT_EQ(runToEnd(quick), QList<bool>{true});
     quick.cancel();
     EXPECT_TRUE(quick.wasSuccessful());
-    EXPECT_EQ(readAll(target), QByteArray("done"));
+    EXPECT_EQ(tj::test::readFile(target), QByteArray("done"));
 }
 
 TEST_F(DownloadThreadTest, DestroyingARunningDownloadIsSafe)
@@ -241,7 +232,7 @@ TEST_F(DownloadThreadTest, DestroyingARunningDownloadIsSafe)
             download->start();
             ASSERT_TRUE(tj::test::waitFor([&] { return server.requestCount(path) == 1; }, 5000));
         }
-        tj::test::waitEvents(100);
+        tj::test::drainEvents();
         EXPECT_FALSE(reported);
         EXPECT_TRUE(leftovers().isEmpty());
     }
@@ -253,7 +244,7 @@ TEST_F(DownloadThreadTest, CheckModeExaminesThePageOnTheMainThread)
     TestDownload check(server.url(QStringLiteral("/downloads")), target, true);
     QByteArray seen;
     check.examine = [&](TestDownload *self, const QString &path) {
-        seen = readAll(path);
+        seen = tj::test::readFile(path);
         self->setDownloadPath(QStringLiteral("http://example.invalid/jigsaw_220.zip"));
         self->setDownloadVersion({2, 2, 0});
         return true;
@@ -307,14 +298,14 @@ TEST_F(DownloadThreadTest, NewsAndWebsiteDownloadsLandInTheTemporaryFolder)
     EXPECT_EQ(runToEnd(news), QList<bool>{true});
     EXPECT_EQ(QFileInfo(news.downloadPath()).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
     EXPECT_TRUE(news.downloadPath().endsWith(QStringLiteral(".html")));
-    EXPECT_EQ(readAll(news.downloadPath()), QByteArray("<p>3/14/2024: news</p>"));
+    EXPECT_EQ(tj::test::readFile(news.downloadPath()), QByteArray("<p>3/14/2024: news</p>"));
     EXPECT_EQ(news.maximumSize(), CCAppUpdaterThread::kPageSizeLimit);
 
     const QVariantMap candidate{{QStringLiteral("name"), QStringLiteral("Cat")}};
     JPWebsiteDownloader picture(QStringLiteral("Pets/cat.jpg"), candidate, 7);
     EXPECT_EQ(runToEnd(picture), QList<bool>{true});
     EXPECT_TRUE(picture.downloadPath().endsWith(QStringLiteral(".jpg")));
-    EXPECT_EQ(readAll(picture.downloadPath()), QByteArray("jpeg bytes"));
+    EXPECT_EQ(tj::test::readFile(picture.downloadPath()), QByteArray("jpeg bytes"));
     EXPECT_EQ(picture.puzzleDict(), candidate);
     EXPECT_EQ(picture.sequence(), 7u);
     EXPECT_EQ(picture.maximumSize(), CCAppUpdaterThread::kFileSizeLimit);

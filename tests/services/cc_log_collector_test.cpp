@@ -1,5 +1,7 @@
 #include "services/cc_log_collector.h"
-#include "support/cc_alert.h"
+
+#include "alert_recorder.h"
+#include "test_helpers.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -10,29 +12,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using tj::test::writeFile;
+
 namespace {
 
 const QString kProcess = QStringLiteral("tobbin-jigsaw");
 const QString kDelimiter = QString::fromLatin1(kLogDelimiter);
-
-void write(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-struct RecordingPresenter : CCAlertPresenter
-{
-    QList<CCAlertRequest> shown;
-    std::optional<int> runModal(const CCAlertRequest &request, bool *) override
-    {
-        shown.append(request);
-        return kAlertFirstButton;
-    }
-    bool beginSheet(const CCAlertRequest &, QObject *, std::function<void(int, bool)>) override { return false; }
-};
 
 }
 
@@ -40,13 +25,13 @@ TEST(LogCollector, CrashReportsAreNumberedAndRetiredOnesCount)
 {
     const QString root = tj::test::freshFolder();
     const QString crashes = root + QStringLiteral("/crash");
-    write(crashes + QStringLiteral("/_usr_bin_tobbin-jigsaw.1000.crash"), "first report");
-    write(crashes + QStringLiteral("/another-program.crash"), "not ours");
-    write(crashes + QStringLiteral("/retired/tobbin-jigsaw.old.crash"), "retired report");
-    write(crashes + QStringLiteral("/Other/tobbin-jigsaw.hidden.crash"), "not a retired folder");
-    write(crashes + QStringLiteral("/zz-tobbin-jigsaw-bad.crash"), "bad \xff\xfe utf-8");
+    writeFile(crashes + QStringLiteral("/_usr_bin_tobbin-jigsaw.1000.crash"), "first report");
+    writeFile(crashes + QStringLiteral("/another-program.crash"), "not ours");
+    writeFile(crashes + QStringLiteral("/retired/tobbin-jigsaw.old.crash"), "retired report");
+    writeFile(crashes + QStringLiteral("/Other/tobbin-jigsaw.hidden.crash"), "not a retired folder");
+    writeFile(crashes + QStringLiteral("/zz-tobbin-jigsaw-bad.crash"), "bad \xff\xfe utf-8");
     const QString second = root + QStringLiteral("/more");
-    write(second + QStringLiteral("/tobbin-jigsaw.crash"), "third report");
+    writeFile(second + QStringLiteral("/tobbin-jigsaw.crash"), "third report");
 
     CCLogSources sources;
     sources.crashFolders = {crashes, second, root + QStringLiteral("/missing")};
@@ -59,12 +44,12 @@ TEST(LogCollector, CrashReportsAreNumberedAndRetiredOnesCount)
 TEST(LogCollector, CrashesAndMessagesAreJoinedByTheDelimiter)
 {
     const QString root = tj::test::freshFolder();
-    write(root + QStringLiteral("/crash/tobbin-jigsaw.crash"), "boom");
-    write(root + QStringLiteral("/syslog"), "Feb  1 10:00:00 host tobbin-jigsaw[42]: from us\n"
+    writeFile(root + QStringLiteral("/crash/tobbin-jigsaw.crash"), "boom");
+    writeFile(root + QStringLiteral("/syslog"), "Feb  1 10:00:00 host tobbin-jigsaw[42]: from us\n"
                                             "Feb  1 10:00:01 host other[7]: not us\n"
                                             "Feb  1 10:00:02 host tobbin-jigsaw: also us\n"
                                             "Feb  1 10:00:03 host tobbin-jigsaw-helper[8]: a different program\n");
-    write(root + QStringLiteral("/app.log"), "2026-02-01 10:00:00 com.wrenmoor.tobbin-jigsaw own line\n");
+    writeFile(root + QStringLiteral("/app.log"), "2026-02-01 10:00:00 com.wrenmoor.tobbin-jigsaw own line\n");
 
     CCLogSources sources{{root + QStringLiteral("/crash")}, root + QStringLiteral("/syslog"),
                          root + QStringLiteral("/app.log")};
@@ -89,7 +74,7 @@ TEST(LogCollector, HostileFilesCostLittle)
     QByteArray big;
     for (int line = 0; line < 40000; ++line)
         big += "a line of a very long crash report, number " + QByteArray::number(line) + "\n";
-    write(crashes + QStringLiteral("/tobbin-jigsaw.big.crash"), big);
+    writeFile(crashes + QStringLiteral("/tobbin-jigsaw.big.crash"), big);
 
     CCLogSources sources;
     sources.crashFolders = {crashes};
@@ -109,9 +94,9 @@ TEST(LogCollector, UnreadableReportIsSkipped)
     const QString crashes = tj::test::freshFolder();
     ASSERT_TRUE(QFile::link(crashes + QStringLiteral("/gone"), crashes + QStringLiteral("/tobbin-jigsaw.a.crash")));
     QDir().mkpath(crashes + QStringLiteral("/tobbin-jigsaw.b.crash"));
-    write(crashes + QStringLiteral("/tobbin-jigsaw.c.crash"), "open");
+    writeFile(crashes + QStringLiteral("/tobbin-jigsaw.c.crash"), "open");
     if (geteuid() != 0) {
-        write(crashes + QStringLiteral("/tobbin-jigsaw.d.crash"), "locked");
+        writeFile(crashes + QStringLiteral("/tobbin-jigsaw.d.crash"), "locked");
         ASSERT_TRUE(QFile::setPermissions(crashes + QStringLiteral("/tobbin-jigsaw.d.crash"), QFileDevice::Permissions()));
     }
     CCLogSources sources;
@@ -121,12 +106,8 @@ TEST(LogCollector, UnreadableReportIsSkipped)
 
 TEST(LogCollector, NothingFoundTellsTheUser)
 {
-    RecordingPresenter presenter;
-    CCAlert::sharedInstance()->setPresenter(&presenter);
-    const std::optional<QString> logs =
-        allLogsForApp(QStringLiteral("no-such-program-here"), QStringLiteral("com.example.nothing"));
-    CCAlert::sharedInstance()->setPresenter(nullptr);
-    EXPECT_FALSE(logs);
+    tj::test::AlertRecorder presenter;
+    EXPECT_FALSE(allLogsForApp(QStringLiteral("no-such-program-here"), QStringLiteral("com.example.nothing")));
     ASSERT_EQ(presenter.shown.size(), 1);
     EXPECT_EQ(presenter.shown.first().message, QStringLiteral("No log information."));
     EXPECT_EQ(presenter.shown.first().moreInfo,
@@ -134,7 +115,9 @@ TEST(LogCollector, NothingFoundTellsTheUser)
 
     // The game's own log, found by its bundle identifier in the log folder, is enough.
     const QString own = QFileInfo(CCLogSources::standard().appLogPath).path() + QStringLiteral("/com.example.some.log");
-    write(own, "one record\n");
+    writeFile(own, "one record\n");
     EXPECT_EQ(allLogsForApp(QStringLiteral("no-such-program-here"), QStringLiteral("com.example.some")),
               QStringLiteral("one record\n"));
+    // A bundle identifier never leads out of the log folder.
+    EXPECT_EQ(CCLogSources::standard(QStringLiteral("../../etc/passwd")).appLogPath, CCLogSources::standard().appLogPath);
 }

@@ -3,18 +3,19 @@
 #include "services/shared_settings.h"
 
 #include "http_test_server.h"
-#include "test_support.h"
+#include "test_helpers.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QLabel>
+#include <QProgressBar>
 #include <QSettings>
 #include <QTextBrowser>
+#include <QTimer>
 
 using tj::test::HttpTestResponse;
 using tj::test::HttpTestServer;
-using tj::test::waitFor;
 
 namespace {
 
@@ -52,14 +53,17 @@ protected:
         qunsetenv("WRENMOOR_SERVER");
     }
 
-    bool settle() { return waitFor([&] { return !updater->isRunning(); }, 10000); }
+    bool settle() { return tj::test::waitFor([&] { return !updater->isRunning(); }); }
 
     void requestCheck()
     {
         updater->displayUpdateDialog();
         updater->proceed();
         ASSERT_EQ(updater->currentPane(), CCNewsUpdater::Pane::Checking);
+        const QProgressBar *spinner = updater->pane(CCNewsUpdater::Pane::Checking)->findChild<QProgressBar *>();
+        EXPECT_EQ(spinner->maximum(), 0) << "the spinner runs while the check does";
         ASSERT_TRUE(settle());
+        EXPECT_EQ(spinner->maximum(), 1);
     }
 
     void autoCheck()
@@ -100,74 +104,81 @@ TEST_F(NewsUpdaterTest, ShowsOnlyNewerItemsAndRemembersThem)
     EXPECT_FALSE(updater->window()->isVisible());
 }
 
-TEST_F(NewsUpdaterTest, NothingNewIsShownOnlyWhenAsked)
-{
-    store(kLastDateKey, 20240314);
-    autoCheck();
-    EXPECT_EQ(server.requestCount(kNewsPath), 1);
-    EXPECT_FALSE(updater->window()->isVisible());
-    EXPECT_EQ(stored(kLastCheckKey), kToday);
-
-    requestCheck();
-    EXPECT_EQ(updater->currentPane(), CCNewsUpdater::Pane::UpToDate);
-    EXPECT_EQ(stored(kLastDateKey), 20240314);
-    updater->cancel();
-}
-
-TEST_F(NewsUpdaterTest, AutomaticCheckShowsNews)
-{
-    autoCheck();
-    EXPECT_TRUE(updater->window()->isVisible());
-    EXPECT_EQ(updater->currentPane(), CCNewsUpdater::Pane::NewsDisplay);
-    updater->cancel();
-}
-
 TEST_F(NewsUpdaterTest, OneSuccessfulAutomaticCheckADay)
 {
     store(kLastCheckKey, kToday);
-    autoCheck();
-    tj::test::waitEvents(50);
-    EXPECT_EQ(server.requestCount(), 0);
-
-    // A failed download leaves the day open for the next tick.
-    updater->setAutoCheck(false);
+    updater->setAutoCheck(true);
     updater->startAutoCheck();
+    EXPECT_FALSE(updater->isRunning()) << "a due check would have started at once";
+    QTimer *timer = updater->findChild<QTimer *>();
+    ASSERT_TRUE(timer);
+    EXPECT_EQ(timer->interval(), 3600 * 1000);
+
+    // The first tick of a new day checks, unless the window is up; the ticks after it don't.
+    QObject ticking;
+    int ticks = 0;
+    QObject::connect(timer, &QTimer::timeout, &ticking, [&] { ++ticks; });
+    const auto tickTwice = [&] {
+        const int seen = ticks;
+        return tj::test::waitFor([&] { return ticks > seen + 1; });
+    };
     updater->setTodayForTesting(kToday + 1);
-    server.route(kNewsPath, HttpTestResponse::withStatus(500, kPage));
-    autoCheck();
+    timer->start(1);
+    ASSERT_TRUE(tj::test::waitFor([&] { return updater->window()->isVisible(); }));
+    updater->setTodayForTesting(kToday + 2);
+    ASSERT_TRUE(tickTwice());
     EXPECT_EQ(server.requestCount(), 1);
-    EXPECT_FALSE(updater->window()->isVisible());
-    EXPECT_EQ(stored(kLastCheckKey), kToday);
+    updater->cancel();
+    ASSERT_TRUE(tj::test::waitFor([&] { return stored(kLastCheckKey) == kToday + 2; }));
+    ASSERT_TRUE(tickTwice());
+    EXPECT_EQ(server.requestCount(), 2);
 }
 
-TEST_F(NewsUpdaterTest, DamagedDatesDoNotHoldNewsBack)
+TEST_F(NewsUpdaterTest, AutomaticCheckShowsNewsDespiteDamagedDates)
 {
     store(kLastCheckKey, 99991231);
     store(kLastDateKey, 99991231);
     autoCheck();
     EXPECT_EQ(server.requestCount(), 1);
+    EXPECT_TRUE(updater->window()->isVisible()) << "an automatic check shows news";
     EXPECT_EQ(updater->currentPane(), CCNewsUpdater::Pane::NewsDisplay);
     EXPECT_EQ(stored(kLastDateKey), 20240314);
     updater->cancel();
 }
 
-TEST_F(NewsUpdaterTest, FailuresAreShownOnlyWhenAsked)
+TEST_F(NewsUpdaterTest, NoNewsAndFailuresAreShownOnlyWhenAsked)
 {
-    for (const HttpTestResponse &response :
-         {HttpTestResponse::withStatus(404, kPage), HttpTestResponse::ok("<html><body>No news yet.</body></html>")}) {
+    const struct
+    {
+        HttpTestResponse response;
+        qint64 lastDate; // stored before, and expected after
+        CCNewsUpdater::Pane shown;
+        qint64 lastCheck;
+    } cases[] = {
+        {HttpTestResponse::ok(kPage), 20240314, CCNewsUpdater::Pane::UpToDate, kToday},
+        // A failed download leaves the day open for the next tick.
+        {HttpTestResponse::withStatus(404, kPage), -1, CCNewsUpdater::Pane::CheckFail, -1},
+        // A page without news was still fetched.
+        {HttpTestResponse::ok("<html><body>No news yet.</body></html>"), -1, CCNewsUpdater::Pane::CheckFail, kToday},
+    };
+    for (const auto &c : cases) {
         SharedSettings()->clear();
-        server.route(kNewsPath, response);
+        if (c.lastDate > 0)
+            store(kLastDateKey, c.lastDate);
+        server.route(kNewsPath, c.response);
+        server.clearRequests();
         autoCheck();
+        EXPECT_EQ(server.requestCount(kNewsPath), 1);
         EXPECT_FALSE(updater->window()->isVisible());
+        EXPECT_EQ(stored(kLastCheckKey), c.lastCheck);
         updater->setAutoCheck(false);
         updater->startAutoCheck();
 
         requestCheck();
-        EXPECT_EQ(updater->currentPane(), CCNewsUpdater::Pane::CheckFail) << response.status;
-        EXPECT_EQ(stored(kLastDateKey), -1);
+        EXPECT_EQ(updater->currentPane(), c.shown) << c.response.status;
+        EXPECT_EQ(stored(kLastDateKey), c.lastDate);
         updater->cancel();
     }
-    EXPECT_EQ(stored(kLastCheckKey), kToday) << "a page without news was still fetched";
 }
 
 TEST_F(NewsUpdaterTest, SettingStoredWhenTheWindowCloses)
@@ -180,4 +191,5 @@ TEST_F(NewsUpdaterTest, SettingStoredWhenTheWindowCloses)
     EXPECT_TRUE(ReadSettingsBool(*SharedSettings(), QStringLiteral("com.wrenmoor.shared.autoNewsCheck")));
     EXPECT_TRUE(updater->hasAutoCheckTimer());
     settle();
+    EXPECT_TRUE(CCNewsUpdater().autoCheck()) << "the setting is read at the next start";
 }

@@ -3,11 +3,11 @@
 // A small real HTTP/1.1 server on 127.0.0.1 for tests. It serves fixed responses by path and
 // files from a folder, counts every request, and can misbehave on purpose: wrong status,
 // lying Content-Length, endless bodies, stalls, delays and redirects. It runs on the thread
-// that creates it, so the test must spin an event loop (waitFor below) while a download is in
-// flight. Every connection is closed after its response.
+// that creates it, so the test must spin an event loop (waitFor) while a download is in flight.
+// Every connection is closed after its response.
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
+#include "test_helpers.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,7 +16,6 @@
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QThread>
 #include <QTimer>
 #include <QUrl>
 
@@ -24,26 +23,6 @@
 #include <utility>
 
 namespace tj::test {
-
-// Runs this thread's events until done() holds or ms milliseconds have passed; done()'s answer.
-template<typename Predicate>
-bool waitFor(Predicate done, int ms)
-{
-    const QDeadlineTimer deadline(ms);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return true;
-}
-
-// Runs this thread's events for ms milliseconds.
-inline void waitEvents(int ms)
-{
-    waitFor([] { return false; }, ms);
-}
 
 struct HttpTestResponse
 {
@@ -121,6 +100,8 @@ public:
     int requestCount() const { return int(m_requests.size()); }
     int requestCount(const QString &path) const { return int(m_requests.count(path)); }
     const QStringList &requestedPaths() const { return m_requests; }
+    // Connections for path that have closed, from either side: nothing more can pass on them.
+    int closedCount(const QString &path) const { return int(m_closed.count(path)); }
     void clearRequests() { m_requests.clear(); }
 
 private:
@@ -132,7 +113,11 @@ private:
     void accept(QTcpSocket *socket)
     {
         auto head = std::make_shared<QByteArray>();
-        QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        QObject::connect(socket, &QTcpSocket::disconnected, socket, [this, socket] {
+            if (const QVariant path = socket->property("path"); path.isValid())
+                m_closed.append(path.toString());
+            socket->deleteLater();
+        });
         QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, head] {
             if (head->isEmpty() && socket->property("answered").toBool())
                 return;
@@ -152,6 +137,7 @@ private:
             }
             const QString path = QUrl::fromPercentEncoding(requestLine[1].split('?').first());
             m_requests.append(path);
+            socket->setProperty("path", path);
             answer(socket, responseFor(path));
         });
     }
@@ -223,6 +209,7 @@ private:
     QHash<QString, HttpTestResponse> m_routes;
     QString m_folder;
     QStringList m_requests;
+    QStringList m_closed;
     // Last, so its connections close while the members their handlers use still exist.
     QTcpServer m_server;
 };

@@ -106,14 +106,18 @@ TEST(NewsText, ShowsOnlyItemsNewerThanTheLastShown)
 
 TEST(NewsText, FirstVisitShowsEverythingBeforeTheFooter)
 {
-    auto text = document();
-    EXPECT_EQ(handleNewsText(text.get(), 0, kToday), 20240314);
-    EXPECT_EQ(text->toPlainText(), QStringLiteral("3/14/2024: Tobbin Jigsaw 2.2 is out. Get it now.\n"
-                                                  "It brings red pieces.\n"
-                                                  "1/5/2024: New pictures for the website.\n"
-                                                  "11/30/2023: Winter sale.\n"
-                                                  "Older items are in the archive."));
-    EXPECT_FALSE(hasLinkOrColour(*text));
+    // Nothing newer than the newest item shown before cuts nothing but the footer either.
+    for (const int32_t previous : {0, 20240314}) {
+        auto text = document();
+        EXPECT_EQ(handleNewsText(text.get(), previous, kToday), 20240314);
+        EXPECT_EQ(text->toPlainText(), QStringLiteral("3/14/2024: Tobbin Jigsaw 2.2 is out. Get it now.\n"
+                                                      "It brings red pieces.\n"
+                                                      "1/5/2024: New pictures for the website.\n"
+                                                      "11/30/2023: Winter sale.\n"
+                                                      "Older items are in the archive."))
+            << previous;
+        EXPECT_FALSE(hasLinkOrColour(*text));
+    }
 }
 
 TEST(NewsText, PageWithoutHeadingsIsLeftAlone)
@@ -152,8 +156,9 @@ TEST(NewsDocument, NeverLoadsFilesThePageNames)
 
 TEST(NewsDate, Text)
 {
-    EXPECT_EQ(NewsDateText(20240314), QStringLiteral("March 14, 2024"));
-    EXPECT_EQ(NewsDateText(20231201), QStringLiteral("December 1, 2023"));
-    EXPECT_EQ(NewsDateText(0), QString());
-    EXPECT_EQ(NewsDateText(20241301), QStringLiteral(" 1, 2024"));
+    const std::pair<int32_t, const char *> dates[] = {
+        {20240314, "March 14, 2024"}, {20240105, "January 5, 2024"}, {20231231, "December 31, 2023"},
+        {0, ""}, {20241301, " 1, 2024"}, {20240001, " 1, 2024"}};
+    for (const auto &[date, text] : dates)
+        EXPECT_EQ(NewsDateText(date), QLatin1String(text)) << date;
 }

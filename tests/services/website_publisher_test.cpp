@@ -3,6 +3,7 @@
 #include "services/zip_writer.h"
 #include "support/cc_unzipper.h"
 
+#include "test_helpers.h"
 #include "test_support.h"
 
 #include <QDir>
@@ -16,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+using tj::test::writeFile;
+
 namespace {
 
 QImage testPicture(int width, int height, bool withAlpha = false)
@@ -28,14 +31,6 @@ QImage testPicture(int width, int height, bool withAlpha = false)
     painter.fillRect(image.rect(), gradient);
     painter.fillRect(QRect(width / 4, height / 4, width / 2, height / 3), QColor(250, 220, 60));
     return image;
-}
-
-void writeFile(const QString &path, const QByteArray &data)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(data);
 }
 
 void savePicture(const QString &path, const QImage &image)
