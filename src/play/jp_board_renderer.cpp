@@ -124,15 +124,8 @@ const JPBoardRenderer::CachedImage *JPBoardRenderer::cachedImage(JPPiece *item)
     CachedImage &entry = m_cache[item];
     if (entry.source == source && entry.scale == scale && entry.rotation == rotation)
         return &entry;
-    QRectF target;
     const QPointF anchor = item->boardLocation();
-    if (item->isAssembly()) {
-        target = static_cast<JPAssembly *>(item)->compositeRect();
-        if (target.isEmpty())
-            return nullptr;
-    } else {
-        target = item->imageRectInEnclosingRect(item->enclosingRect(anchor, false));
-    }
+    QRectF target = item->imageRectInEnclosingRect(item->enclosingRect(anchor, false));
     const QSize pixels(std::max(1, int(std::lround(target.width()))), std::max(1, int(std::lround(target.height()))));
     QImage scaled = source->qimage().scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (rotation != 0) {
@@ -150,7 +143,11 @@ void JPBoardRenderer::drawItem(QPainter &painter, JPPiece *item, bool selected, 
         item->drawSelected(painter, selected, true);
         return;
     }
-    if (const CachedImage *cached = cachedImage(item)) {
+    if (item->isAssembly()) {
+        ScaledComposite &copy = m_composites[item];
+        if (UpdateScaledComposite(copy, *static_cast<JPAssembly *>(item), item->puzzle()->scale()))
+            painter.drawImage(copy.topLeft(item->boardLocation()), copy.scaled);
+    } else if (const CachedImage *cached = cachedImage(item)) {
         const QPointF moved = item->boardLocation() - cached->anchor;
         painter.drawImage(cached->target.topLeft() + moved, cached->scaled);
     }
@@ -175,10 +172,11 @@ void JPBoardRenderer::pruneCache(const std::vector<JPPiece *> &items)
 {
     // Items leave the board when they join; their pictures go once the cache holds twice
     // as many entries as there are items.
-    if (m_cache.size() <= 2 * items.size() + 16)
+    if (m_cache.size() + m_composites.size() <= 2 * items.size() + 16)
         return;
     const std::unordered_set<const JPPiece *> onBoard(items.begin(), items.end());
     std::erase_if(m_cache, [&](const auto &entry) { return !onBoard.contains(entry.first); });
+    std::erase_if(m_composites, [&](const auto &entry) { return !onBoard.contains(entry.first); });
 }
 
 QImage RenderBoard(JPPuzzle *puzzle, QSize size, const JPBoardLook &look)

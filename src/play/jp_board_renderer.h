@@ -1,5 +1,7 @@
 #pragma once
 
+#include "play/scaled_composite.h"
+
 #include <QColor>
 #include <QImage>
 #include <QRectF>
@@ -35,7 +37,11 @@ public:
     void draw(QPainter &painter, const QRectF &dirty, JPBoardController &board, const JPBoardLook &look);
     void setLinkImage(const QImage &image) { m_linkImage = image; }
     const QImage &linkImage() const { return m_linkImage; }
-    void clearCache() { m_cache.clear(); }
+    void clearCache()
+    {
+        m_cache.clear();
+        m_composites.clear();
+    }
     // The shipped badge image; null when the resource is missing.
     static QImage loadLinkImage();
 
@@ -51,11 +57,13 @@ private:
     };
     void drawBackground(QPainter &painter, const QRectF &dirty, const JPBoardLook &look) const;
     void drawItem(QPainter &painter, JPPiece *item, bool selected, bool dimmed);
-    // The item's picture at board scale and the rectangle it goes in; null when it has none.
+    // A loose piece's picture at board scale and the rectangle it goes in; null when it has none.
     const CachedImage *cachedImage(JPPiece *item);
     void pruneCache(const std::vector<JPPiece *> &items);
 
     std::unordered_map<const JPPiece *, CachedImage> m_cache;
+    // Assemblies' pictures, brought up to date where members joined rather than scaled anew.
+    std::unordered_map<const JPPiece *, ScaledComposite> m_composites;
     QImage m_linkImage;
 };
 
