@@ -199,10 +199,13 @@ void linkOntoLargeAssembly(benchmark::State &state, const LargeAssembly &made)
         state.PauseTiming();
         copyFolder(made.folder, copy);
         auto puzzle = JPPuzzle::openExisting(copy, nullptr);
-        JPBoardController board;
+        // Made and let go while the clock stands.
+        auto boardHolder = std::make_unique<JPBoardController>();
+        auto rendererHolder = std::make_unique<JPBoardRenderer>();
+        JPBoardController &board = *boardHolder;
+        JPBoardRenderer &renderer = *rendererHolder;
         board.setPuzzle(puzzle.get());
         board.setViewSize(QSizeF(kView));
-        JPBoardRenderer renderer;
         {
             QPainter painter(&frame);
             renderer.draw(painter, QRectF(QPointF(0, 0), QSizeF(kView)), board, benchLook());
@@ -231,6 +234,8 @@ void linkOntoLargeAssembly(benchmark::State &state, const LargeAssembly &made)
             renderer.draw(painter, QRectF(QPointF(0, 0), QSizeF(kView)), board, benchLook());
         }
         frameMs += double(timer.nsecsElapsed()) / 1e6;
+        rendererHolder.reset();
+        boardHolder.reset();
         puzzle.reset();
         state.ResumeTiming();
     }

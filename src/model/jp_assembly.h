@@ -97,7 +97,10 @@ protected:
     QRect placeOf(const JPPiece *member) const;
     bool drawWholeComposite();
     bool drawNewcomers();
-    void storeComposite();
+    // Makes united the composite's part of the canvas, keeping the pixels of the old part and
+    // clearing the rest; a larger canvas is made when united doesn't fit. False when it can't be.
+    bool extendComposite(const QRect &united);
+    void showComposite();
 
     std::vector<JPPiece *> m_pieces;
     JPPiece *m_hitPiece = nullptr;
@@ -107,9 +110,11 @@ protected:
     double m_scale = 0.0;
     bool m_calculatingSize = false;
 
-    // The composite in premultiplied pixels (shared with m_image) and where it lies in the
-    // picture; the members that joined since it was drawn; which members each revision drew.
-    QImage m_composite;
+    // The composite in premultiplied pixels: m_canvas covers m_canvasRect of the picture, with
+    // room to grow around m_compositeRect, the part that holds the composite (and that m_image
+    // shows); the members that joined since it was drawn; where each revision drew.
+    QImage m_canvas;
+    QRect m_canvasRect;
     QRect m_compositeRect;
     std::vector<JPPiece *> m_undrawn;
     size_t m_drawnCount = 0;

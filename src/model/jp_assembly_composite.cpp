@@ -64,31 +64,32 @@ QImage blendable(const QImage &picture)
 
 void clearRect(QImage &canvas, const QRect &rect)
 {
+    if (rect.isEmpty())
+        return;
     for (int y = rect.top(); y <= rect.bottom(); ++y)
         std::memset(canvas.scanLine(y) + size_t(rect.left()) * 4, 0, size_t(rect.width()) * 4);
 }
 
-// A larger canvas holding the old one at offset, transparent around it.
-QImage grownCanvas(const QImage &old, QSize size, QPoint offset)
+// Copies the part `rect` of from (covering fromRect) into canvas (covering canvasRect).
+void copyRect(QImage &canvas, const QRect &canvasRect, const QImage &from, const QRect &fromRect, const QRect &rect)
 {
-    QImage canvas(size, QImage::Format_ARGB32_Premultiplied);
-    if (canvas.isNull())
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        std::memcpy(canvas.scanLine(y - canvasRect.top()) + size_t(rect.left() - canvasRect.left()) * 4,
+                    from.constScanLine(y - fromRect.top()) + size_t(rect.left() - fromRect.left()) * 4,
+                    size_t(rect.width()) * 4);
+}
+
+// The part rect of canvas (covering canvasRect) as an image of its own that shares the pixels:
+// read only, and keeping the canvas alive.
+QImage viewOf(const QImage &canvas, const QRect &canvasRect, const QRect &rect)
+{
+    if (rect == canvasRect)
         return canvas;
-    const size_t rowBytes = size_t(size.width()) * 4;
-    const size_t before = size_t(offset.x()) * 4;
-    const size_t oldBytes = size_t(old.width()) * 4;
-    for (int y = 0; y < size.height(); ++y) {
-        uchar *row = canvas.scanLine(y);
-        const int oldY = y - offset.y();
-        if (oldY < 0 || oldY >= old.height()) {
-            std::memset(row, 0, rowBytes);
-            continue;
-        }
-        std::memset(row, 0, before);
-        std::memcpy(row + before, old.constScanLine(oldY), oldBytes);
-        std::memset(row + before + oldBytes, 0, rowBytes - before - oldBytes);
-    }
-    return canvas;
+    auto *kept = new QImage(canvas);
+    const uchar *bits = kept->constBits() + qsizetype(rect.top() - canvasRect.top()) * kept->bytesPerLine()
+                        + qsizetype(rect.left() - canvasRect.left()) * 4;
+    return QImage(bits, rect.width(), rect.height(), kept->bytesPerLine(), QImage::Format_ARGB32_Premultiplied,
+                  [](void *image) { delete static_cast<QImage *>(image); }, kept);
 }
 
 // Finds, for a member's place, the newcomers' places it meets, through buckets of a coarse
@@ -185,25 +186,53 @@ QRectF JPAssembly::compositeRect()
     JPPiece *first = m_pieces.front();
     const QRectF firstImage = first->imageRectInEnclosingRect(rectForPiece(first));
     const QPointF offset = QPointF(m_compositeRect.topLeft() - placeOf(first).topLeft()) * m_scale;
-    return QRectF(firstImage.topLeft() + offset, QSizeF(m_composite.size()) * m_scale);
+    return QRectF(firstImage.topLeft() + offset, QSizeF(m_compositeRect.size()) * m_scale);
+}
+
+bool JPAssembly::extendComposite(const QRect &united)
+{
+    const QRect old = m_canvas.isNull() ? QRect() : m_compositeRect;
+    if (m_canvas.isNull() || !m_canvasRect.contains(united)) {
+        // Room to grow by a quarter every way, within the picture: joins at the edge of a large
+        // assembly seldom have to move its pixels.
+        QRect room = united.adjusted(-united.width() / 4, -united.height() / 4, united.width() / 4, united.height() / 4);
+        if (const CCImage *picture = m_puzzle->image())
+            room = room.intersected(QRect(QPoint(0, 0), picture->size().toSize()).united(united));
+        QImage canvas(room.size(), QImage::Format_ARGB32_Premultiplied);
+        if (canvas.isNull())
+            return false;
+        if (!old.isEmpty())
+            copyRect(canvas, room, m_canvas, m_canvasRect, old);
+        m_canvas = std::move(canvas);
+        m_canvasRect = room;
+    }
+    // What the composite didn't cover is cleared; the room beyond it is never read.
+    const QRect area = united.translated(-m_canvasRect.topLeft());
+    const QRect kept = old.translated(-m_canvasRect.topLeft());
+    if (kept.isEmpty()) {
+        clearRect(m_canvas, area);
+    } else {
+        clearRect(m_canvas, QRect(QPoint(area.left(), area.top()), QPoint(area.right(), kept.top() - 1)));
+        clearRect(m_canvas, QRect(QPoint(area.left(), kept.bottom() + 1), QPoint(area.right(), area.bottom())));
+        clearRect(m_canvas, QRect(QPoint(area.left(), kept.top()), QPoint(kept.left() - 1, kept.bottom())));
+        clearRect(m_canvas, QRect(QPoint(kept.right() + 1, kept.top()), QPoint(area.right(), kept.bottom())));
+    }
+    m_compositeRect = united;
+    return true;
 }
 
 bool JPAssembly::drawWholeComposite()
 {
-    const QRect united = membersImageRect().toRect();
-    QImage canvas(united.size(), QImage::Format_ARGB32_Premultiplied);
-    if (canvas.isNull())
+    m_canvas = QImage();
+    if (!extendComposite(membersImageRect().toRect()))
         return false;
-    canvas.fill(0);
     // Picture coordinates grow downward like the canvas's, so members go straight in.
     for (const JPPiece *member : m_pieces) {
         if (!member->image())
             continue;
         const QImage picture = blendable(member->image()->qimage());
-        blendOver(canvas, placeOf(member).topLeft() - united.topLeft(), picture, picture.rect());
+        blendOver(m_canvas, placeOf(member).topLeft() - m_canvasRect.topLeft(), picture, picture.rect());
     }
-    m_composite = std::move(canvas);
-    m_compositeRect = united;
     m_drawLog.clear();
     m_wholeRevision = m_compositeRevision = ++g_compositeRevision;
     return true;
@@ -218,13 +247,8 @@ bool JPAssembly::drawNewcomers()
         newPlaces.push_back(placeOf(newcomer));
         united = united.united(newPlaces.back());
     }
-    if (united != m_compositeRect) {
-        QImage grown = grownCanvas(m_composite, united.size(), m_compositeRect.topLeft() - united.topLeft());
-        if (grown.isNull())
-            return false;
-        m_composite = std::move(grown);
-        m_compositeRect = united;
-    }
+    if (united != m_compositeRect && !extendComposite(united))
+        return false;
 
     // Each newcomer's place is cleared and drawn again from every member over it, in reading
     // order: exactly what a drawing afresh puts there, wherever the pictures overlap.
@@ -235,14 +259,14 @@ bool JPAssembly::drawNewcomers()
         if (member->image())
             index.forEachMeeting(placeOf(member), m, [&](size_t i) { over[i].push_back(member); });
     }
-    const QPoint origin = united.topLeft();
+    const QPoint origin = m_canvasRect.topLeft();
     for (size_t i = 0; i < newPlaces.size(); ++i) {
         const QRect place = newPlaces[i];
-        clearRect(m_composite, place.translated(-origin));
+        clearRect(m_canvas, place.translated(-origin));
         for (const JPPiece *member : over[i]) {
             const QRect memberPlace = placeOf(member);
             const QRect part = memberPlace.intersected(place).translated(-memberPlace.topLeft());
-            blendOver(m_composite, memberPlace.topLeft() - origin, blendable(member->image()->qimage()), part);
+            blendOver(m_canvas, memberPlace.topLeft() - origin, blendable(member->image()->qimage()), part);
         }
     }
     m_compositeRevision = ++g_compositeRevision;
@@ -256,7 +280,7 @@ void JPAssembly::makeCompositeImage(bool whole)
     if (m_pieces.empty())
         return;
     const bool upToDate = m_drawnCount + m_undrawn.size() == m_pieces.size();
-    const bool incremental = !whole && !m_composite.isNull() && upToDate
+    const bool incremental = !whole && !m_canvas.isNull() && upToDate
                              && m_undrawn.size() * kNewcomerCost < m_pieces.size();
     if (incremental && m_undrawn.empty())
         return;
@@ -266,7 +290,7 @@ void JPAssembly::makeCompositeImage(bool whole)
     CCImageWriteQueue::sharedInstance().cancel(imagePath());
     m_image.reset();
     if (!(incremental ? drawNewcomers() : drawWholeComposite())) {
-        m_composite = QImage();
+        m_canvas = QImage();
         m_drawnCount = 0;
         m_undrawn.clear();
         LogString(QStringLiteral("Can't lock focus for assembly %1 in %2").arg(qulonglong(m_pieceIndex)).arg(m_puzzle->name()));
@@ -274,17 +298,17 @@ void JPAssembly::makeCompositeImage(bool whole)
     }
     m_drawnCount = m_pieces.size();
     m_undrawn.clear();
-    m_image = CCImage::initWithCGImage(m_composite);
-    storeComposite();
-}
-
-void JPAssembly::storeComposite()
-{
+    showComposite();
     // Replaced in one step in the background: a crash while writing leaves the previous picture
     // whole, and a picture that can't be written goes, so that opening makes it again.
     CCImageWriteQueue::sharedInstance().writePng(
-        imagePath(), m_composite, {{kMembersTextKey, memberSignature()}},
+        imagePath(), m_image->qimage(), {{kMembersTextKey, memberSignature()}},
         QStringLiteral("Can't save image for assembly %1 in %2").arg(qulonglong(m_pieceIndex)).arg(m_puzzle->name()));
+}
+
+void JPAssembly::showComposite()
+{
+    m_image = CCImage::initWithCGImage(viewOf(m_canvas, m_canvasRect, m_compositeRect));
 }
 
 bool JPAssembly::adoptStoredComposite()
@@ -293,11 +317,13 @@ bool JPAssembly::adoptStoredComposite()
     if (!m_image || m_image->size() != QSizeF(united.size())
         || m_image->qimage().text(kMembersTextKey) != memberSignature())
         return false;
-    m_composite = m_image->qimage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    if (m_composite.isNull())
+    const QImage stored = m_image->qimage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    m_image.reset();
+    m_canvas = QImage();
+    if (stored.isNull() || !extendComposite(united))
         return false;
-    m_image = CCImage::initWithCGImage(m_composite);
-    m_compositeRect = united;
+    copyRect(m_canvas, m_canvasRect, stored, united, united);
+    showComposite();
     m_drawnCount = m_pieces.size();
     m_undrawn.clear();
     m_drawLog.clear();
