@@ -290,10 +290,11 @@ void Harness::solveWithKills()
         // Every other run is killed right after a link, while its picture is still being
         // written, saving after every link or only after a few.
         const bool afterLink = m_tally.solveKills % 2 == 1;
+        const int linksLeft = int(std::min<size_t>(lastItems, size_t(m_options.pieces))) - 1;
         const Outcome run = afterLink
             ? runProgram({QStringLiteral("solve"), folder, QStringLiteral("--print-links"), QStringLiteral("--save-every"),
                           QString::number(1 + uniform(3))},
-                         -1, 1 + uniform(int(std::min<size_t>(lastItems, size_t(m_options.pieces)))))
+                         -1, 1 + uniform(linksLeft - 1))
             : runProgram({QStringLiteral("solve"), folder}, uniform(window));
         if (!run.killed) {
             ++m_tally.solveRunsFinished;
@@ -305,7 +306,8 @@ void Harness::solveWithKills()
         }
         const bool done = checkAfterSolveKill(folder, lastItems);
         // A busy machine opens more slowly than measured: widen the window until links are made.
-        stretch = lastItems < itemsBefore ? 1.0 : std::min(stretch * 1.5, 20.0);
+        if (!afterLink)
+            stretch = lastItems < itemsBefore ? 1.0 : std::min(stretch * 1.5, 20.0);
         if (done && m_tally.solveKills < m_options.solveKills) {
             ++m_tally.puzzlesFinished;
             QDir(folder).removeRecursively();
