@@ -3,6 +3,7 @@
 // and one drag step), solving it the way the headless solve does (a save after every link)
 // and reopening it solved. Each step runs once, in this order; peak_mb is the process's
 // peak resident memory after the step. Run: build/bench/stress_5000_bench
+#include "bench_support.h"
 #include "model/jp_puzzle.h"
 #include "model/jp_solver.h"
 #include "model/puzzle_folder.h"
@@ -15,14 +16,12 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
-#include <QImageWriter>
 #include <QPainter>
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
 
 #include <memory>
-#include <random>
 
 namespace {
 
@@ -41,29 +40,6 @@ double peakMegabytes()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_maxrss) / 1024.0;
-}
-
-// A real photograph enlarged to 27 megapixels, with fine noise so the enlargement doesn't
-// compress like a smooth gradient.
-QString preparePhoto()
-{
-    QImage photo = QImage(QStringLiteral(TJ_BENCH_DATA "/citrus.jpg"))
-                       .scaled(kPhoto, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                       .convertToFormat(QImage::Format_RGB32);
-    std::minstd_rand random(5000);
-    for (int y = 0; y < photo.height(); ++y) {
-        auto *row = reinterpret_cast<QRgb *>(photo.scanLine(y));
-        for (int x = 0; x < photo.width(); ++x) {
-            const int n = int(random() % 17) - 8;
-            const auto clamp = [n](int v) { return std::clamp(v + n, 0, 255); };
-            row[x] = qRgb(clamp(qRed(row[x])), clamp(qGreen(row[x])), clamp(qBlue(row[x])));
-        }
-    }
-    const QString path = g_work->filePath(QStringLiteral("photo-6000.jpg"));
-    QImageWriter writer(path);
-    writer.setQuality(90);
-    writer.write(photo);
-    return path;
 }
 
 void reportPuzzle(benchmark::State &state)
@@ -236,7 +212,8 @@ int main(int argc, char **argv)
     QGuiApplication app(argc, argv);
     QTemporaryDir work;
     g_work = &work;
-    g_photo = preparePhoto();
+    g_photo = g_work->filePath(QStringLiteral("photo-6000.jpg"));
+    bench::PreparePhoto(kPhoto, g_photo);
     std::printf("photo %d x %d, %lld pieces asked\n", kPhoto.width(), kPhoto.height(),
                 static_cast<long long>(kLargestOffer));
     benchmark::Initialize(&argc, argv);

@@ -34,6 +34,7 @@ struct Options
 struct Tally
 {
     int solveKills = 0;
+    int killsAfterLinks = 0;
     int solveRunsFinished = 0;
     int reopenings = 0;
     int renderComparisons = 0;
@@ -75,7 +76,9 @@ private:
         QString output;
     };
 
-    Outcome runProgram(const QStringList &arguments, int killAfterMs = -1);
+    // Runs the program to its end, or kills it after killAfterMs, or right after it reports
+    // link number killAfterLink (solve --print-links).
+    Outcome runProgram(const QStringList &arguments, int killAfterMs = -1, int killAfterLink = -1);
     bool preparePicture();
     QString makePuzzle(const QString &into);
     void measure(const QString &puzzle);
@@ -96,7 +99,7 @@ private:
     qint64 m_createMs = 0;
 };
 
-Harness::Outcome Harness::runProgram(const QStringList &arguments, int killAfterMs)
+Harness::Outcome Harness::runProgram(const QStringList &arguments, int killAfterMs, int killAfterLink)
 {
     QProcess process;
     process.setProgram(m_options.program);
@@ -108,11 +111,22 @@ Harness::Outcome Harness::runProgram(const QStringList &arguments, int killAfter
         fail(QStringLiteral("can't start %1").arg(m_options.program));
         return outcome;
     }
-    if (killAfterMs >= 0 && !process.waitForFinished(killAfterMs)) {
+    const auto killNow = [&] {
         process.kill(); // SIGKILL: no handler, no clean-up
         process.waitForFinished(-1);
         outcome.killed = true;
         return outcome;
+    };
+    if (killAfterMs >= 0 && !process.waitForFinished(killAfterMs))
+        return killNow();
+    if (killAfterLink >= 0) {
+        QByteArray lines;
+        while (process.waitForReadyRead(600000)) {
+            lines += process.readAllStandardOutput();
+            if (lines.count("link ") >= killAfterLink)
+                return killNow();
+        }
+        outcome.output = QString::fromLocal8Bit(lines);
     }
     if (process.state() != QProcess::NotRunning && !process.waitForFinished(600000)) {
         process.kill();
@@ -121,7 +135,7 @@ Harness::Outcome Harness::runProgram(const QStringList &arguments, int killAfter
         return outcome;
     }
     outcome.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    outcome.output = QString::fromLocal8Bit(process.readAllStandardOutput());
+    outcome.output += QString::fromLocal8Bit(process.readAllStandardOutput());
     if (outcome.exitCode != 0)
         outcome.output += QString::fromLocal8Bit(process.readAllStandardError());
     return outcome;
@@ -273,17 +287,27 @@ void Harness::solveWithKills()
         const double left = double(std::min<size_t>(lastItems, size_t(m_options.pieces))) / double(m_options.pieces);
         const int window = int((2.0 * double(m_openMs) + double(m_solveMs - m_openMs) * left * 1.2) * stretch);
         const size_t itemsBefore = lastItems;
-        const Outcome run = runProgram({QStringLiteral("solve"), folder}, uniform(window));
+        // Every other run is killed right after a link, while its picture is still being
+        // written, saving after every link or only after a few.
+        const bool afterLink = m_tally.solveKills % 2 == 1;
+        const int linksLeft = int(std::min<size_t>(lastItems, size_t(m_options.pieces))) - 1;
+        const Outcome run = afterLink
+            ? runProgram({QStringLiteral("solve"), folder, QStringLiteral("--print-links"), QStringLiteral("--save-every"),
+                          QString::number(1 + uniform(3))},
+                         -1, 1 + uniform(linksLeft - 1))
+            : runProgram({QStringLiteral("solve"), folder}, uniform(window));
         if (!run.killed) {
             ++m_tally.solveRunsFinished;
             if (run.exitCode != 0)
                 fail(QStringLiteral("solve after kills returned %1: %2").arg(run.exitCode).arg(run.output.trimmed()));
         } else {
             ++m_tally.solveKills;
+            m_tally.killsAfterLinks += afterLink;
         }
         const bool done = checkAfterSolveKill(folder, lastItems);
         // A busy machine opens more slowly than measured: widen the window until links are made.
-        stretch = lastItems < itemsBefore ? 1.0 : std::min(stretch * 1.5, 20.0);
+        if (!afterLink)
+            stretch = lastItems < itemsBefore ? 1.0 : std::min(stretch * 1.5, 20.0);
         if (done && m_tally.solveKills < m_options.solveKills) {
             ++m_tally.puzzlesFinished;
             QDir(folder).removeRecursively();
@@ -372,11 +396,11 @@ int Harness::run()
     CCAlert::sharedInstance()->setPresenter(nullptr);
 
     const Tally &t = m_tally;
-    say(QStringLiteral("solve: %1 kills (%2 runs ended by themselves), %3 reopenings, %4 render comparisons, "
-                       "%5 assembly pictures left stale by a kill, %6 rewritten on opening, %7 puzzles finished, "
-                       "%8 stray files in the last folder")
+    say(QStringLiteral("solve: %1 kills (%9 right after a link; %2 runs ended by themselves), %3 reopenings, "
+                       "%4 render comparisons, %5 assembly pictures left stale by a kill, %6 rewritten on opening, "
+                       "%7 puzzles finished, %8 stray files in the last folder")
             .arg(t.solveKills).arg(t.solveRunsFinished).arg(t.reopenings).arg(t.renderComparisons)
-            .arg(t.staleImages).arg(t.repairedImages).arg(t.puzzlesFinished).arg(t.strayFiles));
+            .arg(t.staleImages).arg(t.repairedImages).arg(t.puzzlesFinished).arg(t.strayFiles).arg(t.killsAfterLinks));
     say(QStringLiteral("create: %1 kills (%2 runs ended by themselves); left behind: nothing %3, ignored %4, "
                        "rebuilt on opening %5, opened as built %6")
             .arg(t.createKills).arg(t.createRunsFinished).arg(t.createNothingLeft).arg(t.createIgnored)

@@ -102,6 +102,8 @@ inline std::optional<BoardSummary> checkBuiltPuzzle(const QString &folder, QStri
         problems.append(QStringLiteral("%1 doesn't open: %2").arg(folder, reason));
         return std::nullopt;
     }
+    // Pictures made again on opening are written in the background; they are checked on disk.
+    puzzle->waitForImageWrites();
     BoardSummary summary;
     summary.pieces = puzzle->pieceCount();
     summary.items = puzzle->pieces().size();

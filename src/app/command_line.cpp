@@ -204,14 +204,33 @@ int runInfo(const QStringList &args)
 
 int runSolve(const QStringList &args)
 {
-    if (args.size() != 1) {
-        printError(QStringLiteral("usage: tobbin-jigsaw solve FOLDER"));
+    const QString usage = QStringLiteral("usage: tobbin-jigsaw solve FOLDER [--save-every N] [--print-links]");
+    QString folder;
+    int saveEvery = 1;
+    bool printLinks = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        bool ok = true;
+        if (args[i] == QLatin1String("--save-every") && i + 1 < args.size())
+            saveEvery = args[++i].toInt(&ok);
+        else if (args[i] == QLatin1String("--print-links"))
+            printLinks = true;
+        else if (folder.isEmpty())
+            folder = args[i];
+        else
+            ok = false;
+        if (!ok || saveEvery < 1) {
+            printError(usage);
+            return 2;
+        }
+    }
+    if (folder.isEmpty()) {
+        printError(usage);
         return 2;
     }
     QString reason;
-    std::unique_ptr<JPPuzzle> puzzle = JPPuzzle::openExisting(args[0], &reason);
+    std::unique_ptr<JPPuzzle> puzzle = JPPuzzle::openExisting(folder, &reason);
     if (!puzzle) {
-        printError(QStringLiteral("solve: can't open \"%1\": %2").arg(args[0], reason));
+        printError(QStringLiteral("solve: can't open \"%1\": %2").arg(folder, reason));
         return 1;
     }
     puzzle->layoutPuzzle(kSolveBoard);
@@ -223,8 +242,12 @@ int runSolve(const QStringList &args)
             return 1;
         }
         ++links;
-        puzzle->save();
+        if (printLinks)
+            printLine(QStringLiteral("link %1").arg(links));
+        if (links % saveEvery == 0)
+            puzzle->save();
     }
+    puzzle->save();
     printLine(QStringLiteral("links: %1").arg(links));
     return puzzle->finished() ? 0 : 1;
 }

@@ -120,14 +120,12 @@ void storeStraight(uint8_t *out, uint8_t red, uint8_t green, uint8_t blue, uint8
 // Signature and IHDR chunk: where ancillary chunks may go before the pixel data.
 constexpr qsizetype kSignatureAndHeaderBytes = 8 + 25;
 
-// The image's text entries as tEXt chunks; entries a tEXt chunk can't carry (keywords outside
-// 1-79 Latin-1 characters, text outside Latin-1, NUL anywhere) are left out.
-QByteArray textChunks(const QImage &image)
+// Text entries as tEXt chunks; entries a tEXt chunk can't carry (keywords outside 1-79
+// Latin-1 characters, text outside Latin-1, NUL anywhere) are left out.
+QByteArray textChunks(const PngTexts &texts)
 {
     QByteArray chunks;
-    const QStringList keys = image.textKeys();
-    for (const QString &key : keys) {
-        const QString value = image.text(key);
+    for (const auto &[key, value] : texts) {
         const QByteArray keyword = key.toLatin1();
         const QByteArray text = value.toLatin1();
         if (keyword.isEmpty() || keyword.size() > 79 || QString::fromLatin1(keyword) != key
@@ -226,7 +224,7 @@ QByteArray EncodePng(const uint8_t *abgrBytes, int width, int height, qsizetype 
     });
 }
 
-QByteArray EncodePng(const QImage &image)
+QByteArray EncodePng(const QImage &image, const PngTexts &extraTexts)
 {
     if (image.isNull())
         return QByteArray();
@@ -266,8 +264,13 @@ QByteArray EncodePng(const QImage &image)
             }
         }
     });
-    if (!png.isEmpty())
-        png.insert(kSignatureAndHeaderBytes, textChunks(image));
+    if (png.isEmpty())
+        return png;
+    PngTexts texts;
+    for (const QString &key : image.textKeys())
+        texts.emplace_back(key, image.text(key));
+    texts.insert(texts.end(), extraTexts.begin(), extraTexts.end());
+    png.insert(kSignatureAndHeaderBytes, textChunks(texts));
     return png;
 }
 
@@ -297,9 +300,9 @@ bool WritePng(const QString &path, const QImage &image)
     return !png.isEmpty() && WriteBytesToFile(path, png);
 }
 
-bool WritePngAtomically(const QString &path, const QImage &image)
+bool WritePngAtomically(const QString &path, const QImage &image, const PngTexts &extraTexts)
 {
-    const QByteArray png = EncodePng(image);
+    const QByteArray png = EncodePng(image, extraTexts);
     if (png.isEmpty())
         return false;
     QSaveFile file(path);

@@ -5,6 +5,8 @@
 #include <QString>
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 // A small PNG encoder for piece images: 8-bit RGBA, straight alpha, non-interlaced, every
 // row "up"-filtered, one zlib stream at the fastest deflate level. About ten times faster
@@ -15,11 +17,15 @@
 // alpha, blue, green, red in memory, rows bytesPerRow apart. Empty on bad dimensions.
 QByteArray EncodePng(const uint8_t *abgrBytes, int width, int height, qsizetype bytesPerRow);
 
+// Key and text of tEXt chunks.
+using PngTexts = std::vector<std::pair<QString, QString>>;
+
 // Encodes any QImage; premultiplied formats are un-premultiplied exactly where possible,
-// straight-alpha and opaque formats are written as they are. The image's text entries with
-// Latin-1 keys and values go along as tEXt chunks, which Qt's reader returns as text again.
-// Empty for a null image.
-QByteArray EncodePng(const QImage &image);
+// straight-alpha and opaque formats are written as they are. The image's text entries, then
+// extraTexts, with Latin-1 keys and values go along as tEXt chunks, which Qt's reader returns
+// as text again (extra texts spare a shared image the copy that setText makes). Empty for a
+// null image.
+QByteArray EncodePng(const QImage &image, const PngTexts &extraTexts = {});
 
 // As EncodePng, then writes the file (not atomically). False when encoding or writing fails;
 // a partly written file is removed.
@@ -30,7 +36,7 @@ bool WritePng(const QString &path, const QImage &image);
 // As WritePng, but the file at path is replaced in one step: a reader, or a crash midway,
 // sees the old file or the complete new one, never a part. False when encoding or writing
 // fails; the old file is then left as it was.
-bool WritePngAtomically(const QString &path, const QImage &image);
+bool WritePngAtomically(const QString &path, const QImage &image, const PngTexts &extraTexts = {});
 
 // Writes bytes to a file, replacing it. False when the file can't be opened or written in
 // full; a partly written file is removed.

@@ -1,20 +1,14 @@
 #include "model/jp_assembly.h"
 
 #include "imaging/cc_image.h"
-#include "imaging/png_writer.h"
 #include "model/jp_puzzle.h"
 #include "model/puzzle_xml.h"
 #include "support/cc_xml_encoder.h"
-#include "support/log.h"
 
-#include <QCryptographicHash>
-#include <QFile>
 #include <QPainter>
 
 #include <algorithm>
 #include <cmath>
-
-const QString JPAssembly::kMembersTextKey = QStringLiteral("Members");
 
 JPAssembly::JPAssembly(JPPuzzle *puzzle)
     : JPPiece(puzzle)
@@ -137,18 +131,6 @@ void JPAssembly::calculateSize(bool useImage)
     }
 }
 
-QRectF JPAssembly::membersImageRect() const
-{
-    QRectF united;
-    bool first = true;
-    for (const JPPiece *member : m_pieces) {
-        const QRectF r = member->imageRect();
-        united = first ? r : united.united(r);
-        first = false;
-    }
-    return united;
-}
-
 bool JPAssembly::hitTest(QPointF point)
 {
     if (!bounds().contains(point) || m_pieces.empty())
@@ -173,76 +155,6 @@ void JPAssembly::drawSelected(QPainter &painter, bool selected, bool dimmed)
     }
     for (JPPiece *member : m_pieces)
         member->drawInRect(painter, rectForPiece(member), selected, dimmed);
-}
-
-QRectF JPAssembly::compositeRect()
-{
-    refreshSize();
-    if (!m_image || m_pieces.empty())
-        return QRectF();
-    // Placed through a member, so the picture lies exactly under the outlines.
-    JPPiece *first = m_pieces.front();
-    const QRectF firstImage = first->imageRectInEnclosingRect(rectForPiece(first));
-    const QRectF u = membersImageRect();
-    return QRectF(firstImage.topLeft() + (u.topLeft() - first->imageRect().topLeft()) * m_scale, m_image->size() * m_scale);
-}
-
-void JPAssembly::makeCompositeImage()
-{
-    if (m_pieces.empty())
-        return;
-    // Each member's place is worked out once: it means building its outline.
-    std::vector<QRectF> places;
-    places.reserve(m_pieces.size());
-    QRectF u;
-    for (const JPPiece *member : m_pieces) {
-        places.push_back(member->imageRect());
-        u = places.size() == 1 ? places.back() : u.united(places.back());
-    }
-    const QSize size(int(std::ceil(u.width())), int(std::ceil(u.height())));
-    QImage canvas(size, QImage::Format_ARGB32_Premultiplied);
-    if (canvas.isNull()) {
-        m_image.reset();
-        LogString(QStringLiteral("Can't lock focus for assembly %1 in %2").arg(qulonglong(m_pieceIndex)).arg(m_puzzle->name()));
-        return;
-    }
-    canvas.fill(Qt::transparent);
-    canvas.setText(kMembersTextKey, memberSignature());
-    {
-        QPainter painter(&canvas);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        // Picture coordinates grow downward like the canvas's, so members go straight in.
-        for (size_t i = 0; i < m_pieces.size(); ++i) {
-            const JPPiece *member = m_pieces[i];
-            if (!member->image())
-                continue;
-            const QRectF &ir = places[i];
-            member->image()->drawInRectNormally(painter, QRectF(ir.x() - u.x(), ir.y() - u.y(), ir.width(), ir.height()));
-        }
-    }
-    m_image = CCImage::initWithCGImage(canvas);
-    // Replaced in one step: a crash while writing leaves the previous picture whole. A picture
-    // that can't be written goes, so that opening makes it again rather than show the old one.
-    const QString path = imagePath();
-    if (!WritePngAtomically(path, canvas)) {
-        QFile::remove(path);
-        LogString(QStringLiteral("Can't save image for assembly %1 in %2").arg(qulonglong(m_pieceIndex)).arg(m_puzzle->name()));
-    }
-}
-
-QString JPAssembly::memberSignature() const
-{
-    std::vector<uint64_t> indexes;
-    indexes.reserve(m_pieces.size());
-    for (const JPPiece *member : m_pieces)
-        indexes.push_back(member->pieceIndex());
-    std::sort(indexes.begin(), indexes.end());
-    QCryptographicHash hash(QCryptographicHash::Sha1);
-    for (uint64_t index : indexes) {
-        const QByteArray number = QByteArray::number(qulonglong(index)) + ',';
-        hash.addData(number);
-    }
-    return QString::number(indexes.size()) + QLatin1Char(' ') + QString::fromLatin1(hash.result().toHex());
 }
 
 void JPAssembly::saveToXml(CCXmlEncoder &encoder) const

@@ -2,10 +2,14 @@
 
 #include "model/jp_piece.h"
 
+#include <QImage>
+#include <QRect>
 #include <QSizeF>
 
 #include <map>
 #include <memory>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 // A group of joined pieces that the board treats as one item. It takes its members' place
@@ -48,17 +52,31 @@ public:
     void calculateSize(bool useImage);
     bool hitTest(QPointF point) override;
     void drawSelected(QPainter &painter, bool selected, bool dimmed) override;
-    // Builds the composite image from the members' images and stores it as this
-    // assembly's image file, marked with memberSignature().
-    void makeCompositeImage();
+    // Brings the composite image up to date with the members and queues it for this
+    // assembly's image file, marked with memberSignature(). Only the members that joined
+    // since it was last drawn are drawn, the picture growing where they reach past it; it is
+    // drawn afresh from every member when whole is set, when there is none yet or when many
+    // joined at once. The pixels are the same either way.
+    void makeCompositeImage(bool whole = false);
+    // Takes the picture read from the image file as the composite when it shows exactly
+    // these members (its size and memberSignature() agree); false when it must be made again.
+    bool adoptStoredComposite();
     // Names the members a composite image was drawn from; kept in the image file under
     // kMembersTextKey, so a file that no longer matches the document can be recognised.
     QString memberSignature() const;
     static const QString kMembersTextKey;
     // Where the composite image goes on the board at the current scale; empty without one.
     QRectF compositeRect();
+    // Where the composite lies in the picture, in whole pixels; empty without one.
+    QRect compositePictureRect() const { return m_image ? m_compositeRect : QRect(); }
     // The union of the members' image rectangles in picture pixels.
     QRectF membersImageRect() const;
+    // Changes whenever the composite does; no two composites of a process share a value.
+    uint64_t compositeRevision() const { return m_compositeRevision; }
+    // Where the composite changed after the given revision of it (the places in the picture
+    // of the members drawn since), so a copy taken then can be brought up to date; false when
+    // it has been drawn afresh since, or the revision is not one of its own.
+    bool compositeChangesSince(uint64_t revision, std::vector<QRect> &places) const;
 
     void saveToXml(CCXmlEncoder &encoder) const override;
     // Reads an `a` element; members are entered in pieceMap (owned by the puzzle).
@@ -76,6 +94,15 @@ public:
 protected:
     void normaliseMembers();
     void addMember(JPPiece *piece);
+    // The member's image rectangle in the picture; worked out once, as it means building
+    // the member's outline.
+    QRect placeOf(const JPPiece *member) const;
+    bool drawWholeComposite();
+    bool drawNewcomers();
+    // Makes united the composite's part of the canvas, keeping the pixels of the old part and
+    // clearing the rest; a larger canvas is made when united doesn't fit. False when it can't be.
+    bool extendComposite(const QRect &united);
+    void showComposite();
 
     std::vector<JPPiece *> m_pieces;
     JPPiece *m_hitPiece = nullptr;
@@ -84,6 +111,19 @@ protected:
     QSizeF m_currentSize;
     double m_scale = 0.0;
     bool m_calculatingSize = false;
+
+    // The composite in premultiplied pixels: m_canvas covers m_canvasRect of the picture, with
+    // room to grow around m_compositeRect, the part that holds the composite (and that m_image
+    // shows); the members that joined since it was drawn; where each revision drew.
+    QImage m_canvas;
+    QRect m_canvasRect;
+    QRect m_compositeRect;
+    std::vector<JPPiece *> m_undrawn;
+    size_t m_drawnCount = 0;
+    uint64_t m_compositeRevision = 0;
+    uint64_t m_wholeRevision = 0;
+    std::vector<std::pair<uint64_t, QRect>> m_drawLog;
+    mutable std::unordered_map<const JPPiece *, QRect> m_places;
 };
 
 namespace edge_bits {

@@ -1,4 +1,6 @@
 #include "model/jp_assembly.h"
+
+#include "imaging/image_write_queue.h"
 #include "model/jp_puzzle.h"
 
 #include <algorithm>
@@ -84,6 +86,7 @@ void JPAssembly::addMember(JPPiece *piece)
     const auto at = std::find_if(m_pieces.begin(), m_pieces.end(),
                                  [piece](const JPPiece *member) { return readsBefore(piece, member); });
     m_pieces.insert(at, piece);
+    m_undrawn.push_back(piece);
     piece->setAssembly(this);
     piece->setRotation(0);
 
@@ -159,6 +162,8 @@ JPAssembly *JPAssembly::addPiece(JPPiece *item, bool wasMoving)
             holdsOrigin |= member == puzzle->originPiece();
         }
         other->m_pieces.clear();
+        // Its picture goes with the next save; a newer one still waiting is not worth writing.
+        CCImageWriteQueue::sharedInstance().cancel(other->imagePath());
         puzzle->addFileToDelete(other->imagePath());
     } else {
         addMember(item);

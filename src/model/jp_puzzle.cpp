@@ -86,7 +86,11 @@ void JPPuzzle::setStopRequestHandler(std::function<void(JPPuzzle *)> handler)
     stopRequestHandler() = std::move(handler);
 }
 
-JPPuzzle::~JPPuzzle() = default;
+JPPuzzle::~JPPuzzle()
+{
+    // Whoever closes a puzzle may delete or copy its folder next.
+    waitForImageWrites();
+}
 
 bool JPPuzzle::prepare(const QString &path, std::shared_ptr<CCImage> image, const QVariantMap *puzzleDict,
                        QString *reason)

@@ -93,7 +93,10 @@ public:
     uint64_t assignAssemblyId();
     void addFileToDelete(const QString &path) { m_deletePaths.push_back(path); }
     void setComplete();
+    // Waits for the pictures of this puzzle still being written; then writes what is dirty.
     bool save();
+    // Returns once every picture of this puzzle queued for writing is on disk (or failed).
+    void waitForImageWrites() const;
 
     // Puzzle file.
     void saveToXml(CCXmlEncoder &encoder) const;

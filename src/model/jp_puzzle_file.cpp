@@ -3,6 +3,7 @@
 #include "model/puzzle_xml.h"
 
 #include "imaging/cc_image.h"
+#include "imaging/image_write_queue.h"
 
 #include "support/cc_xml_encoder.h"
 #include "support/helpers.h"
@@ -356,15 +357,11 @@ bool JPPuzzle::loadFromXml(const QString &path, QString *reason)
         // A link rewrites the composite image at once, the document only at the next save:
         // after a crash in between the image no longer matches its members. The image file
         // names the members it was drawn from.
-        const QRectF members = assembly->membersImageRect();
-        const QSizeF expected(std::ceil(members.width()), std::ceil(members.height()));
-        const CCImage *image = assembly->image();
-        if (!image || image->size() != expected
-            || image->qimage().text(JPAssembly::kMembersTextKey) != assembly->memberSignature()) {
+        if (!assembly->adoptStoredComposite()) {
             LogString(QStringLiteral("Rebuilt the image of assembly %1 in %2")
                           .arg(qulonglong(assembly->pieceIndex()))
                           .arg(m_filePath));
-            assembly->makeCompositeImage();
+            assembly->makeCompositeImage(true);
         }
     }
 
@@ -412,8 +409,16 @@ void JPPuzzle::keepDamagedDocument()
     m_documentTruncated = false;
 }
 
+void JPPuzzle::waitForImageWrites() const
+{
+    CCImageWriteQueue::sharedInstance().waitForFolder(QDir(m_filePath).filePath(QStringLiteral("Pieces")));
+}
+
 bool JPPuzzle::save()
 {
+    // The document may name only pictures that are whole on disk, and the files it stops
+    // naming may go only once nothing is writing them any more.
+    waitForImageWrites();
     bool ok = true;
     if (m_infoDirty) {
         if (writeInfo())

@@ -121,13 +121,17 @@ QPointF movedSince(const JPItemPicture &picture, const JPPiece *item, double zoo
 JPItemPicture MakeItemPicture(JPPiece *item, double zoom, const QRectF &wanted)
 {
     JPItemPicture picture;
-    picture.source = item->sharedImage();
+    const std::shared_ptr<const CCImage> image = item->sharedImage();
+    if (item->isAssembly())
+        picture.revision = static_cast<const JPAssembly *>(item)->compositeRevision();
+    else
+        picture.source = image;
     picture.scale = item->puzzle()->scale();
     picture.rotation = shownRotation(item);
     picture.anchor = item->boardLocation();
-    if (!picture.source || picture.source->qimage().isNull())
+    if (!image || image->qimage().isNull())
         return picture;
-    const QImage &source = picture.source->qimage();
+    const QImage &source = image->qimage();
     const QRectF target = boardTarget(item);
     if (target.isEmpty())
         return picture;
@@ -179,6 +183,7 @@ QImage JPBoardRenderer::loadLinkImage()
 void JPBoardRenderer::clearCache()
 {
     m_cache = PictureCache();
+    m_composites.clear();
     m_zoomCaches.clear();
 }
 
@@ -226,9 +231,10 @@ void JPBoardRenderer::draw(QPainter &painter, const QRectF &dirty, JPBoardContro
             badge.moveCenter(view.toView(badge.center()));
         painter.drawImage(badge, m_linkImage);
     }
-    if (view.showsWholeBoard())
+    if (view.showsWholeBoard()) {
         pruneCache(m_cache, puzzle->pieces());
-    else
+        pruneComposites(puzzle->pieces());
+    } else
         trimZoomCache(cache, puzzle->pieces(), view);
 }
 
@@ -279,8 +285,10 @@ const JPItemPicture *JPBoardRenderer::cachedPicture(PictureCache &cache, JPPiece
     if (!source || source->qimage().isNull())
         return nullptr;
     JPItemPicture &entry = cache.pictures[item];
-    bool current = entry.source == source && entry.scale == item->puzzle()->scale()
-                   && entry.rotation == shownRotation(item);
+    const bool sameImage = item->isAssembly()
+                               ? entry.revision == static_cast<const JPAssembly *>(item)->compositeRevision()
+                               : entry.source == source;
+    bool current = sameImage && entry.scale == item->puzzle()->scale() && entry.rotation == shownRotation(item);
     if (current && entry.target != entry.full) {
         const QRectF needed = zoomedVisible(view).translated(-movedSince(entry, item, view.zoom())) & entry.full;
         current = needed.isEmpty() || entry.target.contains(needed);
@@ -306,7 +314,11 @@ void JPBoardRenderer::drawItem(QPainter &painter, JPPiece *item, bool selected, 
             strokeOutlines(painter, item, selected, view);
         return;
     }
-    if (const JPItemPicture *picture = cachedPicture(cache, item, view)) {
+    if (item->isAssembly() && view.showsWholeBoard()) {
+        ScaledComposite &copy = m_composites[item];
+        if (UpdateScaledComposite(copy, *static_cast<JPAssembly *>(item), item->puzzle()->scale()))
+            painter.drawImage(copy.topLeft(item->boardLocation()), copy.scaled);
+    } else if (const JPItemPicture *picture = cachedPicture(cache, item, view)) {
         const double zoom = view.zoom();
         // At zoom 1 this is exactly the picture's place plus the distance moved.
         painter.drawImage(picture->target.topLeft() + movedSince(*picture, item, zoom) - view.origin() * zoom,
@@ -329,6 +341,14 @@ void JPBoardRenderer::pruneCache(PictureCache &cache, const std::vector<JPPiece 
         cache.bytes -= entry.second.scaled.sizeInBytes();
         return true;
     });
+}
+
+void JPBoardRenderer::pruneComposites(const std::vector<JPPiece *> &items)
+{
+    if (m_composites.size() <= 2 * items.size() + 16)
+        return;
+    const std::unordered_set<const JPPiece *> onBoard(items.begin(), items.end());
+    std::erase_if(m_composites, [&](const auto &entry) { return !onBoard.contains(entry.first); });
 }
 
 void JPBoardRenderer::trimZoomCache(PictureCache &cache, const std::vector<JPPiece *> &items,

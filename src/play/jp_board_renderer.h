@@ -1,6 +1,7 @@
 #pragma once
 
 #include "play/jp_view_transform.h"
+#include "play/scaled_composite.h"
 
 #include <QColor>
 #include <QImage>
@@ -33,7 +34,10 @@ struct JPBoardLook
 // made only in part (`target` within `full`).
 struct JPItemPicture
 {
+    // A piece's image, whose pixels never change. An assembly's picture changes in place as
+    // members join, so only its revision is kept: holding it would make every join copy it.
     std::shared_ptr<const CCImage> source;
+    uint64_t revision = 0;
     double scale = 0.0;
     uint64_t rotation = 0;
     QImage scaled;
@@ -94,9 +98,13 @@ private:
     const JPItemPicture *cachedPicture(PictureCache &cache, JPPiece *item, const JPViewTransform &view);
     PictureCache &zoomCache(double zoom);
     static void pruneCache(PictureCache &cache, const std::vector<JPPiece *> &items);
+    void pruneComposites(const std::vector<JPPiece *> &items);
     void trimZoomCache(PictureCache &cache, const std::vector<JPPiece *> &items, const JPViewTransform &view) const;
 
     PictureCache m_cache;
+    // Assemblies' pictures at zoom 1, brought up to date where members joined rather than
+    // scaled anew.
+    std::unordered_map<const JPPiece *, ScaledComposite> m_composites;
     std::vector<PictureCache> m_zoomCaches;
     uint64_t m_frame = 0;
     qsizetype m_zoomBudget = kZoomBudgetBytes;

@@ -142,6 +142,7 @@ TEST_F(StaleAssemblyPicture, APictureOfOtherMembersIsDrawnAgainOnOpening)
         ASSERT_TRUE(stale.save(path, "PNG"));
         auto puzzle = reopen();
         ASSERT_TRUE(puzzle);
+        puzzle->waitForImageWrites();
         const JPAssembly *a = puzzle->assemblyWithId(id);
         ASSERT_TRUE(a && a->image());
         EXPECT_EQ(a->image()->qimage().convertToFormat(QImage::Format_ARGB32_Premultiplied), truth);
@@ -169,7 +170,7 @@ TEST_F(StaleAssemblyPicture, LinksAfterTheLastSaveAreForgottenWholly)
             continue;
         auto *assembly = static_cast<JPAssembly *>(item);
         const QImage shown = assembly->image()->qimage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        assembly->makeCompositeImage();
+        assembly->makeCompositeImage(true);
         EXPECT_EQ(shown, assembly->image()->qimage().convertToFormat(QImage::Format_ARGB32_Premultiplied))
             << "assembly " << assembly->pieceIndex() << " shows other members than the document names";
     }

@@ -180,7 +180,8 @@ TEST_F(PuzzleFileTest, BoardStateAndAssembliesSurviveARoundTrip)
     EXPECT_EQ(reread->pieceWithIndex(5)->rotation(), 3u);
     EXPECT_EQ(reread->pieceWithIndex(5)->draggedLocation(), QPointF(123.5, 7));
     EXPECT_EQ(int64_t(reread->pieces().size()), reread->pieceCount() - 1);
-    // The composite image was missing, so it was made from the members.
+    // The composite image was missing, so it was made from the members and written.
+    reread->waitForImageWrites();
     EXPECT_TRUE(QFile::exists(folder + QStringLiteral("/Pieces/5003.png")));
 
     // The document the game writes for this state reads back to the same text.

@@ -169,6 +169,7 @@ TEST(PuzzlePlay, ACompositeNewerThanTheDocumentIsRebuiltOnReading)
 
     auto reopened = JPPuzzle::openExisting(folder, nullptr);
     ASSERT_TRUE(reopened);
+    reopened->waitForImageWrites();
     auto *reread = reopened->assemblyWithId(5001);
     ASSERT_TRUE(reread);
     EXPECT_EQ(reread->pieces().size(), 2u);

@@ -1,0 +1,254 @@
+// An assembly's composite picture is brought up to date by drawing only the members that
+// join, and written in the background: it must equal a picture drawn afresh whatever the
+// order of the joins, and the folder must hold the right pictures whenever it is saved.
+#include "imaging/cc_image.h"
+#include "model/jp_assembly.h"
+#include "model/jp_linking.h"
+#include "model/jp_puzzle.h"
+#include "model/jp_solver.h"
+#include "model_fixtures.h"
+#include "support/cc_logger.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+
+#include <map>
+#include <set>
+
+using namespace tj::test;
+
+namespace {
+
+constexpr QSizeF kBoard(1600, 1000);
+
+std::unique_ptr<JPPuzzle> reopen(const QString &folder)
+{
+    QString reason;
+    auto puzzle = JPPuzzle::openExisting(folder, &reason);
+    EXPECT_TRUE(puzzle) << reason.toStdString();
+    if (puzzle)
+        puzzle->layoutPuzzle(kBoard);
+    return puzzle;
+}
+
+// Drops piece beside neighbour, as a careful player would, and links them.
+JPAssembly *dropBeside(JPPiece *piece, JPPiece *neighbour)
+{
+    PlaceBeside(piece, piece, neighbour);
+    QPointF point;
+    JPPiece *target = PieceToLinkWith(piece, point);
+    return target ? LinkPieces(piece, target) : nullptr;
+}
+
+// What the joins did to the pictures they changed.
+struct Tally
+{
+    int incremental = 0;
+    int merges = 0;
+    int left = 0;
+    int up = 0;
+};
+
+struct Picture
+{
+    uint64_t revision = 0;
+    QRect place;
+};
+
+std::map<const JPPiece *, Picture> pictures(const JPPuzzle &puzzle)
+{
+    std::map<const JPPiece *, Picture> found;
+    for (const JPPiece *item : puzzle.pieces())
+        if (item->isAssembly()) {
+            const auto *group = static_cast<const JPAssembly *>(item);
+            found[item] = {group->compositeRevision(), group->compositePictureRect()};
+        }
+    return found;
+}
+
+// Checks every assembly's picture against one drawn afresh, and tallies the pictures that
+// were brought up to date since `before` rather than drawn afresh.
+void compareWithFreshDrawings(JPPuzzle &puzzle, const std::map<const JPPiece *, Picture> &before, Tally &tally)
+{
+    for (JPPiece *item : puzzle.pieces()) {
+        if (!item->isAssembly())
+            continue;
+        auto *group = static_cast<JPAssembly *>(item);
+        ASSERT_TRUE(group->image());
+        const QRect place = group->compositePictureRect();
+        const auto old = before.find(item);
+        std::vector<QRect> changes;
+        if (old != before.end() && group->compositeChangesSince(old->second.revision, changes) && !changes.empty()) {
+            ++tally.incremental;
+            tally.merges += changes.size() > 1;
+            tally.left += place.left() < old->second.place.left();
+            tally.up += place.top() < old->second.place.top();
+        }
+        const QImage drawn = group->image()->qimage();
+        group->makeCompositeImage(true);
+        EXPECT_EQ(place, group->compositePictureRect());
+        EXPECT_TRUE(drawn == group->image()->qimage())
+            << "assembly " << group->pieceIndex() << " of " << group->pieces().size() << " members";
+    }
+}
+
+// Every order of piece indexes in which each piece borders one before it.
+void connectedOrders(const JPPuzzle &puzzle, std::vector<uint64_t> &order, std::vector<std::vector<uint64_t>> &orders)
+{
+    const auto count = uint64_t(puzzle.pieceCount());
+    if (order.size() == count) {
+        orders.push_back(order);
+        return;
+    }
+    for (uint64_t next = 0; next < count; ++next) {
+        if (std::find(order.begin(), order.end(), next) != order.end())
+            continue;
+        const JPPiece *piece = puzzle.pieceWithIndex(next);
+        bool borders = order.empty();
+        for (int side = 0; side < 4 && !borders; ++side)
+            if (const JPPiece *n = piece->connectionAtIndex(side).piece)
+                borders = std::find(order.begin(), order.end(), n->pieceIndex()) != order.end();
+        if (!borders)
+            continue;
+        order.push_back(next);
+        connectedOrders(puzzle, order, orders);
+        order.pop_back();
+    }
+}
+
+QString logText()
+{
+    QFile log(CCLogger::defaultLogPath());
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+}
+
+}
+
+TEST(AssemblyComposite, EveryOrderOfJoiningGivesThePictureDrawnAfresh)
+{
+    // Every order on a grid of 2 x 2, where joins grow the picture every way; small pieces
+    // keep it quick.
+    const QString picture = freshFolder(QStringLiteral("picture")) + QStringLiteral("/small.png");
+    ASSERT_TRUE(MakeTestPicture(200, 160).save(picture));
+    QString folder;
+    auto built = BuildPuzzle(picture, 4, &folder);
+    ASSERT_TRUE(built);
+    ASSERT_EQ(built->maxCoord().x, 2);
+    ASSERT_EQ(built->maxCoord().y, 2);
+    built->layoutPuzzle(kBoard);
+    ASSERT_TRUE(built->save());
+    // The last join finishes the puzzle, which saves it: each order starts from the loose one.
+    std::map<QString, QByteArray> loose;
+    for (const QString &name : {QStringLiteral("puzzle.xml"), QStringLiteral("info.plist")}) {
+        QFile file(QDir(folder).filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        loose[file.fileName()] = file.readAll();
+    }
+    std::vector<uint64_t> order;
+    std::vector<std::vector<uint64_t>> orders;
+    connectedOrders(*built, order, orders);
+    built.reset();
+    ASSERT_EQ(orders.size(), 16u);
+
+    Tally tally;
+    for (const std::vector<uint64_t> &each : orders) {
+        for (const auto &[path, bytes] : loose) {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        }
+        auto puzzle = reopen(folder);
+        ASSERT_TRUE(puzzle);
+        for (size_t i = 1; i < each.size(); ++i) {
+            JPPiece *piece = puzzle->pieceWithIndex(each[i]);
+            JPPiece *neighbour = nullptr;
+            for (int side = 0; side < 4 && !neighbour; ++side) {
+                JPPiece *n = piece->connectionAtIndex(side).piece;
+                if (n && std::find(each.begin(), each.begin() + std::ptrdiff_t(i), n->pieceIndex()) != each.begin() + std::ptrdiff_t(i))
+                    neighbour = n;
+            }
+            ASSERT_TRUE(neighbour);
+            const auto before = pictures(*puzzle);
+            ASSERT_TRUE(dropBeside(piece, neighbour));
+            compareWithFreshDrawings(*puzzle, before, tally);
+            if (HasFailure())
+                return;
+        }
+    }
+    EXPECT_GT(tally.incremental, int(orders.size())) << "joins onto three or more members draw only the newcomer";
+    EXPECT_GT(tally.left, 0) << "some drawn onto a picture that grew to the left";
+    EXPECT_GT(tally.up, 0) << "some drawn onto a picture that grew upward";
+}
+
+TEST(AssemblyComposite, MergesOfAssembliesGiveThePictureDrawnAfresh)
+{
+    Tally tally;
+    for (const bool pinned : {false, true}) {
+        auto puzzle = BuildPuzzle(PhotoPath(), 40);
+        ASSERT_TRUE(puzzle);
+        puzzle->layoutPuzzle(kBoard);
+        puzzle->setPinned(pinned);
+        while (puzzle->pieces().size() > 1) {
+            const auto before = pictures(*puzzle);
+            ASSERT_TRUE(SolveOneLink(*puzzle));
+            compareWithFreshDrawings(*puzzle, before, tally);
+            if (HasFailure())
+                return;
+        }
+    }
+    EXPECT_GT(tally.merges, 0) << "some assemblies drew the members of another";
+}
+
+TEST(AssemblyComposite, ASaveWaitsForThePicturesAndKeepsOnlyThoseItNames)
+{
+    QString folder;
+    auto puzzle = BuildPuzzle(PhotoPath(), 40, &folder);
+    ASSERT_TRUE(puzzle);
+    puzzle->layoutPuzzle(kBoard);
+    for (int links = 0; links < 30; ++links)
+        ASSERT_TRUE(SolveOneLink(*puzzle));
+    ASSERT_TRUE(puzzle->save());
+
+    std::set<QString> named;
+    for (JPPiece *item : puzzle->pieces()) {
+        if (!item->isAssembly())
+            continue;
+        auto *group = static_cast<JPAssembly *>(item);
+        named.insert(QFileInfo(group->imagePath()).fileName());
+        QImageReader reader(group->imagePath());
+        EXPECT_EQ(reader.text(JPAssembly::kMembersTextKey), group->memberSignature());
+        EXPECT_TRUE(reader.read().convertToFormat(QImage::Format_ARGB32_Premultiplied) == group->image()->qimage());
+    }
+    for (const QString &file : QDir(folder + QStringLiteral("/Pieces")).entryList({QStringLiteral("5*.png")}))
+        EXPECT_TRUE(named.count(file)) << file.toStdString() << " is a picture of an assembly that is gone";
+}
+
+TEST(AssemblyComposite, APictureThatCantBeWrittenIsLoggedAndMadeAgainAtOpening)
+{
+    QString folder;
+    auto puzzle = BuildPuzzle(PhotoPath(), 20, &folder);
+    ASSERT_TRUE(puzzle);
+    puzzle->layoutPuzzle(kBoard);
+    // A folder in the picture's place: nothing can be written there.
+    const QString blocked = QStringLiteral("%1/Pieces/%2.png").arg(folder).arg(puzzle->nextAssemblyId());
+    ASSERT_TRUE(QDir().mkpath(blocked));
+    JPPiece *a = puzzle->pieceWithIndex(0);
+    JPAssembly *group = dropBeside(a->connectionAtIndex(2).piece, a);
+    ASSERT_TRUE(group && group->image()) << "the picture is shown all the same";
+    ASSERT_TRUE(puzzle->save());
+    const uint64_t id = group->pieceIndex();
+    EXPECT_TRUE(logText().contains(QStringLiteral("Can't save image for assembly %1").arg(id)));
+    const QImage shown = group->image()->qimage();
+    puzzle.reset();
+
+    ASSERT_TRUE(QDir(blocked).removeRecursively());
+    auto reopened = reopen(folder);
+    ASSERT_TRUE(reopened);
+    reopened->waitForImageWrites();
+    const JPAssembly *again = reopened->assemblyWithId(id);
+    ASSERT_TRUE(again && again->image());
+    EXPECT_TRUE(again->image()->qimage() == shown);
+    EXPECT_TRUE(QImage(blocked).convertToFormat(QImage::Format_ARGB32_Premultiplied) == shown);
+}
