@@ -6,8 +6,8 @@
 Makes N seeded mutants of the C++ source files given (a comparison flipped, && and ||
 swapped, + and - swapped, a boolean constant inverted, a number off by one, a statement
 dropped), spread evenly over the folders the files are in. For each mutant it changes one
-line, rebuilds only the test programs of the matching tests/ folder (src/model/x.cpp ->
-tests/model), runs them, and puts the file back. The file is always restored, also when the
+line, rebuilds only the test program of the matching tests/ folder (src/model/x.cpp ->
+tests/model), runs its tests as CTest does, and puts the file back. The file is always restored, also when the
 run is interrupted. At the end it reports how many mutants the tests killed, which survived
 (file:line and the change), and which did not compile.
 
@@ -112,8 +112,10 @@ def candidates(path):
 
 
 def test_targets(build, folder):
-    sources = sorted((ROOT / "tests" / folder).glob("*_test.cpp"))
-    return [source.stem for source in sources]
+    """The folder's test program, as tests/FOLDER/CMakeLists.txt names it."""
+    listing = (ROOT / "tests" / folder / "CMakeLists.txt").read_text(encoding="utf-8")
+    match = re.search(r"tj_test_suite\(\s*(\w+)", listing)
+    return [match.group(1)] if match else []
 
 
 def run(command, timeout, env=None):
@@ -130,15 +132,16 @@ def build_targets(build, targets, jobs):
     return code == 0, output
 
 
-def tests_pass(build, folder, targets, timeout):
-    """True when every test program of the folder passes; stops at the first that fails."""
+def tests_pass(build, folder, jobs, timeout):
+    """True when every test of the folder passes, each in its own process as CTest runs them;
+    stops at the first that fails."""
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
-    for target in targets:
-        program = build / "tests" / folder / target
-        code, _ = run([str(program), "--gtest_brief=1"], timeout=timeout, env=env)
-        if code != 0:
-            return False, target
-    return True, None
+    code, output = run(["ctest", "--test-dir", str(build), "-L", f"^{folder}$", "-j", str(jobs),
+                        "--stop-on-failure", "--timeout", str(timeout)], timeout=3600, env=env)
+    if code == 0:
+        return True, None
+    failed = re.findall(r"\d+ - (\S+) \(", output)
+    return False, failed[0] if failed else "a test"
 
 
 class Restorer:
@@ -196,7 +199,7 @@ def main():
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--build", type=pathlib.Path, default=ROOT / "build-mutants")
     parser.add_argument("--jobs", type=int, default=2)
-    parser.add_argument("--timeout", type=int, default=300, help="seconds for one test program")
+    parser.add_argument("--timeout", type=int, default=300, help="seconds for one test")
     parser.add_argument("--list", action="store_true", help="only print the mutants")
     args = parser.parse_args()
 
@@ -227,7 +230,7 @@ def main():
     print(f"checking that the unmutated tests pass ({', '.join(folders)})...", flush=True)
     for folder in folders:
         built, output = build_targets(build, targets[folder], args.jobs)
-        passed, failing = tests_pass(build, folder, targets[folder], args.timeout) if built else (False, None)
+        passed, failing = tests_pass(build, folder, args.jobs, args.timeout) if built else (False, None)
         if not passed:
             print(output[-4000:] if not built else f"{failing} fails without any mutant")
             return 2
@@ -246,7 +249,7 @@ def main():
                 broken.append((where, kind, description))
                 verdict = "does not compile"
             else:
-                passed, failing = tests_pass(build, folder, targets[folder], args.timeout)
+                passed, failing = tests_pass(build, folder, args.jobs, args.timeout)
                 if passed:
                     survived.append((where, kind, description))
                     verdict = "SURVIVED"
