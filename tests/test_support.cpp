@@ -18,5 +18,12 @@ QString freshFolder(const QString &prefix)
     return path;
 }
 
+QString WriteTestPicture(int width, int height, const QString &name)
+{
+    const QString path = QDir(freshFolder(QStringLiteral("pictures"))).filePath(name);
+    EXPECT_TRUE(MakeTestPicture(width, height).convertToFormat(QImage::Format_RGB32).save(path, nullptr, 90))
+        << path.toStdString();
+    return path;
+}
 
 }

@@ -9,6 +9,7 @@
 #include "support/property_list.h"
 #include "support/cc_notifier.h"
 #include "test_support.h"
+#include "widget_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -52,17 +53,11 @@ QString MakeBuiltFolder(const QString &name)
 
 void whenModal(std::function<void(JPDonePuzzleDialog *)> answer, bool *shown = nullptr)
 {
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [answer, poll, shown] {
-        if (auto *dialog = qobject_cast<JPDonePuzzleDialog *>(QApplication::activeModalWidget())) {
-            if (shown)
-                *shown = true;
-            answer(dialog);
-        } else {
-            QTimer::singleShot(10, *poll);
-        }
-    };
-    QTimer::singleShot(0, *poll);
+    tj::test::whenModal<JPDonePuzzleDialog>([answer, shown](JPDonePuzzleDialog *dialog) {
+        if (shown)
+            *shown = true;
+        answer(dialog);
+    });
 }
 
 class AppControllerTest : public ::testing::Test

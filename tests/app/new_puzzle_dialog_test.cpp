@@ -16,6 +16,7 @@
 #include "support/property_list.h"
 #include "services/http_test_server.h"
 #include "test_support.h"
+#include "widget_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -138,16 +139,10 @@ TEST_F(NewPuzzleTest, FirstLaunchMakesTheFoldersSizesTheWindowOnceAndOpensTheDia
     EXPECT_TRUE(QFileInfo(g_thumbnailCache).isDir());
     EXPECT_EQ(QFileInfo(g_websiteFolderPath).absolutePath(), g_puzzlePath);
     bool dialogShown = false;
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [&dialogShown, poll] {
-        if (auto *dialog = qobject_cast<JPNewPuzzleDialog *>(QApplication::activeModalWidget())) {
-            dialogShown = true;
-            dialog->reject();
-        } else if (!dialogShown) {
-            QTimer::singleShot(10, *poll);
-        }
-    };
-    QTimer::singleShot(0, *poll);
+    tj::test::whenModal<JPNewPuzzleDialog>([&dialogShown](JPNewPuzzleDialog *dialog) {
+        dialogShown = true;
+        dialog->reject();
+    });
     app->restoreLibrary();
     waitFor([&] { return dialogShown; }, 5000);
     EXPECT_TRUE(dialogShown);
@@ -259,14 +254,7 @@ TEST_F(NewPuzzleTest, KeptPuzzleStartedAgainIsRebuiltInPlace)
     ASSERT_TRUE(first);
     const QString folder = first->filePath();
     // The finishing dialog is answered with "keep".
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [poll] {
-        if (auto *done = qobject_cast<JPDonePuzzleDialog *>(QApplication::activeModalWidget()))
-            done->cancel();
-        else
-            QTimer::singleShot(10, *poll);
-    };
-    QTimer::singleShot(0, *poll);
+    tj::test::whenModal<JPDonePuzzleDialog>([](JPDonePuzzleDialog *done) { done->cancel(); });
     first->setComplete();
     ASSERT_TRUE(waitFor([&] { return app->completedPuzzlePaths().contains(folder); }));
     const qsizetype folders = QDir(g_puzzlePath).entryList({QStringLiteral("*.WMjigsaw")}, QDir::Dirs).size();

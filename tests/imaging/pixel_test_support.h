@@ -1,5 +1,7 @@
 #pragma once
 
+#include "test_support.h"
+
 #include <QLineF>
 #include <QPainterPath>
 
@@ -11,18 +13,6 @@
 #include <cmath>
 
 namespace tj::test {
-
-// A Kolor or pixel that gtest prints in hexadecimal.
-struct Hex
-{
-    uint32_t value;
-    bool operator==(const Hex &) const = default;
-};
-
-inline void PrintTo(const Hex &hex, std::ostream *out)
-{
-    *out << "0x" << std::hex << std::uppercase << hex.value << std::dec;
-}
 
 // Every test draws from its own fixed seed, so a failure can be replayed.
 inline std::mt19937 &randomSource()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/cc_image.h"
+#include "test_support.h"
 #include "model/jp_puzzle.h"
 
 #include <QImage>
@@ -11,30 +12,6 @@
 #include <memory>
 
 namespace tj::test {
-
-// A deterministic photograph-like picture: smooth gradients, hard edges and fine detail,
-// so piece images can be compared with it pixel by pixel.
-inline QImage MakeTestPicture(int width, int height)
-{
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < height; ++y) {
-        auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < width; ++x)
-            row[x] = qRgb((x * 255) / std::max(1, width - 1), (y * 255) / std::max(1, height - 1),
-                          ((x ^ y) * 7) & 0xFF);
-    }
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QRadialGradient glow(width * 0.6, height * 0.4, std::min(width, height) * 0.3);
-    glow.setColorAt(0, QColor(255, 240, 200));
-    glow.setColorAt(1, Qt::transparent);
-    painter.setBrush(glow);
-    painter.setPen(Qt::NoPen);
-    painter.drawEllipse(QPointF(width * 0.6, height * 0.4), width * 0.3, height * 0.3);
-    painter.setBrush(QColor(20, 60, 160));
-    painter.drawRect(QRectF(width * 0.1, height * 0.7, width * 0.25, height * 0.2));
-    return image;
-}
 
 // A puzzle over a fresh picture that has not been built yet.
 inline std::unique_ptr<JPPuzzle> MakePicturePuzzle(int width, int height, const QString &folder = QString())

@@ -14,6 +14,8 @@
 #include <functional>
 #include <random>
 
+#include "widget_helpers.h"
+
 namespace {
 
 using tj::test::BuildTestPuzzle;
@@ -21,14 +23,7 @@ using tj::test::BuildTestPuzzle;
 // Runs answer on the modal dialog once it is on screen.
 void whenModal(std::function<void(JPDonePuzzleDialog *)> answer)
 {
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [answer, poll] {
-        if (auto *dialog = qobject_cast<JPDonePuzzleDialog *>(QApplication::activeModalWidget()))
-            answer(dialog);
-        else
-            QTimer::singleShot(10, *poll);
-    };
-    QTimer::singleShot(0, *poll);
+    tj::test::whenModal<JPDonePuzzleDialog>(std::move(answer));
 }
 
 class DoneDialogTest : public ::testing::Test

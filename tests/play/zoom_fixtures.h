@@ -10,25 +10,7 @@
 
 #include <ostream>
 
-inline void PrintTo(const QPointF &point, std::ostream *os)
-{
-    *os << '(' << point.x() << ", " << point.y() << ')';
-}
-
-inline void PrintTo(const QRectF &rect, std::ostream *os)
-{
-    *os << '(' << rect.x() << ", " << rect.y() << ' ' << rect.width() << " x " << rect.height() << ')';
-}
-
 namespace tj::test {
-
-inline ::testing::AssertionResult Near(QPointF actual, QPointF expected, double tolerance = 1e-6)
-{
-    if (std::abs(actual.x() - expected.x()) <= tolerance && std::abs(actual.y() - expected.y()) <= tolerance)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "(" << actual.x() << ", " << actual.y() << ") is not (" << expected.x()
-                                         << ", " << expected.y() << ")";
-}
 
 // A board view of kBoardView's size showing a puzzle, driven by Qt events in view pixels.
 struct ZoomedView
