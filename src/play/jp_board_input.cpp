@@ -21,10 +21,13 @@ bool contains(const std::vector<JPPiece *> &items, const JPPiece *item)
 double keepSpanInside(double low, double extent, double limit, double &shift)
 {
     const double need = std::min(JPBoardController::kGrabMargin, extent);
+    // Locations come back from the saved file rounded; an item kept exactly at the margin must
+    // not creep (and mark the puzzle changed) at every opening.
+    constexpr double slack = 1e-3;
     shift = 0.0;
-    if (low + extent < need)
+    if (low + extent < need - slack)
         shift = need - (low + extent);
-    else if (low > limit - need)
+    else if (low > limit - need + slack)
         shift = (limit - need) - low;
     return shift;
 }

@@ -303,8 +303,13 @@ void JPWindowController::shiftPieces(bool right)
     if (!m_puzzle)
         return;
     bool shifted = false;
-    m_puzzleView->board().recordMove(m_puzzle->pieces(), [&] {
+    JPBoardController &board = m_puzzleView->board();
+    board.recordMove(m_puzzle->pieces(), [&] {
         shifted = m_puzzle->shiftPieces(right, m_puzzleView->size(), false);
+        // A piece brought in from one side keeps its other coordinate, which may leave only a
+        // sliver showing; the next opening would move it, so it moves now, as one step.
+        if (shifted)
+            board.keepItemsInView();
     });
     if (shifted)
         m_puzzleView->redrawBoard();
@@ -327,8 +332,11 @@ void JPWindowController::toggleToolbar()
     layoutChildren();
     bool shifted = false;
     if (m_showToolbar && m_puzzle) {
-        m_puzzleView->board().recordMove(m_puzzle->pieces(), [&] {
+        JPBoardController &board = m_puzzleView->board();
+        board.recordMove(m_puzzle->pieces(), [&] {
             shifted = m_puzzle->shiftPieces(false, m_puzzleView->size(), true);
+            if (shifted)
+                board.keepItemsInView();
         });
     }
     if (shifted)

@@ -203,7 +203,7 @@ TEST_F(NewPuzzleTest, BuiltInPictureBecomesAPuzzleThatARestartReopens)
     JPBoardController &board = window->puzzleView()->board();
     board.setViewSize(window->puzzleView()->size());
     board.ensureLayout();
-    puzzle->shiftPieces(true, board.viewSize(), false);
+    window->action(JPWindowController::ShiftRight)->trigger();
     app->saveEverything();
     QFile expected(home + QStringLiteral("/expected.txt"));
     ASSERT_TRUE(expected.open(QIODevice::WriteOnly));
