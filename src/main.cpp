@@ -1,13 +1,11 @@
 #include "app/app_icon.h"
 #include "app/command_line.h"
 #include "app/jp_app_controller.h"
-#include "model/jp_puzzle.h"
 #include "play/jp_window_controller.h"
 #include "support/cc_kernel.h"
 #include "support/widgets/cc_alert_controller.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QGuiApplication>
 
 #include <cstdlib>
@@ -39,18 +37,7 @@ int main(int argc, char *argv[])
     controller->restoreLibrary();
     // A puzzle folder given on the command line opens in the window.
     const QStringList arguments = QApplication::arguments();
-    if (arguments.size() > 1) {
-        const QString folder = QFileInfo(arguments.at(1)).absoluteFilePath();
-        JPPuzzle *puzzle = nullptr;
-        for (const auto &open : controller->openPuzzles())
-            if (open->filePath() == folder)
-                puzzle = open.get();
-        if (!puzzle)
-            puzzle = controller->openPuzzle(folder);
-        if (puzzle) {
-            controller->updateFileMenu();
-            controller->setCurrentPuzzle(puzzle);
-        }
-    }
+    if (arguments.size() > 1)
+        controller->openFromCommandLine(arguments.at(1));
     return app.exec();
 }

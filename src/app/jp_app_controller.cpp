@@ -193,13 +193,32 @@ void JPAppController::restoreLibrary()
         if (geometry.typeId() == QMetaType::QByteArray)
             m_windowController->restoreGeometry(geometry.toByteArray());
     }
-    if (m_openPuzzles.empty())
-        QTimer::singleShot(0, this, &JPAppController::newPuzzle);
+    // A folder named on the command line opens before this runs; then nothing is missing.
+    QTimer::singleShot(0, this, [this] {
+        if (m_openPuzzles.empty())
+            newPuzzle();
+    });
     m_windowController->show();
     m_windowController->raise();
     m_windowController->activateWindow();
     CCAppUpdater::sharedInstance()->startAutoCheck();
     CCNewsUpdater::sharedInstance()->startAutoCheck();
+}
+
+JPPuzzle *JPAppController::openFromCommandLine(const QString &path)
+{
+    const QString folder = QFileInfo(path).absoluteFilePath();
+    JPPuzzle *puzzle = nullptr;
+    for (const auto &open : m_openPuzzles)
+        if (open->filePath() == folder)
+            puzzle = open.get();
+    if (!puzzle)
+        puzzle = openPuzzle(folder);
+    if (puzzle) {
+        updateFileMenu();
+        setCurrentPuzzle(puzzle);
+    }
+    return puzzle;
 }
 
 void JPAppController::sizeWindowOnFirstRun()

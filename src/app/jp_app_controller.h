@@ -36,6 +36,8 @@ public:
     // list of own pictures, sizes the window on the first run, and makes the puzzle current
     // that was current at the last quit, or queues the new-puzzle dialog when there is none.
     void restoreLibrary();
+    // Opens a puzzle folder named at start, or shows it when it is open already.
+    JPPuzzle *openFromCommandLine(const QString &path);
 
     static QString aboutString();
 

@@ -1,9 +1,12 @@
 #include "app/jp_app_controller.h"
+#include "app/jp_new_puzzle_dialog.h"
 #include "model/jp_puzzle.h"
 #include "model/puzzle_folder.h"
 #include "play/jp_window_controller.h"
 #include "support/property_list.h"
+#include "test_helpers.h"
 #include "test_support.h"
+#include "widget_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -91,4 +94,24 @@ TEST(PuzzleLibrary, OpensUnfinishedPuzzlesSortedWithShortcutsAndReopensTheCurren
     EXPECT_TRUE(puzzleItems(controller->windowController()->fileMenu())[0].endsWith(QStringLiteral("|current")));
     EXPECT_EQ(QSettings().value(QStringLiteral("wmjigsaw.current")).toString(),
               QStringLiteral("~") + smallA.mid(QDir::homePath().size()));
+}
+
+// An empty library brings up the New Puzzle dialog at start, unless a folder named on the
+// command line opened in the meantime.
+TEST(PuzzleLibrary, AFolderNamedAtStartOpensInAnEmptyLibraryWithoutTheNewPuzzleDialog)
+{
+    const QString given = makePuzzle(freshFolder(QStringLiteral("elsewhere")), QStringLiteral("given"), 20);
+    bool dialogShown = false;
+    tj::test::whenModal<JPNewPuzzleDialog>([&dialogShown](JPNewPuzzleDialog *dialog) {
+        dialogShown = true;
+        dialog->reject();
+    }, 2000);
+    JPAppController *controller = JPAppController::sharedInstance();
+    ASSERT_TRUE(controller->applicationWillFinishLaunching());
+    controller->applicationDidFinishLaunching();
+    controller->restoreLibrary();
+    ASSERT_TRUE(controller->openFromCommandLine(given));
+    EXPECT_EQ(controller->currentPuzzle()->filePath(), given);
+    tj::test::drainEvents();
+    EXPECT_FALSE(dialogShown);
 }
