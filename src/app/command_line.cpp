@@ -141,10 +141,23 @@ int runCreate(const QStringList &args)
         return 1;
     }
     if (!CanCutPicture(size, count)) {
-        printError(QStringLiteral("create: %1 pieces can't be cut from \"%2\" (from 1 to %3)")
-                       .arg(count)
-                       .arg(picture)
-                       .arg(std::min<int64_t>(squares, kMaxPieceCount)));
+        // The size rule bounds the count, and so does the shape: a long thin picture leaves
+        // pieces too narrow for a knob, at some counts or at all of them.
+        const int64_t limit = std::min<int64_t>(squares, kMaxPieceCount);
+        int64_t low = 1;
+        while (low <= limit && !CanCutPicture(size, low))
+            ++low;
+        int64_t high = limit;
+        while (high > low && !CanCutPicture(size, high))
+            --high;
+        if (low > limit)
+            printError(QStringLiteral("create: the picture \"%1\" is too long and thin to cut into pieces").arg(picture));
+        else
+            printError(QStringLiteral("create: %1 pieces can't be cut from \"%2\" (from %3 to %4)")
+                           .arg(count)
+                           .arg(picture)
+                           .arg(low)
+                           .arg(high));
         return 1;
     }
     if (into.isEmpty())

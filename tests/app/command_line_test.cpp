@@ -88,22 +88,32 @@ TEST(CommandLine, BadInputFailsWithOneLineAndLeavesNothingBehind)
     }
     const QString tiny = into + QStringLiteral("/tiny.png");
     QImage(448, 448, QImage::Format_RGB32).save(tiny); // 49 squares of 64 pixels
+    // Stored at 2000 x 2 pixels: too thin for any piece, whatever the count.
+    const QString thin = into + QStringLiteral("/thin.png");
+    QImage strip(48000, 64, QImage::Format_Grayscale8);
+    strip.fill(128);
+    ASSERT_TRUE(strip.save(thin));
     const QString blocker = into + QStringLiteral("/file");
     QFile(blocker).open(QIODevice::WriteOnly);
 
-    const QList<QStringList> cases = {
-        {QStringLiteral("create"), into + QStringLiteral("/missing.jpg"), QStringLiteral("--into"), into},
-        {QStringLiteral("create"), notPicture, QStringLiteral("--into"), into},
-        {QStringLiteral("create"), tiny, QStringLiteral("--into"), into},
-        {QStringLiteral("create"), photo(), QStringLiteral("--pieces"), QStringLiteral("0"), QStringLiteral("--into"), into},
+    // Each case with a piece of the message it must give.
+    const QList<std::pair<QStringList, QString>> cases = {
+        {{QStringLiteral("create"), into + QStringLiteral("/missing.jpg"), QStringLiteral("--into"), into}, {}},
+        {{QStringLiteral("create"), notPicture, QStringLiteral("--into"), into}, {}},
+        {{QStringLiteral("create"), tiny, QStringLiteral("--into"), into}, {}},
+        {{QStringLiteral("create"), thin, QStringLiteral("--into"), into}, QStringLiteral("too long and thin")},
+        {{QStringLiteral("create"), photo(), QStringLiteral("--pieces"), QStringLiteral("0"), QStringLiteral("--into"), into},
+         {}},
         // 900 x 593 holds 14 x 9 = 126 squares.
-        {QStringLiteral("create"), photo(), QStringLiteral("--pieces"), QStringLiteral("127"), QStringLiteral("--into"), into},
-        {QStringLiteral("create"), photo(), QStringLiteral("--pieces"), QStringLiteral("lots"), QStringLiteral("--into"), into},
-        {QStringLiteral("create"), photo(), QStringLiteral("--into"), blocker + QStringLiteral("/sub")},
-        {QStringLiteral("create")},
-        {QStringLiteral("info"), into},
+        {{QStringLiteral("create"), photo(), QStringLiteral("--pieces"), QStringLiteral("127"), QStringLiteral("--into"), into},
+         QStringLiteral("(from 1 to 126)")},
+        {{QStringLiteral("create"), photo(), QStringLiteral("--pieces"), QStringLiteral("lots"), QStringLiteral("--into"), into},
+         {}},
+        {{QStringLiteral("create"), photo(), QStringLiteral("--into"), blocker + QStringLiteral("/sub")}, {}},
+        {{QStringLiteral("create")}, {}},
+        {{QStringLiteral("info"), into}, {}},
     };
-    for (const QStringList &args : cases) {
+    for (const auto &[args, expected] : cases) {
         testing::internal::CaptureStderr();
         const std::optional<int> status = run(args);
         const QString error = QString::fromStdString(testing::internal::GetCapturedStderr()).trimmed();
@@ -111,6 +121,7 @@ TEST(CommandLine, BadInputFailsWithOneLineAndLeavesNothingBehind)
         EXPECT_NE(*status, 0) << args.join(QLatin1Char(' ')).toStdString();
         EXPECT_FALSE(error.isEmpty());
         EXPECT_EQ(error.count(QLatin1Char('\n')), 0) << error.toStdString();
+        EXPECT_TRUE(error.contains(expected)) << error.toStdString();
     }
     EXPECT_TRUE(puzzleFolders(into).isEmpty());
     EXPECT_TRUE(run({QStringLiteral("create"), photo(), QStringLiteral("--pieces"), QStringLiteral("126"),
