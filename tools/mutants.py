@@ -12,7 +12,7 @@ run is interrupted. At the end it reports how many mutants the tests killed, whi
 (file:line and the change), and which did not compile.
 
 The same seed and files give the same mutants, so a kill rate can be compared before and
-after a change to the tests.
+after a change to the tests; --only reruns some of them by number (say, those a run killed).
 """
 
 import argparse
@@ -201,6 +201,9 @@ def main():
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--timeout", type=int, default=300, help="seconds for one test")
     parser.add_argument("--list", action="store_true", help="only print the mutants")
+    parser.add_argument("--only", type=str, default="",
+                        help="comma-separated mutant numbers to run (as numbered in a full run), e.g. the ones "
+                             "an earlier run killed")
     args = parser.parse_args()
 
     files = []
@@ -225,7 +228,8 @@ def main():
         if code != 0:
             print(output)
             return 2
-    folders = sorted({m[0] for m in mutants})
+    only_folders = {m[0] for number, m in enumerate(mutants, 1) if not args.only or str(number) in args.only.split(",")}
+    folders = sorted(only_folders)
     targets = {folder: test_targets(build, folder) for folder in folders}
     print(f"checking that the unmutated tests pass ({', '.join(folders)})...", flush=True)
     for folder in folders:
@@ -238,7 +242,10 @@ def main():
     restorer = Restorer()
     killed, survived, broken = [], [], []
     started = time.time()
+    only = {int(n) for n in args.only.split(",") if n.strip()}
     for number, (folder, path, lines, index, kind, mutated, description) in enumerate(mutants, 1):
+        if only and number not in only:
+            continue
         where = f"{path.relative_to(ROOT)}:{index + 1}"
         changed = list(lines)
         changed[index] = mutated
@@ -265,7 +272,7 @@ def main():
 
     counted = len(killed) + len(survived)
     rate = 100.0 * len(killed) / counted if counted else 0.0
-    print(f"\n{len(mutants)} mutants in {time.time() - started:.0f} s: {len(killed)} killed, {len(survived)} survived, "
+    print(f"\n{len(killed) + len(survived) + len(broken)} mutants in {time.time() - started:.0f} s: {len(killed)} killed, {len(survived)} survived, "
           f"{len(broken)} did not compile; kill rate {rate:.1f}% of those that compiled")
     for where, kind, description in survived:
         print(f"  survived: {where}: {kind}: {description}")
