@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the game needs to build, run and test. Idempotent:
-# quiet and quick when everything is already there.
+# quiet and quick when everything is already there. With --extras it also installs what the
+# fuzzers, the window shots and the resource scripts need (clang, Xvfb, sox).
 set -euo pipefail
 
 packages=(
@@ -8,9 +9,12 @@ packages=(
   qt6-base-dev qt6-multimedia-dev qt6-image-formats-plugins
   libplist-dev libplist++-dev zlib1g-dev libdeflate-dev libpng-dev libjpeg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth python3 zip imagemagick sox clang libclang-rt-14-dev
+  python3 zip imagemagick clang-format
   dpkg-dev file appstream
 )
+if [ "${1:-}" = "--extras" ]; then
+  packages+=(clang libclang-rt-14-dev xvfb xauth xdotool sox)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
