@@ -1,9 +1,6 @@
-#include "board_fixtures.h"
-
 #include "model/jp_linking.h"
 #include "play/jp_board_renderer.h"
-
-#include <gtest/gtest.h>
+#include "play_fixtures.h"
 
 #include <QPainter>
 
@@ -27,24 +24,10 @@ QPointF emptyPoint(const Board &board)
     return {-1, -1};
 }
 
-// Positions are limited in single precision, as the pointer reports them.
-::testing::AssertionResult near(QPointF actual, QPointF expected)
-{
-    if (std::abs(actual.x() - expected.x()) < 1e-3 && std::abs(actual.y() - expected.y()) < 1e-3)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "(" << actual.x() << ", " << actual.y() << ") is not (" << expected.x()
-                                         << ", " << expected.y() << ")";
-}
-
 bool topOfListIs(JPPuzzle &puzzle, const std::vector<JPPiece *> &items)
 {
     const auto &list = puzzle.pieces();
     return list.size() >= items.size() && std::equal(items.begin(), items.end(), list.end() - qsizetype(items.size()));
-}
-
-QPointF pointerFor(JPPiece *item, QPointF target)
-{
-    return BoardFixture::grabPoint(item) + (target - item->boardLocation());
 }
 
 TEST(BoardInput, DraggingOntoANeighbourShowsTheBadgeAndDroppingJoinsThem)
@@ -60,7 +43,7 @@ TEST(BoardInput, DraggingOntoANeighbourShowsTheBadgeAndDroppingJoinsThem)
 
     f.board.mouseDown({BoardFixture::grabPoint(moving), {}});
     ASSERT_EQ(f.board.dragType(), Board::DragTypePieces);
-    f.board.mouseDragged({pointerFor(moving, target), {}});
+    f.board.mouseDragged({BoardFixture::pointerFor(moving, target), {}});
     EXPECT_EQ(f.board.linkingPiece(), neighbour);
     EXPECT_NE(f.board.linkPoint(), QPointF(-1, -1));
     EXPECT_EQ(f.board.linkRect().center(), f.board.linkPoint());
@@ -80,15 +63,15 @@ TEST(BoardInput, DraggingOntoANeighbourShowsTheBadgeAndDroppingJoinsThem)
     EXPECT_TRUE(badgeShown());
 
     // Moving away withdraws the offer; coming back renews it.
-    const QPointF away = pointerFor(moving, target) + QPointF(0, 60);
+    const QPointF away = BoardFixture::pointerFor(moving, target) + QPointF(0, 60);
     f.board.mouseDragged({away, {}});
     EXPECT_EQ(f.board.linkingPiece(), nullptr);
     EXPECT_EQ(f.board.linkPoint(), QPointF(-1, -1));
     EXPECT_FALSE(badgeShown());
-    f.board.mouseDragged({pointerFor(moving, target), {}});
+    f.board.mouseDragged({BoardFixture::pointerFor(moving, target), {}});
     ASSERT_EQ(f.board.linkingPiece(), neighbour);
 
-    f.board.mouseUp({pointerFor(moving, target), {}});
+    f.board.mouseUp({BoardFixture::pointerFor(moving, target), {}});
     EXPECT_EQ(f.links, 1);
     EXPECT_EQ(f.board.dragType(), Board::DragTypeNone);
     EXPECT_EQ(f.board.draggingPiece(), nullptr);
@@ -114,9 +97,9 @@ TEST(BoardInput, ADragOfSeveralItemsNeverOffersAJoin)
     f.board.mouseDown({BoardFixture::grabPoint(other), Qt::ControlModifier});
     ASSERT_EQ(f.puzzle->selection().size(), 2u);
     f.board.mouseDown({BoardFixture::grabPoint(moving), {}});
-    f.board.mouseDragged({pointerFor(moving, target), {}});
+    f.board.mouseDragged({BoardFixture::pointerFor(moving, target), {}});
     EXPECT_EQ(f.board.linkingPiece(), nullptr);
-    f.board.mouseUp({pointerFor(moving, target), {}});
+    f.board.mouseUp({BoardFixture::pointerFor(moving, target), {}});
     EXPECT_EQ(f.links, 0);
     EXPECT_EQ(moving->assembly(), nullptr);
 }
@@ -206,8 +189,8 @@ TEST(BoardInput, CommandClickTogglesWithoutDraggingUnlessNothingIsSelected)
     const QPointF aAt = a->boardLocation();
     f.board.mouseDown({BoardFixture::grabPoint(b), {}});
     f.board.mouseDragged({BoardFixture::grabPoint(b) + QPointF(5, 9), {}});
-    EXPECT_TRUE(near(a->boardLocation(), aAt + QPointF(5, 9)));
-    EXPECT_TRUE(near(b->boardLocation(), bAt + QPointF(5, 9)));
+    EXPECT_TRUE(Near(a->boardLocation(), aAt + QPointF(5, 9), 1e-3));
+    EXPECT_TRUE(Near(b->boardLocation(), bAt + QPointF(5, 9), 1e-3));
 }
 
 TEST(BoardInput, TheWheelTurnsByTheDigitsOfItsDeltaAndMarksThePuzzleDirty)
@@ -267,13 +250,13 @@ TEST(BoardInput, TheLockedDragFollowsThePointerWithoutAButtonUntilTheNextClick)
     f.board.mouseUp({at, {}});
     EXPECT_EQ(f.board.dragType(), Board::DragTypeLocked);
     f.board.mouseMoved({at + QPointF(30, 12), {}});
-    EXPECT_TRUE(near(piece->boardLocation(), start + QPointF(30, 12)));
+    EXPECT_TRUE(Near(piece->boardLocation(), start + QPointF(30, 12), 1e-3));
     f.board.mouseDown({at + QPointF(30, 12), {}});
     EXPECT_EQ(f.board.dragType(), Board::DragTypeNone);
     EXPECT_EQ(f.board.draggingPiece(), nullptr);
     f.board.mouseUp({at + QPointF(30, 12), {}});
     f.board.mouseMoved({at + QPointF(90, 90), {}});
-    EXPECT_TRUE(near(piece->boardLocation(), start + QPointF(30, 12))) << "the drop ended the drag";
+    EXPECT_TRUE(Near(piece->boardLocation(), start + QPointF(30, 12), 1e-3)) << "the drop ended the drag";
 
     // Pressing and dragging instead is a normal drag that ends at mouse-up.
     const QPointF again = BoardFixture::grabPoint(piece);
@@ -302,10 +285,7 @@ TEST(BoardInput, DragsKeepAGrabbablePartOfEveryItemInsideTheView)
     JPPiece *group = piece->assembly();
     for (const QPointF throwTo : {QPointF(-9000, 0), QPointF(9000, 0), QPointF(0, -9000), QPointF(0, 9000)}) {
         f.drag(group, BoardFixture::grabPoint(group) + throwTo);
-        const QRectF r = Board::itemRect(group);
-        const QRectF inside = r.intersected(QRectF(QPointF(0, 0), kBoardView));
-        EXPECT_GE(inside.width(), std::min(Board::kGrabMargin, r.width()) - 1e-6);
-        EXPECT_GE(inside.height(), std::min(Board::kGrabMargin, r.height()) - 1e-6);
+        EXPECT_TRUE(Grabbable(group, kBoardView));
     }
 
     // Items lying outside a smaller view come back into it.
@@ -313,12 +293,8 @@ TEST(BoardInput, DragsKeepAGrabbablePartOfEveryItemInsideTheView)
     piece->setDraggedLocation(QPointF(1550, 950));
     f.board.setViewSize(QSizeF(800, 500));
     ASSERT_TRUE(f.board.ensureLayout());
-    for (JPPiece *item : f.puzzle->pieces()) {
-        const QRectF r = Board::itemRect(item);
-        const QRectF inside = r.intersected(QRectF(0, 0, 800, 500));
-        EXPECT_GE(inside.width(), std::min(Board::kGrabMargin, r.width()) - 1e-6);
-        EXPECT_GE(inside.height(), std::min(Board::kGrabMargin, r.height()) - 1e-6);
-    }
+    for (JPPiece *item : f.puzzle->pieces())
+        EXPECT_TRUE(Grabbable(item, QSizeF(800, 500)));
 }
 
 TEST(BoardInput, ChangingThePuzzleEndsADragAndAnEmptyBoardIgnoresTheMouse)
@@ -329,7 +305,7 @@ TEST(BoardInput, ChangingThePuzzleEndsADragAndAnEmptyBoardIgnoresTheMouse)
     JPPiece *neighbour = moving->connectionAtIndex(2).piece;
     const QPointF target = BoardFixture::locationBeside(moving, moving, neighbour);
     f.board.mouseDown({BoardFixture::grabPoint(moving), {}});
-    f.board.mouseDragged({pointerFor(moving, target), {}});
+    f.board.mouseDragged({BoardFixture::pointerFor(moving, target), {}});
     ASSERT_TRUE(f.board.linkingPiece());
     f.board.setPuzzle(nullptr);
     EXPECT_EQ(f.board.dragType(), Board::DragTypeNone);
@@ -364,9 +340,6 @@ TEST(BoardInput, InEdgesOnlyModeClicksFallThroughInnerPieces)
     EXPECT_EQ(f.puzzle->selection(), std::vector<JPPiece *>{edge});
 }
 
-}
-
-namespace {
 
 TEST(BoardInput, TheAdvancedGestureSelectsTheLooseNeighboursOfTheMemberUnderThePointer)
 {
@@ -389,9 +362,6 @@ TEST(BoardInput, TheAdvancedGestureSelectsTheLooseNeighboursOfTheMemberUnderTheP
     EXPECT_TRUE(topOfListIs(*f.puzzle, f.puzzle->selection()));
 }
 
-}
-
-namespace {
 
 // Every way of picking up items passes over the pinned frame: it stays unselected, in place
 // and at the bottom of the pile, and a piece dropped on it stays above it.
@@ -452,9 +422,6 @@ TEST(BoardInput, ThePinnedFrameCannotBePickedUp)
     EXPECT_TRUE(frame->canSelect()) << "unpinned, the frame moves like any assembly";
 }
 
-}
-
-namespace {
 
 struct Place
 {
@@ -520,7 +487,7 @@ TEST(BoardInput, OnlyANewViewSizeRefitsTheBoard)
         if (place.dragged.x() < 0 && !item->isAssembly())
             EXPECT_LT(item->draggedLocation().x(), 0) << "piece " << index << " was never placed";
         else
-            EXPECT_TRUE(near(item->boardLocation(), place.dragged * ratio)) << index;
+            EXPECT_TRUE(Near(item->boardLocation(), place.dragged * ratio, 1e-3)) << index;
     }
 }
 

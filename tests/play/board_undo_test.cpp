@@ -1,8 +1,5 @@
-#include "board_fixtures.h"
-
 #include "model/jp_linking.h"
-
-#include <gtest/gtest.h>
+#include "play_fixtures.h"
 
 #include <map>
 
@@ -62,16 +59,6 @@ JPPiece *pieceAwayFrom(JPPuzzle &puzzle, std::initializer_list<const JPPiece *> 
             return piece;
     }
     return nullptr;
-}
-
-::testing::AssertionResult grabbable(JPPiece *item, QSizeF view)
-{
-    const QRectF r = JPBoardController::itemRect(item);
-    const QRectF inside = r.intersected(QRectF(QPointF(0, 0), view));
-    if (inside.width() >= std::min(JPBoardController::kGrabMargin, r.width()) - 1e-6
-        && inside.height() >= std::min(JPBoardController::kGrabMargin, r.height()) - 1e-6)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "item " << item->pieceIndex() << " lies outside the view";
 }
 
 // Every kind of move the player can take back, each run by `move`.
@@ -221,7 +208,7 @@ TEST(BoardUndo, PlacesSurviveARefitAndComeBackInsideTheBoard)
     f.board.setViewSize(QSizeF(kBoardView.width() - 300, kBoardView.height() - 200));
     f.board.keepItemsInView();
     ASSERT_TRUE(f.board.undo());
-    EXPECT_TRUE(grabbable(piece, f.board.viewSize()));
+    EXPECT_TRUE(Grabbable(piece, f.board.viewSize()));
 }
 
 TEST(BoardUndo, EachPuzzleKeepsAtLeastTwoHundredStepsOfItsOwn)

@@ -2,7 +2,7 @@
 #include "model/jp_puzzle.h"
 #include "play/jp_board_viewport.h"
 #include "play/jp_view_transform.h"
-#include "zoom_fixtures.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
