@@ -6,9 +6,6 @@
 #include "support/cc_notifier.h"
 #include "test_support.h"
 
-#include <gtest/gtest.h>
-
-#include <QApplication>
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QFileInfo>
@@ -36,7 +33,7 @@ protected:
     JPPrefWindow *open()
     {
         prefs.showPreferences(&host);
-        QApplication::processEvents();
+        tj::test::drainEvents();
         return prefs.preferencesWindow();
     }
 
@@ -95,7 +92,6 @@ TEST_F(PrefWindowTest, TextureCellsAreTileCornersAtRealSize)
         const QImage sample = window->pictureCollection(window->textureGrid(), i);
         const QImage tile = TextureImage(i);
         ASSERT_FALSE(tile.isNull()) << i;
-        EXPECT_EQ(sample.size(), QSize(128, 128));
         EXPECT_EQ(sample, tile.copy(0, 0, 128, 128)) << i;
     }
     EXPECT_TRUE(window->pictureCollection(window->textureGrid(), 8).isNull());

@@ -4,8 +4,6 @@
 #include "model/puzzle_style.h"
 #include "test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <QFile>
 #include <QStringList>
 
@@ -55,25 +53,6 @@ TEST(PrefController, EmptyStoreGivesDefaultsAndTheBlackFeltOutline)
     EXPECT_EQ(KolorFromColor(OutlineColor()), 0x64808080u);
 }
 
-TEST(PrefController, DamagedValuesOfEveryKeyReadAsDefaults)
-{
-    const QList<QVariant> damage = {QStringLiteral("nonsense"), QVariant(QStringList{QStringLiteral("a")}),
-                                    QVariant(3.5), QStringLiteral("-1"), QStringLiteral("99999999999999999999")};
-    for (const QVariant &bad : damage) {
-        const QString path = settingsPath();
-        {
-            QSettings writer(path, QSettings::IniFormat);
-            for (const QString &key : kAllKeys)
-                writer.setValue(key, bad);
-        }
-        QSettings reader(path, QSettings::IniFormat);
-        JPPrefController prefs;
-        prefs.loadFrom(reader);
-        SCOPED_TRACE(bad.toString().toStdString());
-        expectDefaults(prefs);
-    }
-}
-
 // Every key set to the same raw text, as a hand-edited or damaged settings file holds it.
 void loadRawSettings(JPPrefController &prefs, const QByteArray &raw)
 {
@@ -101,8 +80,12 @@ TEST(PrefController, HandDamagedSettingsFilesReadAsDefaults)
                   + plain.textureIndex(),
               5);
 
-    // Serialised values of foreign or impossible types, numbers past every range, lists.
+    // Words, fractions, negative numbers, serialised values of foreign or impossible types,
+    // numbers past every range, lists.
     const QList<QByteArray> damage = {
+        "nonsense",
+        "3.5",
+        "-1",
         "@Variant(\\0\\0\\0\\x7f\\0garbage)",
         "@Variant(\\0\\0\\0\\xb\\0\\xff\\xff\\xff\\xff)",
         "@Variant(\\0\\0\\0\\n\\0\\xff\\xff\\xff\\xf0)",
@@ -184,20 +167,6 @@ TEST(PrefController, EverySettingSurvivesARoundTripThroughTheStore)
     read.saveTo(settings);
     EXPECT_FALSE(settings.contains(QStringLiteral("wmjigsaw.websiteZip")));
     EXPECT_EQ(settings.value(QStringLiteral("wmjigsaw.color")).toString(), QStringLiteral("{209, 209, 209}"));
-}
-
-TEST(PrefController, OutlineContrastsWithThePlainColourOrFollowsTheTexture)
-{
-    JPPrefController prefs;
-    prefs.setUseColor(true);
-    prefs.setBackgroundKolor(0x64D1D1D1);
-    EXPECT_EQ(prefs.outlineKolor(), 0x64404040u);
-    prefs.setBackgroundKolor(0x64000000);
-    EXPECT_EQ(prefs.outlineKolor(), 0x64808080u);
-    prefs.setUseColor(false);
-    prefs.setTextureIndex(1);
-    prefs.setOutlineColor();
-    EXPECT_EQ(KolorFromColor(OutlineColor()), 0x64C0C0C0u);
 }
 
 }
