@@ -13,6 +13,7 @@ using namespace tj::test;
 namespace {
 
 using Board = JPBoardController;
+using BoardInput = On<BoardFixture>;
 
 // A spot on the board that no item covers.
 QPointF emptyPoint(const Board &board)
@@ -30,10 +31,8 @@ bool topOfListIs(JPPuzzle &puzzle, const std::vector<JPPiece *> &items)
     return list.size() >= items.size() && std::equal(items.begin(), items.end(), list.end() - qsizetype(items.size()));
 }
 
-TEST(BoardInput, DraggingOntoANeighbourShowsTheBadgeAndDroppingJoinsThem)
+TEST_F(BoardInput, DraggingOntoANeighbourShowsTheBadgeAndDroppingJoinsThem)
 {
-    BoardFixture f;
-    ASSERT_TRUE(f.puzzle);
     JPPuzzle &puzzle = *f.puzzle;
     JPPiece *moving = puzzle.pieceWithIndex(0);
     JPPiece *neighbour = moving->connectionAtIndex(2).piece;
@@ -84,10 +83,8 @@ TEST(BoardInput, DraggingOntoANeighbourShowsTheBadgeAndDroppingJoinsThem)
     EXPECT_EQ(std::count(puzzle.pieces().begin(), puzzle.pieces().end(), moving->assembly()), 1);
 }
 
-TEST(BoardInput, ADragOfSeveralItemsNeverOffersAJoin)
+TEST_F(BoardInput, ADragOfSeveralItemsNeverOffersAJoin)
 {
-    BoardFixture f;
-    ASSERT_TRUE(f.puzzle);
     JPPiece *moving = f.puzzle->pieceWithIndex(0);
     JPPiece *neighbour = moving->connectionAtIndex(2).piece;
     JPPiece *other = f.puzzle->pieceWithIndex(10);
@@ -104,10 +101,8 @@ TEST(BoardInput, ADragOfSeveralItemsNeverOffersAJoin)
     EXPECT_EQ(moving->assembly(), nullptr);
 }
 
-TEST(BoardInput, TheRectangleSelectsByCentresAndCommandTogglesAgainstTheSelection)
+TEST_F(BoardInput, TheRectangleSelectsByCentresAndCommandTogglesAgainstTheSelection)
 {
-    BoardFixture f;
-    ASSERT_TRUE(f.puzzle);
     JPPuzzle &puzzle = *f.puzzle;
     const QPointF start = emptyPoint(f.board);
     ASSERT_GE(start.x(), 0);
@@ -158,10 +153,8 @@ TEST(BoardInput, TheRectangleSelectsByCentresAndCommandTogglesAgainstTheSelectio
     EXPECT_EQ(std::set<JPPiece *>(puzzle.selection().begin(), puzzle.selection().end()), expected);
 }
 
-TEST(BoardInput, CommandClickTogglesWithoutDraggingUnlessNothingIsSelected)
+TEST_F(BoardInput, CommandClickTogglesWithoutDraggingUnlessNothingIsSelected)
 {
-    BoardFixture f;
-    ASSERT_TRUE(f.puzzle);
     JPPuzzle &puzzle = *f.puzzle;
     JPPiece *a = puzzle.pieceWithIndex(3);
     JPPiece *b = puzzle.pieceWithIndex(7);
@@ -193,7 +186,7 @@ TEST(BoardInput, CommandClickTogglesWithoutDraggingUnlessNothingIsSelected)
     EXPECT_TRUE(Near(b->boardLocation(), bAt + QPointF(5, 9), 1e-3));
 }
 
-TEST(BoardInput, TheWheelTurnsByTheDigitsOfItsDeltaAndMarksThePuzzleDirty)
+TEST_F(BoardInput, TheWheelTurnsByTheDigitsOfItsDeltaAndMarksThePuzzleDirty)
 {
     EXPECT_EQ(Board::quarterTurnsForDelta(0), 0);
     EXPECT_EQ(Board::quarterTurnsForDelta(0.5), 1);
@@ -204,8 +197,7 @@ TEST(BoardInput, TheWheelTurnsByTheDigitsOfItsDeltaAndMarksThePuzzleDirty)
     EXPECT_EQ(Board::quarterTurnsForDelta(5000), 3);
     EXPECT_EQ(Board::quarterTurnsForDelta(1e300), 3);
 
-    BoardFixture f(24, true);
-    ASSERT_TRUE(f.puzzle);
+    f.puzzle->setRotate(true);
     JPPiece *piece = f.puzzle->pieceWithIndex(5);
     const QPointF at = BoardFixture::grabPoint(piece);
     const auto turnsFor = [&](double dx, double dy) {
@@ -236,10 +228,8 @@ TEST(BoardInput, TheWheelTurnsByTheDigitsOfItsDeltaAndMarksThePuzzleDirty)
     EXPECT_EQ(piece->rotation(), 2u) << "with rotation off nothing is set upright";
 }
 
-TEST(BoardInput, TheLockedDragFollowsThePointerWithoutAButtonUntilTheNextClick)
+TEST_F(BoardInput, TheLockedDragFollowsThePointerWithoutAButtonUntilTheNextClick)
 {
-    BoardFixture f;
-    ASSERT_TRUE(f.puzzle);
     f.board.setLockedDrag(true);
     JPPiece *piece = f.puzzle->pieceWithIndex(2);
     const QPointF at = BoardFixture::grabPoint(piece);
@@ -267,10 +257,8 @@ TEST(BoardInput, TheLockedDragFollowsThePointerWithoutAButtonUntilTheNextClick)
     EXPECT_EQ(f.board.dragType(), Board::DragTypeNone);
 }
 
-TEST(BoardInput, DragsKeepAGrabbablePartOfEveryItemInsideTheView)
+TEST_F(BoardInput, DragsKeepAGrabbablePartOfEveryItemInsideTheView)
 {
-    BoardFixture f;
-    ASSERT_TRUE(f.puzzle);
     JPPiece *piece = f.puzzle->pieceWithIndex(4);
     f.drag(piece, BoardFixture::grabPoint(piece) + QPointF(5000, 0));
     EXPECT_EQ(piece->boardLocation().x(), kBoardView.width()) << "a piece's centre stops on the edge";
@@ -297,10 +285,8 @@ TEST(BoardInput, DragsKeepAGrabbablePartOfEveryItemInsideTheView)
         EXPECT_TRUE(Grabbable(item, QSizeF(800, 500)));
 }
 
-TEST(BoardInput, ChangingThePuzzleEndsADragAndAnEmptyBoardIgnoresTheMouse)
+TEST_F(BoardInput, ChangingThePuzzleEndsADragAndAnEmptyBoardIgnoresTheMouse)
 {
-    BoardFixture f;
-    ASSERT_TRUE(f.puzzle);
     JPPiece *moving = f.puzzle->pieceWithIndex(0);
     JPPiece *neighbour = moving->connectionAtIndex(2).piece;
     const QPointF target = BoardFixture::locationBeside(moving, moving, neighbour);
@@ -318,10 +304,8 @@ TEST(BoardInput, ChangingThePuzzleEndsADragAndAnEmptyBoardIgnoresTheMouse)
     EXPECT_EQ(moving->assembly(), nullptr);
 }
 
-TEST(BoardInput, InEdgesOnlyModeClicksFallThroughInnerPieces)
+TEST_F(BoardInput, InEdgesOnlyModeClicksFallThroughInnerPieces)
 {
-    BoardFixture f;
-    ASSERT_TRUE(f.puzzle);
     JPPiece *edge = f.puzzle->pieceWithIndex(0);
     JPPiece *inner = nullptr;
     for (const auto &piece : f.puzzle->allPieces())
@@ -341,10 +325,8 @@ TEST(BoardInput, InEdgesOnlyModeClicksFallThroughInnerPieces)
 }
 
 
-TEST(BoardInput, TheAdvancedGestureSelectsTheLooseNeighboursOfTheMemberUnderThePointer)
+TEST_F(BoardInput, TheAdvancedGestureSelectsTheLooseNeighboursOfTheMemberUnderThePointer)
 {
-    BoardFixture f;
-    ASSERT_TRUE(f.puzzle);
     const Qt::KeyboardModifiers gesture = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
     JPPiece *piece = f.puzzle->pieceWithIndex(8);
     f.board.mouseDown({BoardFixture::grabPoint(piece), gesture});
@@ -365,10 +347,8 @@ TEST(BoardInput, TheAdvancedGestureSelectsTheLooseNeighboursOfTheMemberUnderTheP
 
 // Every way of picking up items passes over the pinned frame: it stays unselected, in place
 // and at the bottom of the pile, and a piece dropped on it stays above it.
-TEST(BoardInput, ThePinnedFrameCannotBePickedUp)
+TEST_F(BoardInput, ThePinnedFrameCannotBePickedUp)
 {
-    BoardFixture f;
-    ASSERT_TRUE(f.puzzle);
     JPPuzzle &puzzle = *f.puzzle;
     JPPiece *origin = puzzle.pieceWithIndex(0);
     JPPiece *right = origin->connectionAtIndex(2).piece;
@@ -440,10 +420,8 @@ std::map<uint64_t, Place> placesOf(const JPPuzzle &puzzle)
 // The board is fitted again only for a new size: switching back to a puzzle or reopening it
 // at the size it was saved at moves nothing and leaves nothing to save, and a real resize
 // carries every placed item along, an assembly hanging over the edge too.
-TEST(BoardInput, OnlyANewViewSizeRefitsTheBoard)
+TEST_F(BoardInput, OnlyANewViewSizeRefitsTheBoard)
 {
-    BoardFixture f;
-    ASSERT_TRUE(f.puzzle);
     JPPuzzle &puzzle = *f.puzzle;
     JPPiece *origin = puzzle.pieceWithIndex(0);
     JPPiece *below = origin->connectionAtIndex(3).piece;

@@ -13,6 +13,8 @@ using namespace tj::test;
 
 namespace {
 
+using BoardRenderer = On<BoardFixture>;
+
 QImage frameOf(JPBoardRenderer &renderer, JPBoardController &board)
 {
     QImage frame(kBoardView.toSize(), QImage::Format_ARGB32_Premultiplied);
@@ -33,10 +35,8 @@ JPAssembly *join(JPPuzzle &puzzle, GridCoord at, GridCoord beside)
     return target ? LinkPieces(item, target) : nullptr;
 }
 
-TEST(BoardRenderer, PicturesFarFromViewAreDroppedOnceTheCacheIsFull)
+TEST_F(BoardRenderer, PicturesFarFromViewAreDroppedOnceTheCacheIsFull)
 {
-    BoardFixture f;
-    ASSERT_TRUE(f.puzzle);
     JPBoardRenderer renderer;
     constexpr qsizetype kBudget = 1 << 20;
     renderer.setZoomBudget(kBudget);
@@ -76,7 +76,7 @@ double contrastAround(const QImage &image, QPoint centre, int radius)
     return std::sqrt(std::max(0.0, squares / n - mean * mean));
 }
 
-TEST(BoardRenderer, ZoomedPiecesAreDrawnFromTheirFullResolutionPictures)
+TEST(ZoomedRender, ZoomedPiecesAreDrawnFromTheirFullResolutionPictures)
 {
     // Fine stripes two pixels wide blur to grey when a piece is drawn smaller than its
     // picture, and come back only if the zoomed drawing starts from the picture itself.
@@ -109,10 +109,8 @@ TEST(BoardRenderer, ZoomedPiecesAreDrawnFromTheirFullResolutionPictures)
 
 }
 
-TEST(BoardRenderer, AnAssemblysBoardPictureIsScaledAgainOnlyWhereMembersJoined)
+TEST_F(BoardRenderer, AnAssemblysBoardPictureIsScaledAgainOnlyWhereMembersJoined)
 {
-    BoardFixture f;
-    ASSERT_TRUE(f.puzzle);
     JPPuzzle &puzzle = *f.puzzle;
     ASSERT_GE(puzzle.maxCoord().x, 4);
     ASSERT_GE(puzzle.maxCoord().y, 4);

@@ -34,9 +34,9 @@ struct BoardFixture
     JPBoardController board;
     int links = 0;
 
-    explicit BoardFixture(int64_t count = 24, bool rotate = false)
+    explicit BoardFixture(int64_t count = 24)
     {
-        JPPuzzle::creationOptions() = CreationOptions{rotate, false, false};
+        JPPuzzle::creationOptions() = CreationOptions{};
         puzzle = BuildPuzzle(WriteTestPicture(600, 400, QStringLiteral("board picture.png")), count);
         if (!puzzle)
             return;
@@ -134,12 +134,16 @@ struct ZoomedView
 // A built puzzle shown in a board view.
 struct ViewedBoard : BoardFixture
 {
-    ZoomedView z;
-    explicit ViewedBoard(bool rotate = false)
-        : BoardFixture(24, rotate)
-        , z(puzzle.get())
-    {
-    }
+    ZoomedView z{puzzle.get()};
+};
+
+// A test on a board f of type Board, stopped at once when its puzzle can't be built.
+template<typename Board>
+class On : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(f.puzzle); }
+    Board f;
 };
 
 }

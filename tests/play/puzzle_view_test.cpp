@@ -17,6 +17,9 @@ namespace {
 
 constexpr QPointF kMiddle(800, 500);
 
+using PuzzleView = On<ViewedBoard>;
+using ZoomedBoard = On<ViewedBoard>;
+
 // Board points the pointer can reach exactly at zooms 1, 2 and 4: whole units.
 QPointF whole(QPointF point)
 {
@@ -41,10 +44,8 @@ struct SavedPuzzle
     }
 };
 
-TEST(PuzzleView, DrawsWhatTheHeadlessRenderDrawsAtEveryZoom)
+TEST_F(PuzzleView, DrawsWhatTheHeadlessRenderDrawsAtEveryZoom)
 {
-    ViewedBoard f;
-    ASSERT_TRUE(f.puzzle);
     JPPuzzleView &view = f.z.view;
     view.setShowOverview(false);
     const QPointF centre(420, 380);
@@ -58,10 +59,8 @@ TEST(PuzzleView, DrawsWhatTheHeadlessRenderDrawsAtEveryZoom)
     }
 }
 
-TEST(PuzzleView, ASwitchOrNoPuzzleEndsTheDragInProgressAndEscapeChangesNothing)
+TEST_F(PuzzleView, ASwitchOrNoPuzzleEndsTheDragInProgressAndEscapeChangesNothing)
 {
-    ViewedBoard f;
-    ASSERT_TRUE(f.puzzle);
     ZoomedView &z = f.z;
     JPPiece *piece = f.puzzle->pieceWithIndex(1);
     const QPointF at = z.at(BoardFixture::grabPoint(piece));
@@ -163,7 +162,7 @@ QString playScenario(JPPuzzle &puzzle, double zoom)
     return selection + QStringLiteral("\n--\n") + outcome(puzzle);
 }
 
-TEST(ZoomedBoard, InputGivesTheSameResultsAtEveryZoom)
+TEST(ZoomedInput, InputGivesTheSameResultsAtEveryZoom)
 {
     // The join clicks: with no sound device the click fails quietly.
     JPPrefController::sharedInstance()->setPlayClick(true);
@@ -185,10 +184,9 @@ void wheel(JPPuzzleView &view, QPointF at, QPoint angle, Qt::KeyboardModifiers m
     QCoreApplication::sendEvent(&view, &event);
 }
 
-TEST(ZoomedBoard, TheWheelZoomsWithCtrlPansWhenZoomedAndStillTurnsPieces)
+TEST_F(ZoomedBoard, TheWheelZoomsWithCtrlPansWhenZoomedAndStillTurnsPieces)
 {
-    ViewedBoard f(true);
-    ASSERT_TRUE(f.puzzle);
+    f.puzzle->setRotate(true);
     ZoomedView &z = f.z;
 
     // Ctrl+wheel zooms about the pointer: the board point under it stays there.
@@ -231,10 +229,8 @@ TEST(ZoomedBoard, TheWheelZoomsWithCtrlPansWhenZoomedAndStillTurnsPieces)
     EXPECT_EQ(outcome(*f.puzzle), still);
 }
 
-TEST(ZoomedBoard, MiddleDragAndSpaceDragPanWithoutTouchingThePieces)
+TEST_F(ZoomedBoard, MiddleDragAndSpaceDragPanWithoutTouchingThePieces)
 {
-    ViewedBoard f;
-    ASSERT_TRUE(f.puzzle);
     ZoomedView &z = f.z;
     JPPiece *piece = f.puzzle->pieceWithIndex(5);
     const QPointF onPiece = z.at(BoardFixture::grabPoint(piece));
@@ -261,10 +257,8 @@ TEST(ZoomedBoard, MiddleDragAndSpaceDragPanWithoutTouchingThePieces)
     EXPECT_EQ(outcome(*f.puzzle), before);
 }
 
-TEST(ZoomedBoard, DraggingAgainstTheEdgeScrollsAndCarriesThePiece)
+TEST_F(ZoomedBoard, DraggingAgainstTheEdgeScrollsAndCarriesThePiece)
 {
-    ViewedBoard f;
-    ASSERT_TRUE(f.puzzle);
     ZoomedView &z = f.z;
     JPPiece *piece = f.puzzle->pieceWithIndex(5);
     piece->setDraggedLocation(QPointF(300, 300));
@@ -286,7 +280,7 @@ TEST(ZoomedBoard, DraggingAgainstTheEdgeScrollsAndCarriesThePiece)
     EXPECT_LE(piece->boardLocation().x(), kBoardView.width());
 }
 
-TEST(ZoomedBoard, TheViewComesBackAfterReopeningAndThePuzzleFileIsUntouched)
+TEST(SavedView, TheViewComesBackAfterReopeningAndThePuzzleFileIsUntouched)
 {
     SavedPuzzle saved(24);
     auto puzzle = saved.open();
@@ -309,10 +303,8 @@ TEST(ZoomedBoard, TheViewComesBackAfterReopeningAndThePuzzleFileIsUntouched)
     EXPECT_TRUE(Near(z.view.viewTransform().center(), centre, 1e-6));
 }
 
-TEST(ZoomedBoard, TheOverviewShowsThePartInViewAndMovesIt)
+TEST_F(ZoomedBoard, TheOverviewShowsThePartInViewAndMovesIt)
 {
-    ViewedBoard f;
-    ASSERT_TRUE(f.puzzle);
     ZoomedView &z = f.z;
     z.view.setShowOverview(true);
     EXPECT_FALSE(z.view.overview()->isVisibleTo(&z.view));
