@@ -188,14 +188,9 @@ TEST_F(BoardInput, CommandClickTogglesWithoutDraggingUnlessNothingIsSelected)
 
 TEST_F(BoardInput, TheWheelTurnsByTheDigitsOfItsDeltaAndMarksThePuzzleDirty)
 {
-    EXPECT_EQ(Board::quarterTurnsForDelta(0), 0);
-    EXPECT_EQ(Board::quarterTurnsForDelta(0.5), 1);
-    EXPECT_EQ(Board::quarterTurnsForDelta(9), 1);
-    EXPECT_EQ(Board::quarterTurnsForDelta(9.01), 2);
-    EXPECT_EQ(Board::quarterTurnsForDelta(-50), 2);
-    EXPECT_EQ(Board::quarterTurnsForDelta(100), 3);
-    EXPECT_EQ(Board::quarterTurnsForDelta(5000), 3);
-    EXPECT_EQ(Board::quarterTurnsForDelta(1e300), 3);
+    for (const auto &[delta, turns] : std::map<double, int>{
+             {0, 0}, {0.5, 1}, {9, 1}, {9.01, 2}, {-50, 2}, {100, 3}, {5000, 3}, {1e300, 3}})
+        EXPECT_EQ(Board::quarterTurnsForDelta(delta), turns) << delta;
 
     f.puzzle->setRotate(true);
     JPPiece *piece = f.puzzle->pieceWithIndex(5);

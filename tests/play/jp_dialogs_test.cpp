@@ -29,20 +29,18 @@ TEST_F(DoneDialogTest, FinishedAndDeletingTexts)
 {
     ASSERT_TRUE(puzzle);
     auto finished = JPDonePuzzleDialog::initWithPuzzle(puzzle, false);
-    ASSERT_TRUE(finished);
+    auto deleting = JPDonePuzzleDialog::initWithPuzzle(puzzle, true);
+    ASSERT_TRUE(finished && deleting);
     EXPECT_EQ(finished->messageField()->text(),
               QStringLiteral("You have finished\n\nHarbour at Dusk\n\nWhat would you like to do with the completed puzzle?"));
-    EXPECT_NE(finished->windowTitle(), QStringLiteral("Delete Puzzle"));
-    EXPECT_NE(finished->alertField()->text(), QStringLiteral("Warning"));
-    EXPECT_FALSE(finished->imageView()->pixmap().isNull());
-
-    auto deleting = JPDonePuzzleDialog::initWithPuzzle(puzzle, true);
-    ASSERT_TRUE(deleting);
     EXPECT_EQ(deleting->messageField()->text(),
               QStringLiteral("Are you sure you want to stop working on\n\nHarbour at Dusk\n\nand delete it?"));
+    EXPECT_NE(finished->windowTitle(), QStringLiteral("Delete Puzzle"));
     EXPECT_EQ(deleting->windowTitle(), QStringLiteral("Delete Puzzle"));
+    EXPECT_NE(finished->alertField()->text(), QStringLiteral("Warning"));
     EXPECT_EQ(deleting->alertField()->text(), QStringLiteral("Warning"));
     EXPECT_EQ(deleting->cancelButton()->text(), QStringLiteral("Cancel"));
+    EXPECT_FALSE(finished->imageView()->pixmap().isNull());
     EXPECT_FALSE(deleting->imageView()->pixmap().isNull());
 
     EXPECT_FALSE(JPDonePuzzleDialog::initWithPuzzle(nullptr, true));
@@ -123,17 +121,6 @@ TEST(BuildingDialogTest, EndingBeforeOrDuringTheRunReturns)
     });
     during.runModal();
     EXPECT_FALSE(during.isVisible());
-}
-
-TEST(BuildingDialogTest, InstalledDialogRunsWhileAPuzzleIsBuilt)
-{
-    JPBuildingProgressDialog::install();
-    QString folder;
-    auto puzzle = BuildTestPuzzle(QStringLiteral("Progress"), 800, 600, 48, &folder);
-    ASSERT_TRUE(puzzle);
-    EXPECT_FALSE(puzzle->creationFail());
-    EXPECT_EQ(puzzle->pieceCount(), int64_t(puzzle->allPieces().size()));
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 }

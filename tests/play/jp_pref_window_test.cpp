@@ -98,7 +98,8 @@ TEST_F(PrefWindowTest, TextureCellsAreTileCornersAtRealSize)
     EXPECT_TRUE(window->pictureCollection(window->textureGrid(), -1).isNull());
 }
 
-TEST_F(PrefWindowTest, ChoosingATextureSetsItsOutlineAndRedraws)
+// Every choice is stored, gives the outline a contrasting colour and redraws the board.
+TEST_F(PrefWindowTest, TextureAndColourChoicesSetTheOutlineAndRedraw)
 {
     JPPrefWindow *window = open();
     clickCell(window->textureGrid(), 1);
@@ -106,20 +107,6 @@ TEST_F(PrefWindowTest, ChoosingATextureSetsItsOutlineAndRedraws)
     EXPECT_EQ(KolorFromColor(OutlineColor()), 0x64C0C0C0u);
     EXPECT_EQ(switches, 1);
 
-    // A texture picked while the plain colour is on shows the texture.
-    window->useColorBox()->setChecked(true);
-    EXPECT_EQ(switches, 2);
-    EXPECT_EQ(KolorFromColor(OutlineColor()), 0x64404040u);
-    clickCell(window->textureGrid(), 7);
-    EXPECT_FALSE(prefs.useColor());
-    EXPECT_FALSE(window->useColorBox()->isChecked());
-    EXPECT_EQ(KolorFromColor(OutlineColor()), 0x64808080u);
-    EXPECT_EQ(switches, 3);
-}
-
-TEST_F(PrefWindowTest, ColourChoiceAndResetChangeThePlainColour)
-{
-    JPPrefWindow *window = open();
     window->colorButton()->click();
     auto *chooser = window->findChild<QColorDialog *>();
     ASSERT_NE(chooser, nullptr);
@@ -130,19 +117,25 @@ TEST_F(PrefWindowTest, ColourChoiceAndResetChangeThePlainColour)
     EXPECT_TRUE(prefs.useColor());
     EXPECT_TRUE(window->useColorBox()->isChecked());
     EXPECT_EQ(KolorFromColor(OutlineColor()), 0x64808080u);
-    EXPECT_EQ(switches, 1);
+    EXPECT_EQ(switches, 2);
 
     window->resetColorButton()->click();
     EXPECT_EQ(prefs.backgroundKolor(), 0x64D1D1D1u);
     EXPECT_EQ(prefs.backgroundColor().rgba(), qRgb(209, 209, 209));
     EXPECT_EQ(KolorFromColor(OutlineColor()), 0x64404040u);
-    EXPECT_EQ(switches, 2);
-
+    EXPECT_EQ(switches, 3);
     // A clear colour can't be stored and changes nothing.
     prefs.changeColor(QColor(10, 20, 30, 0));
     prefs.changeColor(QColor());
     EXPECT_EQ(prefs.backgroundKolor(), 0x64D1D1D1u);
-    EXPECT_EQ(switches, 2);
+    EXPECT_EQ(switches, 3);
+
+    // A texture picked while the plain colour is on shows the texture.
+    clickCell(window->textureGrid(), 7);
+    EXPECT_FALSE(prefs.useColor());
+    EXPECT_FALSE(window->useColorBox()->isChecked());
+    EXPECT_EQ(KolorFromColor(OutlineColor()), 0x64808080u);
+    EXPECT_EQ(switches, 4);
 }
 
 TEST_F(PrefWindowTest, CreditLinksToHowTheTexturesWereMade)
