@@ -4,13 +4,12 @@
 #include "model/puzzle_style.h"
 #include "play/jp_pref_controller.h"
 #include "support/cc_notifier.h"
-#include "test_support.h"
+#include "play_fixtures.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QFileInfo>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QUrl>
 
@@ -40,11 +39,8 @@ protected:
     void clickCell(CCPictureCollection *grid, int index)
     {
         const QPointF at = grid->rectForPicture(index).center();
-        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-            QMouseEvent event(type, at, grid->mapToGlobal(at), Qt::LeftButton,
-                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-            QApplication::sendEvent(grid, &event);
-        }
+        tj::test::SendMouse(grid, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+        tj::test::SendMouse(grid, QEvent::MouseButtonRelease, at, Qt::LeftButton, {});
     }
 
     QWidget host;

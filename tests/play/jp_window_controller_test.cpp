@@ -22,6 +22,7 @@ Q_GUI_EXPORT bool qt_sendShortcutOverrideEvent(QObject *o, ulong timestamp, int 
 namespace {
 
 using tj::test::BuildTestPuzzle;
+using tj::test::SendMouse;
 using Command = JPWindowController::Command;
 
 class WindowTest : public ::testing::Test
@@ -52,15 +53,10 @@ protected:
         return qt_sendShortcutOverrideEvent(window->puzzleView(), 0, key, modifiers);
     }
 
-    // The tool strip's mouse, at strip points; the left button.
-    void mouse(QEvent::Type type, QPointF at, Qt::MouseButtons buttons)
-    {
-        QMouseEvent event(type, at, strip->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
-        QApplication::sendEvent(strip, &event);
-    }
-    void pressTool(QPointF at) { mouse(QEvent::MouseButtonPress, at, Qt::LeftButton); }
-    void dragTool(QPointF at) { mouse(QEvent::MouseMove, at, Qt::LeftButton); }
-    void releaseTool(QPointF at) { mouse(QEvent::MouseButtonRelease, at, Qt::NoButton); }
+    // The left button on the tool strip, at strip points.
+    void pressTool(QPointF at) { SendMouse(strip, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton); }
+    void dragTool(QPointF at) { SendMouse(strip, QEvent::MouseMove, at, Qt::NoButton, Qt::LeftButton); }
+    void releaseTool(QPointF at) { SendMouse(strip, QEvent::MouseButtonRelease, at, Qt::LeftButton, {}); }
     void clickTool(int tool)
     {
         pressTool(centreOf(tool));

@@ -97,6 +97,14 @@ inline ::testing::AssertionResult Grabbable(JPPiece *item, QSizeF view)
     return ::testing::AssertionFailure() << "item " << item->pieceIndex() << " lies outside the view";
 }
 
+// A mouse event sent straight to a widget, at a point of the widget.
+inline void SendMouse(QWidget *widget, QEvent::Type type, QPointF at, Qt::MouseButton button,
+                      Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers = {})
+{
+    QMouseEvent event(type, at, widget->mapToGlobal(at), button, buttons, modifiers);
+    QCoreApplication::sendEvent(widget, &event);
+}
+
 // A board view of kBoardView's size showing a puzzle, driven by Qt events in view pixels.
 struct ZoomedView
 {
@@ -112,8 +120,7 @@ struct ZoomedView
     void mouse(QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons buttons,
                Qt::KeyboardModifiers modifiers = {})
     {
-        QMouseEvent event(type, at, view.mapToGlobal(at), button, buttons, modifiers);
-        QCoreApplication::sendEvent(&view, &event);
+        SendMouse(&view, type, at, button, buttons, modifiers);
     }
     void click(QPointF at)
     {

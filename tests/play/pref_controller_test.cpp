@@ -70,7 +70,8 @@ TEST(PrefController, HandDamagedSettingsFilesReadAsDefaults)
 {
     JPPrefController plain;
     loadRawSettings(plain, "1");
-    EXPECT_EQ(valuesOf(plain), QStringLiteral("flags 1111111111 date 1 category 1 source 1 size 1 texture 1 colour 64d1d1d1"))
+    EXPECT_EQ(valuesOf(plain),
+              QStringLiteral("flags 1111111111 date 1 category 1 source 1 size 1 texture 1 colour 64d1d1d1"))
         << "every key of the file is read";
 
     // Words, fractions, negative numbers, serialised values of foreign or impossible types,

@@ -311,9 +311,7 @@ TEST_F(ZoomedBoard, TheOverviewShowsThePartInViewAndMovesIt)
     EXPECT_LE(overview->width(), JPOverviewView::kLargest.width());
 
     const QPointF middle(overview->width() / 2.0, overview->height() / 2.0);
-    QMouseEvent press(QEvent::MouseButtonPress, middle, overview->mapToGlobal(middle), Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
-    QCoreApplication::sendEvent(overview, &press);
+    SendMouse(overview, QEvent::MouseButtonPress, middle, Qt::LeftButton, Qt::LeftButton);
     EXPECT_TRUE(Near(z.view.viewTransform().center(), kMiddle, 1e-6));
     EXPECT_EQ(overview->visibleRect(), z.view.viewTransform().visibleRect());
 
