@@ -74,19 +74,13 @@ TEST(BuildingDialogTest, TheBarMovesOnlyInStepsOfAHundredthAndNeverBack)
 {
     JPBuildingProgressDialog dialog;
     QProgressBar *bar = dialog.progressBar();
-    dialog.updateProgress(0.004);
-    dialog.updateProgress(0.008);
-    EXPECT_EQ(bar->value(), 0);
-    dialog.updateProgress(0.012);
-    EXPECT_EQ(bar->value(), qRound(0.012 * bar->maximum()));
-
     // Many tiny steps: the bar stays within a hundredth and changes at most about a hundred times.
     std::mt19937 random(7);
     std::uniform_real_distribution<double> step(0.0, 0.004);
     const double tick = 1.0 / bar->maximum();
     int changes = 0;
     int last = bar->value();
-    for (double fraction = 0.012; fraction < 1.0;) {
+    for (double fraction = 0; fraction < 1.0;) {
         fraction = std::min(1.0, fraction + step(random));
         dialog.updateProgress(fraction);
         const int value = bar->value();

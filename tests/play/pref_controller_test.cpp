@@ -43,17 +43,6 @@ QString valuesOf(const JPPrefController &p)
 const QString kDefaults =
     QStringLiteral("flags 0000001111 date 0 category 0 source 0 size 1000 texture 7 colour 64d1d1d1");
 
-TEST(PrefController, EmptyStoreGivesDefaultsAndTheBlackFeltOutline)
-{
-    QSettings settings(settingsPath(), QSettings::IniFormat);
-    JPPrefController prefs;
-    prefs.loadFrom(settings);
-    EXPECT_EQ(valuesOf(prefs), kDefaults);
-    EXPECT_TRUE(prefs.websiteZipName().isEmpty());
-    EXPECT_EQ(prefs.outlineKolor(), 0x64808080u);
-    EXPECT_EQ(KolorFromColor(OutlineColor()), 0x64808080u);
-}
-
 // Every key set to the same raw text, as a hand-edited or damaged settings file holds it.
 void loadRawSettings(JPPrefController &prefs, const QByteArray &raw)
 {
@@ -66,8 +55,16 @@ void loadRawSettings(JPPrefController &prefs, const QByteArray &raw)
     prefs.loadFrom(reader);
 }
 
-TEST(PrefController, HandDamagedSettingsFilesReadAsDefaults)
+TEST(PrefController, EmptyOrHandDamagedSettingsFilesReadAsDefaults)
 {
+    {
+        QSettings empty(settingsPath(), QSettings::IniFormat);
+        JPPrefController prefs;
+        prefs.loadFrom(empty);
+        EXPECT_EQ(valuesOf(prefs), kDefaults);
+        EXPECT_TRUE(prefs.websiteZipName().isEmpty());
+        EXPECT_EQ(KolorFromColor(OutlineColor()), 0x64808080u) << "loading outlines the black felt";
+    }
     JPPrefController plain;
     loadRawSettings(plain, "1");
     EXPECT_EQ(valuesOf(plain),
