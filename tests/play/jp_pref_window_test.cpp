@@ -57,8 +57,6 @@ TEST_F(PrefWindowTest, OpensOnceWithTheSettingsShown)
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->textureGrid()->selectedIndexes(), QList<int>{3});
-    EXPECT_EQ(window->textureGrid()->gridSize().columns, 4);
-    EXPECT_EQ(window->textureGrid()->gridSize().rows, 2);
     EXPECT_TRUE(window->rotatePiecesBox()->isChecked());
     EXPECT_TRUE(window->playClickBox()->isChecked());
     EXPECT_FALSE(window->useColorBox()->isChecked());
