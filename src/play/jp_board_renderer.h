@@ -74,7 +74,6 @@ public:
     void draw(QPainter &painter, const QRectF &dirty, JPBoardController &board, const JPBoardLook &look,
               const JPViewTransform &view = JPViewTransform());
     void setLinkImage(const QImage &image) { m_linkImage = image; }
-    const QImage &linkImage() const { return m_linkImage; }
     void clearCache();
     // The bytes held by pictures made for zooms above 1.
     qsizetype zoomedBytes() const;

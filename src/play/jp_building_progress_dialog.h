@@ -27,7 +27,6 @@ public:
     void endModal() override;
 
     QProgressBar *progressBar() const { return m_progressBar; }
-    double oldValue() const { return m_oldValue; }
 
 protected:
     void reject() override {}

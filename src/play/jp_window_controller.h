@@ -50,9 +50,6 @@ public:
     JPPuzzleView *puzzleView() const { return m_puzzleView; }
     JPToolbarView *toolbarView() const { return m_toolbarView; }
     QMenu *fileMenu() const { return m_fileMenu; }
-    QMenu *puzzleMenu() const { return m_puzzleMenu; }
-    QMenu *editMenu() const { return m_editMenu; }
-    QMenu *viewMenu() const { return m_viewMenu; }
     QAction *action(Command command) const { return m_actions[size_t(command)]; }
 
     JPPuzzle *currentPuzzle() const { return m_puzzle; }

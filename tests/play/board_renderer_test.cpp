@@ -1,18 +1,19 @@
-#include "board_fixtures.h"
-
 #include "imaging/area_scale.h"
 #include "imaging/cc_image.h"
 #include "model/jp_linking.h"
 #include "play/jp_board_renderer.h"
 #include "play/scaled_composite.h"
+#include "play_fixtures.h"
 
 #include <QPainter>
 
-#include <gtest/gtest.h>
+#include <cmath>
 
 using namespace tj::test;
 
 namespace {
+
+using BoardRenderer = On<BoardFixture>;
 
 QImage frameOf(JPBoardRenderer &renderer, JPBoardController &board)
 {
@@ -34,12 +35,82 @@ JPAssembly *join(JPPuzzle &puzzle, GridCoord at, GridCoord beside)
     return target ? LinkPieces(item, target) : nullptr;
 }
 
+TEST_F(BoardRenderer, PicturesFarFromViewAreDroppedOnceTheCacheIsFull)
+{
+    JPBoardRenderer renderer;
+    constexpr qsizetype kBudget = 1 << 20;
+    renderer.setZoomBudget(kBudget);
+    QImage frame(kBoardView.toSize(), QImage::Format_ARGB32_Premultiplied);
+    JPViewTransform view(kBoardView);
+    qsizetype most = 0;
+    // Across the whole board, row by row, at three zooms.
+    for (double zoom : {4.0, 3.0, 2.0}) {
+        view.setZoom(zoom, QPointF(0, 0));
+        for (double y = 0; y <= kBoardView.height(); y += 100)
+            for (double x = 0; x <= kBoardView.width(); x += 100) {
+                view.centerOn(QPointF(x, y));
+                QPainter painter(&frame);
+                renderer.draw(painter, QRectF(frame.rect()), f.board, JPBoardLook{true, 0, Qt::black}, view);
+                most = std::max(most, renderer.zoomedBytes());
+            }
+    }
+    // What is in view (up to a quarter of the board) stays, at two zooms; kept without
+    // dropping, the pictures would grow to about 30 budgets.
+    EXPECT_GT(most, kBudget / 2);
+    EXPECT_LT(most, 8 * kBudget);
 }
 
-TEST(BoardRenderer, AnAssemblysBoardPictureIsScaledAgainOnlyWhereMembersJoined)
+// The standard deviation of the grey levels in a square around a point.
+double contrastAround(const QImage &image, QPoint centre, int radius)
 {
-    BoardFixture f;
-    ASSERT_TRUE(f.puzzle);
+    double sum = 0, squares = 0;
+    int n = 0;
+    for (int y = centre.y() - radius; y < centre.y() + radius; ++y)
+        for (int x = centre.x() - radius; x < centre.x() + radius; ++x) {
+            const double grey = qGray(image.pixel(x, y));
+            sum += grey;
+            squares += grey * grey;
+            ++n;
+        }
+    const double mean = sum / n;
+    return std::sqrt(std::max(0.0, squares / n - mean * mean));
+}
+
+TEST(ZoomedRender, ZoomedPiecesAreDrawnFromTheirFullResolutionPictures)
+{
+    // Fine stripes two pixels wide blur to grey when a piece is drawn smaller than its
+    // picture, and come back only if the zoomed drawing starts from the picture itself.
+    QImage stripes(1200, 800, QImage::Format_RGB32);
+    for (int x = 0; x < stripes.width(); ++x)
+        for (int y = 0; y < stripes.height(); ++y)
+            stripes.setPixel(x, y, (x / 2) % 2 ? qRgb(250, 250, 250) : qRgb(10, 10, 10));
+    const QString picture = freshFolder() + QStringLiteral("/stripes.png");
+    ASSERT_TRUE(stripes.save(picture));
+    JPPuzzle::creationOptions() = CreationOptions{};
+    auto puzzle = BuildPuzzleFolder(picture, QStringLiteral("Stripes"), 24);
+    ASSERT_TRUE(puzzle);
+    const QSize size(800, 500);
+    puzzle->layoutPuzzle(QSizeF(size));
+    ASSERT_LT(puzzle->scale(), 0.5);
+    JPPiece *piece = puzzle->pieceWithIndex(8);
+    const double largest = JPViewTransform::maxZoomForScale(puzzle->scale());
+    JPViewTransform view(QSizeF(size), largest);
+    view.setZoom(largest, QPointF(0, 0));
+    view.centerOn(piece->boardLocation());
+    const QPoint onPiece = view.toView(piece->boardLocation()).toPoint();
+
+    const JPBoardLook look{true, 0, Qt::white};
+    const QImage fitted = RenderBoard(puzzle.get(), size, look);
+    const QImage zoomed = RenderBoard(puzzle.get(), size, look, largest, piece->boardLocation());
+    const double sharp = contrastAround(zoomed, onPiece, 12);
+    EXPECT_GT(sharp, 90.0);
+    EXPECT_LT(contrastAround(fitted, piece->boardLocation().toPoint(), 3), sharp / 2);
+}
+
+}
+
+TEST_F(BoardRenderer, AnAssemblysBoardPictureIsScaledAgainOnlyWhereMembersJoined)
+{
     JPPuzzle &puzzle = *f.puzzle;
     ASSERT_GE(puzzle.maxCoord().x, 4);
     ASSERT_GE(puzzle.maxCoord().y, 4);

@@ -1,8 +1,5 @@
-#include "board_fixtures.h"
-
 #include "model/jp_linking.h"
-
-#include <gtest/gtest.h>
+#include "play_fixtures.h"
 
 #include <map>
 
@@ -10,46 +7,33 @@ using namespace tj::test;
 
 namespace {
 
-// Where every board item lies and how it is turned, by piece index or assembly id.
-using Snapshot = std::map<uint64_t, std::pair<QPointF, uint64_t>>;
+// Where every board item lies and how it is turned, by piece index or assembly id; compared
+// exactly, not merely as close as QPointF compares.
+using Snapshot = std::map<uint64_t, std::tuple<double, double, uint64_t>>;
 
 Snapshot snapshot(const JPPuzzle &puzzle)
 {
     Snapshot shot;
     for (const JPPiece *item : puzzle.pieces())
-        shot[item->pieceIndex()] = {item->boardLocation(), item->rotation()};
+        shot[item->pieceIndex()] = {item->boardLocation().x(), item->boardLocation().y(), item->rotation()};
     return shot;
 }
 
-// Exactly equal, not merely close as QPointF compares.
-bool same(const Snapshot &actual, const Snapshot &expected)
-{
-    return std::equal(actual.begin(), actual.end(), expected.begin(), expected.end(), [](const auto &a, const auto &b) {
-        const auto &[location, turn] = a.second;
-        return a.first == b.first && location.x() == b.second.first.x() && location.y() == b.second.first.y()
-            && turn == b.second.second;
-    });
-}
-
-// A board on which no drag can join anything by chance: loose pieces join only when turned
-// the same way and a group only upright pieces, and every piece is turned, unlike its
-// neighbours.
-void turnLikeACheckerboard(JPPuzzle &puzzle)
-{
-    for (JPPiece *piece : puzzle.pieces())
-        piece->setRotation(1 + uint64_t(piece->coord().x + piece->coord().y) % 2);
-}
-
-// A turning board of 24 pieces on which only the joins a test makes can happen.
+// A turning board of 24 pieces on which no drag can join anything by chance: loose pieces
+// join only when turned the same way and a group only upright pieces, and every piece is
+// turned, unlike its neighbours.
 struct UndoBoard : BoardFixture
 {
     UndoBoard()
-        : BoardFixture(24, true)
     {
-        if (puzzle)
-            turnLikeACheckerboard(*puzzle);
+        if (!puzzle)
+            return;
+        puzzle->setRotate(true);
+        for (JPPiece *piece : puzzle->pieces())
+            piece->setRotation(1 + uint64_t(piece->coord().x + piece->coord().y) % 2);
     }
 };
+using BoardUndo = On<UndoBoard>;
 
 // A piece that neither is one of the given pieces nor borders one.
 JPPiece *pieceAwayFrom(JPPuzzle &puzzle, std::initializer_list<const JPPiece *> pieces)
@@ -62,16 +46,6 @@ JPPiece *pieceAwayFrom(JPPuzzle &puzzle, std::initializer_list<const JPPiece *> 
             return piece;
     }
     return nullptr;
-}
-
-::testing::AssertionResult grabbable(JPPiece *item, QSizeF view)
-{
-    const QRectF r = JPBoardController::itemRect(item);
-    const QRectF inside = r.intersected(QRectF(QPointF(0, 0), view));
-    if (inside.width() >= std::min(JPBoardController::kGrabMargin, r.width()) - 1e-6
-        && inside.height() >= std::min(JPBoardController::kGrabMargin, r.height()) - 1e-6)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "item " << item->pieceIndex() << " lies outside the view";
 }
 
 // Every kind of move the player can take back, each run by `move`.
@@ -108,32 +82,30 @@ void runMoves(BoardFixture &f, std::vector<Snapshot> &before)
     });
 }
 
-TEST(BoardUndo, EveryKindOfMoveIsUndoneAndRedoneExactly)
+TEST_F(BoardUndo, EveryKindOfMoveIsUndoneAndRedoneExactly)
 {
-    UndoBoard f;
-    ASSERT_TRUE(f.puzzle);
     JPPuzzle &puzzle = *f.puzzle;
     std::vector<Snapshot> before;
     runMoves(f, before);
     ASSERT_EQ(f.links, 0);
     const Snapshot last = snapshot(puzzle);
     for (size_t i = 1; i < before.size(); ++i)
-        ASSERT_FALSE(same(before[i], before[i - 1])) << "move " << i - 1 << " changed nothing";
+        ASSERT_NE(before[i], before[i - 1]) << "move " << i - 1 << " changed nothing";
 
     for (size_t i = before.size(); i-- > 0;) {
         puzzle.setDirty(false);
         ASSERT_TRUE(f.board.undo());
-        EXPECT_TRUE(same(snapshot(puzzle), before[i])) << "undoing move " << i;
+        EXPECT_EQ(snapshot(puzzle), before[i]) << "undoing move " << i;
         EXPECT_TRUE(puzzle.isDirty());
     }
     EXPECT_FALSE(f.board.canUndo());
     EXPECT_FALSE(f.board.undo());
     for (size_t i = 1; i < before.size(); ++i) {
         ASSERT_TRUE(f.board.redo());
-        EXPECT_TRUE(same(snapshot(puzzle), before[i])) << "redoing move " << i - 1;
+        EXPECT_EQ(snapshot(puzzle), before[i]) << "redoing move " << i - 1;
     }
     ASSERT_TRUE(f.board.redo());
-    EXPECT_TRUE(same(snapshot(puzzle), last));
+    EXPECT_EQ(snapshot(puzzle), last);
     EXPECT_FALSE(f.board.canRedo());
 
     // A new move after an undo drops what could have been redone; a click moves nothing.
@@ -147,10 +119,8 @@ TEST(BoardUndo, EveryKindOfMoveIsUndoneAndRedoneExactly)
     EXPECT_EQ(puzzle.moveHistory().undoCount(), steps);
 }
 
-TEST(BoardUndo, UndoStopsAtTheLastJoin)
+TEST_F(BoardUndo, UndoStopsAtTheLastJoin)
 {
-    UndoBoard f;
-    ASSERT_TRUE(f.puzzle);
     JPPuzzle &puzzle = *f.puzzle;
     JPPiece *moving = puzzle.pieceWithIndex(0);
     JPPiece *neighbour = moving->connectionAtIndex(2).piece;
@@ -169,7 +139,7 @@ TEST(BoardUndo, UndoStopsAtTheLastJoin)
     EXPECT_FALSE(f.board.canUndo());
     const Snapshot joined = snapshot(puzzle);
     EXPECT_FALSE(f.board.undo());
-    EXPECT_TRUE(same(snapshot(puzzle), joined));
+    EXPECT_EQ(snapshot(puzzle), joined);
 
     // Moves after the join are taken back as far as the join, the assembly's too.
     JPPiece *group = moving->assembly();
@@ -177,7 +147,7 @@ TEST(BoardUndo, UndoStopsAtTheLastJoin)
     f.drag(other, BoardFixture::grabPoint(other) + QPointF(15, 15));
     EXPECT_TRUE(f.board.undo());
     EXPECT_TRUE(f.board.undo());
-    EXPECT_TRUE(same(snapshot(puzzle), joined));
+    EXPECT_EQ(snapshot(puzzle), joined);
     EXPECT_FALSE(f.board.undo());
 
     // A join made outside the board's drags ends the history just the same.
@@ -193,10 +163,8 @@ TEST(BoardUndo, UndoStopsAtTheLastJoin)
     EXPECT_FALSE(f.board.canUndo());
 }
 
-TEST(BoardUndo, PlacesSurviveARefitAndComeBackInsideTheBoard)
+TEST_F(BoardUndo, PlacesSurviveARefitAndComeBackInsideTheBoard)
 {
-    UndoBoard f;
-    ASSERT_TRUE(f.puzzle);
     JPPuzzle &puzzle = *f.puzzle;
     JPPiece *piece = puzzle.pieceWithIndex(5);
     const QPointF start = piece->boardLocation();
@@ -221,14 +189,13 @@ TEST(BoardUndo, PlacesSurviveARefitAndComeBackInsideTheBoard)
     f.board.setViewSize(QSizeF(kBoardView.width() - 300, kBoardView.height() - 200));
     f.board.keepItemsInView();
     ASSERT_TRUE(f.board.undo());
-    EXPECT_TRUE(grabbable(piece, f.board.viewSize()));
+    EXPECT_TRUE(Grabbable(piece, f.board.viewSize()));
 }
 
-TEST(BoardUndo, EachPuzzleKeepsAtLeastTwoHundredStepsOfItsOwn)
+TEST_F(BoardUndo, EachPuzzleKeepsAtLeastTwoHundredStepsOfItsOwn)
 {
-    UndoBoard f;
     UndoBoard g;
-    ASSERT_TRUE(f.puzzle && g.puzzle);
+    ASSERT_TRUE(g.puzzle);
     JPPiece *piece = f.puzzle->pieceWithIndex(7);
     std::vector<Snapshot> before;
     for (int i = 0; i < 230; ++i) {
@@ -243,7 +210,7 @@ TEST(BoardUndo, EachPuzzleKeepsAtLeastTwoHundredStepsOfItsOwn)
     const Snapshot otherBefore = snapshot(*g.puzzle);
     f.drag(elsewhere, BoardFixture::grabPoint(elsewhere) + QPointF(50, 0));
     ASSERT_TRUE(f.board.undo());
-    EXPECT_TRUE(same(snapshot(*g.puzzle), otherBefore));
+    EXPECT_EQ(snapshot(*g.puzzle), otherBefore);
     EXPECT_FALSE(f.board.undo());
 
     f.board.setPuzzle(f.puzzle.get());
@@ -251,7 +218,7 @@ TEST(BoardUndo, EachPuzzleKeepsAtLeastTwoHundredStepsOfItsOwn)
     f.board.ensureLayout();
     for (size_t i = before.size(); i-- > 0;) {
         ASSERT_TRUE(f.board.undo()) << "step " << i;
-        ASSERT_TRUE(same(snapshot(*f.puzzle), before[i])) << "step " << i;
+        ASSERT_EQ(snapshot(*f.puzzle), before[i]) << "step " << i;
     }
     EXPECT_FALSE(f.board.canUndo());
     EXPECT_EQ(f.links, 0);

@@ -1,30 +1,19 @@
 #include "play/jp_building_progress_dialog.h"
 #include "play/jp_done_puzzle_dialog.h"
 #include "play_fixtures.h"
+#include "widget_helpers.h"
 
-#include <gtest/gtest.h>
-
-#include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 
-#include <functional>
 #include <random>
-
-#include "widget_helpers.h"
 
 namespace {
 
 using tj::test::BuildTestPuzzle;
-
-// Runs answer on the modal dialog once it is on screen.
-void whenModal(std::function<void(JPDonePuzzleDialog *)> answer)
-{
-    tj::test::whenModal<JPDonePuzzleDialog>(std::move(answer));
-}
 
 class DoneDialogTest : public ::testing::Test
 {
@@ -40,20 +29,18 @@ TEST_F(DoneDialogTest, FinishedAndDeletingTexts)
 {
     ASSERT_TRUE(puzzle);
     auto finished = JPDonePuzzleDialog::initWithPuzzle(puzzle, false);
-    ASSERT_TRUE(finished);
+    auto deleting = JPDonePuzzleDialog::initWithPuzzle(puzzle, true);
+    ASSERT_TRUE(finished && deleting);
     EXPECT_EQ(finished->messageField()->text(),
               QStringLiteral("You have finished\n\nHarbour at Dusk\n\nWhat would you like to do with the completed puzzle?"));
-    EXPECT_NE(finished->windowTitle(), QStringLiteral("Delete Puzzle"));
-    EXPECT_NE(finished->alertField()->text(), QStringLiteral("Warning"));
-    EXPECT_FALSE(finished->imageView()->pixmap().isNull());
-
-    auto deleting = JPDonePuzzleDialog::initWithPuzzle(puzzle, true);
-    ASSERT_TRUE(deleting);
     EXPECT_EQ(deleting->messageField()->text(),
               QStringLiteral("Are you sure you want to stop working on\n\nHarbour at Dusk\n\nand delete it?"));
+    EXPECT_NE(finished->windowTitle(), QStringLiteral("Delete Puzzle"));
     EXPECT_EQ(deleting->windowTitle(), QStringLiteral("Delete Puzzle"));
+    EXPECT_NE(finished->alertField()->text(), QStringLiteral("Warning"));
     EXPECT_EQ(deleting->alertField()->text(), QStringLiteral("Warning"));
     EXPECT_EQ(deleting->cancelButton()->text(), QStringLiteral("Cancel"));
+    EXPECT_FALSE(finished->imageView()->pixmap().isNull());
     EXPECT_FALSE(deleting->imageView()->pixmap().isNull());
 
     EXPECT_FALSE(JPDonePuzzleDialog::initWithPuzzle(nullptr, true));
@@ -63,67 +50,51 @@ TEST_F(DoneDialogTest, FinishedAndDeletingTexts)
 TEST_F(DoneDialogTest, AnswersFollowTheButtons)
 {
     ASSERT_TRUE(puzzle);
+    using Answer = std::function<void(JPDonePuzzleDialog *)>;
+    const auto type = [](Qt::Key key) {
+        return Answer([key](JPDonePuzzleDialog *dialog) {
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+            QApplication::sendEvent(dialog, &press);
+        });
+    };
+    // Escape and Return both keep the puzzle: keeping is the default answer.
+    const std::pair<Answer, bool> answers[] = {{[](JPDonePuzzleDialog *d) { d->deleteButton()->click(); }, true},
+                                               {[](JPDonePuzzleDialog *d) { d->cancelButton()->click(); }, false},
+                                               {type(Qt::Key_Escape), false},
+                                               {type(Qt::Key_Return), false}};
     for (bool deleting : {false, true}) {
-        whenModal([](JPDonePuzzleDialog *dialog) { dialog->deleteButton()->click(); });
-        EXPECT_TRUE(JPDonePuzzleDialog::disposePuzzle(puzzle, deleting)) << deleting;
-
-        whenModal([](JPDonePuzzleDialog *dialog) { dialog->cancelButton()->click(); });
-        EXPECT_FALSE(JPDonePuzzleDialog::disposePuzzle(puzzle, deleting)) << deleting;
-
-        // Escape and Return both keep the puzzle: keeping is the default answer.
-        whenModal([](JPDonePuzzleDialog *dialog) {
-            QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-            QApplication::sendEvent(dialog, &escape);
-        });
-        EXPECT_FALSE(JPDonePuzzleDialog::disposePuzzle(puzzle, deleting)) << deleting;
-        whenModal([](JPDonePuzzleDialog *dialog) {
-            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-            QApplication::sendEvent(dialog, &enter);
-        });
-        EXPECT_FALSE(JPDonePuzzleDialog::disposePuzzle(puzzle, deleting)) << deleting;
+        for (const auto &[answer, confirmed] : answers) {
+            tj::test::whenModal<JPDonePuzzleDialog>(answer);
+            EXPECT_EQ(JPDonePuzzleDialog::disposePuzzle(puzzle, deleting), confirmed) << deleting;
+        }
     }
 }
 
-TEST(BuildingDialogTest, SmallStepsAreNotShown)
+TEST(BuildingDialogTest, TheBarMovesOnlyInStepsOfAHundredthAndNeverBack)
 {
     JPBuildingProgressDialog dialog;
-    const int maximum = dialog.progressBar()->maximum();
-    dialog.updateProgress(0.004);
-    dialog.updateProgress(0.008);
-    EXPECT_EQ(dialog.progressBar()->value(), 0);
-    EXPECT_EQ(dialog.oldValue(), 0.0);
-    dialog.updateProgress(0.012);
-    EXPECT_EQ(dialog.oldValue(), 0.012);
-    EXPECT_EQ(dialog.progressBar()->value(), qRound(0.012 * maximum));
-    dialog.updateProgress(1.0);
-    EXPECT_EQ(dialog.progressBar()->value(), maximum);
-    // Going backwards or sideways changes nothing.
-    dialog.updateProgress(0.5);
-    EXPECT_EQ(dialog.progressBar()->value(), maximum);
-}
-
-TEST(BuildingDialogTest, ABarFedManyTinyStepsChangesAtMostAboutAHundredTimes)
-{
-    JPBuildingProgressDialog dialog;
+    QProgressBar *bar = dialog.progressBar();
+    // Many tiny steps: the bar stays within a hundredth and changes at most about a hundred times.
     std::mt19937 random(7);
     std::uniform_real_distribution<double> step(0.0, 0.004);
+    const double tick = 1.0 / bar->maximum();
     int changes = 0;
-    int last = dialog.progressBar()->value();
-    double fraction = 0;
-    while (fraction < 1.0) {
+    int last = bar->value();
+    for (double fraction = 0; fraction < 1.0;) {
         fraction = std::min(1.0, fraction + step(random));
         dialog.updateProgress(fraction);
-        const int value = dialog.progressBar()->value();
+        const int value = bar->value();
         EXPECT_GE(value, last);
         // The bar counts in thousandths, so it may round up by half of one.
-        const double tick = 1.0 / dialog.progressBar()->maximum();
         EXPECT_LE(double(value) * tick, fraction + tick / 2);
         EXPECT_GE(double(value) * tick, fraction - 0.01 - tick / 2);
         changes += value != last;
         last = value;
     }
-    EXPECT_LE(changes, 101);
+    EXPECT_LE(changes, 100);
     EXPECT_GE(changes, 50);
+    dialog.updateProgress(0.5);
+    EXPECT_EQ(bar->value(), last);
 }
 
 TEST(BuildingDialogTest, EndingBeforeOrDuringTheRunReturns)
@@ -144,17 +115,6 @@ TEST(BuildingDialogTest, EndingBeforeOrDuringTheRunReturns)
     });
     during.runModal();
     EXPECT_FALSE(during.isVisible());
-}
-
-TEST(BuildingDialogTest, InstalledDialogRunsWhileAPuzzleIsBuilt)
-{
-    JPBuildingProgressDialog::install();
-    QString folder;
-    auto puzzle = BuildTestPuzzle(QStringLiteral("Progress"), 800, 600, 48, &folder);
-    ASSERT_TRUE(puzzle);
-    EXPECT_FALSE(puzzle->creationFail());
-    EXPECT_EQ(puzzle->pieceCount(), int64_t(puzzle->allPieces().size()));
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 }

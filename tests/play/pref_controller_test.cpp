@@ -4,9 +4,6 @@
 #include "model/puzzle_style.h"
 #include "test_support.h"
 
-#include <gtest/gtest.h>
-
-#include <QFile>
 #include <QStringList>
 
 namespace {
@@ -22,87 +19,64 @@ const QStringList kAllKeys = {
     QStringLiteral("wmjigsaw.playClick"),  QStringLiteral("wmjigsaw.tools"),     QStringLiteral("wmjigsaw.downloadDate"),
     QStringLiteral("wmjigsaw.websiteZip"), QStringLiteral("wmjigsaw.category"),  QStringLiteral("wmjigsaw.source"),
     QStringLiteral("wmjigsaw.size"),       QStringLiteral("wmjigsaw.texture"),   QStringLiteral("wmjigsaw.color"),
-    QStringLiteral("wmjigsaw.statusBar")};
+    QStringLiteral("wmjigsaw.statusBar"),  QStringLiteral("wmjigsaw.overview")};
 
-// Every value but the archive name, which any text may be.
-void expectDefaults(const JPPrefController &prefs)
+// Every setting but the archive name, which any text may be, in one line a failure shows whole.
+// The flags: advanced and local, edges, rotate, locked drag, use colour, simple edges, click,
+// tool strip, status bar, overview.
+QString valuesOf(const JPPrefController &p)
 {
-    EXPECT_EQ(prefs.puzzleSize(), 1000);
-    EXPECT_EQ(prefs.textureIndex(), 7);
-    EXPECT_EQ(prefs.backgroundKolor(), 0x64D1D1D1u);
-    EXPECT_TRUE(prefs.playClick());
-    EXPECT_TRUE(prefs.showToolbar());
-    EXPECT_TRUE(prefs.showStatusBar());
-    EXPECT_FALSE(prefs.advancedAndLocal());
-    EXPECT_FALSE(prefs.edgesOnly());
-    EXPECT_FALSE(prefs.rotatePieces());
-    EXPECT_FALSE(prefs.lockedDrag());
-    EXPECT_FALSE(prefs.useColor());
-    EXPECT_FALSE(prefs.simpleEdges());
-    EXPECT_EQ(prefs.lastWebsiteDate(), 0);
-    EXPECT_EQ(prefs.category(), 0);
-    EXPECT_EQ(prefs.puzzleSource(), 0);
+    QString flags;
+    for (bool on : {p.advancedAndLocal(), p.edgesOnly(), p.rotatePieces(), p.lockedDrag(), p.useColor(),
+                    p.simpleEdges(), p.playClick(), p.showToolbar(), p.showStatusBar(), p.showOverview()})
+        flags += on ? QLatin1Char('1') : QLatin1Char('0');
+    return QStringLiteral("flags %1 date %2 category %3 source %4 size %5 texture %6 colour %7")
+        .arg(flags)
+        .arg(p.lastWebsiteDate())
+        .arg(p.category())
+        .arg(p.puzzleSource())
+        .arg(p.puzzleSize())
+        .arg(p.textureIndex())
+        .arg(p.backgroundKolor(), 0, 16);
 }
 
-TEST(PrefController, EmptyStoreGivesDefaultsAndTheBlackFeltOutline)
-{
-    QSettings settings(settingsPath(), QSettings::IniFormat);
-    JPPrefController prefs;
-    prefs.loadFrom(settings);
-    expectDefaults(prefs);
-    EXPECT_TRUE(prefs.websiteZipName().isEmpty());
-    EXPECT_EQ(prefs.outlineKolor(), 0x64808080u);
-    EXPECT_EQ(KolorFromColor(OutlineColor()), 0x64808080u);
-}
-
-TEST(PrefController, DamagedValuesOfEveryKeyReadAsDefaults)
-{
-    const QList<QVariant> damage = {QStringLiteral("nonsense"), QVariant(QStringList{QStringLiteral("a")}),
-                                    QVariant(3.5), QStringLiteral("-1"), QStringLiteral("99999999999999999999")};
-    for (const QVariant &bad : damage) {
-        const QString path = settingsPath();
-        {
-            QSettings writer(path, QSettings::IniFormat);
-            for (const QString &key : kAllKeys)
-                writer.setValue(key, bad);
-        }
-        QSettings reader(path, QSettings::IniFormat);
-        JPPrefController prefs;
-        prefs.loadFrom(reader);
-        SCOPED_TRACE(bad.toString().toStdString());
-        expectDefaults(prefs);
-    }
-}
+const QString kDefaults =
+    QStringLiteral("flags 0000001111 date 0 category 0 source 0 size 1000 texture 7 colour 64d1d1d1");
 
 // Every key set to the same raw text, as a hand-edited or damaged settings file holds it.
 void loadRawSettings(JPPrefController &prefs, const QByteArray &raw)
 {
     const QString path = settingsPath();
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("[General]\n");
-        for (const QString &key : kAllKeys)
-            file.write(key.toUtf8().replace("&", "%26") + '=' + raw + '\n');
-        file.write(QByteArray("no equals sign here\n\xff\xfe\0garbage=\n[", 33));
-    }
+    QByteArray file = "[General]\n";
+    for (const QString &key : kAllKeys)
+        file += key.toUtf8().replace("&", "%26") + '=' + raw + '\n';
+    tj::test::writeFile(path, file + QByteArray("no equals sign here\n\xff\xfe\0garbage=\n[", 33));
     QSettings reader(path, QSettings::IniFormat);
     prefs.loadFrom(reader);
 }
 
-TEST(PrefController, HandDamagedSettingsFilesReadAsDefaults)
+TEST(PrefController, EmptyOrHandDamagedSettingsFilesReadAsDefaults)
 {
+    {
+        QSettings empty(settingsPath(), QSettings::IniFormat);
+        JPPrefController prefs;
+        prefs.loadFrom(empty);
+        EXPECT_EQ(valuesOf(prefs), kDefaults);
+        EXPECT_TRUE(prefs.websiteZipName().isEmpty());
+        EXPECT_EQ(KolorFromColor(OutlineColor()), 0x64808080u) << "loading outlines the black felt";
+    }
     JPPrefController plain;
     loadRawSettings(plain, "1");
-    EXPECT_TRUE(plain.advancedAndLocal() && plain.edgesOnly() && plain.rotatePieces() && plain.lockedDrag()
-                && plain.useColor() && plain.simpleEdges())
+    EXPECT_EQ(valuesOf(plain),
+              QStringLiteral("flags 1111111111 date 1 category 1 source 1 size 1 texture 1 colour 64d1d1d1"))
         << "every key of the file is read";
-    EXPECT_EQ(plain.lastWebsiteDate() + plain.category() + plain.puzzleSource() + plain.puzzleSize()
-                  + plain.textureIndex(),
-              5);
 
-    // Serialised values of foreign or impossible types, numbers past every range, lists.
+    // Words, fractions, negative numbers, serialised values of foreign or impossible types,
+    // numbers past every range, lists.
     const QList<QByteArray> damage = {
+        "nonsense",
+        "3.5",
+        "-1",
         "@Variant(\\0\\0\\0\\x7f\\0garbage)",
         "@Variant(\\0\\0\\0\\xb\\0\\xff\\xff\\xff\\xff)",
         "@Variant(\\0\\0\\0\\n\\0\\xff\\xff\\xff\\xf0)",
@@ -117,10 +91,9 @@ TEST(PrefController, HandDamagedSettingsFilesReadAsDefaults)
         QByteArray(100000, '9'),
     };
     for (const QByteArray &bad : damage) {
-        SCOPED_TRACE(bad.left(60).toStdString());
         JPPrefController prefs;
         loadRawSettings(prefs, bad);
-        expectDefaults(prefs);
+        EXPECT_EQ(valuesOf(prefs), kDefaults) << bad.left(60).toStdString();
     }
 }
 
@@ -151,6 +124,7 @@ TEST(PrefController, EverySettingSurvivesARoundTripThroughTheStore)
     written.setSimpleEdges(true);
     written.setPlayClick(false);
     written.setShowToolbar(false);
+    written.setShowOverview(false);
     written.setLastWebsiteDate(20260412);
     written.setWebsiteZipName(QStringLiteral("thumbs-7 é"));
     written.setCategory(6);
@@ -166,38 +140,17 @@ TEST(PrefController, EverySettingSurvivesARoundTripThroughTheStore)
     QSettings settings(path, QSettings::IniFormat);
     JPPrefController read;
     read.loadFrom(settings);
-    EXPECT_TRUE(read.advancedAndLocal() && read.edgesOnly() && read.rotatePieces() && read.lockedDrag() &&
-                read.useColor() && read.simpleEdges());
-    EXPECT_FALSE(read.playClick() || read.showToolbar());
-    EXPECT_EQ(read.lastWebsiteDate(), 20260412);
+    EXPECT_EQ(valuesOf(read),
+              QStringLiteral("flags 1111110010 date 20260412 category 6 source 4 size 250 texture 2 colour 321e140a"));
     EXPECT_EQ(read.websiteZipName(), QStringLiteral("thumbs-7 é"));
-    EXPECT_EQ(read.category(), 6);
-    EXPECT_EQ(read.puzzleSource(), 4);
-    EXPECT_EQ(read.puzzleSize(), 250);
-    EXPECT_EQ(read.textureIndex(), 2);
-    EXPECT_EQ(read.backgroundKolor(), MakeKolor(10, 20, 30, 50));
-    EXPECT_TRUE(JPPuzzle::creationOptions().rotatePieces && JPPuzzle::creationOptions().edgesOnly &&
-                JPPuzzle::creationOptions().simpleEdges);
+    EXPECT_TRUE(JPPuzzle::creationOptions().rotatePieces && JPPuzzle::creationOptions().edgesOnly
+                && JPPuzzle::creationOptions().simpleEdges);
 
     read.setWebsiteZipName(QString());
     read.setBackgroundKolor(0x64D1D1D1);
     read.saveTo(settings);
     EXPECT_FALSE(settings.contains(QStringLiteral("wmjigsaw.websiteZip")));
     EXPECT_EQ(settings.value(QStringLiteral("wmjigsaw.color")).toString(), QStringLiteral("{209, 209, 209}"));
-}
-
-TEST(PrefController, OutlineContrastsWithThePlainColourOrFollowsTheTexture)
-{
-    JPPrefController prefs;
-    prefs.setUseColor(true);
-    prefs.setBackgroundKolor(0x64D1D1D1);
-    EXPECT_EQ(prefs.outlineKolor(), 0x64404040u);
-    prefs.setBackgroundKolor(0x64000000);
-    EXPECT_EQ(prefs.outlineKolor(), 0x64808080u);
-    prefs.setUseColor(false);
-    prefs.setTextureIndex(1);
-    prefs.setOutlineColor();
-    EXPECT_EQ(KolorFromColor(OutlineColor()), 0x64C0C0C0u);
 }
 
 }

@@ -2,7 +2,7 @@
 #include "model/jp_puzzle.h"
 #include "play/jp_board_viewport.h"
 #include "play/jp_view_transform.h"
-#include "zoom_fixtures.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -74,15 +74,11 @@ TEST(ViewTransform, TheVisiblePartNeverLeavesTheBoard)
 {
     JPViewTransform view(kBoard);
     view.setZoom(2, QPointF(0, 0));
-    struct Move
-    {
-        QPointF pan;
-        QPointF visibleOrigin;
-    };
     // Panning far past an edge stops the view at it.
-    for (const Move &move : {Move{{1e6, 1e6}, {0, 0}}, Move{{-1e6, 0}, {800, 0}}, Move{{0, -1e6}, {800, 500}}}) {
-        view.panBy(move.pan);
-        EXPECT_EQ(view.origin(), move.visibleOrigin);
+    for (const auto &[pan, visibleOrigin] : {std::pair<QPointF, QPointF>{{1e6, 1e6}, {0, 0}}, {{-1e6, 0}, {800, 0}},
+                                             {{0, -1e6}, {800, 500}}}) {
+        view.panBy(pan);
+        EXPECT_EQ(view.origin(), visibleOrigin);
         EXPECT_TRUE(insideBoard(view));
     }
     for (QPointF corner : {QPointF(0, 0), QPointF(1600, 0), QPointF(1600, 1000), QPointF(-50, 2000)}) {
@@ -113,15 +109,10 @@ TEST(ViewTransform, TheVisiblePartNeverLeavesTheBoard)
 
 TEST(ViewTransform, TheLargestZoomShowsPiecesAtTwiceTheirPixels)
 {
-    struct Case
-    {
-        double scale;
-        double largest;
-    };
-    for (const Case &c : {Case{0.25, 8.0}, Case{0.1, 20.0}, Case{0.5, 4.0}, Case{1.0, 4.0}, Case{0.0, 4.0},
-                          Case{-1.0, 4.0}, Case{1e-9, JPViewTransform::kZoomCeiling},
-                          Case{std::numeric_limits<double>::quiet_NaN(), 4.0}})
-        EXPECT_DOUBLE_EQ(JPViewTransform::maxZoomForScale(c.scale), c.largest) << c.scale;
+    for (const auto &[scale, largest] : {std::pair{0.25, 8.0}, {0.1, 20.0}, {0.5, 4.0}, {1.0, 4.0}, {0.0, 4.0},
+                                         {-1.0, 4.0}, {1e-9, JPViewTransform::kZoomCeiling},
+                                         {std::numeric_limits<double>::quiet_NaN(), 4.0}})
+        EXPECT_DOUBLE_EQ(JPViewTransform::maxZoomForScale(scale), largest) << scale;
 }
 
 TEST(BoardViewport, TheViewIsKeptInThePuzzleInPicturePixels)
