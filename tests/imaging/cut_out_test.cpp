@@ -1,6 +1,6 @@
 #include "imaging/cc_pixmap.h"
 
-#include "pixel_test_support.h"
+#include "imaging_fixtures.h"
 
 #include <QPainterPath>
 

@@ -2,7 +2,7 @@
 
 #include "imaging/cc_image.h"
 
-#include "image_test_support.h"
+#include "imaging_fixtures.h"
 
 #include <QPainter>
 
@@ -114,7 +114,7 @@ TEST(ImageFocus, LocksNestAndUnlockIgnoresImagesNotLocked)
 {
     const auto outer = CCImage::initWithSize({20, 20});
     const auto inner = CCImage::initWithSize({10, 10});
-    const auto stranger = CCImage::initWithCGImage(photoLike(10, 10, 1));
+    const auto stranger = CCImage::initWithCGImage(photoLike(10, 10));
     const QImage strangerBefore = stranger->qimage();
     ASSERT_TRUE(LockImageFocus(outer.get()));
     QPainter *outerPainter = CurrentQuartzContext();

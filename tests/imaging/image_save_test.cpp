@@ -2,7 +2,7 @@
 
 #include "imaging/cc_image.h"
 
-#include "image_test_support.h"
+#include "imaging_fixtures.h"
 #include "test_support.h"
 
 #include <QBuffer>
@@ -15,7 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
+#include <vector>
 
 namespace {
 
@@ -23,18 +25,12 @@ using namespace tj::test;
 
 std::unique_ptr<CCImage> opaquePicture(int width = 120, int height = 90)
 {
-    return CCImage::initWithCGImage(photoLike(width, height, 3));
+    return CCImage::initWithCGImage(photoLike(width, height));
 }
 
 std::unique_ptr<CCImage> piecePicture(int side = 100)
 {
-    return CCImage::initWithCGImage(pieceLike(photoLike(200, 200, 5), side));
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return CCImage::initWithCGImage(pieceLike(photoLike(200, 200), side));
 }
 
 QByteArray formatOf(const QByteArray &bytes)
@@ -77,28 +73,32 @@ long tiffTag(const QByteArray &tiff, uint16_t wanted)
     return -1;
 }
 
-TEST(SaveImage, EveryTypeWritesItsFormatAndExtension)
+TEST(SaveImage, EveryTypeWritesItsFormatUnderItsExtension)
 {
     const QString folder = freshFolder();
     const auto image = piecePicture();
     struct Case
     {
         uint32_t type;
-        const char *extension;
-        const char *format;
+        const char *name, *written, *format;
     };
-    for (const Case &c : {Case{ImageFileTypeJPEG, "jpg", "jpeg"}, Case{ImageFileTypePNG, "png", "png"},
-                          Case{ImageFileTypeTIFF, "tiff", "tiff"}, Case{17, "tiff", "tiff"}}) {
+    for (const Case &c : {Case{ImageFileTypeJPEG, "image.png", "image.jpg", "jpeg"},
+                          Case{ImageFileTypeJPEG, "Photo.JPG", "Photo.JPG", "jpeg"},
+                          Case{ImageFileTypePNG, "picture.dat", "picture.png", "png"},
+                          Case{ImageFileTypeTIFF, "sheet", "sheet.tiff", "tiff"},
+                          Case{17, "other.tif", "other.tiff", "tiff"}}) {
+        SCOPED_TRACE(c.name);
         ImageFileRecord record;
-        record.path = folder + QStringLiteral("/picture ") + QString::number(c.type) + QStringLiteral(".dat");
+        record.path = folder + QLatin1Char('/') + QLatin1String(c.name);
         record.type = c.type;
-        ASSERT_TRUE(SaveImageCore(image.get(), record)) << c.type;
-        EXPECT_EQ(QFileInfo(record.path).suffix(), QLatin1String(c.extension));
-        EXPECT_EQ(record.extension, QLatin1String(c.extension));
+        ASSERT_TRUE(SaveImageCore(image.get(), record));
+        EXPECT_EQ(record.path, folder + QLatin1Char('/') + QLatin1String(c.written));
+        EXPECT_EQ(record.extension, QFileInfo(c.written).suffix().toLower());
         EXPECT_EQ(formatOf(readFile(record.path)), c.format);
         EXPECT_EQ(QImage(record.path).size(), QSize(100, 100));
         EXPECT_FALSE(record.writeFailed);
     }
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 5);
 }
 
 TEST(SaveImage, PngAndTiffKeepEveryPixel)
@@ -114,6 +114,10 @@ TEST(SaveImage, PngAndTiffKeepEveryPixel)
                 << type << " " << quality;
         }
     }
+    const QByteArray tiff = TiffFromImage(image.get());
+    EXPECT_EQ(formatOf(tiff), "tiff");
+    EXPECT_EQ(decode(tiff).convertToFormat(QImage::Format_ARGB32_Premultiplied), image->qimage());
+    EXPECT_TRUE(TiffFromImage(nullptr).isEmpty());
 }
 
 TEST(SaveImage, AutomaticChoiceFollowsExtensionAndAlpha)
@@ -150,28 +154,10 @@ TEST(SaveImage, AutomaticChoiceFollowsExtensionAndAlpha)
     }
 }
 
-TEST(SaveImage, JpegToAPngPathWritesAJpgFile)
-{
-    const QString folder = freshFolder();
-    ImageFileRecord record;
-    record.path = folder + QStringLiteral("/image.png");
-    record.type = ImageFileTypeJPEG;
-    record.quality = 0.7;
-    ASSERT_TRUE(SaveImageCore(opaquePicture().get(), record));
-    EXPECT_EQ(record.path, folder + QStringLiteral("/image.jpg"));
-    EXPECT_TRUE(QFile::exists(record.path));
-    EXPECT_FALSE(QFile::exists(folder + QStringLiteral("/image.png")));
-    EXPECT_EQ(formatOf(readFile(record.path)), "jpeg");
-
-    record.path = folder + QStringLiteral("/Photo.JPG");
-    ASSERT_TRUE(SaveImageCore(opaquePicture().get(), record));
-    EXPECT_EQ(record.path, folder + QStringLiteral("/Photo.JPG"));
-}
-
 TEST(SaveImage, JpegQualityIsClampedAndTakesEffect)
 {
     const auto image = opaquePicture(300, 200);
-    qsizetype previous = 0;
+    std::vector<qsizetype> sizes;
     for (double quality : {-0.5, 0.0, 0.3, 0.7, 1.0, 1.8}) {
         ImageFileRecord record;
         record.type = ImageFileTypeJPEG;
@@ -179,17 +165,11 @@ TEST(SaveImage, JpegQualityIsClampedAndTakesEffect)
         ASSERT_TRUE(SaveImageCore(image.get(), record));
         EXPECT_EQ(record.properties.value(QStringLiteral("quality")).toInt(),
                   int(std::lround(std::clamp(quality, 0.0, 1.0) * 100)));
-        EXPECT_GE(record.data.size(), previous) << quality;
-        previous = record.data.size();
+        sizes.push_back(record.data.size());
     }
-    ImageFileRecord low;
-    low.type = ImageFileTypeJPEG;
-    low.quality = 0.1;
-    ImageFileRecord high = low;
-    high.quality = 0.95;
-    ASSERT_TRUE(SaveImageCore(image.get(), low));
-    ASSERT_TRUE(SaveImageCore(image.get(), high));
-    EXPECT_LT(low.data.size() * 2, high.data.size());
+    EXPECT_TRUE(std::is_sorted(sizes.begin(), sizes.end()));
+    EXPECT_EQ(sizes[0], sizes[1]);
+    EXPECT_LT(sizes[2] * 2, sizes[4]);
 }
 
 TEST(SaveImage, TiffAtFullQualityIsLzwCompressed)
@@ -237,10 +217,7 @@ TEST(SaveImage, HeicOnlyWhereAnEncoderExists)
 {
     const QString folder = freshFolder();
     const QString path = folder + QStringLiteral("/photo.heic");
-    QFile existing(path);
-    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
-    existing.write("old");
-    existing.close();
+    writeFile(path, "old");
     ImageFileRecord record;
     record.path = path;
     record.type = ImageFileTypeHEIC;
@@ -283,9 +260,7 @@ TEST(SaveImage, UniqueKeepsTheOldFileAndReplacingOverwritesIt)
 TEST(SaveImage, UnwritablePathsReportAWriteFailure)
 {
     const QString folder = freshFolder();
-    QFile plain(folder + QStringLiteral("/plain"));
-    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
-    plain.close();
+    writeFile(folder + QStringLiteral("/plain"), QByteArray());
     // A folder in the way of the file is not deleted to make room.
     for (const char *name : {"blocked.png", "blocked.jpg", "blocked.pdf"})
         ASSERT_TRUE(QDir(folder).mkdir(QLatin1String(name)));
@@ -327,8 +302,8 @@ TEST(SaveImage, SizesAndRepresentations)
 
     // At the image's own size the matching representation is written as it is; at another
     // size the first representation is scaled.
-    const QImage large = pieceLike(photoLike(300, 300, 8), 64);
-    const QImage small = pieceLike(photoLike(300, 300, 9), 32);
+    const QImage large = pieceLike(photoLike(300, 300), 64);
+    const QImage small = pieceLike(photoLike(300, 300), 32);
     const auto sizes = CCImage::initWithRepresentations({large, small});
     ASSERT_TRUE(SaveImageCore(sizes.get(), record));
     EXPECT_EQ(decode(record.data).convertToFormat(QImage::Format_ARGB32_Premultiplied), small);
@@ -360,19 +335,10 @@ TEST(SaveImage, ThumbnailsFitIntoTwoHundredPixels)
     EXPECT_TRUE(ResizeImageAndSaveToJPEG(CCImage::initWithSize({50, 50}).get()).isEmpty());
 }
 
-TEST(SaveImage, TiffRepresentation)
-{
-    const auto image = piecePicture(70);
-    const QByteArray tiff = TiffFromImage(image.get());
-    EXPECT_EQ(formatOf(tiff), "tiff");
-    EXPECT_EQ(decode(tiff).convertToFormat(QImage::Format_ARGB32_Premultiplied), image->qimage());
-    EXPECT_TRUE(TiffFromImage(nullptr).isEmpty());
-}
-
 TEST(SaveImage, ThreadsSaveSideBySide)
 {
     const QString folder = freshFolder();
-    const QImage photo = photoLike(400, 400, 12);
+    const QImage photo = photoLike(400, 400);
     std::vector<std::future<bool>> jobs;
     for (int queue = 0; queue < 6; ++queue) {
         jobs.push_back(std::async(std::launch::async, [&, queue] {

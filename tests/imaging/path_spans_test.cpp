@@ -1,6 +1,6 @@
 #include "imaging/path_spans.h"
 
-#include "pixel_test_support.h"
+#include "imaging_fixtures.h"
 
 #include <QPainterPath>
 

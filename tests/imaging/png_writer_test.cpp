@@ -1,7 +1,7 @@
 #include "imaging/png_writer.h"
 #include "support/paths.h"
 
-#include "image_test_support.h"
+#include "imaging_fixtures.h"
 #include "test_support.h"
 
 #include <QBuffer>
@@ -77,11 +77,11 @@ std::vector<Chunk> chunks(const QByteArray &png)
 
 std::vector<QImage> samplePictures()
 {
-    const QImage photo = photoLike(400, 300, 7);
+    const QImage photo = photoLike(400, 300);
     std::vector<QImage> pictures;
     pictures.push_back(pieceLike(photo, 178));
-    pictures.push_back(pieceLike(photoLike(256, 256, 11), 97));
-    pictures.push_back(randomPremultiplied(61, 43, 3));
+    pictures.push_back(pieceLike(photoLike(256, 256), 97));
+    pictures.push_back(randomPremultiplied(61, 43));
     pictures.push_back(photo.convertToFormat(QImage::Format_ARGB32_Premultiplied));
     QImage texture(ResourcePath(QStringLiteral("textures/Red.jpg")));
     if (!texture.isNull())
@@ -124,8 +124,9 @@ TEST(PngWriter, ImageMagickDecodesTheSameBytesAsQt)
     int index = 0;
     for (const QImage &picture : samplePictures()) {
         const QString path = folder + QStringLiteral("/picture%1.png").arg(index++);
-        ASSERT_TRUE(WritePng(path, picture));
-        const QByteArray theirs = imageMagickRgba(path);
+        ASSERT_TRUE(WritePngAtomically(path, picture));
+        QByteArray theirs;
+        ASSERT_TRUE(runImageMagick({path, QStringLiteral("-depth"), QStringLiteral("8"), QStringLiteral("rgba:-")}, &theirs));
         const QByteArray ours = straightRgba(QImage(path));
         ASSERT_EQ(ours.size(), qsizetype(picture.width()) * picture.height() * 4);
         EXPECT_TRUE(theirs == ours) << path.toStdString();
@@ -174,9 +175,9 @@ TEST(PngWriter, PixelBufferLayoutMatchesTheImage)
 
 TEST(PngWriter, StraightAndOpaqueFormatsKeepTheirValues)
 {
-    const QImage photo = photoLike(50, 40, 5);
+    const QImage photo = photoLike(50, 40);
     EXPECT_EQ(straightRgba(decodeWithQt(EncodePng(photo))), straightRgba(photo));
-    QImage straight = randomPremultiplied(50, 40, 9).convertToFormat(QImage::Format_ARGB32);
+    QImage straight = randomPremultiplied(50, 40).convertToFormat(QImage::Format_ARGB32);
     EXPECT_EQ(straightRgba(decodeWithQt(EncodePng(straight))), straightRgba(straight));
     const QImage grey = photo.convertToFormat(QImage::Format_Grayscale8);
     EXPECT_EQ(straightRgba(decodeWithQt(EncodePng(grey))), straightRgba(grey));
@@ -199,14 +200,12 @@ TEST(PngWriter, FailedWritesReportFailureAndLeaveNoFile)
 {
     const QString folder = freshFolder();
     const QString regularFile = folder + QStringLiteral("/plain");
-    QFile file(regularFile);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
+    writeFile(regularFile, QByteArray());
     const QImage picture = samplePictures().front();
     const std::vector<uint8_t> pixels = abgrBytes(picture, picture.width() * 4);
     const QStringList unwritable = {regularFile + QStringLiteral("/piece.png"), folder + QStringLiteral("/none/piece.png")};
     for (const QString &path : unwritable) {
-        EXPECT_FALSE(WritePng(path, picture));
+        EXPECT_FALSE(WritePngAtomically(path, picture));
         EXPECT_FALSE(WritePngFromPixels(path, pixels.data(), picture.width(), picture.height(), picture.width() * 4));
         EXPECT_FALSE(QFile::exists(path));
     }

@@ -11,8 +11,6 @@
 #include <QFile>
 #include <QRegularExpression>
 
-#include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -21,24 +19,14 @@
 #include <unistd.h>
 #include <vector>
 
+using tj::test::readFile;
+using tj::test::writeFile;
+
 namespace {
 
 constexpr qint64 kLimit = CCLogger::kMaxLogSize;
 const QRegularExpression kRecordPattern(
     QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2}) (\\d{2}):(\\d{2}):(\\d{2}) com\\.wrenmoor\\.tobbin-jigsaw (.*)$"));
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
 
 // Lines of varying length ("line 17 ....\n") filling exactly size bytes.
 QByteArray linedText(qint64 size)
@@ -123,7 +111,7 @@ TEST(CCLogger, ReopensAfterCloseAndAppends)
     EXPECT_TRUE(lines[2].endsWith(" two"));
 }
 
-TEST(CCLogger, SharedLogLivesInStateFolder)
+TEST(CCLogger, SharedLogLivesInStateFolderAndClosesWhenTheApplicationQuits)
 {
     const QString expected = qEnvironmentVariable("XDG_STATE_HOME") + QStringLiteral("/Wrenmoor/com.wrenmoor.tobbin-jigsaw.log");
     EXPECT_EQ(CCLogger::defaultLogPath(), expected);
@@ -136,12 +124,8 @@ TEST(CCLogger, SharedLogLivesInStateFolder)
     qputenv("XDG_STATE_HOME", "relative/state");
     EXPECT_EQ(CCLogger::defaultLogPath(), QDir::homePath() + QStringLiteral("/.local/state/Wrenmoor/com.wrenmoor.tobbin-jigsaw.log"));
     qputenv("XDG_STATE_HOME", saved);
-}
 
-TEST(CCLogger, SharedLogClosesItsFileWhenTheApplicationQuits)
-{
     const QString path = CCLogger::defaultLogPath();
-    LogString(QStringLiteral("before quitting"));
     ASSERT_TRUE(QFile::remove(path));
     // Records written to a file that stayed open would go to the removed one.
     ASSERT_TRUE(QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit"));
@@ -250,31 +234,6 @@ TEST(CCLogger, RecordLoggedFromInsideTheLoggerIsDropped)
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].endsWith(" outer"));
     EXPECT_FALSE(readFile(CCLogger::defaultLogPath()).contains("inner through the shared log"));
-}
-
-TEST(CCLogger, OtherThreadsWaitWhileOneIsInside)
-{
-    const QString path = logPath();
-    CCLogger logger(path);
-    std::thread other;
-    std::atomic<bool> otherStarted = false;
-    logger.setRecordHookForTesting([&] {
-        if (other.joinable())
-            return;
-        other = std::thread([&] {
-            otherStarted = true;
-            logger.logString(QStringLiteral("from the other thread"));
-        });
-        while (!otherStarted)
-            std::this_thread::yield();
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    });
-    logger.logString(QStringLiteral("from the first thread"));
-    other.join();
-    const QList<QByteArray> lines = recordsOf(readFile(path));
-    ASSERT_EQ(lines.size(), 2);
-    EXPECT_TRUE(lines[0].endsWith(" from the first thread"));
-    EXPECT_TRUE(lines[1].endsWith(" from the other thread"));
 }
 
 TEST(CCLogger, ConcurrentRecordsAreNeitherLostNorInterleaved)

@@ -2,13 +2,15 @@
 #include "support/log.h"
 #include "support/memory.h"
 
-#include <gtest/gtest.h>
+#include "test_support.h"
 
-#include <QFile>
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <stdexcept>
+#include <vector>
 
 // Lets the absurd allocation below fail with null under AddressSanitizer too.
 extern "C" const char *__asan_default_options()
@@ -20,8 +22,7 @@ namespace {
 
 QByteArray sharedLogContent()
 {
-    QFile file(CCLogger::defaultLogPath());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return tj::test::readFile(CCLogger::defaultLogPath());
 }
 
 // What the shared log gained while body ran.
@@ -31,11 +32,6 @@ QByteArray loggedBy(Body body)
     const qsizetype before = sharedLogContent().size();
     body();
     return sharedLogContent().mid(before);
-}
-
-int countOf(const QByteArray &text, const QByteArray &part)
-{
-    return int(text.count(part));
 }
 
 }
@@ -53,8 +49,8 @@ TEST(Log, BacktraceHasOneIndentedLinePerFrame)
     }
 
     const QByteArray logged = loggedBy([] { LogBacktrace(); });
-    EXPECT_EQ(countOf(logged, "com.wrenmoor.tobbin-jigsaw    "), 1);
-    EXPECT_GE(countOf(logged, "\n   "), 2);
+    EXPECT_EQ(logged.count("com.wrenmoor.tobbin-jigsaw    "), 1);
+    EXPECT_GE(logged.count("\n   "), 2);
 }
 
 TEST(Log, ExceptionsAreLoggedWithContext)
@@ -68,32 +64,21 @@ TEST(Log, ExceptionsAreLoggedWithContext)
     });
     EXPECT_TRUE(standard.contains(" Saving puzzle: disk on fire\n   "));
 
-    const QByteArray viaPointer = loggedBy([] {
-        try {
-            throw std::out_of_range("piece 5001");
-        } catch (...) {
-            LogException(std::current_exception(), QStringLiteral("Cutting"));
-        }
-    });
-    EXPECT_TRUE(viaPointer.contains(" Cutting: piece 5001\n   "));
-
-    const QByteArray other = loggedBy([] {
-        try {
-            throw 42;
-        } catch (...) {
-            LogException(std::current_exception(), QStringLiteral("Loading"));
-        }
-    });
-    EXPECT_TRUE(other.contains(" Loading: unknown exception\n"));
-
-    const QByteArray text = loggedBy([] {
-        try {
-            throw QStringLiteral("bad texture");
-        } catch (...) {
-            LogException(std::current_exception(), QStringLiteral("Drawing"));
-        }
-    });
-    EXPECT_TRUE(text.contains(" Drawing: bad texture\n"));
+    const std::vector<std::pair<std::function<void()>, QByteArray>> thrown = {
+        {[] { throw std::out_of_range("piece 5001"); }, " Cutting: piece 5001\n   "},
+        {[] { throw 42; }, " Cutting: unknown exception\n"},
+        {[] { throw QStringLiteral("bad texture"); }, " Cutting: bad texture\n"},
+    };
+    for (const auto &[raise, expected] : thrown) {
+        const QByteArray logged = loggedBy([&] {
+            try {
+                raise();
+            } catch (...) {
+                LogException(std::current_exception(), QStringLiteral("Cutting"));
+            }
+        });
+        EXPECT_TRUE(logged.contains(expected)) << expected.constData();
+    }
 }
 
 TEST(Memory, AllocationsAreUsableAndClearedWhenAsked)
@@ -120,7 +105,7 @@ TEST(Memory, AbsurdSizeFailsWithLogAndBacktrace)
     EXPECT_EQ(block, nullptr);
     const QByteArray message = "Allocation failed for " + QByteArray::number(qulonglong(absurd)) + " bytes.\n";
     EXPECT_TRUE(logged.contains(message)) << logged.constData();
-    EXPECT_GE(countOf(logged, "\n   "), 2);
+    EXPECT_GE(logged.count("\n   "), 2);
 
     const QByteArray clearedLog = loggedBy([&] { block = AllocateAndClearMemory(absurd); });
     EXPECT_EQ(block, nullptr);

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
-
 #include <vector>
 
 namespace {
@@ -338,10 +336,9 @@ TEST(XmlDecoderFile, ReadsUtf8FilesAndReportsFailures)
 {
     const QString folder = tj::test::freshFolder();
     auto write = [&](const QString &name, const QByteArray &bytes) {
-        QFile file(folder + QLatin1Char('/') + name);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return file.fileName();
+        const QString path = folder + QLatin1Char('/') + name;
+        tj::test::writeFile(path, bytes);
+        return path;
     };
 
     const QString good = write(QStringLiteral("pièce ✓.xml"), "\xef\xbb\xbf<?xml?>\n<r>d\xc3\xa9j\xc3\xa0</r>\n");

@@ -1,0 +1,182 @@
+#pragma once
+
+// Pictures, piece outlines and an outside decoder shared by the imaging tests.
+
+#include "test_support.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QImage>
+#include <QLineF>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProcess>
+#include <QString>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+namespace tj::test {
+
+// Every test draws from the same fixed seed, so a failure can be replayed.
+inline uint32_t randomBelow(uint32_t limit)
+{
+    static std::mt19937 source(20240607);
+    return std::uniform_int_distribution<uint32_t>(0, limit - 1)(source);
+}
+
+// An opaque photograph-like picture without an alpha channel.
+inline QImage photoLike(int width, int height)
+{
+    return MakeTestPicture(width, height).convertToFormat(QImage::Format_RGB32);
+}
+
+// Every pixel a random valid premultiplied value, alpha spread over its whole range.
+inline QImage randomPremultiplied(int width, int height)
+{
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < height; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const uint32_t alpha = randomBelow(256);
+            line[x] = qRgba(int(randomBelow(alpha + 1)), int(randomBelow(alpha + 1)), int(randomBelow(alpha + 1)),
+                            int(alpha));
+        }
+    }
+    return image;
+}
+
+// A jigsaw piece: the picture inside a square with knobs, antialiased, transparent outside.
+inline QImage pieceLike(const QImage &picture, int side)
+{
+    QImage piece(side, side, QImage::Format_ARGB32_Premultiplied);
+    piece.fill(Qt::transparent);
+    const double inset = side * 0.2;
+    const double body = side - 2 * inset;
+    const double knob = body * 0.18;
+    QPainterPath outline;
+    outline.setFillRule(Qt::WindingFill);
+    outline.addRect(inset, inset, body, body);
+    outline.addEllipse(QPointF(side / 2.0, inset - knob * 0.6), knob, knob);
+    outline.addEllipse(QPointF(side - inset + knob * 0.6, side / 2.0), knob, knob);
+    QPainterPath hole;
+    hole.addEllipse(QPointF(side / 2.0, side - inset - knob * 0.4), knob, knob);
+    outline = outline.subtracted(hole);
+    QPainter painter(&piece);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setClipPath(outline);
+    painter.drawImage(QRectF(0, 0, side, side), picture);
+    painter.setClipping(false);
+    painter.setPen(QPen(QColor(255, 255, 255, 90), 2.0));
+    painter.drawPath(outline);
+    return piece;
+}
+
+// ImageMagick's own program, not any wrapper earlier on the PATH; true when it exits with 0.
+inline bool runImageMagick(const QStringList &arguments, QByteArray *output = nullptr)
+{
+    QProcess process;
+    process.start(QStringLiteral("/usr/bin/convert"), arguments);
+    if (!process.waitForFinished(60000))
+        return false;
+    if (output)
+        *output = process.readAllStandardOutput();
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+inline bool imageMagickAvailable()
+{
+    return QFile::exists(QStringLiteral("/usr/bin/convert"));
+}
+
+// Straight RGBA bytes of an image, rows packed.
+inline QByteArray straightRgba(const QImage &image)
+{
+    const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
+    QByteArray bytes;
+    for (int y = 0; y < rgba.height(); ++y)
+        bytes.append(reinterpret_cast<const char *>(rgba.constScanLine(y)), rgba.width() * 4);
+    return bytes;
+}
+
+enum class Side { Flat, Knob, Hole };
+
+// A jigsaw-like piece: a square of the given side whose four sides are flat or carry a
+// cubic knob bulging outwards or inwards (narrow neck, wide head, so rows cross the knob
+// up to four times). Sides run clockwise from the top-left corner.
+inline QPainterPath pieceOutline(QPointF origin, double side, const Side (&sides)[4])
+{
+    const QPointF corners[4] = {origin, origin + QPointF(side, 0), origin + QPointF(side, side),
+                                origin + QPointF(0, side)};
+    QPainterPath path;
+    path.moveTo(origin);
+    for (int i = 0; i < 4; ++i) {
+        const QPointF a = corners[i], b = corners[(i + 1) % 4];
+        const QPointF along = (b - a) / side;
+        const QPointF outward(along.y(), -along.x());
+        const double depth = sides[i] == Side::Knob ? 1.0 : -1.0;
+        const auto at = [&](double u, double v) { return a + along * (u * side) + outward * (v * side * depth); };
+        if (sides[i] != Side::Flat) {
+            path.lineTo(at(0.35, 0));
+            path.cubicTo(at(0.47, 0.0), at(0.28, 0.26), at(0.50, 0.26));
+            path.cubicTo(at(0.72, 0.26), at(0.53, 0.0), at(0.65, 0));
+        }
+        path.lineTo(b);
+    }
+    path.closeSubpath();
+    path.setFillRule(Qt::WindingFill);
+    return path;
+}
+
+// The outline as line segments, each cubic cut into 1024 pieces (well under a
+// thousandth of a pixel from the curve for outlines of a few hundred pixels), with every
+// subpath closed.
+inline std::vector<QLineF> fineOutline(const QPainterPath &path)
+{
+    std::vector<QLineF> lines;
+    QPointF start, current;
+    bool open = false;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        if (e.isMoveTo()) {
+            if (open && current != start)
+                lines.emplace_back(current, start);
+            start = current = e;
+            open = true;
+        } else if (e.isLineTo()) {
+            lines.emplace_back(current, e);
+            current = e;
+        } else if (e.isCurveTo()) {
+            const QPointF p0 = current, p1 = e, p2 = path.elementAt(i + 1), p3 = path.elementAt(i + 2);
+            constexpr int kSteps = 1024;
+            for (int k = 1; k <= kSteps; ++k) {
+                const double t = double(k) / kSteps, u = 1 - t;
+                const QPointF next = p0 * (u * u * u) + p1 * (3 * u * u * t) + p2 * (3 * u * t * t) + p3 * (t * t * t);
+                lines.emplace_back(current, next);
+                current = next;
+            }
+            i += 2;
+        }
+    }
+    if (open && current != start)
+        lines.emplace_back(current, start);
+    return lines;
+}
+
+inline double distanceToOutline(QPointF point, const std::vector<QLineF> &lines)
+{
+    double best = INFINITY;
+    for (const QLineF &line : lines) {
+        const QPointF d = line.p2() - line.p1();
+        const double length2 = QPointF::dotProduct(d, d);
+        const double t = length2 > 0 ? std::clamp(QPointF::dotProduct(point - line.p1(), d) / length2, 0.0, 1.0) : 0.0;
+        const QPointF nearest = line.p1() + d * t;
+        best = std::min(best, std::hypot(point.x() - nearest.x(), point.y() - nearest.y()));
+    }
+    return best;
+}
+
+}
