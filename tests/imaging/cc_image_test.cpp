@@ -229,31 +229,15 @@ TEST(CCImageSize, SmallestRepresentationDefinesTheSize)
     EXPECT_EQ(image->size(), QSizeF(256, 256));
     EXPECT_EQ(image->sizeFromReps(), QSizeF(256, 256));
     EXPECT_EQ(image->qimage().size(), QSize(256, 256));
+    // Drawing large picks the large bitmap, drawing small the small one.
+    EXPECT_EQ(image->representationForWidth(400).width(), 512);
+    EXPECT_EQ(image->representationForWidth(256).width(), 256);
+    EXPECT_EQ(image->representationForWidth(1000).width(), 512);
     // Narrower wins, not smaller in area; the first of equal widths stays.
     const auto odd = CCImage::initWithRepresentations({photoLike(300, 10), photoLike(200, 900), photoLike(200, 5)});
     EXPECT_EQ(odd->size(), QSizeF(200, 900));
     EXPECT_FALSE(CCImage::initWithRepresentations({}));
     EXPECT_FALSE(CCImage::initWithRepresentations({QImage()}));
-}
-
-TEST(CCImageSize, MultiSizeFileKeepsEveryRepresentation)
-{
-    if (!imageMagickAvailable())
-        GTEST_SKIP() << "ImageMagick is not installed";
-    const QString folder = freshFolder();
-    ASSERT_TRUE(photoLike(512, 512).save(folder + QStringLiteral("/big.png")));
-    ASSERT_TRUE(photoLike(256, 256).save(folder + QStringLiteral("/small.png")));
-    const QString tiff = folder + QStringLiteral("/pages.tiff");
-    ASSERT_TRUE(runImageMagick({folder + QStringLiteral("/big.png"), folder + QStringLiteral("/small.png"), tiff}));
-    const auto image = CCImage::initWithContentsOfFile(tiff);
-    ASSERT_TRUE(image);
-    ASSERT_EQ(image->representations().size(), 2u);
-    EXPECT_EQ(image->representations()[0].size(), QSize(512, 512));
-    EXPECT_EQ(image->size(), QSizeF(256, 256));
-    // Drawing large picks the large bitmap, drawing small the small one.
-    EXPECT_EQ(image->representationForWidth(400).width(), 512);
-    EXPECT_EQ(image->representationForWidth(256).width(), 256);
-    EXPECT_EQ(image->representationForWidth(1000).width(), 512);
 }
 
 TEST(CCImageSize, RequestedSizeRerendersOnlyWhenItDiffersAndEmptyImagesHaveOnlyASize)

@@ -49,32 +49,6 @@ inline QImage randomPremultiplied(int width, int height)
     return image;
 }
 
-// A jigsaw piece: the picture inside a square with knobs, antialiased, transparent outside.
-inline QImage pieceLike(const QImage &picture, int side)
-{
-    QImage piece(side, side, QImage::Format_ARGB32_Premultiplied);
-    piece.fill(Qt::transparent);
-    const double inset = side * 0.2;
-    const double body = side - 2 * inset;
-    const double knob = body * 0.18;
-    QPainterPath outline;
-    outline.setFillRule(Qt::WindingFill);
-    outline.addRect(inset, inset, body, body);
-    outline.addEllipse(QPointF(side / 2.0, inset - knob * 0.6), knob, knob);
-    outline.addEllipse(QPointF(side - inset + knob * 0.6, side / 2.0), knob, knob);
-    QPainterPath hole;
-    hole.addEllipse(QPointF(side / 2.0, side - inset - knob * 0.4), knob, knob);
-    outline = outline.subtracted(hole);
-    QPainter painter(&piece);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setClipPath(outline);
-    painter.drawImage(QRectF(0, 0, side, side), picture);
-    painter.setClipping(false);
-    painter.setPen(QPen(QColor(255, 255, 255, 90), 2.0));
-    painter.drawPath(outline);
-    return piece;
-}
-
 // ImageMagick's own program, not any wrapper earlier on the PATH; true when it exits with 0.
 inline bool runImageMagick(const QStringList &arguments, QByteArray *output = nullptr)
 {
@@ -177,6 +151,24 @@ inline double distanceToOutline(QPointF point, const std::vector<QLineF> &lines)
         best = std::min(best, std::hypot(point.x() - nearest.x(), point.y() - nearest.y()));
     }
     return best;
+}
+
+// A jigsaw piece of side pixels: the picture drawn into pieceOutline, antialiased, with a
+// translucent rim, transparent outside.
+inline QImage pieceLike(const QImage &picture, int side)
+{
+    QImage piece(side, side, QImage::Format_ARGB32_Premultiplied);
+    piece.fill(Qt::transparent);
+    const QPainterPath outline =
+        pieceOutline(QPointF(side * 0.2, side * 0.2), side * 0.6, {Side::Knob, Side::Knob, Side::Hole, Side::Flat});
+    QPainter painter(&piece);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setClipPath(outline);
+    painter.drawImage(QRectF(0, 0, side, side), picture);
+    painter.setClipping(false);
+    painter.setPen(QPen(QColor(255, 255, 255, 90), 2.0));
+    painter.drawPath(outline);
+    return piece;
 }
 
 }
