@@ -1,16 +1,14 @@
 #pragma once
 
-// Pictures, piece outlines and an outside decoder shared by the imaging tests.
+// Pictures and piece outlines shared by the imaging tests.
 
 #include "test_support.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QImage>
 #include <QLineF>
 #include <QPainter>
 #include <QPainterPath>
-#include <QProcess>
 #include <QString>
 
 #include <algorithm>
@@ -47,23 +45,6 @@ inline QImage randomPremultiplied(int width, int height)
         }
     }
     return image;
-}
-
-// ImageMagick's own program, not any wrapper earlier on the PATH; true when it exits with 0.
-inline bool runImageMagick(const QStringList &arguments, QByteArray *output = nullptr)
-{
-    QProcess process;
-    process.start(QStringLiteral("/usr/bin/convert"), arguments);
-    if (!process.waitForFinished(60000))
-        return false;
-    if (output)
-        *output = process.readAllStandardOutput();
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
-
-inline bool imageMagickAvailable()
-{
-    return QFile::exists(QStringLiteral("/usr/bin/convert"));
 }
 
 // Straight RGBA bytes of an image, rows packed.

@@ -2,9 +2,6 @@
 
 #include "imaging_fixtures.h"
 
-#include <QGuiApplication>
-#include <QPalette>
-
 #include <gtest/gtest.h>
 
 using tj::test::Hex;
@@ -207,18 +204,6 @@ TEST(KolorPalette, GrayColors)
     EXPECT_EQ(GrayColor(0).alpha(), 0);
     EXPECT_EQ(GrayColor(-1), QColor(0, 0, 0));
     EXPECT_EQ(GrayColor(8), QColor(0, 0, 0));
-}
-
-TEST(KolorPalette, LinkColorFollowsTheApplicationPalette)
-{
-    ASSERT_NE(qGuiApp, nullptr);
-    const QPalette saved = QGuiApplication::palette();
-    QPalette palette = saved;
-    palette.setColor(QPalette::Link, QColor(12, 34, 56));
-    QGuiApplication::setPalette(palette);
-    EXPECT_EQ(LinkColor(), QColor(12, 34, 56));
-    QGuiApplication::setPalette(saved);
-    EXPECT_EQ(LinkColor(), saved.color(QPalette::Link));
 }
 
 TEST(KolorBoxing, RoundTripAndForeignValues)

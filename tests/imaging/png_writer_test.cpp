@@ -82,23 +82,6 @@ TEST(PngWriter, QtReadsBackTheSamePremultipliedPixels)
     }
 }
 
-TEST(PngWriter, ImageMagickDecodesTheSameBytesAsQt)
-{
-    if (!imageMagickAvailable())
-        GTEST_SKIP() << "ImageMagick is not installed";
-    const QString folder = freshFolder();
-    int index = 0;
-    for (const QImage &picture : samplePictures()) {
-        const QString path = folder + QStringLiteral("/picture%1.png").arg(index++);
-        ASSERT_TRUE(WritePngAtomically(path, picture));
-        QByteArray theirs;
-        ASSERT_TRUE(runImageMagick({path, QStringLiteral("-depth"), QStringLiteral("8"), QStringLiteral("rgba:-")}, &theirs));
-        const QByteArray ours = straightRgba(QImage(path));
-        ASSERT_EQ(ours.size(), qsizetype(picture.width()) * picture.height() * 4);
-        EXPECT_TRUE(theirs == ours) << path.toStdString();
-    }
-}
-
 TEST(PngWriter, PixelBufferLayoutMatchesTheImage)
 {
     const QImage picture = samplePictures().front();

@@ -145,56 +145,35 @@ TEST(CCLogger, UnopenableFileSendsRecordsToSystemLog)
     EXPECT_FALSE(QFile::exists(folder + QStringLiteral("/blocker/app.log")));
 }
 
-TEST(CCLogger, FileAtTheLimitIsHalvedAtALineBoundaryBeforeTheNextRecord)
-{
-    for (const qint64 size : {kLimit - 1, kLimit, kLimit + 1000}) {
-        SCOPED_TRACE(size);
-        const QString path = logPath();
-        const QByteArray original = linedText(size);
-        writeFile(path, original);
-        CCLogger logger(path);
-        logger.logString(QStringLiteral("after the cut"));
-        const QByteArray content = readFile(path);
-        if (size < kLimit) {
-            EXPECT_TRUE(content.startsWith(original));
-            EXPECT_EQ(recordsOf(content.mid(size)).size(), 1);
-            continue;
-        }
-        // The kept part begins just after the first newline at or past the midpoint.
-        const qint64 cut = original.indexOf('\n', size / 2) + 1;
-        ASSERT_GT(cut, size / 2);
-        ASSERT_LT(cut, size / 2 + 200);
-        EXPECT_EQ(content.left(size - cut), original.mid(cut));
-        EXPECT_TRUE(original.at(cut - 1) == '\n');
-        const QList<QByteArray> added = recordsOf(content.mid(size - cut));
-        ASSERT_EQ(added.size(), 1);
-        EXPECT_TRUE(added[0].endsWith(" after the cut"));
-    }
-}
-
-TEST(CCLogger, NoNewlineWithinSearchSpanCutsExactlyAtTheMidpoint)
+TEST(CCLogger, FileAtTheLimitIsCutAfterTheFirstNewlineFromItsMidpointBeforeTheNextRecord)
 {
     const qint64 middle = kLimit / 2;
-    // A newline just inside the 16,384-byte span is found; one just outside is not.
-    const std::vector<std::pair<qint64, qint64>> cases = {
-        {middle + 16384, middle},
-        {middle + 16383, middle + 16384},
-        {middle, middle + 1},
+    const auto withNewlineAt = [&](qint64 at) {
+        QByteArray text = linedText(middle) + QByteArray(kLimit - middle, 'x');
+        text[at] = '\n';
+        text[kLimit - 1] = '\n';
+        return text;
     };
-    for (const auto &[newlineAt, expectedCut] : cases) {
-        SCOPED_TRACE(newlineAt);
-        QByteArray original = linedText(middle);
-        original += QByteArray(kLimit - middle, 'x');
-        original[newlineAt] = '\n';
-        original[kLimit - 1] = '\n';
+    const auto lined = [](qint64 size) { return std::pair{linedText(size), linedText(size).indexOf('\n', size / 2) + 1}; };
+    const std::vector<std::pair<QByteArray, qint64>> cases = {
+        {linedText(kLimit - 1), 0}, // below the limit: kept whole
+        lined(kLimit),
+        lined(kLimit + 1000),
+        // A newline just inside the 16,384 bytes searched is found; one just outside is not.
+        {withNewlineAt(middle + 16384), middle},
+        {withNewlineAt(middle + 16383), middle + 16384},
+        {withNewlineAt(middle), middle + 1},
+    };
+    for (const auto &[original, cut] : cases) {
+        SCOPED_TRACE(testing::Message() << original.size() << " bytes cut at " << cut);
         const QString path = logPath();
         writeFile(path, original);
-        CCLogger logger(path);
-        logger.logString(QStringLiteral("tail"));
+        CCLogger(path).logString(QStringLiteral("tail"));
         const QByteArray content = readFile(path);
-        EXPECT_EQ(content.left(kLimit - expectedCut), original.mid(expectedCut));
-        EXPECT_TRUE(content.endsWith(" tail\n"));
-        EXPECT_EQ(content.size(), kLimit - expectedCut + qsizetype(recordsOf(content).last().size()) + 1);
+        EXPECT_EQ(content.left(original.size() - cut), original.mid(cut));
+        const QList<QByteArray> added = recordsOf(content.mid(original.size() - cut));
+        ASSERT_EQ(added.size(), 1);
+        EXPECT_TRUE(added[0].endsWith(" tail"));
     }
 }
 

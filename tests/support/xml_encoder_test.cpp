@@ -118,13 +118,18 @@ TEST(XmlEncoder, InsertionGoesToTheSavedPointAtItsLevel)
     encoder.addTag(QStringLiteral("first"), 1);
     encoder.saveInsertionPoint();
     encoder.openTag(QStringLiteral("list"));
+    // Right after an opening tag, which closing joins onto its line.
+    encoder.saveInsertionPoint();
+    encoder.closeTag(QStringLiteral("list"));
+    encoder.beginInsertion();
+    EXPECT_EQ(encoder.level(), 2);
     encoder.addTag(QStringLiteral("item"), 2);
+    encoder.endInsertion();
+    EXPECT_EQ(encoder.level(), 1);
     encoder.beginInsertion();
     EXPECT_EQ(encoder.level(), 1);
     encoder.addTag(QStringLiteral("count"), 1);
     encoder.endInsertion();
-    EXPECT_EQ(encoder.level(), 2);
-    encoder.closeTag(QStringLiteral("list"));
     encoder.closeTag(QStringLiteral("root"));
     EXPECT_EQ(body(encoder), QStringLiteral("<root>\n"
                                             "\t<first>1</first>\n"
@@ -158,22 +163,4 @@ TEST(XmlEncoder, InsertionPointsNestAndCancel)
     EXPECT_EQ(steps(encoder.xml()),
               QStringList({QStringLiteral("1<r="), QStringLiteral("1<a=1"), QStringLiteral("1<b=2"),
                            QStringLiteral("1<c=3"), QStringLiteral("1<d=4"), QStringLiteral("0/r=")}));
-}
-
-TEST(XmlEncoder, InsertionRightAfterAnOpeningTagStaysWellFormed)
-{
-    CCXmlEncoder encoder;
-    encoder.openTag(QStringLiteral("r"));
-    encoder.openTag(QStringLiteral("list"));
-    encoder.saveInsertionPoint();
-    encoder.closeTag(QStringLiteral("list"));
-    encoder.beginInsertion();
-    encoder.addTag(QStringLiteral("item"), 7);
-    encoder.endInsertion();
-    encoder.closeTag(QStringLiteral("r"));
-    EXPECT_EQ(body(encoder), QStringLiteral("<r>\n"
-                                            "\t<list>\n"
-                                            "\t\t<item>7</item>\n"
-                                            "\t</list>\n"
-                                            "</r>\n"));
 }
