@@ -19,27 +19,6 @@ struct NamedPath
     QPainterPath path;
 };
 
-QPainterPath wavyShape(QPointF origin)
-{
-    // A band whose top and bottom edges are waves of cubic arcs.
-    QPainterPath path(origin);
-    const double step = 23.7, height = 61.3, amplitude = 9.4;
-    for (int i = 0; i < 6; ++i) {
-        const double x = origin.x() + i * step, sign = i % 2 ? 1 : -1;
-        path.cubicTo(x + step / 3, origin.y() + sign * amplitude, x + 2 * step / 3, origin.y() + sign * amplitude,
-                     x + step, origin.y());
-    }
-    const QPointF corner = path.currentPosition() + QPointF(0, height);
-    path.lineTo(corner);
-    for (int i = 0; i < 6; ++i) {
-        const double x = corner.x() - i * step, sign = i % 2 ? -1 : 1;
-        path.cubicTo(x - step / 3, corner.y() + sign * amplitude * 1.7, x - 2 * step / 3,
-                     corner.y() - sign * amplitude, x - step, corner.y());
-    }
-    path.closeSubpath();
-    return path;
-}
-
 QPainterPath selfOverlappingShape(QPointF origin)
 {
     // A curved five-pointed star drawn in one stroke (its centre winds twice) and a
@@ -91,8 +70,6 @@ std::vector<NamedPath> shapes()
         result.push_back({"reversed piece", result.back().path.toReversed()});
     }
     result.push_back({"small piece", tj::test::pieceOutline({7.3, 5.9}, 11.2, all[0])});
-    result.push_back({"wave", wavyShape({10.4, 30.2})});
-    result.push_back({"wave on whole pixels", wavyShape({10, 30})});
     result.push_back({"self-overlapping", selfOverlappingShape({5.6, 3.3})});
     result.push_back({"ring", ringWithHole({3.3, 4.4})});
     // Curves crossing thousands of rows, more than are sampled for first guesses.

@@ -1,5 +1,7 @@
 #include "support/widgets/cc_picture_collection.h"
 
+#include "test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -89,7 +91,7 @@ TEST_F(PictureCollectionTest, ViewFillsTheViewportAndColumnsFollowThePictureSize
     };
     for (const Case c : {Case{630, 3, 200}, Case{629, 2, 304}, Case{150, 1, 140}, Case{1000, 4, 240}}) {
         setUsableSize(c.width, 300);
-        QApplication::processEvents();
+        tj::test::drainEvents();
         // The view fills the scroll area's viewport, whatever its width.
         EXPECT_EQ(grid->usableWidth(), c.width);
         EXPECT_EQ(grid->scrollView()->viewport()->width(), c.width);
