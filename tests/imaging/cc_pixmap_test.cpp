@@ -71,9 +71,6 @@ void fill(CCPixmap &pixmap, Kolor kolor)
 
 TEST(CCPixmapMemory, RowsAreSixteenByteAlignedAndCleared)
 {
-    for (int width : {1, 2, 3, 4})
-        EXPECT_EQ(pixmapOfSize(width, 3)->bytesPerRow(), 16);
-    EXPECT_EQ(pixmapOfSize(5, 3)->bytesPerRow(), 32);
     for (int width = 1; width <= 70; ++width) {
         auto pixmap = pixmapOfSize(width, 1 + width % 7);
         ASSERT_EQ(pixmap->bytesPerRow() % 16, 0);

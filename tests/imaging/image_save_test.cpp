@@ -16,7 +16,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <future>
 #include <vector>
 
 namespace {
@@ -266,27 +265,6 @@ TEST(SaveImage, ThumbnailsFitIntoTwoHundredPixels)
     }
     EXPECT_TRUE(ResizeImageAndSaveToJPEG(nullptr).isEmpty());
     EXPECT_TRUE(ResizeImageAndSaveToJPEG(CCImage::initWithSize({50, 50}).get()).isEmpty());
-}
-
-TEST(SaveImage, ThreadsSaveSideBySide)
-{
-    const QString folder = freshFolder();
-    const QImage photo = photoLike(400, 400);
-    std::vector<std::future<bool>> jobs;
-    for (int queue = 0; queue < 6; ++queue) {
-        jobs.push_back(std::async(std::launch::async, [&, queue] {
-            bool ok = true;
-            for (int piece = 0; piece < 15; ++piece) {
-                const QImage picture = pieceLike(photo, 40 + queue + piece);
-                auto record = recordFor(folder + QStringLiteral("/%1-%2.png").arg(queue).arg(piece), ImageFileTypePNG);
-                ok = ok && SaveImageCore(CCImage::initWithCGImage(picture).get(), record)
-                     && QImage(record.path).convertToFormat(QImage::Format_ARGB32_Premultiplied) == picture;
-            }
-            return ok;
-        }));
-    }
-    for (auto &job : jobs)
-        EXPECT_TRUE(job.get());
 }
 
 }

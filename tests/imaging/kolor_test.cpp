@@ -14,14 +14,6 @@ Kolor randomColorKolor()
     return MakeKolor(randomBelow(256), randomBelow(256), randomBelow(256), 1 + randomBelow(100));
 }
 
-QString settingsText(Kolor kolor)
-{
-    if (KolorAlpha(kolor) == 100)
-        return QString::asprintf("{%u, %u, %u}", KolorRed(kolor), KolorGreen(kolor), KolorBlue(kolor));
-    return QString::asprintf("{%u, %u, %u, %u}", KolorRed(kolor), KolorGreen(kolor), KolorBlue(kolor),
-                             KolorAlpha(kolor));
-}
-
 }
 
 TEST(KolorPixel, KnownConversions)
@@ -185,15 +177,6 @@ TEST(KolorString, ReadsSettingsText)
     for (const auto &[text, kolor] : cases)
         EXPECT_EQ(Hex{KolorFromString(text)}, Hex{kolor}) << QString::fromUtf16(text).toStdString();
     EXPECT_EQ(KolorAlpha(KolorFromString(u"{99999999999999999999999999, 2, 3}")), 100u);
-}
-
-TEST(KolorString, WrittenSettingsReadBack)
-{
-    for (int i = 0; i < 5000; ++i) {
-        const Kolor kolor = i % 2 ? randomColorKolor() : MakeKolor(randomBelow(256), randomBelow(256),
-                                                                   randomBelow(256), randomBelow(256));
-        ASSERT_EQ(Hex{KolorFromString(settingsText(kolor))}, Hex{kolor}) << settingsText(kolor).toStdString();
-    }
 }
 
 TEST(KolorPalette, GrayColors)

@@ -96,21 +96,6 @@ TEST(CCLogger, RecordsCarryTimeStampAndBundleIdentifierInNewFolders)
     EXPECT_EQ(lines[2], "spans two lines");
 }
 
-TEST(CCLogger, ReopensAfterCloseAndAppends)
-{
-    const QString path = logPath();
-    writeFile(path, "kept from an earlier run\n");
-    CCLogger logger(path);
-    logger.logString(QStringLiteral("one"));
-    logger.close();
-    logger.logString(QStringLiteral("two"));
-    const QList<QByteArray> lines = recordsOf(readFile(path));
-    ASSERT_EQ(lines.size(), 3);
-    EXPECT_EQ(lines[0], "kept from an earlier run");
-    EXPECT_TRUE(lines[1].endsWith(" one"));
-    EXPECT_TRUE(lines[2].endsWith(" two"));
-}
-
 TEST(CCLogger, SharedLogLivesInStateFolderAndClosesWhenTheApplicationQuits)
 {
     const QString expected = qEnvironmentVariable("XDG_STATE_HOME") + QStringLiteral("/Wrenmoor/com.wrenmoor.tobbin-jigsaw.log");
