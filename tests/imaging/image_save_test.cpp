@@ -54,30 +54,53 @@ QImage decoded(const QByteArray &bytes)
     return QImage::fromData(bytes).convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
-TEST(SaveImage, EveryTypeWritesItsFormatUnderItsExtension)
+TEST(SaveImage, TypeFollowsTheRequestOrTheExtensionAndAlphaAndFixesTheExtension)
 {
     const QString folder = freshFolder();
-    const auto image = piecePicture();
+    const auto opaque = opaquePicture();
+    const auto transparent = piecePicture();
     struct Case
     {
-        uint32_t type;
-        const char *name, *written, *format;
+        const char *name; // empty: into memory
+        bool alpha;
+        uint32_t requested, type;
+        const char *written, *format;
     };
-    for (const Case &c : {Case{ImageFileTypeJPEG, "image.png", "image.jpg", "jpeg"},
-                          Case{ImageFileTypeJPEG, "Photo.JPG", "Photo.JPG", "jpeg"},
-                          Case{ImageFileTypePNG, "picture.dat", "picture.png", "png"},
-                          Case{ImageFileTypeTIFF, "sheet", "sheet.tiff", "tiff"},
-                          Case{17, "other.tif", "other.tiff", "tiff"}}) {
+    const uint32_t automatic = ImageFileTypeAutomatic;
+    const Case cases[] = {
+        {"image.png", true, ImageFileTypeJPEG, ImageFileTypeJPEG, "image.jpg", "jpeg"},
+        {"Photo.JPG", true, ImageFileTypeJPEG, ImageFileTypeJPEG, "Photo.JPG", "jpeg"},
+        {"picture.dat", true, ImageFileTypePNG, ImageFileTypePNG, "picture.png", "png"},
+        {"sheet", true, ImageFileTypeTIFF, ImageFileTypeTIFF, "sheet.tiff", "tiff"},
+        {"other.tif", true, 17, 17, "other.tiff", "tiff"},
+        {"", true, automatic, ImageFileTypePNG, "", "png"},
+        {"", false, automatic, ImageFileTypeJPEG, "", "jpeg"},
+        {"a.png", false, automatic, ImageFileTypePNG, "a.png", "png"},
+        {"b.PNG", true, automatic, ImageFileTypePNG, "b.PNG", "png"},
+        {"c.tif", false, automatic, ImageFileTypeJPEG, "c.jpg", "jpeg"},
+        {"d.jpg", true, automatic, ImageFileTypeJPEG, "d.jpg", "jpeg"},
+        {"e.gif", true, automatic, ImageFileTypeTIFF, "e.tiff", "tiff"},
+        {"f", true, automatic, ImageFileTypePNG, "f.png", "png"},
+        {"g", false, automatic, ImageFileTypeJPEG, "g.jpg", "jpeg"},
+    };
+    for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        auto record = recordFor(folder + QLatin1Char('/') + QLatin1String(c.name), c.type);
+        const bool inMemory = *c.name == 0;
+        auto record = recordFor(inMemory ? QString() : folder + QLatin1Char('/') + QLatin1String(c.name), c.requested);
+        const auto &image = c.alpha ? transparent : opaque;
         ASSERT_TRUE(SaveImageCore(image.get(), record));
-        EXPECT_EQ(record.path, folder + QLatin1Char('/') + QLatin1String(c.written));
-        EXPECT_EQ(record.extension, QFileInfo(c.written).suffix().toLower());
-        EXPECT_EQ(formatOf(readFile(record.path)), c.format);
-        EXPECT_EQ(QImage(record.path).size(), QSize(100, 100));
+        EXPECT_EQ(record.type, c.type);
+        EXPECT_EQ(QFileInfo(record.path).fileName(), QLatin1String(c.written));
+        EXPECT_EQ(record.data.isEmpty(), !inMemory);
+        const QByteArray bytes = inMemory ? record.data : readFile(record.path);
+        EXPECT_EQ(formatOf(bytes), c.format);
+        EXPECT_EQ(QImage::fromData(bytes).size(), image->qimage().size());
+        if (!inMemory) {
+            EXPECT_EQ(record.extension, QFileInfo(c.written).suffix().toLower());
+        }
         EXPECT_FALSE(record.writeFailed);
     }
-    EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 5);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 12);
 }
 
 TEST(SaveImage, PngAndTiffKeepEveryPixel)
@@ -94,34 +117,6 @@ TEST(SaveImage, PngAndTiffKeepEveryPixel)
     EXPECT_EQ(formatOf(tiff), "tiff");
     EXPECT_EQ(decoded(tiff), image->qimage());
     EXPECT_TRUE(TiffFromImage(nullptr).isEmpty());
-}
-
-TEST(SaveImage, AutomaticChoiceFollowsExtensionAndAlpha)
-{
-    const QString folder = freshFolder();
-    const auto opaque = opaquePicture();
-    const auto transparent = piecePicture();
-    struct Case
-    {
-        const char *name; // empty: into memory
-        bool alpha;
-        uint32_t type;
-        const char *written;
-    };
-    const Case cases[] = {
-        {"", true, ImageFileTypePNG, ""},         {"", false, ImageFileTypeJPEG, ""},
-        {"a.png", false, ImageFileTypePNG, "a.png"}, {"b.PNG", true, ImageFileTypePNG, "b.PNG"},
-        {"c.tif", false, ImageFileTypeJPEG, "c.jpg"}, {"d.jpg", true, ImageFileTypeJPEG, "d.jpg"},
-        {"e.gif", true, ImageFileTypeTIFF, "e.tiff"}, {"f", true, ImageFileTypePNG, "f.png"},
-        {"g", false, ImageFileTypeJPEG, "g.jpg"},
-    };
-    for (const Case &c : cases) {
-        auto record = recordFor(*c.name ? folder + QLatin1Char('/') + QLatin1String(c.name) : QString());
-        ASSERT_TRUE(SaveImageCore(c.alpha ? transparent.get() : opaque.get(), record)) << c.name;
-        EXPECT_EQ(record.type, c.type) << c.name;
-        EXPECT_EQ(QFileInfo(record.path).fileName(), QLatin1String(c.written));
-        EXPECT_EQ(record.data.isEmpty(), *c.name != 0);
-    }
 }
 
 TEST(SaveImage, QualityIsClampedAndTakesEffect)

@@ -47,16 +47,6 @@ inline QImage randomPremultiplied(int width, int height)
     return image;
 }
 
-// Straight RGBA bytes of an image, rows packed.
-inline QByteArray straightRgba(const QImage &image)
-{
-    const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
-    QByteArray bytes;
-    for (int y = 0; y < rgba.height(); ++y)
-        bytes.append(reinterpret_cast<const char *>(rgba.constScanLine(y)), rgba.width() * 4);
-    return bytes;
-}
-
 enum class Side { Flat, Knob, Hole };
 
 // A jigsaw-like piece: a square of the given side whose four sides are flat or carry a

@@ -102,24 +102,24 @@ TEST(KolorColor, ColourRoundTripIsExactForEveryOpacity)
     }
 }
 
-TEST(KolorColor, MissingAndClearColours)
+TEST(KolorColor, ComponentsAreTruncatedAfterConversionToRgbAndClearMeansNoColour)
 {
-    EXPECT_EQ(Hex{KolorFromColor(QColor())}, Hex{kNoKolor});
-    EXPECT_EQ(Hex{KolorFromColor(QColor(10, 20, 30, 0))}, Hex{kNoKolor});
-    EXPECT_EQ(Hex{KolorFromColor(QColor(Qt::transparent))}, Hex{kNoKolor});
+    const std::pair<QColor, Kolor> cases[] = {
+        {QColor::fromRgbF(0.5f, 0.25f, 1.0f, 0.333f), 0x21FF3F7F},
+        {QColor::fromHsv(240, 255, 255), 0x64FF0000},
+        {QColor::fromCmyk(0, 255, 255, 0), 0x640000FF},
+        {QColor::fromRgbF(0.2f, 0.4f, 0.6f, 0.004f), kNoKolor},
+        {QColor(), kNoKolor},
+        {QColor(10, 20, 30, 0), kNoKolor},
+        {QColor(Qt::transparent), kNoKolor},
+    };
+    for (const auto &[color, kolor] : cases)
+        EXPECT_EQ(Hex{KolorFromColor(color)}, Hex{kolor}) << color.name(QColor::HexArgb).toStdString();
     for (Kolor none : {0x00FFFFFFu, 0x65FFFFFFu, kNoKolor}) {
         const QColor clear = ColorFromKolor(none);
         EXPECT_TRUE(clear.isValid());
         EXPECT_EQ(clear.alpha(), 0);
     }
-}
-
-TEST(KolorColor, ComponentsAreTruncatedAfterConversionToRgb)
-{
-    EXPECT_EQ(Hex{KolorFromColor(QColor::fromRgbF(0.5f, 0.25f, 1.0f, 0.333f))}, Hex{0x21FF3F7F});
-    EXPECT_EQ(Hex{KolorFromColor(QColor::fromHsv(240, 255, 255))}, Hex{0x64FF0000});
-    EXPECT_EQ(Hex{KolorFromColor(QColor::fromCmyk(0, 255, 255, 0))}, Hex{0x640000FF});
-    EXPECT_EQ(Hex{KolorFromColor(QColor::fromRgbF(0.2f, 0.4f, 0.6f, 0.004f))}, Hex{kNoKolor});
 }
 
 TEST(KolorColor, GreyValues)

@@ -70,15 +70,22 @@ TEST(PngWriter, UnpremultiplyInvertsPremultiplicationExactly)
     EXPECT_EQ(Unpremultiply(200, 100), 255);
 }
 
-TEST(PngWriter, QtReadsBackTheSamePremultipliedPixels)
+TEST(PngWriter, QtReadsBackTheSamePixelsInEveryFormat)
 {
-    for (const QImage &picture : samplePictures()) {
+    std::vector<QImage> pictures = samplePictures();
+    const QImage photo = photoLike(50, 40);
+    pictures.push_back(photo);
+    pictures.push_back(photo.convertToFormat(QImage::Format_Grayscale8));
+    pictures.push_back(randomPremultiplied(50, 40).convertToFormat(QImage::Format_ARGB32));
+    for (const QImage &picture : pictures) {
         const QByteArray png = EncodePng(picture);
         ASSERT_FALSE(png.isEmpty());
-        const QImage decoded = decodeWithQt(png).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        const QImage decoded = decodeWithQt(png).convertToFormat(picture.format());
         ASSERT_EQ(decoded.size(), picture.size());
+        const int rowBytes = picture.width() * picture.depth() / 8;
         for (int y = 0; y < picture.height(); ++y)
-            ASSERT_EQ(0, memcmp(decoded.constScanLine(y), picture.constScanLine(y), picture.width() * 4)) << "row " << y;
+            ASSERT_EQ(0, memcmp(decoded.constScanLine(y), picture.constScanLine(y), rowBytes))
+                << "format " << picture.format() << " row " << y;
     }
 }
 
@@ -91,16 +98,6 @@ TEST(PngWriter, PixelBufferLayoutMatchesTheImage)
         const QByteArray fromPixels = EncodePng(pixels.data(), picture.width(), picture.height(), bytesPerRow);
         EXPECT_EQ(fromPixels, EncodePng(picture)) << "padding " << padding;
     }
-}
-
-TEST(PngWriter, StraightAndOpaqueFormatsKeepTheirValues)
-{
-    const QImage photo = photoLike(50, 40);
-    EXPECT_EQ(straightRgba(decodeWithQt(EncodePng(photo))), straightRgba(photo));
-    QImage straight = randomPremultiplied(50, 40).convertToFormat(QImage::Format_ARGB32);
-    EXPECT_EQ(straightRgba(decodeWithQt(EncodePng(straight))), straightRgba(straight));
-    const QImage grey = photo.convertToFormat(QImage::Format_Grayscale8);
-    EXPECT_EQ(straightRgba(decodeWithQt(EncodePng(grey))), straightRgba(grey));
 }
 
 TEST(PngWriter, RefusesBadInput)
