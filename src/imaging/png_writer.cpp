@@ -294,12 +294,6 @@ bool WritePngFromPixels(const QString &path, const uint8_t *abgrBytes, int width
     return !png.isEmpty() && WriteBytesToFile(path, png);
 }
 
-bool WritePng(const QString &path, const QImage &image)
-{
-    const QByteArray png = EncodePng(image);
-    return !png.isEmpty() && WriteBytesToFile(path, png);
-}
-
 bool WritePngAtomically(const QString &path, const QImage &image, const PngTexts &extraTexts)
 {
     const QByteArray png = EncodePng(image, extraTexts);

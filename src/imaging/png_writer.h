@@ -31,9 +31,8 @@ QByteArray EncodePng(const QImage &image, const PngTexts &extraTexts = {});
 // a partly written file is removed.
 bool WritePngFromPixels(const QString &path, const uint8_t *abgrBytes, int width, int height,
                         qsizetype bytesPerRow);
-bool WritePng(const QString &path, const QImage &image);
 
-// As WritePng, but the file at path is replaced in one step: a reader, or a crash midway,
+// As EncodePng, then replaces the file at path in one step: a reader, or a crash midway,
 // sees the old file or the complete new one, never a part. False when encoding or writing
 // fails; the old file is then left as it was.
 bool WritePngAtomically(const QString &path, const QImage &image, const PngTexts &extraTexts = {});

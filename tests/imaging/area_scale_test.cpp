@@ -1,6 +1,6 @@
 #include "imaging/area_scale.h"
 
-#include "image_test_support.h"
+#include "imaging_fixtures.h"
 
 #include <QPainter>
 
@@ -27,7 +27,7 @@ TEST(AreaScale, APartScaledAgainEqualsTheWholeScaledAgain)
     const QPoint origin(13, 7);
     for (const double scale : {1.0, 0.8, 0.5371, 0.25, 0.1}) {
         SCOPED_TRACE(scale);
-        QImage picture = photoLike(97, 61, 3).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        QImage picture = photoLike(97, 61).convertToFormat(QImage::Format_ARGB32_Premultiplied);
         QImage copy = scaledWhole(picture, origin, scale);
         // The same cells however far the target reaches.
         const QImage wider = scaledWhole(picture, origin, scale, 3);
@@ -54,7 +54,7 @@ TEST(AreaScale, EachCellIsTheAverageOfThePictureUnderIt)
         return image;
     }();
     // At scale 1 from a whole pixel the picture is copied.
-    const QImage photo = photoLike(30, 20, 9).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage photo = photoLike(30, 20).convertToFormat(QImage::Format_ARGB32_Premultiplied);
     EXPECT_TRUE(scaledWhole(photo, QPoint(5, 2), 1.0).copy(QRect(QPoint(1, 1), photo.size())) == photo);
 
     // Inside, a plain picture stays plain; at its edges cells fade by the share they cover,

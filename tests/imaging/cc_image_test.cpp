@@ -2,12 +2,11 @@
 #include "imaging/image_decode.h"
 #include "imaging/image_geometry.h"
 
-#include "image_test_support.h"
+#include "imaging_fixtures.h"
 #include "test_support.h"
 
 #include <QBuffer>
 #include <QClipboard>
-#include <QFile>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QImageWriter>
@@ -37,27 +36,25 @@ QByteArray encode(const QImage &image, const char *format, int quality = -1, boo
     return bytes;
 }
 
-QString writeFile(const QString &name, const QByteArray &bytes)
+// The bytes as a file of that name in a fresh folder; its path.
+QString saved(const QString &name, const QByteArray &bytes)
 {
     const QString path = freshFolder() + QLatin1Char('/') + name;
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
+    writeFile(path, bytes);
     return path;
+}
+
+QByteArray bigEndian(uint32_t value)
+{
+    const char bytes[] = {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
+    return QByteArray(bytes, 4);
 }
 
 QByteArray pngChunk(const char *type, const QByteArray &data)
 {
-    QByteArray chunk;
-    const uint32_t length = uint32_t(data.size());
-    for (int shift = 24; shift >= 0; shift -= 8)
-        chunk.append(char(length >> shift));
     const QByteArray body = QByteArray(type) + data;
-    chunk.append(body);
-    const uint32_t crc = uint32_t(crc32(0, reinterpret_cast<const Bytef *>(body.constData()), uInt(body.size())));
-    for (int shift = 24; shift >= 0; shift -= 8)
-        chunk.append(char(crc >> shift));
-    return chunk;
+    const auto crc = uint32_t(crc32(0, reinterpret_cast<const Bytef *>(body.constData()), uInt(body.size())));
+    return bigEndian(uint32_t(data.size())) + body + bigEndian(crc);
 }
 
 // A valid PNG of width x height fully transparent pixels in a few kilobytes per 100 MB of
@@ -65,11 +62,7 @@ QByteArray pngChunk(const char *type, const QByteArray &data)
 // repeated.
 QByteArray pngFile(uint32_t width, uint32_t height, const QByteArray &idat)
 {
-    QByteArray header;
-    for (uint32_t value : {width, height})
-        for (int shift = 24; shift >= 0; shift -= 8)
-            header.append(char(value >> shift));
-    header.append(QByteArray::fromHex("0806000000")); // 8-bit RGBA
+    const QByteArray header = bigEndian(width) + bigEndian(height) + QByteArray::fromHex("0806000000"); // 8-bit RGBA
     return QByteArray::fromHex("89504e470d0a1a0a") + pngChunk("IHDR", header) + pngChunk("IDAT", idat)
         + pngChunk("IEND", QByteArray());
 }
@@ -95,9 +88,7 @@ QByteArray zeroPng(uint32_t width, uint32_t height)
     for (uint32_t i = 0; i < height / kRowsPerBlock; ++i)
         idat.append(block);
     idat.append(QByteArray::fromHex("0300")); // final empty block
-    const uint32_t adler = uint32_t(((rowBytes * height) % 65521) << 16 | 1); // Adler-32 of zeros
-    for (int shift = 24; shift >= 0; shift -= 8)
-        idat.append(char(adler >> shift));
+    idat.append(bigEndian(uint32_t(((rowBytes * height) % 65521) << 16 | 1))); // Adler-32 of zeros
     return pngFile(width, height, idat);
 }
 
@@ -127,28 +118,34 @@ bool near(QRgb a, QRgb b, int tolerance = 40)
 
 TEST(CCImageFiles, LoadsPngAndJpegFilesWithTheirPixelSize)
 {
-    const QImage picture = photoLike(120, 80, 1);
+    const QImage picture = photoLike(120, 80);
     const QImage piece = pieceLike(picture, 90);
-    const auto png = CCImage::initWithContentsOfFile(writeFile(QStringLiteral("Blüte.png"), encode(piece, "png")));
+    const auto png = CCImage::initWithContentsOfFile(saved(QStringLiteral("Blüte.png"), encode(piece, "png")));
     ASSERT_TRUE(png);
     EXPECT_EQ(png->size(), QSizeF(90, 90));
     EXPECT_TRUE(png->hasAlpha());
     EXPECT_EQ(png->qimage().convertToFormat(QImage::Format_ARGB32_Premultiplied), piece);
 
-    const auto jpeg = CCImage::initWithContentsOfFile(writeFile(QStringLiteral("p.jpg"), encode(picture, "jpeg", 95)));
+    const auto jpeg = CCImage::initWithContentsOfFile(saved(QStringLiteral("p.jpg"), encode(picture, "jpeg", 95)));
     ASSERT_TRUE(jpeg);
     EXPECT_EQ(jpeg->size(), QSizeF(120, 80));
     EXPECT_FALSE(jpeg->hasAlpha());
 
     // "ai" files are decoded from their bytes like any other.
-    const auto ai = CCImage::initWithContentsOfFile(writeFile(QStringLiteral("drawing.AI"), encode(piece, "png")));
+    const auto ai = CCImage::initWithContentsOfFile(saved(QStringLiteral("drawing.AI"), encode(piece, "png")));
     ASSERT_TRUE(ai);
     EXPECT_EQ(ai->size(), QSizeF(90, 90));
 
-    const auto sized = CCImage::initWithContentsOfFile(writeFile(QStringLiteral("q.png"), encode(piece, "png")), {30, 45});
+    const auto sized = CCImage::initWithContentsOfFile(saved(QStringLiteral("q.png"), encode(piece, "png")), {30, 45});
     ASSERT_TRUE(sized);
     EXPECT_EQ(sized->size(), QSizeF(30, 45));
     EXPECT_EQ(sized->qimage().size(), QSize(30, 45));
+
+    const QStringList extensions = CCImage::fileExtensions();
+    for (const char *expected : {"png", "jpg", "jpeg", "gif", "tiff"})
+        EXPECT_TRUE(extensions.contains(QLatin1String(expected))) << expected;
+    for (const QString &extension : extensions)
+        EXPECT_EQ(extension, extension.toLower());
 }
 
 TEST(CCImageFiles, PhotographsComeOutUpright)
@@ -167,7 +164,7 @@ TEST(CCImageFiles, PhotographsComeOutUpright)
 
 TEST(CCImageFiles, RefusesDamagedAndForeignFiles)
 {
-    const QImage picture = photoLike(200, 150, 2);
+    const QImage picture = photoLike(200, 150);
     for (bool progressive : {false, true}) {
         const QByteArray jpeg = encode(picture, "jpeg", 90, progressive);
         ASSERT_TRUE(IsCompleteJpeg(jpeg));
@@ -177,13 +174,13 @@ TEST(CCImageFiles, RefusesDamagedAndForeignFiles)
             ASSERT_FALSE(IsCompleteJpeg(jpeg.left(cut))) << "cut at " << cut;
         EXPECT_FALSE(IsCompleteJpeg(jpeg.left(jpeg.size() - 1)));
         EXPECT_FALSE(CCImage::initWithData(jpeg.left(jpeg.size() * 2 / 3)));
-        EXPECT_FALSE(CCImage::initWithContentsOfFile(writeFile(QStringLiteral("cut.jpg"), jpeg.left(jpeg.size() / 2))));
+        EXPECT_FALSE(CCImage::initWithContentsOfFile(saved(QStringLiteral("cut.jpg"), jpeg.left(jpeg.size() / 2))));
     }
     const QByteArray png = encode(picture, "png");
     EXPECT_FALSE(CCImage::initWithData(png.left(png.size() / 2)));
     EXPECT_FALSE(CCImage::initWithData(QByteArray("just some text, not a picture")));
     EXPECT_FALSE(CCImage::initWithData(QByteArray()));
-    EXPECT_FALSE(CCImage::initWithContentsOfFile(writeFile(QStringLiteral("notes.png"), "hello")));
+    EXPECT_FALSE(CCImage::initWithContentsOfFile(saved(QStringLiteral("notes.png"), "hello")));
     EXPECT_FALSE(CCImage::initWithContentsOfFile(QStringLiteral("/nonexistent/picture.png")));
     EXPECT_FALSE(CCImage::initWithContentsOfFile(freshFolder()));
 }
@@ -202,7 +199,7 @@ TEST(CCImageFiles, RefusesDecompressionBombsWithoutAllocating)
     const QByteArray claim = pngFile(100000, 100000, qCompress(QByteArray(4096, 0)).mid(4));
     const long before = maxResidentKilobytes();
     EXPECT_FALSE(CCImage::initWithData(bomb));
-    EXPECT_FALSE(CCImage::initWithContentsOfFile(writeFile(QStringLiteral("bomb.png"), bomb)));
+    EXPECT_FALSE(CCImage::initWithContentsOfFile(saved(QStringLiteral("bomb.png"), bomb)));
     EXPECT_FALSE(CCImage::initWithData(claim));
     EXPECT_LT(maxResidentKilobytes() - before, 64 * 1024);
 }
@@ -226,40 +223,24 @@ TEST(CCImageFiles, LargePhotographWithinTheLimitLoads)
 TEST(CCImageSize, SmallestRepresentationDefinesTheSize)
 {
     const auto image = CCImage::initWithRepresentations(
-        {photoLike(512, 512, 1), QImage(), photoLike(256, 256, 2)});
+        {photoLike(512, 512), QImage(), photoLike(256, 256)});
     ASSERT_TRUE(image);
     EXPECT_EQ(image->representations().size(), 2u);
     EXPECT_EQ(image->size(), QSizeF(256, 256));
     EXPECT_EQ(image->sizeFromReps(), QSizeF(256, 256));
     EXPECT_EQ(image->qimage().size(), QSize(256, 256));
+    // Drawing large picks the large bitmap, drawing small the small one.
+    EXPECT_EQ(image->representationForWidth(400).width(), 512);
+    EXPECT_EQ(image->representationForWidth(256).width(), 256);
+    EXPECT_EQ(image->representationForWidth(1000).width(), 512);
     // Narrower wins, not smaller in area; the first of equal widths stays.
-    const auto odd = CCImage::initWithRepresentations({photoLike(300, 10, 1), photoLike(200, 900, 2), photoLike(200, 5, 3)});
+    const auto odd = CCImage::initWithRepresentations({photoLike(300, 10), photoLike(200, 900), photoLike(200, 5)});
     EXPECT_EQ(odd->size(), QSizeF(200, 900));
     EXPECT_FALSE(CCImage::initWithRepresentations({}));
     EXPECT_FALSE(CCImage::initWithRepresentations({QImage()}));
 }
 
-TEST(CCImageSize, MultiSizeFileKeepsEveryRepresentation)
-{
-    if (!imageMagickAvailable())
-        GTEST_SKIP() << "ImageMagick is not installed";
-    const QString folder = freshFolder();
-    ASSERT_TRUE(photoLike(512, 512, 1).save(folder + QStringLiteral("/big.png")));
-    ASSERT_TRUE(photoLike(256, 256, 2).save(folder + QStringLiteral("/small.png")));
-    const QString tiff = folder + QStringLiteral("/pages.tiff");
-    ASSERT_TRUE(runImageMagick({folder + QStringLiteral("/big.png"), folder + QStringLiteral("/small.png"), tiff}));
-    const auto image = CCImage::initWithContentsOfFile(tiff);
-    ASSERT_TRUE(image);
-    ASSERT_EQ(image->representations().size(), 2u);
-    EXPECT_EQ(image->representations()[0].size(), QSize(512, 512));
-    EXPECT_EQ(image->size(), QSizeF(256, 256));
-    // Drawing large picks the large bitmap, drawing small the small one.
-    EXPECT_EQ(image->representationForWidth(400).width(), 512);
-    EXPECT_EQ(image->representationForWidth(256).width(), 256);
-    EXPECT_EQ(image->representationForWidth(1000).width(), 512);
-}
-
-TEST(CCImageSize, RequestedSizeRerendersOnlyWhenItDiffers)
+TEST(CCImageSize, RequestedSizeRerendersOnlyWhenItDiffersAndEmptyImagesHaveOnlyASize)
 {
     const auto image = CCImage::initWithCGImage(quadrants(100, 80));
     ASSERT_TRUE(image);
@@ -281,21 +262,18 @@ TEST(CCImageSize, RequestedSizeRerendersOnlyWhenItDiffers)
     EXPECT_EQ(wrapped->size(), QSizeF(100, 40));
     EXPECT_EQ(wrapped->qimage().size(), QSize(100, 40));
     EXPECT_FALSE(CCImage::initWithCGImage(QImage()));
-}
 
-TEST(CCImageSize, EmptyImageHasOnlyItsSize)
-{
-    const auto image = CCImage::initWithSize({64.5, 32});
-    ASSERT_TRUE(image);
-    EXPECT_EQ(image->size(), QSizeF(64.5, 32));
-    EXPECT_TRUE(image->qimage().isNull());
+    const auto empty = CCImage::initWithSize({64.5, 32});
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->size(), QSizeF(64.5, 32));
+    EXPECT_TRUE(empty->qimage().isNull());
     EXPECT_FALSE(CCImage::initWithSize({0, 10}));
     EXPECT_FALSE(CCImage::initWithSize({-3, 10}));
 }
 
 TEST(CCImageCopies, ReencodingKeepsThePicture)
 {
-    const QImage piece = pieceLike(photoLike(200, 200, 4), 120);
+    const QImage piece = pieceLike(photoLike(200, 200), 120);
     const auto source = CCImage::initWithCGImage(piece);
     const auto copy = CCImage::initWithImage(*source);
     ASSERT_TRUE(copy);
@@ -339,15 +317,6 @@ TEST(CCImageDrawing, DrawsUprightIntoFlippedTargets)
         EXPECT_TRUE(near(target.pixel(20, 70), qRgb(0, 0, 255), 2)) << flipped;
         EXPECT_EQ(qAlpha(target.pixel(5, 5)), 0);
     }
-}
-
-TEST(CCImageDrawing, FileExtensionsNameTheReadableTypes)
-{
-    const QStringList extensions = CCImage::fileExtensions();
-    for (const char *expected : {"png", "jpg", "jpeg", "gif", "tiff"})
-        EXPECT_TRUE(extensions.contains(QLatin1String(expected))) << expected;
-    for (const QString &extension : extensions)
-        EXPECT_EQ(extension, extension.toLower());
 }
 
 }

@@ -1,6 +1,6 @@
 #include "imaging/cc_pixmap.h"
 
-#include "pixel_test_support.h"
+#include "imaging_fixtures.h"
 
 #include <QPainterPath>
 
@@ -91,7 +91,7 @@ TEST(CutOut, CopiesThePicturePixelsInsideTheOutline)
     }
 }
 
-TEST(CutOut, RimIsOnePixelWideFourConnectedAndInside)
+TEST(CutOut, RimIsOnePixelWideFourConnectedAndInsideAndTheMaskFollowsIt)
 {
     auto source = picture();
     const Placed piece = knobPiece({40.3, 30.6}, 150);
@@ -118,17 +118,29 @@ TEST(CutOut, RimIsOnePixelWideFourConnectedAndInside)
     EXPECT_GT(rim, 4 * 150);
     EXPECT_GT(interior, 150 * 140);
 
-    auto distinct = cut->copy();
-    distinct->colorEdgesWith(kRimGray, 0x11223344);
-    for (int y = 0; y < cut->height(); ++y)
-        for (int x = 0; x < cut->width(); ++x)
-            if (traced->getPixelColor(x, y) != kRimGray && traced->getPixelColor(x, y) != 0u) {
-                ASSERT_EQ(Hex{distinct->getPixelColor(x, y).value()}, Hex{0x11223344});
-            }
+    // With distinct values every interior pixel takes the interior value: the mask is a black
+    // rim, white inside and clear outside, made on a copy.
+    const auto bytesOf = [](const CCPixmap &pixmap) {
+        return QByteArray(reinterpret_cast<const char *>(pixmap.bytes()), pixmap.bitmap().byteCount());
+    };
+    const QByteArray original = bytesOf(*cut);
+    auto mask = cut->createMaskPixmap();
+    ASSERT_NE(mask, nullptr);
+    EXPECT_EQ(bytesOf(*cut), original);
+    for (int y = 0; y < cut->height(); ++y) {
+        for (int x = 0; x < cut->width(); ++x) {
+            const Pixel rimOrNot = traced->getPixelColor(x, y).value();
+            const Pixel expected = rimOrNot == 0 ? 0u : rimOrNot == kRimGray ? 0x000000FFu : 0xFFFFFFFFu;
+            ASSERT_EQ(Hex{mask->getPixelColor(x, y).value()}, Hex{expected}) << x << ", " << y;
+        }
+    }
+    cut->convertToMask();
+    EXPECT_EQ(bytesOf(*cut), bytesOf(*mask));
 }
 
-TEST(CutOut, DiagonalGapsLeaveInteriorPixels)
+TEST(CutOut, RimRulesOnSmallBuffers)
 {
+    // A pixel whose only transparent neighbour is diagonal is interior.
     auto pixmap = picture(6, 6);
     pixmap->bitmap().row(2)[2] = 0;
     const Pixel diagonal = pixmap->getPixelColor(3, 3).value();
@@ -136,10 +148,8 @@ TEST(CutOut, DiagonalGapsLeaveInteriorPixels)
     EXPECT_EQ(Hex{pixmap->getPixelColor(3, 3).value()}, Hex{diagonal});
     for (QPoint rim : {QPoint(1, 2), QPoint(3, 2), QPoint(2, 1), QPoint(2, 3), QPoint(0, 4), QPoint(5, 3)})
         EXPECT_EQ(Hex{pixmap->getPixelColor(rim.x(), rim.y()).value()}, Hex{kRimGray});
-}
 
-TEST(CutOut, TinyCutOutsAreAllRim)
-{
+    // Tiny cut-outs are all rim.
     auto source = picture();
     for (QRectF rect : {QRectF(50, 60, 1, 1), QRectF(50, 60, 2, 2), QRectF(49.6, 59.6, 2.1, 2.3)}) {
         auto cut = source->createPixmapForBezier(rectangle(rect));
@@ -149,41 +159,15 @@ TEST(CutOut, TinyCutOutsAreAllRim)
             for (int x = 0; x < cut->width(); ++x)
                 EXPECT_EQ(Hex{cut->getPixelColor(x, y).value()}, Hex{kRimGray});
     }
-}
 
-TEST(CutOut, MaskIsBlackRimWhiteInsideClearOutside)
-{
-    auto source = picture();
-    const Placed piece = knobPiece({30, 30}, 80);
-    auto cut = source->createPixmapForBezier(piece.path);
-    ASSERT_NE(cut, nullptr);
-    auto unchanged = cut->copy();
-    auto mask = cut->createMaskPixmap();
-    ASSERT_NE(mask, nullptr);
-    EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(cut->bytes()), cut->bitmap().byteCount()),
-              QByteArray(reinterpret_cast<const char *>(unchanged->bytes()), unchanged->bitmap().byteCount()));
-    for (int y = 0; y < cut->height(); ++y) {
-        for (int x = 0; x < cut->width(); ++x) {
-            const Pixel expected = cut->getPixelColor(x, y) == 0u ? 0u
-                                   : touchesOutside(*cut, x, y)    ? 0x000000FFu
-                                                                   : 0xFFFFFFFFu;
-            ASSERT_EQ(Hex{mask->getPixelColor(x, y).value()}, Hex{expected});
-        }
-    }
-    cut->convertToMask();
-    EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(cut->bytes()), cut->bitmap().byteCount()),
-              QByteArray(reinterpret_cast<const char *>(mask->bytes()), mask->bitmap().byteCount()));
-}
-
-TEST(CutOut, TransparentValuesSpreadAcrossThePass)
-{
-    // Left and upper neighbours are seen after they were rewritten.
-    auto pixmap = picture(5, 5);
-    pixmap->colorEdgesWith(kRimGray, 0);
+    // Left and upper neighbours are seen after they were rewritten, so transparent values
+    // spread across the pass.
+    auto spread = picture(5, 5);
+    spread->colorEdgesWith(kRimGray, 0);
     const char *expected[] = {"EEEEE", "E0E0E", "EE0EE", "E0E0E", "EEEEE"};
     for (int y = 0; y < 5; ++y)
         for (int x = 0; x < 5; ++x)
-            EXPECT_EQ(Hex{pixmap->getPixelColor(x, y).value()}, Hex{expected[y][x] == 'E' ? kRimGray : 0u})
+            EXPECT_EQ(Hex{spread->getPixelColor(x, y).value()}, Hex{expected[y][x] == 'E' ? kRimGray : 0u})
                 << x << ", " << y;
     auto eroded = picture(6, 5);
     eroded->colorEdgesWith(0, 0x123456FF);

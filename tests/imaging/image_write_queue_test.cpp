@@ -101,16 +101,11 @@ TEST(ImageWriteQueue, OnlyTheLatestPictureOfAFileIsWrittenAndWaitsAreByFolder)
 TEST(ImageWriteQueue, AFailedWriteIsLoggedAndTakesTheOlderFileAway)
 {
     const QString path = freshFolder() + QStringLiteral("/5001.png");
-    {
-        QFile older(path);
-        ASSERT_TRUE(older.open(QIODevice::WriteOnly) && older.write("older") == 5);
-    }
+    writeFile(path, "older");
     {
         CCImageWriteQueue queue([](const QString &, const QImage &, const PngTexts &) { return false; });
         queue.writePng(path, pictureOfWidth(3), {}, QStringLiteral("Can't save image for assembly 5001 in Test"));
     }
     EXPECT_FALSE(QFile::exists(path));
-    QFile log(CCLogger::defaultLogPath());
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(log.readAll().contains("Can't save image for assembly 5001 in Test"));
+    EXPECT_TRUE(readFile(CCLogger::defaultLogPath()).contains("Can't save image for assembly 5001 in Test"));
 }

@@ -1,14 +1,18 @@
 #include "support/cc_alert.h"
 #include "support/cc_logger.h"
 
+#include "test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QThread>
 
 #include <thread>
 #include <vector>
+
+using tj::test::drainEvents;
+using tj::test::readFile;
 
 namespace {
 
@@ -16,53 +20,40 @@ struct Shown
 {
     CCAlertRequest request;
     QThread *thread = nullptr;
-    bool sheet = false;
     QObject *host = nullptr;
 };
 
-// Answers every alert with a chosen tag, or refuses to show it.
+// Answers every alert with the second button, or refuses to show it.
 class FakePresenter : public CCAlertPresenter
 {
 public:
     std::optional<int> runModal(const CCAlertRequest &request, bool *suppress) override
     {
-        shown.push_back({request, QThread::currentThread(), false, nullptr});
-        suppressWasClear = suppress ? !*suppress : suppressWasClear;
+        shown.push_back({request, QThread::currentThread(), nullptr});
+        suppressWasClear = suppress && !*suppress;
         if (refuse)
             return std::nullopt;
         if (suppress)
-            *suppress = checkBoxState;
-        return answer;
+            *suppress = true;
+        return kAlertSecondButton;
     }
 
-    bool beginSheet(const CCAlertRequest &request, QObject *host, std::function<void(int, bool)> done) override
+    bool beginSheet(const CCAlertRequest &request, QObject *host, std::function<void(int, bool)>) override
     {
-        shown.push_back({request, QThread::currentThread(), true, host});
-        if (refuse)
-            return false;
-        pending = std::move(done);
-        return true;
+        shown.push_back({request, QThread::currentThread(), host});
+        return !refuse;
     }
 
     std::vector<Shown> shown;
-    std::function<void(int, bool)> pending;
-    std::optional<int> answer = kAlertSecondButton;
     bool refuse = false;
-    bool checkBoxState = true;
     bool suppressWasClear = false;
 };
 
 class CCAlertTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { CCAlert::sharedInstance()->setPresenter(&presenter); }
-    void TearDown() override { CCAlert::sharedInstance()->setPresenter(nullptr); }
-
-    static void settle()
-    {
-        for (int i = 0; i < 3; ++i)
-            QCoreApplication::processEvents();
-    }
+    void SetUp() override { alert->setPresenter(&presenter); }
+    void TearDown() override { alert->setPresenter(nullptr); }
 
     CCAlert *alert = CCAlert::sharedInstance();
     FakePresenter presenter;
@@ -70,8 +61,7 @@ protected:
 
 QByteArray sharedLog()
 {
-    QFile file(CCLogger::defaultLogPath());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return readFile(CCLogger::defaultLogPath());
 }
 
 }
@@ -94,7 +84,7 @@ TEST_F(CCAlertTest, WithoutPresenterAlertsAreLoggedAndAnswerWithTheFirstButton)
                              [&](int tag, bool suppressed) { answered = suppressed ? -2 : tag; });
     // The answer comes later, as it would from a real sheet.
     EXPECT_EQ(answered, -1);
-    settle();
+    drainEvents();
     EXPECT_EQ(answered, kAlertFirstButton);
 }
 
@@ -122,20 +112,25 @@ TEST_F(CCAlertTest, AlertThatCannotShowIsPostedAgainOnceOnly)
     presenter.refuse = true;
     EXPECT_EQ(alert->giveAlertMessage(QStringLiteral("Can't save."), QStringLiteral("Disk full.")), 0);
     ASSERT_EQ(presenter.shown.size(), 1u);
-    settle();
+    drainEvents();
     ASSERT_EQ(presenter.shown.size(), 2u);
     EXPECT_EQ(presenter.shown[1].request.message, QStringLiteral("Can't save."));
     EXPECT_EQ(presenter.shown[1].request.moreInfo, QStringLiteral("Disk full."));
-    settle();
+    drainEvents();
     EXPECT_EQ(presenter.shown.size(), 2u);
     EXPECT_TRUE(sharedLog().contains(" Can't save. Disk full.\n"));
 
     // Custom buttons need an answer now, so they are not put off.
-    presenter.shown.clear();
     EXPECT_EQ(alert->giveAlertMessage(QStringLiteral("Replace?"), QString(), {QStringLiteral("Replace")}),
               kAlertFirstButton);
-    settle();
-    EXPECT_EQ(presenter.shown.size(), 1u);
+    drainEvents();
+    EXPECT_EQ(presenter.shown.size(), 3u);
+
+    alert->giveAlertWithStrings({QStringLiteral("Only a title.")});
+    EXPECT_EQ(presenter.shown.size(), 3u);
+    drainEvents();
+    ASSERT_EQ(presenter.shown.size(), 4u);
+    EXPECT_EQ(presenter.shown[3].request.message, QStringLiteral("Only a title."));
 }
 
 TEST_F(CCAlertTest, AlertsFromOtherThreadsShowOnTheMainThread)
@@ -145,7 +140,7 @@ TEST_F(CCAlertTest, AlertsFromOtherThreadsShowOnTheMainThread)
     worker.join();
     EXPECT_EQ(tag, 0);
     EXPECT_TRUE(presenter.shown.empty());
-    settle();
+    drainEvents();
     ASSERT_EQ(presenter.shown.size(), 1u);
     EXPECT_EQ(presenter.shown[0].thread, QCoreApplication::instance()->thread());
 
@@ -154,35 +149,8 @@ TEST_F(CCAlertTest, AlertsFromOtherThreadsShowOnTheMainThread)
         alert->startAlertMessage(QStringLiteral("Sheet from a worker."), QString(), {}, false, &host, {});
     });
     sheetWorker.join();
-    settle();
+    drainEvents();
     ASSERT_EQ(presenter.shown.size(), 2u);
-    EXPECT_TRUE(presenter.shown[1].sheet);
     EXPECT_EQ(presenter.shown[1].host, &host);
     EXPECT_EQ(presenter.shown[1].thread, QCoreApplication::instance()->thread());
-}
-
-TEST_F(CCAlertTest, SheetCompletionReceivesTagAndCheckBox)
-{
-    QObject host;
-    std::pair<int, bool> answer{-1, false};
-    alert->startAlertMessage(QStringLiteral("Finished!"), QStringLiteral("Keep it?"),
-                             {QStringLiteral("Keep"), QStringLiteral("Delete")}, true, &host,
-                             [&](int tag, bool suppressed) { answer = {tag, suppressed}; });
-    ASSERT_EQ(presenter.shown.size(), 1u);
-    EXPECT_EQ(presenter.shown[0].host, &host);
-    EXPECT_TRUE(presenter.shown[0].request.showSuppressButton);
-    ASSERT_TRUE(presenter.pending);
-    presenter.pending(kAlertThirdButton, true);
-    EXPECT_EQ(answer, std::make_pair(kAlertThirdButton, true));
-}
-
-TEST_F(CCAlertTest, GiveAlertWithStringsPostsMessageAndInfo)
-{
-    alert->giveAlertWithStrings({QStringLiteral("Only a title.")});
-    EXPECT_TRUE(presenter.shown.empty());
-    settle();
-    ASSERT_EQ(presenter.shown.size(), 1u);
-    EXPECT_EQ(presenter.shown[0].request.message, QStringLiteral("Only a title."));
-    EXPECT_TRUE(presenter.shown[0].request.moreInfo.isEmpty());
-    EXPECT_TRUE(presenter.shown[0].request.buttonStrings.isEmpty());
 }

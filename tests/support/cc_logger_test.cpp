@@ -11,8 +11,6 @@
 #include <QFile>
 #include <QRegularExpression>
 
-#include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -21,24 +19,14 @@
 #include <unistd.h>
 #include <vector>
 
+using tj::test::readFile;
+using tj::test::writeFile;
+
 namespace {
 
 constexpr qint64 kLimit = CCLogger::kMaxLogSize;
 const QRegularExpression kRecordPattern(
     QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2}) (\\d{2}):(\\d{2}):(\\d{2}) com\\.wrenmoor\\.tobbin-jigsaw (.*)$"));
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
 
 // Lines of varying length ("line 17 ....\n") filling exactly size bytes.
 QByteArray linedText(qint64 size)
@@ -108,22 +96,7 @@ TEST(CCLogger, RecordsCarryTimeStampAndBundleIdentifierInNewFolders)
     EXPECT_EQ(lines[2], "spans two lines");
 }
 
-TEST(CCLogger, ReopensAfterCloseAndAppends)
-{
-    const QString path = logPath();
-    writeFile(path, "kept from an earlier run\n");
-    CCLogger logger(path);
-    logger.logString(QStringLiteral("one"));
-    logger.close();
-    logger.logString(QStringLiteral("two"));
-    const QList<QByteArray> lines = recordsOf(readFile(path));
-    ASSERT_EQ(lines.size(), 3);
-    EXPECT_EQ(lines[0], "kept from an earlier run");
-    EXPECT_TRUE(lines[1].endsWith(" one"));
-    EXPECT_TRUE(lines[2].endsWith(" two"));
-}
-
-TEST(CCLogger, SharedLogLivesInStateFolder)
+TEST(CCLogger, SharedLogLivesInStateFolderAndClosesWhenTheApplicationQuits)
 {
     const QString expected = qEnvironmentVariable("XDG_STATE_HOME") + QStringLiteral("/Wrenmoor/com.wrenmoor.tobbin-jigsaw.log");
     EXPECT_EQ(CCLogger::defaultLogPath(), expected);
@@ -136,12 +109,8 @@ TEST(CCLogger, SharedLogLivesInStateFolder)
     qputenv("XDG_STATE_HOME", "relative/state");
     EXPECT_EQ(CCLogger::defaultLogPath(), QDir::homePath() + QStringLiteral("/.local/state/Wrenmoor/com.wrenmoor.tobbin-jigsaw.log"));
     qputenv("XDG_STATE_HOME", saved);
-}
 
-TEST(CCLogger, SharedLogClosesItsFileWhenTheApplicationQuits)
-{
     const QString path = CCLogger::defaultLogPath();
-    LogString(QStringLiteral("before quitting"));
     ASSERT_TRUE(QFile::remove(path));
     // Records written to a file that stayed open would go to the removed one.
     ASSERT_TRUE(QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit"));
@@ -161,56 +130,35 @@ TEST(CCLogger, UnopenableFileSendsRecordsToSystemLog)
     EXPECT_FALSE(QFile::exists(folder + QStringLiteral("/blocker/app.log")));
 }
 
-TEST(CCLogger, FileAtTheLimitIsHalvedAtALineBoundaryBeforeTheNextRecord)
-{
-    for (const qint64 size : {kLimit - 1, kLimit, kLimit + 1000}) {
-        SCOPED_TRACE(size);
-        const QString path = logPath();
-        const QByteArray original = linedText(size);
-        writeFile(path, original);
-        CCLogger logger(path);
-        logger.logString(QStringLiteral("after the cut"));
-        const QByteArray content = readFile(path);
-        if (size < kLimit) {
-            EXPECT_TRUE(content.startsWith(original));
-            EXPECT_EQ(recordsOf(content.mid(size)).size(), 1);
-            continue;
-        }
-        // The kept part begins just after the first newline at or past the midpoint.
-        const qint64 cut = original.indexOf('\n', size / 2) + 1;
-        ASSERT_GT(cut, size / 2);
-        ASSERT_LT(cut, size / 2 + 200);
-        EXPECT_EQ(content.left(size - cut), original.mid(cut));
-        EXPECT_TRUE(original.at(cut - 1) == '\n');
-        const QList<QByteArray> added = recordsOf(content.mid(size - cut));
-        ASSERT_EQ(added.size(), 1);
-        EXPECT_TRUE(added[0].endsWith(" after the cut"));
-    }
-}
-
-TEST(CCLogger, NoNewlineWithinSearchSpanCutsExactlyAtTheMidpoint)
+TEST(CCLogger, FileAtTheLimitIsCutAfterTheFirstNewlineFromItsMidpointBeforeTheNextRecord)
 {
     const qint64 middle = kLimit / 2;
-    // A newline just inside the 16,384-byte span is found; one just outside is not.
-    const std::vector<std::pair<qint64, qint64>> cases = {
-        {middle + 16384, middle},
-        {middle + 16383, middle + 16384},
-        {middle, middle + 1},
+    const auto withNewlineAt = [&](qint64 at) {
+        QByteArray text = linedText(middle) + QByteArray(kLimit - middle, 'x');
+        text[at] = '\n';
+        text[kLimit - 1] = '\n';
+        return text;
     };
-    for (const auto &[newlineAt, expectedCut] : cases) {
-        SCOPED_TRACE(newlineAt);
-        QByteArray original = linedText(middle);
-        original += QByteArray(kLimit - middle, 'x');
-        original[newlineAt] = '\n';
-        original[kLimit - 1] = '\n';
+    const auto lined = [](qint64 size) { return std::pair{linedText(size), linedText(size).indexOf('\n', size / 2) + 1}; };
+    const std::vector<std::pair<QByteArray, qint64>> cases = {
+        {linedText(kLimit - 1), 0}, // below the limit: kept whole
+        lined(kLimit),
+        lined(kLimit + 1000),
+        // A newline just inside the 16,384 bytes searched is found; one just outside is not.
+        {withNewlineAt(middle + 16384), middle},
+        {withNewlineAt(middle + 16383), middle + 16384},
+        {withNewlineAt(middle), middle + 1},
+    };
+    for (const auto &[original, cut] : cases) {
+        SCOPED_TRACE(testing::Message() << original.size() << " bytes cut at " << cut);
         const QString path = logPath();
         writeFile(path, original);
-        CCLogger logger(path);
-        logger.logString(QStringLiteral("tail"));
+        CCLogger(path).logString(QStringLiteral("tail"));
         const QByteArray content = readFile(path);
-        EXPECT_EQ(content.left(kLimit - expectedCut), original.mid(expectedCut));
-        EXPECT_TRUE(content.endsWith(" tail\n"));
-        EXPECT_EQ(content.size(), kLimit - expectedCut + qsizetype(recordsOf(content).last().size()) + 1);
+        EXPECT_EQ(content.left(original.size() - cut), original.mid(cut));
+        const QList<QByteArray> added = recordsOf(content.mid(original.size() - cut));
+        ASSERT_EQ(added.size(), 1);
+        EXPECT_TRUE(added[0].endsWith(" tail"));
     }
 }
 
@@ -250,31 +198,6 @@ TEST(CCLogger, RecordLoggedFromInsideTheLoggerIsDropped)
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].endsWith(" outer"));
     EXPECT_FALSE(readFile(CCLogger::defaultLogPath()).contains("inner through the shared log"));
-}
-
-TEST(CCLogger, OtherThreadsWaitWhileOneIsInside)
-{
-    const QString path = logPath();
-    CCLogger logger(path);
-    std::thread other;
-    std::atomic<bool> otherStarted = false;
-    logger.setRecordHookForTesting([&] {
-        if (other.joinable())
-            return;
-        other = std::thread([&] {
-            otherStarted = true;
-            logger.logString(QStringLiteral("from the other thread"));
-        });
-        while (!otherStarted)
-            std::this_thread::yield();
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    });
-    logger.logString(QStringLiteral("from the first thread"));
-    other.join();
-    const QList<QByteArray> lines = recordsOf(readFile(path));
-    ASSERT_EQ(lines.size(), 2);
-    EXPECT_TRUE(lines[0].endsWith(" from the first thread"));
-    EXPECT_TRUE(lines[1].endsWith(" from the other thread"));
 }
 
 TEST(CCLogger, ConcurrentRecordsAreNeitherLostNorInterleaved)

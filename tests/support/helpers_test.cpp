@@ -8,16 +8,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cmath>
-#include <QRegularExpression>
 
 namespace {
 
 void touch(const QString &path)
 {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    tj::test::writeFile(path, QByteArray());
 }
 
 }

@@ -2,13 +2,16 @@
 #include "support/log.h"
 #include "support/memory.h"
 
+#include "test_support.h"
+
 #include <gtest/gtest.h>
 
-#include <QFile>
-
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <stdexcept>
+#include <vector>
 
 // Lets the absurd allocation below fail with null under AddressSanitizer too.
 extern "C" const char *__asan_default_options()
@@ -20,8 +23,7 @@ namespace {
 
 QByteArray sharedLogContent()
 {
-    QFile file(CCLogger::defaultLogPath());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return tj::test::readFile(CCLogger::defaultLogPath());
 }
 
 // What the shared log gained while body ran.
@@ -31,11 +33,6 @@ QByteArray loggedBy(Body body)
     const qsizetype before = sharedLogContent().size();
     body();
     return sharedLogContent().mid(before);
-}
-
-int countOf(const QByteArray &text, const QByteArray &part)
-{
-    return int(text.count(part));
 }
 
 }
@@ -53,8 +50,8 @@ TEST(Log, BacktraceHasOneIndentedLinePerFrame)
     }
 
     const QByteArray logged = loggedBy([] { LogBacktrace(); });
-    EXPECT_EQ(countOf(logged, "com.wrenmoor.tobbin-jigsaw    "), 1);
-    EXPECT_GE(countOf(logged, "\n   "), 2);
+    EXPECT_EQ(logged.count("com.wrenmoor.tobbin-jigsaw    "), 1);
+    EXPECT_GE(logged.count("\n   "), 2);
 }
 
 TEST(Log, ExceptionsAreLoggedWithContext)
@@ -68,59 +65,42 @@ TEST(Log, ExceptionsAreLoggedWithContext)
     });
     EXPECT_TRUE(standard.contains(" Saving puzzle: disk on fire\n   "));
 
-    const QByteArray viaPointer = loggedBy([] {
-        try {
-            throw std::out_of_range("piece 5001");
-        } catch (...) {
-            LogException(std::current_exception(), QStringLiteral("Cutting"));
-        }
-    });
-    EXPECT_TRUE(viaPointer.contains(" Cutting: piece 5001\n   "));
-
-    const QByteArray other = loggedBy([] {
-        try {
-            throw 42;
-        } catch (...) {
-            LogException(std::current_exception(), QStringLiteral("Loading"));
-        }
-    });
-    EXPECT_TRUE(other.contains(" Loading: unknown exception\n"));
-
-    const QByteArray text = loggedBy([] {
-        try {
-            throw QStringLiteral("bad texture");
-        } catch (...) {
-            LogException(std::current_exception(), QStringLiteral("Drawing"));
-        }
-    });
-    EXPECT_TRUE(text.contains(" Drawing: bad texture\n"));
-}
-
-TEST(Memory, AllocationsAreUsableAndClearedWhenAsked)
-{
-    for (const size_t size : {size_t(0), size_t(1), size_t(4096), size_t(1) << 20}) {
-        auto *cleared = static_cast<uint8_t *>(AllocateAndClearMemory(size));
-        ASSERT_NE(cleared, nullptr);
-        for (size_t i = 0; i < size; ++i)
-            ASSERT_EQ(cleared[i], 0) << i;
-        std::free(cleared);
-        auto *plain = static_cast<uint8_t *>(AllocateMemory(size));
-        ASSERT_NE(plain, nullptr);
-        if (size)
-            plain[size - 1] = 7;
-        std::free(plain);
+    const std::vector<std::pair<std::function<void()>, QByteArray>> thrown = {
+        {[] { throw std::out_of_range("piece 5001"); }, " Cutting: piece 5001\n   "},
+        {[] { throw 42; }, " Cutting: unknown exception\n"},
+        {[] { throw QStringLiteral("bad texture"); }, " Cutting: bad texture\n"},
+    };
+    for (const auto &[raise, expected] : thrown) {
+        const QByteArray logged = loggedBy([&] {
+            try {
+                raise();
+            } catch (...) {
+                LogException(std::current_exception(), QStringLiteral("Cutting"));
+            }
+        });
+        EXPECT_TRUE(logged.contains(expected)) << expected.constData();
     }
 }
 
-TEST(Memory, AbsurdSizeFailsWithLogAndBacktrace)
+TEST(Memory, AllocationsAreClearedWhenAskedAndAnAbsurdSizeFailsWithLogAndBacktrace)
 {
+    for (const size_t size : {size_t(0), size_t(1), size_t(1) << 20}) {
+        auto *cleared = static_cast<uint8_t *>(AllocateAndClearMemory(size));
+        ASSERT_NE(cleared, nullptr);
+        EXPECT_EQ(std::count(cleared, cleared + size, 0), qsizetype(size));
+        std::free(cleared);
+        void *plain = AllocateMemory(size);
+        EXPECT_NE(plain, nullptr); // also for 0 bytes
+        std::free(plain);
+    }
+
     const size_t absurd = SIZE_MAX / 2;
     void *block = reinterpret_cast<void *>(1);
     const QByteArray logged = loggedBy([&] { block = AllocateMemory(absurd); });
     EXPECT_EQ(block, nullptr);
     const QByteArray message = "Allocation failed for " + QByteArray::number(qulonglong(absurd)) + " bytes.\n";
     EXPECT_TRUE(logged.contains(message)) << logged.constData();
-    EXPECT_GE(countOf(logged, "\n   "), 2);
+    EXPECT_GE(logged.count("\n   "), 2);
 
     const QByteArray clearedLog = loggedBy([&] { block = AllocateAndClearMemory(absurd); });
     EXPECT_EQ(block, nullptr);

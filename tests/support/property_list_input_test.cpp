@@ -282,18 +282,12 @@ TEST(PropertyListInput, OnlyRegularFilesOfSaneSizeAreRead)
     EXPECT_FALSE(ReadPropertyList(fifo).has_value());
 
     const QString empty = folder + QStringLiteral("/empty.plist");
-    QFile(empty).open(QIODevice::WriteOnly);
+    tj::test::writeFile(empty, QByteArray());
     EXPECT_FALSE(ReadPropertyList(empty).has_value());
 
-    // A valid list padded past the limit with trailing spaces is still refused.
+    // A valid list padded past the limit is still refused.
     const QString huge = folder + QStringLiteral("/huge.plist");
-    const QByteArray xml = PropertyListToXml(QVariantMap{{QStringLiteral("a"), true}}).value_or(QByteArray());
-    {
-        QFile file(huge);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(xml);
-        ASSERT_TRUE(file.resize(kMaxPropertyListSize - 1));
-    }
-    QFile::resize(huge, kMaxPropertyListSize + 1);
+    tj::test::writeFile(huge, PropertyListToXml(QVariantMap{{QStringLiteral("a"), true}}).value_or(QByteArray()));
+    ASSERT_TRUE(QFile::resize(huge, kMaxPropertyListSize + 1));
     EXPECT_FALSE(ReadPropertyList(huge).has_value());
 }

@@ -1,14 +1,14 @@
 #include "support/cc_unzipper.h"
 
 #include "test_support.h"
-#include "unzipper_fixtures.h"
+#include "support_fixtures.h"
 
 #include <gtest/gtest.h>
 
 #include <utility>
 #include <vector>
 
-using namespace tj::test::zip;
+using namespace tj::test;
 
 namespace {
 
@@ -44,16 +44,16 @@ std::vector<Expected> writePayloads(const QString &folder)
         {QStringLiteral("pictures/noise.bin"), payload(3, 200000, false)},
         {QStringLiteral("one.txt"), QByteArray("x")},
     };
-    for (size_t i = 0; i < entries.size(); ++i)
-        EXPECT_TRUE(writeAll(folder + QStringLiteral("/payload/") + entries[i].name, entries[i].data));
+    for (const Expected &entry : entries)
+        writeFile(folder + QStringLiteral("/payload/") + entry.name, entry.data);
     return entries;
 }
 
 }
 
-TEST(Unzipper, ReadsStoredAndDeflatedEntriesFromZipfile)
+TEST(Unzipper, ReadsStoredAndDeflatedEntriesFromZipfileAndTheZipCommand)
 {
-    const QString folder = tj::test::freshFolder();
+    const QString folder = freshFolder();
     const auto expected = writePayloads(folder);
     ASSERT_TRUE(runPython(folder, QStringLiteral(R"PY(
 import zipfile
@@ -66,15 +66,23 @@ with zipfile.ZipFile('mixed.zip', 'w') as zf:
     for i, n in enumerate(names):
         zf.write('payload/' + n, n, zipfile.ZIP_DEFLATED if i % 2 else zipfile.ZIP_STORED)
 )PY")));
+    const QStringList names = {QStringLiteral("small.txt"), QStringLiteral("blocks.bin"),
+                               QStringLiteral("pictures/large.txt"), QStringLiteral("pictures/noise.bin"),
+                               QStringLiteral("one.txt")};
+    // -fz writes ZIP64 extra fields and a ZIP64 end record even for small archives.
+    for (const char *options : {"-q", "-q0", "-qfz"}) {
+        const QString archive = QStringLiteral("../zip%1.zip").arg(QLatin1String(options));
+        ASSERT_TRUE(runProgram(folder + QStringLiteral("/payload"), QStringLiteral("zip"),
+                               QStringList{QLatin1String(options), archive} + names));
+    }
 
-    for (const char *archive : {"deflated.zip", "stored.zip", "mixed.zip"}) {
+    for (const char *archive : {"deflated.zip", "stored.zip", "mixed.zip", "zip-q.zip", "zip-q0.zip", "zip-qfz.zip"}) {
         SCOPED_TRACE(archive);
         const QString path = folder + QLatin1Char('/') + QLatin1String(archive);
         auto reader = CCUnzipper::initWithFile(path);
         ASSERT_TRUE(reader);
         expectEntries(*reader, expected);
-
-        auto inMemory = CCUnzipper::initWithData(readAll(path));
+        auto inMemory = CCUnzipper::initWithData(readFile(path));
         ASSERT_TRUE(inMemory);
         expectEntries(*inMemory, expected);
     }
@@ -86,31 +94,6 @@ with zipfile.ZipFile('mixed.zip', 'w') as zf:
     EXPECT_LT(deflated->entryAtIndex(2)->size, deflated->entryAtIndex(2)->orig);
     EXPECT_EQ(stored->entryAtIndex(2)->type, 0);
     EXPECT_EQ(stored->entryAtIndex(2)->size, stored->entryAtIndex(2)->orig);
-}
-
-TEST(Unzipper, ReadsArchivesFromTheZipCommand)
-{
-    const QString folder = tj::test::freshFolder();
-    const auto expected = writePayloads(folder);
-    const QString payloadFolder = folder + QStringLiteral("/payload");
-    const QStringList names = {QStringLiteral("small.txt"), QStringLiteral("blocks.bin"),
-                               QStringLiteral("pictures/large.txt"), QStringLiteral("pictures/noise.bin"),
-                               QStringLiteral("one.txt")};
-    const auto zip = [&](const char *options, const char *archive) {
-        return runProgram(payloadFolder, QStringLiteral("zip"),
-                          QStringList{QLatin1String(options), QLatin1String(archive)} + names);
-    };
-    ASSERT_TRUE(zip("-q", "../plain.zip"));
-    ASSERT_TRUE(zip("-q0", "../stored.zip"));
-    // -fz writes ZIP64 extra fields and a ZIP64 end record even for small archives.
-    ASSERT_TRUE(zip("-qfz", "../zip64.zip"));
-
-    for (const char *archive : {"plain.zip", "stored.zip", "zip64.zip"}) {
-        SCOPED_TRACE(archive);
-        auto reader = CCUnzipper::initWithFile(folder + QLatin1Char('/') + QLatin1String(archive));
-        ASSERT_TRUE(reader);
-        expectEntries(*reader, expected);
-    }
 
     // Streamed from standard input: sizes only in the central directory and a data descriptor.
     const QByteArray streamed = payload(4, 70000, true);
@@ -123,7 +106,7 @@ TEST(Unzipper, ReadsArchivesFromTheZipCommand)
 
 TEST(Unzipper, ReadsZip64Records)
 {
-    const QString folder = tj::test::freshFolder();
+    const QString folder = freshFolder();
     const auto expected = writePayloads(folder);
     ASSERT_TRUE(runPython(folder, withWriter(R"PY(
 import zipfile
@@ -152,7 +135,7 @@ open('escaped.zip', 'wb').write(build(entries, zip64=True, comment=b'zip64 every
 
 TEST(Unzipper, OpensAnArchiveWithTheLongestCommentFromANonAsciiPath)
 {
-    const QString folder = tj::test::freshFolder() + QStringLiteral("/Bilder \u00e4\u00f6/\u30d1\u30ba\u30eb");
+    const QString folder = freshFolder() + QStringLiteral("/Bilder \u00e4\u00f6/\u30d1\u30ba\u30eb");
     ASSERT_TRUE(QDir().mkpath(folder));
     ASSERT_TRUE(runPython(folder, QStringLiteral(R"PY(
 import zipfile
@@ -173,7 +156,7 @@ for size in (0, 1, 65535):
 
 TEST(Unzipper, EmptyEntriesAndFoldersAreListedButYieldNothing)
 {
-    const QString folder = tj::test::freshFolder();
+    const QString folder = freshFolder();
     ASSERT_TRUE(runPython(folder, QStringLiteral(R"PY(
 import zipfile
 with zipfile.ZipFile('empty.zip', 'w', zipfile.ZIP_DEFLATED) as zf:
@@ -196,7 +179,7 @@ with zipfile.ZipFile('empty.zip', 'w', zipfile.ZIP_DEFLATED) as zf:
 
 TEST(Unzipper, DecodesNamesThroughTheFallbackEncodings)
 {
-    const QString folder = tj::test::freshFolder();
+    const QString folder = freshFolder();
     // zipfile writes non-ASCII names as flagged UTF-8, so legacy bytes are patched in over
     // placeholders of the same length.
     ASSERT_TRUE(runPython(folder, QStringLiteral(R"PY(
@@ -225,7 +208,7 @@ open('names.zip', 'wb').write(data)
 
 TEST(Unzipper, FindsTheFirstEntryOfAnExactExtension)
 {
-    const QString folder = tj::test::freshFolder();
+    const QString folder = freshFolder();
     ASSERT_TRUE(runPython(folder, QStringLiteral(R"PY(
 import zipfile
 with zipfile.ZipFile('types.zip', 'w') as zf:

@@ -4,8 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
-
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -52,44 +51,20 @@ TEST_F(XmlDecoder, LeafIsOneStepAndLevelsFollowNesting)
 {
     auto decoder = reader(QStringLiteral("<jigsaw>\n\t<size>5</size>\n\t<pc id=\"3\">\n\t\t<x/>\n\t</pc>\n</jigsaw>\n"));
     EXPECT_TRUE(decoder->isDone());
-    ASSERT_TRUE(decoder->getNextTag());
-    EXPECT_EQ(decoder->xmlTag(), QStringLiteral("jigsaw"));
-    EXPECT_EQ(decoder->key(), 23);
-    EXPECT_TRUE(decoder->startTag());
-    EXPECT_FALSE(decoder->endTag());
-    EXPECT_EQ(decoder->level(), 1);
-    EXPECT_EQ(decoder->value(), QStringLiteral("\n\t"));
-
-    ASSERT_TRUE(decoder->getNextTag());
-    EXPECT_EQ(decoder->key(), 27);
-    EXPECT_EQ(decoder->value(), QStringLiteral("5"));
-    EXPECT_EQ(decoder->integerValue(), 5);
-    EXPECT_TRUE(decoder->startTag());
-    EXPECT_TRUE(decoder->endTag());
-    EXPECT_EQ(decoder->level(), 1);
-
-    ASSERT_TRUE(decoder->getNextTag());
-    EXPECT_EQ(decoder->key(), 17);
-    EXPECT_EQ(decoder->integerAttributeForTag(QStringLiteral("id")), 3);
-    EXPECT_EQ(decoder->level(), 2);
-
-    ASSERT_TRUE(decoder->getNextTag());
-    EXPECT_EQ(decoder->key(), 5);
-    EXPECT_TRUE(decoder->endTag());
-    EXPECT_TRUE(decoder->value().isEmpty());
-    EXPECT_FALSE(decoder->tagHasAttributes());
-    EXPECT_EQ(decoder->level(), 2);
-
-    ASSERT_TRUE(decoder->getNextTag());
-    EXPECT_EQ(decoder->xmlTag(), QStringLiteral("pc"));
-    EXPECT_FALSE(decoder->startTag());
-    EXPECT_TRUE(decoder->endTag());
-    EXPECT_TRUE(decoder->attributes().isEmpty());
-    EXPECT_EQ(decoder->level(), 1);
-
-    ASSERT_TRUE(decoder->getNextTag());
-    EXPECT_EQ(decoder->key(), 23);
-    EXPECT_EQ(decoder->level(), 0);
+    // Key, opening tag, closed, level and value of each step: an open element's value is the
+    // blank space before its first child.
+    const std::vector<std::tuple<int, bool, bool, int, QString>> expected = {
+        {23, true, false, 1, QStringLiteral("\n\t")}, {27, true, true, 1, QStringLiteral("5")},
+        {17, true, false, 2, QStringLiteral("\n\t\t")}, {5, true, true, 2, QString()},
+        {17, false, true, 1, QString()},                 {23, false, true, 0, QString()},
+    };
+    for (const auto &step : expected) {
+        ASSERT_TRUE(decoder->getNextTag());
+        EXPECT_EQ(std::tuple(decoder->key(), decoder->startTag(), decoder->endTag(), decoder->level(), decoder->value()),
+                  step)
+            << qPrintable(decoder->xmlTag());
+        EXPECT_EQ(decoder->tagHasAttributes(), decoder->key() == 17 && decoder->startTag());
+    }
     EXPECT_FALSE(decoder->getNextTag());
     EXPECT_TRUE(decoder->isDone());
     EXPECT_TRUE(decoder->error().isEmpty());
@@ -338,10 +313,9 @@ TEST(XmlDecoderFile, ReadsUtf8FilesAndReportsFailures)
 {
     const QString folder = tj::test::freshFolder();
     auto write = [&](const QString &name, const QByteArray &bytes) {
-        QFile file(folder + QLatin1Char('/') + name);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return file.fileName();
+        const QString path = folder + QLatin1Char('/') + name;
+        tj::test::writeFile(path, bytes);
+        return path;
     };
 
     const QString good = write(QStringLiteral("pièce ✓.xml"), "\xef\xbb\xbf<?xml?>\n<r>d\xc3\xa9j\xc3\xa0</r>\n");

@@ -1,5 +1,8 @@
 #include "support/widgets/cc_alert_controller.h"
 
+#include "test_support.h"
+#include "widget_helpers.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -11,6 +14,8 @@
 #include <QTimer>
 
 #include <functional>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -21,36 +26,25 @@ CCAlertRequest request(const QString &moreInfo, const QStringList &buttons = {},
     return CCAlertRequest{QStringLiteral("Can't open puzzle."), moreInfo, buttons, suppress};
 }
 
-CCAlertController *activeAlert()
-{
-    return qobject_cast<CCAlertController *>(QApplication::activeModalWidget());
-}
-
 // Where a real key press would land: the focused control, or the alert itself.
-QWidget *keyTarget(CCAlertController *alert)
-{
-    QWidget *focus = alert->focusWidget();
-    return focus ? focus : alert;
-}
-
-// Runs steps against the alert once it is on screen; closes it with kStuck if it is still
-// open afterwards, so a missed key fails the test instead of hanging it.
-void whenShown(std::function<void(CCAlertController *)> steps)
-{
-    QTimer::singleShot(0, [steps] {
-        QPointer<CCAlertController> alert = activeAlert();
-        ASSERT_TRUE(alert);
-        steps(alert);
-        QTimer::singleShot(0, [alert] {
-            if (alert && alert->isVisible())
-                alert->done(kStuck);
-        });
-    });
-}
-
 void press(CCAlertController *alert, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
-    QTest::keyClick(keyTarget(alert), key, modifiers);
+    QWidget *focus = alert->focusWidget();
+    QTest::keyClick(focus ? focus : alert, key, modifiers);
+}
+
+// Runs steps against the next alert once it is on screen; closes it with kStuck if it is
+// still open afterwards, so a missed key fails the test instead of hanging it.
+void whenShown(std::function<void(CCAlertController *)> steps)
+{
+    tj::test::whenModal<CCAlertController>([steps](CCAlertController *alert) {
+        QPointer<CCAlertController> shown = alert;
+        steps(alert);
+        QTimer::singleShot(0, [shown] {
+            if (shown && shown->isVisible())
+                shown->done(kStuck);
+        });
+    });
 }
 
 int runWithKeys(const CCAlertRequest &alertRequest, std::function<void(CCAlertController *)> steps,
@@ -59,6 +53,17 @@ int runWithKeys(const CCAlertRequest &alertRequest, std::function<void(CCAlertCo
     CCAlertController alert(alertRequest, suppress);
     whenShown(std::move(steps));
     return alert.runModal();
+}
+
+// The answer to each chord pressed on an alert with these buttons.
+void expectAnswers(const QStringList &buttons,
+                   const std::vector<std::tuple<Qt::Key, Qt::KeyboardModifiers, int>> &chords)
+{
+    for (const auto &[key, modifiers, answer] : chords) {
+        EXPECT_EQ(runWithKeys(request(QString(), buttons), [key, modifiers](auto *alert) { press(alert, key, modifiers); }),
+                  answer)
+            << buttons.join(QLatin1Char('/')).toStdString() << " key " << key << " modifiers " << modifiers;
+    }
 }
 
 }
@@ -114,10 +119,9 @@ TEST(CCAlertController, ButtonsAndSuppressCheckBoxFollowTheRequest)
 TEST(CCAlertController, ReturnEnterAndEscapeChooseTheFirstTwoButtons)
 {
     const QStringList buttons{QStringLiteral("Replace"), QStringLiteral("Cancel")};
-    EXPECT_EQ(runWithKeys(request(QString(), buttons), [](auto *alert) { press(alert, Qt::Key_Return); }), kAlertFirstButton);
-    EXPECT_EQ(runWithKeys(request(QString(), buttons), [](auto *alert) { press(alert, Qt::Key_Enter, Qt::KeypadModifier); }),
-              kAlertFirstButton);
-    EXPECT_EQ(runWithKeys(request(QString(), buttons), [](auto *alert) { press(alert, Qt::Key_Escape); }), kAlertSecondButton);
+    expectAnswers(buttons, {{Qt::Key_Return, Qt::NoModifier, kAlertFirstButton},
+                            {Qt::Key_Enter, Qt::KeypadModifier, kAlertFirstButton},
+                            {Qt::Key_Escape, Qt::NoModifier, kAlertSecondButton}});
     // Return means button 1 even while another button has the focus.
     EXPECT_EQ(runWithKeys(request(QString(), buttons),
                           [](auto *alert) {
@@ -130,38 +134,24 @@ TEST(CCAlertController, ReturnEnterAndEscapeChooseTheFirstTwoButtons)
 
     // With one button, Escape and closing the window do nothing: the only answer must be
     // chosen on purpose. With two, closing the window answers as Escape does.
-    EXPECT_EQ(runWithKeys(request(QString(), {QStringLiteral("Delete")}), [](auto *alert) { press(alert, Qt::Key_Escape); }),
-              kStuck);
+    expectAnswers({QStringLiteral("Delete")}, {{Qt::Key_Escape, Qt::NoModifier, kStuck}});
     EXPECT_EQ(runWithKeys(request(QString(), {QStringLiteral("Delete")}), [](auto *alert) { alert->close(); }), kStuck);
     EXPECT_EQ(runWithKeys(request(QString(), buttons), [](auto *alert) { alert->close(); }), kAlertSecondButton);
 }
 
 TEST(CCAlertController, ControlAndFirstLetterChoosesTheThirdButton)
 {
-    const QStringList buttons{QStringLiteral("Save"), QStringLiteral("Cancel"), QStringLiteral("Don't Save")};
-    EXPECT_EQ(runWithKeys(request(QString(), buttons), [](auto *alert) { press(alert, Qt::Key_D, Qt::ControlModifier); }),
-              kAlertThirdButton);
-    EXPECT_EQ(runWithKeys(request(QString(), buttons),
-                          [](auto *alert) { press(alert, Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier); }),
-              kAlertThirdButton);
-    const std::pair<Qt::Key, Qt::KeyboardModifiers> ignored[] = {
-        {Qt::Key_D, Qt::NoModifier},
-        {Qt::Key_S, Qt::ControlModifier},
-        {Qt::Key_D, Qt::ControlModifier | Qt::AltModifier},
-    };
-    for (const auto &chord : ignored) {
-        EXPECT_EQ(runWithKeys(request(QString(), buttons), [chord](auto *alert) { press(alert, chord.first, chord.second); }),
-                  kStuck)
-            << chord.first;
-    }
+    expectAnswers({QStringLiteral("Save"), QStringLiteral("Cancel"), QStringLiteral("Don't Save")},
+                  {{Qt::Key_D, Qt::ControlModifier, kAlertThirdButton},
+                   {Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier, kAlertThirdButton},
+                   {Qt::Key_D, Qt::NoModifier, kStuck},
+                   {Qt::Key_S, Qt::ControlModifier, kStuck},
+                   {Qt::Key_D, Qt::ControlModifier | Qt::AltModifier, kStuck}});
     // Without a third button the letter means nothing.
-    EXPECT_EQ(runWithKeys(request(QString(), {QStringLiteral("Save"), QStringLiteral("Don't")}),
-                          [](auto *alert) { press(alert, Qt::Key_D, Qt::ControlModifier); }),
-              kStuck);
+    expectAnswers({QStringLiteral("Save"), QStringLiteral("Don't")}, {{Qt::Key_D, Qt::ControlModifier, kStuck}});
     // Lower-case and non-ASCII first letters compare without case.
-    EXPECT_EQ(runWithKeys(request(QString(), {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("überspringen")}),
-                          [](auto *alert) { press(alert, Qt::Key_Udiaeresis, Qt::ControlModifier); }),
-              kAlertThirdButton);
+    expectAnswers({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("überspringen")},
+                  {{Qt::Key_Udiaeresis, Qt::ControlModifier, kAlertThirdButton}});
 }
 
 TEST(CCAlertController, SuppressFlagTakesTheCheckBoxState)
@@ -219,7 +209,7 @@ TEST(CCAlertController, SheetIsWindowModalOnItsHostAndAnswersThroughTheCompletio
     service->startAlertMessage(QStringLiteral("Finished!"), QStringLiteral("Keep the puzzle?"),
                                {QStringLiteral("Keep"), QStringLiteral("Delete")}, true, &host,
                                [&](int tag, bool suppressed) { answer = std::make_pair(tag, suppressed); });
-    QCoreApplication::processEvents();
+    tj::test::drainEvents();
     QPointer<CCAlertController> sheet = host.findChild<CCAlertController *>();
     ASSERT_TRUE(sheet);
     EXPECT_TRUE(sheet->isVisible());
@@ -233,7 +223,7 @@ TEST(CCAlertController, SheetIsWindowModalOnItsHostAndAnswersThroughTheCompletio
     ASSERT_TRUE(answer.has_value());
     EXPECT_EQ(*answer, std::make_pair(kAlertSecondButton, true));
     EXPECT_FALSE(service->isAlertActive());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    tj::test::drainEvents();
     EXPECT_FALSE(sheet);
     service->setPresenter(nullptr);
 }

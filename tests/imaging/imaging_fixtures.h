@@ -1,29 +1,50 @@
 #pragma once
 
+// Pictures and piece outlines shared by the imaging tests.
+
 #include "test_support.h"
 
+#include <QByteArray>
+#include <QImage>
 #include <QLineF>
+#include <QPainter>
 #include <QPainterPath>
+#include <QString>
 
-#include <cstdint>
-#include <ostream>
-#include <random>
-#include <vector>
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <random>
+#include <vector>
 
 namespace tj::test {
 
-// Every test draws from its own fixed seed, so a failure can be replayed.
-inline std::mt19937 &randomSource()
-{
-    static std::mt19937 source(20240607);
-    return source;
-}
-
+// Every test draws from the same fixed seed, so a failure can be replayed.
 inline uint32_t randomBelow(uint32_t limit)
 {
-    return std::uniform_int_distribution<uint32_t>(0, limit - 1)(randomSource());
+    static std::mt19937 source(20240607);
+    return std::uniform_int_distribution<uint32_t>(0, limit - 1)(source);
+}
+
+// An opaque photograph-like picture without an alpha channel.
+inline QImage photoLike(int width, int height)
+{
+    return MakeTestPicture(width, height).convertToFormat(QImage::Format_RGB32);
+}
+
+// Every pixel a random valid premultiplied value, alpha spread over its whole range.
+inline QImage randomPremultiplied(int width, int height)
+{
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < height; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const uint32_t alpha = randomBelow(256);
+            line[x] = qRgba(int(randomBelow(alpha + 1)), int(randomBelow(alpha + 1)), int(randomBelow(alpha + 1)),
+                            int(alpha));
+        }
+    }
+    return image;
 }
 
 enum class Side { Flat, Knob, Hole };
@@ -43,13 +64,11 @@ inline QPainterPath pieceOutline(QPointF origin, double side, const Side (&sides
         const QPointF outward(along.y(), -along.x());
         const double depth = sides[i] == Side::Knob ? 1.0 : -1.0;
         const auto at = [&](double u, double v) { return a + along * (u * side) + outward * (v * side * depth); };
-        if (sides[i] == Side::Flat) {
-            path.lineTo(b);
-            continue;
+        if (sides[i] != Side::Flat) {
+            path.lineTo(at(0.35, 0));
+            path.cubicTo(at(0.47, 0.0), at(0.28, 0.26), at(0.50, 0.26));
+            path.cubicTo(at(0.72, 0.26), at(0.53, 0.0), at(0.65, 0));
         }
-        path.lineTo(at(0.35, 0));
-        path.cubicTo(at(0.47, 0.0), at(0.28, 0.26), at(0.50, 0.26));
-        path.cubicTo(at(0.72, 0.26), at(0.53, 0.0), at(0.65, 0));
         path.lineTo(b);
     }
     path.closeSubpath();
@@ -103,6 +122,24 @@ inline double distanceToOutline(QPointF point, const std::vector<QLineF> &lines)
         best = std::min(best, std::hypot(point.x() - nearest.x(), point.y() - nearest.y()));
     }
     return best;
+}
+
+// A jigsaw piece of side pixels: the picture drawn into pieceOutline, antialiased, with a
+// translucent rim, transparent outside.
+inline QImage pieceLike(const QImage &picture, int side)
+{
+    QImage piece(side, side, QImage::Format_ARGB32_Premultiplied);
+    piece.fill(Qt::transparent);
+    const QPainterPath outline =
+        pieceOutline(QPointF(side * 0.2, side * 0.2), side * 0.6, {Side::Knob, Side::Knob, Side::Hole, Side::Flat});
+    QPainter painter(&piece);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setClipPath(outline);
+    painter.drawImage(QRectF(0, 0, side, side), picture);
+    painter.setClipping(false);
+    painter.setPen(QPen(QColor(255, 255, 255, 90), 2.0));
+    painter.drawPath(outline);
+    return piece;
 }
 
 }

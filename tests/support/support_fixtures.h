@@ -1,12 +1,11 @@
 #pragma once
 
-// Archives for the zip reader tests are written by tools this project doesn't own:
-// Python's zipfile module, the zip command, and a small hand-rolled Python writer for
-// layouts those tools never produce (every ZIP64 field escaped, exact size ratios).
+// Files for the zip reader and property list tests are written by tools this project doesn't
+// own: Python's zipfile and plistlib modules, the zip command, and a small hand-rolled Python
+// writer for archive layouts those tools never produce (every ZIP64 field escaped, exact size
+// ratios).
 
 #include <QByteArray>
-#include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QString>
 
@@ -15,20 +14,7 @@
 #include <cstdint>
 #include <random>
 
-namespace tj::test::zip {
-
-inline QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(path.left(path.lastIndexOf(QLatin1Char('/'))));
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
+namespace tj::test {
 
 // Random bytes, or text-like bytes that deflate well when compressible is set.
 inline QByteArray payload(uint32_t seed, qsizetype size, bool compressible)
