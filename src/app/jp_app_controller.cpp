@@ -41,8 +41,6 @@
 
 namespace {
 
-constexpr char kSwitchNotification[] = "wmjigsaw.switch";
-
 const QString kCurrentKey = QStringLiteral("wmjigsaw.current");
 const QString kImageFilesKey = QStringLiteral("wmjigsaw.imageFiles");
 const QString kFirstRunKey = QStringLiteral("wmjigsaw.run");

@@ -576,7 +576,7 @@ void JPNewPuzzleDialog::refreshClipboard()
         m_filteredDicts.removeFirst();
     }
     m_suppressButton = true;
-    CCNotifier::sharedInstance()->postWhenIdle(QStringLiteral("wmjigsaw.reload"));
+    CCNotifier::sharedInstance()->postWhenIdle(QLatin1String(kReloadNotification));
     updateCount();
 }
 
