@@ -7,6 +7,7 @@
 #include "support/cc_unzipper.h"
 #include "support/helpers.h"
 #include "support/log.h"
+#include "support/paths.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -28,14 +29,9 @@ const QString kCatalogueFailed = QStringLiteral(
     "I could not determine which puzzles are available on the Wrenmoor website. Please check your Internet "
     "connection, or try again later.");
 
-bool isPlainName(const QString &name)
-{
-    return SafeLastPathComponent(name) == name;
-}
-
 QString categoryOf(const QVariantMap &puzzleDict)
 {
-    const QVariant cat = puzzleDict.value(kCatalogueCatKey);
+    const QVariant cat = puzzleDict.value(kCatKey);
     return cat.typeId() == QMetaType::QString ? cat.toString() : QString();
 }
 
@@ -119,8 +115,8 @@ QString JPWebsitePuzzles::localPictureFolder()
 
 QImage JPWebsitePuzzles::thumbnailFor(const QVariantMap &candidate) const
 {
-    const QString file = candidate.value(kCatalogueFileKey).toString();
-    if (file.isEmpty() || !isPlainName(file))
+    const QString file = candidate.value(kFileKey).toString();
+    if (!IsPlainFileName(file))
         return QImage();
     QImageReader reader(QDir(thumbnailFolder()).filePath(WebsiteThumbnailName(file)));
     reader.setAutoTransform(true);
@@ -177,7 +173,7 @@ void JPWebsitePuzzles::downloadFile(const QString &name, const QVariantMap &puzz
 bool JPWebsitePuzzles::downloadLocalFile(const QString &name, const QVariantMap &puzzleDict)
 {
     const QString cat = categoryOf(puzzleDict);
-    if (!isPlainName(name) || (!cat.isEmpty() && !isPlainName(cat)))
+    if (!IsPlainFileName(name) || (!cat.isEmpty() && !IsPlainFileName(cat)))
         return false;
     QString source = localPictureFolder();
     if (!cat.isEmpty())
@@ -228,7 +224,7 @@ void JPWebsitePuzzles::downloadFinished(JPWebsiteDownloader *download, bool succ
     }
     Q_EMIT reloadGrid();
     if (download->fileName().endsWith(QLatin1String("jpg"))) {
-        const QString name = download->puzzleDict().value(kCatalogueNameKey).toString();
+        const QString name = download->puzzleDict().value(kNameKey).toString();
         Q_EMIT downloadFailed(kDownloadFailed, kPictureFailed.arg(name));
     } else {
         Q_EMIT downloadFailed(kDownloadFailed, kCatalogueFailed);

@@ -139,7 +139,7 @@ protected:
     QVariantMap candidate(const QString &file) const
     {
         for (const QVariantMap &dict : candidates) {
-            if (dict.value(kCatalogueFileKey) == file)
+            if (dict.value(kFileKey) == file)
                 return dict;
         }
         return {};
@@ -181,7 +181,7 @@ TEST_F(WebsitePuzzlesTest, FirstUseFetchesCatalogueThenArchiveThenShowsThumbnail
     EXPECT_TRUE(failures.isEmpty());
     ASSERT_EQ(candidates.size(), 3);
     for (const QVariantMap &dict : candidates)
-        EXPECT_FALSE(website->thumbnailFor(dict).isNull()) << dict.value(kCatalogueFileKey).toString().toStdString();
+        EXPECT_FALSE(website->thumbnailFor(dict).isNull()) << dict.value(kFileKey).toString().toStdString();
     EXPECT_EQ(readAll(website->catalogueFile()), readAll(publishedServer() + QStringLiteral("/puzzles/website.plist")));
     EXPECT_EQ(prefs.websiteZipName(), QStringLiteral("thumbs-1"));
     EXPECT_EQ(prefs.lastWebsiteDate(), DayIndexForToday());
@@ -216,8 +216,8 @@ TEST_F(WebsitePuzzlesTest, ACatalogueNamingANewArchiveReplacesTheThumbnails)
 {
     firstUse();
     const QVariantList catalogue = {
-        QVariantMap{{kCatalogueFileKey, QStringLiteral("heron")}, {kCatalogueNameKey, QStringLiteral("Heron")},
-                    {kCatalogueCatKey, QStringLiteral("Animals")}, {kCatalogueSizeKey, QStringLiteral("{700, 600}")}},
+        QVariantMap{{kFileKey, QStringLiteral("heron")}, {kNameKey, QStringLiteral("Heron")},
+                    {kCatKey, QStringLiteral("Animals")}, {kSizeKey, QStringLiteral("{700, 600}")}},
         QStringLiteral("thumbs-2"),
     };
     server.route(QStringLiteral("/puzzles/website.plist"), HttpTestResponse::ok(PropertyListToXml(catalogue).value()));
@@ -311,8 +311,8 @@ TEST_F(WebsitePuzzlesTest, HostileArchiveEntriesLandInTheThumbnailFolderOnly)
     // Absolute, but inside the test's own home, so a faulty reader can't touch the real system.
     const QString absolute = tj::test::freshFolder(QStringLiteral("outside")) + QStringLiteral("/y_thumb.jpg");
     const QVariantList catalogue = {
-        QVariantMap{{kCatalogueFileKey, QStringLiteral("x")}}, QVariantMap{{kCatalogueFileKey, QStringLiteral("y")}},
-        QVariantMap{{kCatalogueFileKey, QStringLiteral("z")}}, QStringLiteral("hostile"),
+        QVariantMap{{kFileKey, QStringLiteral("x")}}, QVariantMap{{kFileKey, QStringLiteral("y")}},
+        QVariantMap{{kFileKey, QStringLiteral("z")}}, QStringLiteral("hostile"),
     };
     server.route(QStringLiteral("/puzzles/website.plist"), HttpTestResponse::ok(PropertyListToXml(catalogue).value()));
     server.route(QStringLiteral("/puzzles/hostile.zip"),
@@ -369,10 +369,10 @@ TEST_F(WebsitePuzzlesTest, DamagedCataloguesAreRefusedWithoutLooping)
 
     // Only unusable entries: stored, but listed as nothing and never fetched again at once.
     const QVariantList hostile = {
-        QVariantMap{{kCatalogueFileKey, QStringLiteral("../../escape")}},
-        QVariantMap{{kCatalogueFileKey, QVariantList{1, 2}}},
-        QVariantMap{{kCatalogueFileKey, QStringLiteral("ok")}, {kCatalogueCatKey, QStringLiteral("../Pets")}},
-        QVariantMap{{kCatalogueFileKey, QStringLiteral("ok")}, {kCatalogueSizeKey, 12}},
+        QVariantMap{{kFileKey, QStringLiteral("../../escape")}},
+        QVariantMap{{kFileKey, QVariantList{1, 2}}},
+        QVariantMap{{kFileKey, QStringLiteral("ok")}, {kCatKey, QStringLiteral("../Pets")}},
+        QVariantMap{{kFileKey, QStringLiteral("ok")}, {kSizeKey, 12}},
         42, QStringLiteral("thumbs-9"),
     };
     server.route(QStringLiteral("/puzzles/website.plist"), HttpTestResponse::ok(PropertyListToXml(hostile).value()));
@@ -399,7 +399,7 @@ TEST_F(WebsitePuzzlesTest, TheAdvancedUsersLocalFolderComesFirst)
     QFile::remove(pictures[0]);
 
     EXPECT_FALSE(website->downloadLocalFile(QStringLiteral("../old_dog.jpg"), {}));
-    EXPECT_FALSE(website->downloadLocalFile(QStringLiteral("old_dog.jpg"), {{kCatalogueCatKey, QStringLiteral("..")}}));
+    EXPECT_FALSE(website->downloadLocalFile(QStringLiteral("old_dog.jpg"), {{kCatKey, QStringLiteral("..")}}));
     // Not in the local folder: downloaded as usual.
     website->downloadFile(QStringLiteral("red_panda.jpg"), candidate(QStringLiteral("red_panda")));
     settle();
