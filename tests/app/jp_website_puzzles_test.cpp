@@ -101,9 +101,9 @@ protected:
             EXPECT_EQ(title, QStringLiteral("Website download failed."));
             failures << text;
         });
-        QObject::connect(website.get(), &JPWebsitePuzzles::pictureReady, [this](const QString &path, const QVariantMap &dict) {
+        QObject::connect(website.get(), &JPWebsitePuzzles::pictureReady, [this](const QString &path, const PuzzleCandidate &picked) {
             pictures << path;
-            pictureDicts << dict;
+            pickedCandidates << picked;
         });
     }
 
@@ -136,11 +136,11 @@ protected:
         server.clearRequests();
     }
 
-    QVariantMap candidate(const QString &file) const
+    PuzzleCandidate candidate(const QString &file) const
     {
-        for (const QVariantMap &dict : candidates) {
-            if (dict.value(kFileKey) == file)
-                return dict;
+        for (const PuzzleCandidate &each : candidates) {
+            if (each.file == file)
+                return each;
         }
         return {};
     }
@@ -151,12 +151,12 @@ protected:
     JPPrefController prefs;
     QString support;
     std::unique_ptr<JPWebsitePuzzles> website;
-    QList<QVariantMap> candidates;
+    QList<PuzzleCandidate> candidates;
     int reloads = 0;
     bool spinner = false;
     QStringList failures;
     QStringList pictures;
-    QList<QVariantMap> pictureDicts;
+    QList<PuzzleCandidate> pickedCandidates;
 };
 
 const QString kCatalogueFailure = QStringLiteral(
@@ -180,8 +180,8 @@ TEST_F(WebsitePuzzlesTest, FirstUseFetchesCatalogueThenArchiveThenShowsThumbnail
     EXPECT_FALSE(spinner);
     EXPECT_TRUE(failures.isEmpty());
     ASSERT_EQ(candidates.size(), 3);
-    for (const QVariantMap &dict : candidates)
-        EXPECT_FALSE(website->thumbnailFor(dict).isNull()) << dict.value(kFileKey).toString().toStdString();
+    for (const PuzzleCandidate &each : candidates)
+        EXPECT_FALSE(website->thumbnailFor(each).isNull()) << each.file.toStdString();
     EXPECT_EQ(readAll(website->catalogueFile()), readAll(publishedServer() + QStringLiteral("/puzzles/website.plist")));
     EXPECT_EQ(prefs.websiteZipName(), QStringLiteral("thumbs-1"));
     EXPECT_EQ(prefs.lastWebsiteDate(), DayIndexForToday());
@@ -243,7 +243,7 @@ TEST_F(WebsitePuzzlesTest, TheLatestPictureDownloadWinsAndHandsOverAJpgFile)
     EXPECT_TRUE(spinner);
     EXPECT_FALSE(website->loadingWebsiteInfo());
     ASSERT_TRUE(waitFor([this] { return server.requestCount() == 1; }, 5000));
-    const QVariantMap dog = candidate(QStringLiteral("old_dog"));
+    const PuzzleCandidate dog = candidate(QStringLiteral("old_dog"));
     website->downloadFile(QStringLiteral("old_dog.jpg"), dog);
     settle();
     waitEvents(600); // past the moment the first answer arrives
@@ -252,7 +252,7 @@ TEST_F(WebsitePuzzlesTest, TheLatestPictureDownloadWinsAndHandsOverAJpgFile)
     ASSERT_EQ(pictures.size(), 1);
     EXPECT_TRUE(pictures[0].endsWith(QStringLiteral(".jpg")));
     EXPECT_EQ(readAll(pictures[0]), readAll(publishedServer() + QStringLiteral("/puzzles/Pets/old_dog.jpg")));
-    EXPECT_EQ(pictureDicts[0], dog);
+    EXPECT_EQ(pickedCandidates[0].puzzleDict(), dog.puzzleDict());
     EXPECT_TRUE(failures.isEmpty());
     EXPECT_FALSE(spinner);
     QFile::remove(pictures[0]);
@@ -271,7 +271,7 @@ TEST_F(WebsitePuzzlesTest, FailedDownloadsKeepWhatIsInPlaceAndSayWhy)
     firstUse();
     const QByteArray catalogue = readAll(website->catalogueFile());
     const QStringList thumbnailFiles = filesIn(thumbnails());
-    const QVariantMap dog = candidate(QStringLiteral("old_dog"));
+    const PuzzleCandidate dog = candidate(QStringLiteral("old_dog"));
     const int64_t date = 20000101;
 
     HttpTestResponse endless = HttpTestResponse::behaving(HttpTestResponse::Behaviour::Endless);
@@ -399,7 +399,9 @@ TEST_F(WebsitePuzzlesTest, TheAdvancedUsersLocalFolderComesFirst)
     QFile::remove(pictures[0]);
 
     EXPECT_FALSE(website->downloadLocalFile(QStringLiteral("../old_dog.jpg"), {}));
-    EXPECT_FALSE(website->downloadLocalFile(QStringLiteral("old_dog.jpg"), {{kCatKey, QStringLiteral("..")}}));
+    PuzzleCandidate climbing;
+    climbing.cat = QStringLiteral("..");
+    EXPECT_FALSE(website->downloadLocalFile(QStringLiteral("old_dog.jpg"), climbing));
     // Not in the local folder: downloaded as usual.
     website->downloadFile(QStringLiteral("red_panda.jpg"), candidate(QStringLiteral("red_panda")));
     settle();

@@ -121,9 +121,9 @@ protected:
 
     static int indexOf(JPNewPuzzleDialog &dialog, const QString &name)
     {
-        const QList<QVariantMap> shown = dialog.shownPuzzles();
+        const QList<PuzzleCandidate> shown = dialog.shownPuzzles();
         for (qsizetype i = 0; i < shown.size(); ++i)
-            if (shown[i].value(QStringLiteral("name")).toString() == name)
+            if (shown[i].name == name)
                 return int(i);
         return -1;
     }
@@ -162,19 +162,19 @@ TEST_F(NewPuzzleTest, BuiltInPictureBecomesAPuzzleThatARestartReopens)
     prefs->setPuzzleSource(JPNewPuzzleDialog::BuiltIn);
     prefs->setCategory(5);
     JPNewPuzzleDialog dialog;
-    const QList<QVariantMap> shown = dialog.shownPuzzles();
+    const QList<PuzzleCandidate> shown = dialog.shownPuzzles();
     ASSERT_GE(shown.size(), 4);
-    for (const QVariantMap &entry : shown)
-        EXPECT_EQ(entry.value(QStringLiteral("cat")).toString(), QStringLiteral("Nature"));
+    for (const PuzzleCandidate &entry : shown)
+        EXPECT_EQ(entry.cat, QStringLiteral("Nature"));
     for (qsizetype i = 1; i < shown.size(); ++i)
-        EXPECT_LE(shown[i - 1].value(QStringLiteral("name")).toString(), shown[i].value(QStringLiteral("name")).toString());
+        EXPECT_LE(shown[i - 1].name, shown[i].name);
     EXPECT_EQ(dialog.countString(), QStringLiteral("➜ %1 puzzles").arg(shown.size()));
 
     dialog.thumbnailView()->selectIndex(0);
     ASSERT_TRUE(dialog.okButton()->isEnabled());
     // Every built-in picture carries the default count; one of exactly 2560 x 1600 carries
     // 1000 and nothing above.
-    const QSize firstSize = SizeFromString(shown[0].value(QStringLiteral("size")).toString());
+    const QSize firstSize = shown[0].pictureSize();
     EXPECT_TRUE(dialog.sizeCell(1000)->isEnabled());
     if (firstSize == QSize(2560, 1600)) {
         EXPECT_FALSE(dialog.sizeCell(1500)->isEnabled());
@@ -184,7 +184,7 @@ TEST_F(NewPuzzleTest, BuiltInPictureBecomesAPuzzleThatARestartReopens)
     dialog.ok();
     ASSERT_TRUE(waitFor([&] { return app->currentPuzzle() != nullptr; }));
     JPPuzzle *puzzle = app->currentPuzzle();
-    EXPECT_EQ(puzzle->name(), shown[0].value(QStringLiteral("name")).toString());
+    EXPECT_EQ(puzzle->name(), shown[0].name);
     EXPECT_NEAR(double(puzzle->pieceCount()), 100.0, 20.0);
     EXPECT_EQ(QFileInfo(puzzle->filePath()).absolutePath(), g_puzzlePath);
     EXPECT_EQ(app->windowController()->windowTitle(), QStringLiteral("Jigsaw — ") + puzzle->name());
@@ -329,7 +329,7 @@ TEST_F(NewPuzzleTest, OwnPicturesFollowTheSizeRuleAndAreCached)
     prefs->setPuzzleSize(1000);
     JPNewPuzzleDialog dialog;
     ASSERT_EQ(dialog.shownPuzzles().size(), 1);
-    EXPECT_EQ(dialog.shownPuzzles()[0].value(QStringLiteral("name")).toString(), QStringLiteral("Select a file…"));
+    EXPECT_EQ(dialog.shownPuzzles()[0].name, QStringLiteral("Select a file…"));
     EXPECT_TRUE(dialog.countString().isEmpty());
 
     const QString small = writePicture(QStringLiteral("small.png"), QSize(448, 448));
@@ -339,7 +339,7 @@ TEST_F(NewPuzzleTest, OwnPicturesFollowTheSizeRuleAndAreCached)
     EXPECT_EQ(presenter.alerts[0], QStringLiteral("Can't open picture.|The image file \"small.png\" is too small to use as a puzzle."));
     // The same file added twice is listed twice, before the action cell.
     ASSERT_EQ(dialog.shownPuzzles().size(), 3);
-    EXPECT_EQ(dialog.shownPuzzles()[1].value(QStringLiteral("file")).toString(), wide);
+    EXPECT_EQ(dialog.shownPuzzles()[1].file, wide);
     EXPECT_EQ(dialog.countString(), QStringLiteral("➜ 2 puzzles"));
     // 512 x 448 holds 8 x 7 squares: only the 50-piece cell is offered, and it is chosen.
     for (int count : JPNewPuzzleDialog::pieceCounts())
@@ -406,8 +406,8 @@ TEST_F(NewPuzzleTest, ClipboardPictureIsOfferedWhenLargeEnough)
     EXPECT_EQ(prefs->category(), 0);
     EXPECT_FALSE(dialog.showCategory());
     ASSERT_EQ(dialog.shownPuzzles().size(), 2);
-    EXPECT_EQ(dialog.shownPuzzles()[0].value(QStringLiteral("name")).toString(), QStringLiteral("Copied Image"));
-    EXPECT_EQ(dialog.shownPuzzles()[1].value(QStringLiteral("name")).toString(), QStringLiteral("Refresh"));
+    EXPECT_EQ(dialog.shownPuzzles()[0].name, QStringLiteral("Copied Image"));
+    EXPECT_EQ(dialog.shownPuzzles()[1].name, QStringLiteral("Refresh"));
     EXPECT_EQ(dialog.countString(), QStringLiteral("➜ 1 puzzle"));
 
     // A picture too small is taken off at the next refresh.
