@@ -21,17 +21,12 @@
 
 using tj::test::HttpTestResponse;
 using tj::test::HttpTestServer;
+using tj::test::readFile;
 using tj::test::waitEvents;
 using tj::test::waitFor;
 using namespace std::chrono_literals;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 void savePicture(const QString &path, QColor colour)
 {
@@ -55,7 +50,7 @@ QByteArray jpegThumbnail()
 
 int logCount(const QString &text)
 {
-    return int(QString::fromUtf8(readAll(CCLogger::defaultLogPath())).count(text));
+    return int(QString::fromUtf8(readFile(CCLogger::defaultLogPath())).count(text));
 }
 
 QStringList filesIn(const QString &folder)
@@ -123,7 +118,7 @@ protected:
     void settle()
     {
         EXPECT_TRUE(waitFor([this] { return !website->isDownloading(); }, 20000));
-        waitEvents(30);
+        tj::test::drainEvents();
     }
 
     // First use of the source: catalogue, then archive.
@@ -182,7 +177,7 @@ TEST_F(WebsitePuzzlesTest, FirstUseFetchesCatalogueThenArchiveThenShowsThumbnail
     ASSERT_EQ(candidates.size(), 3);
     for (const PuzzleCandidate &each : candidates)
         EXPECT_FALSE(website->thumbnailFor(each).isNull()) << each.file.toStdString();
-    EXPECT_EQ(readAll(website->catalogueFile()), readAll(publishedServer() + QStringLiteral("/puzzles/website.plist")));
+    EXPECT_EQ(readFile(website->catalogueFile()), readFile(publishedServer() + QStringLiteral("/puzzles/website.plist")));
     EXPECT_EQ(prefs.websiteZipName(), QStringLiteral("thumbs-1"));
     EXPECT_EQ(prefs.lastWebsiteDate(), DayIndexForToday());
     EXPECT_TRUE(filesIn(QDir::tempPath()).filter(QStringLiteral(".zip")).isEmpty()) << "the archive is not left behind";
@@ -251,7 +246,7 @@ TEST_F(WebsitePuzzlesTest, TheLatestPictureDownloadWinsAndHandsOverAJpgFile)
                                                     QStringLiteral("/puzzles/Pets/old_dog.jpg")}));
     ASSERT_EQ(pictures.size(), 1);
     EXPECT_TRUE(pictures[0].endsWith(QStringLiteral(".jpg")));
-    EXPECT_EQ(readAll(pictures[0]), readAll(publishedServer() + QStringLiteral("/puzzles/Pets/old_dog.jpg")));
+    EXPECT_EQ(readFile(pictures[0]), readFile(publishedServer() + QStringLiteral("/puzzles/Pets/old_dog.jpg")));
     EXPECT_EQ(pickedCandidates[0].puzzleDict(), dog.puzzleDict());
     EXPECT_TRUE(failures.isEmpty());
     EXPECT_FALSE(spinner);
@@ -269,7 +264,7 @@ TEST_F(WebsitePuzzlesTest, TheLatestPictureDownloadWinsAndHandsOverAJpgFile)
 TEST_F(WebsitePuzzlesTest, FailedDownloadsKeepWhatIsInPlaceAndSayWhy)
 {
     firstUse();
-    const QByteArray catalogue = readAll(website->catalogueFile());
+    const QByteArray catalogue = readFile(website->catalogueFile());
     const QStringList thumbnailFiles = filesIn(thumbnails());
     const PuzzleCandidate dog = candidate(QStringLiteral("old_dog"));
     const int64_t date = 20000101;
@@ -285,7 +280,7 @@ TEST_F(WebsitePuzzlesTest, FailedDownloadsKeepWhatIsInPlaceAndSayWhy)
         prefs.setLastWebsiteDate(date);
         identify();
         settle();
-        EXPECT_EQ(readAll(website->catalogueFile()), catalogue);
+        EXPECT_EQ(readFile(website->catalogueFile()), catalogue);
         EXPECT_EQ(filesIn(thumbnails()), thumbnailFiles);
         EXPECT_EQ(prefs.lastWebsiteDate(), date);
         if (answer.status == 200 && answer.behaviour == HttpTestResponse::Behaviour::Normal)
@@ -393,7 +388,7 @@ TEST_F(WebsitePuzzlesTest, TheAdvancedUsersLocalFolderComesFirst)
     savePicture(local, Qt::gray);
     website->downloadFile(QStringLiteral("old_dog.jpg"), candidate(QStringLiteral("old_dog")));
     ASSERT_EQ(pictures.size(), 1) << "handed over at once";
-    EXPECT_EQ(readAll(pictures[0]), readAll(local));
+    EXPECT_EQ(readFile(pictures[0]), readFile(local));
     EXPECT_NE(pictures[0], local);
     EXPECT_EQ(server.requestCount(), 0);
     QFile::remove(pictures[0]);
