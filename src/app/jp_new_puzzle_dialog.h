@@ -54,7 +54,6 @@ public:
 
     void updateCount();
     const QString &countString() const { return m_countString; }
-    bool canClearList() const { return m_canClearList; }
     bool showCategory() const { return m_showCategory; }
     bool loadingWebsiteInfo() const;
     // The candidates shown, in grid order.

@@ -47,7 +47,6 @@ public:
     bool loadingWebsiteInfo() const { return m_loadingWebsiteInfo; }
     bool justLoadedPlist() const { return m_justLoadedPlist; }
     bool isDownloading() const { return m_currentDownload != nullptr; }
-    uint64_t downloadSeq() const { return m_downloadSeq; }
 
     QString catalogueFile() const;
     QString thumbnailFolder() const;
