@@ -7,12 +7,14 @@
 #include "support/log.h"
 #include "support/paths.h"
 #include "support/property_list.h"
+#include "support/puzzle_keys.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 
+#include <algorithm>
 #include <cerrno>
 
 QString g_puzzlePath;
@@ -25,16 +27,15 @@ namespace {
 
 const QString kCacheFile = QStringLiteral("Cache.plist");
 
-// A stored "guid" names a file in the cache folder and nothing else: no separators, no dots
-// that could climb out, nothing hidden.
-bool isPlainFileName(const QString &name)
+// A stored "guid" names a file in the cache folder and nothing else; the game only ever makes
+// them of letters, digits, '-' and '_'.
+bool isCacheGuid(const QString &guid)
 {
-    if (name.isEmpty() || name.size() > 200 || name.startsWith(QLatin1Char('.')))
+    if (!IsPlainFileName(guid) || guid.size() > 200)
         return false;
-    for (const QChar c : name)
-        if (!(c.isLetterOrNumber() || c == QLatin1Char('-') || c == QLatin1Char('_')) || c.unicode() > 127)
-            return false;
-    return true;
+    return std::all_of(guid.cbegin(), guid.cend(), [](QChar c) {
+        return c.unicode() < 128 && (c.isLetterOrNumber() || c == QLatin1Char('-') || c == QLatin1Char('_'));
+    });
 }
 
 QString cachedFilePath(const QString &guid)
@@ -47,8 +48,8 @@ QString entryGuid(const QString &path)
     const QVariant entry = g_cacheMap.value(path);
     if (entry.typeId() != QMetaType::QVariantMap)
         return QString();
-    const QString guid = stringForKey(entry.toMap(), QStringLiteral("guid"));
-    return isPlainFileName(guid) ? guid : QString();
+    const QString guid = stringForKey(entry.toMap(), kGuidKey);
+    return isCacheGuid(guid) ? guid : QString();
 }
 
 // An error text fit for a log line: typographic quotes made straight.
@@ -119,7 +120,7 @@ QImage CachedImageForFile(const QString &path, QSize *size)
     if (thumb.isNull())
         return QImage();
     if (size)
-        *size = SizeFromString(stringForKey(g_cacheMap.value(path).toMap(), QStringLiteral("size")));
+        *size = SizeFromString(stringForKey(g_cacheMap.value(path).toMap(), kSizeKey));
     return thumb;
 }
 
@@ -154,8 +155,8 @@ QImage CacheThumbnailForFile(const QString &path, QSize *size, QString *error)
             *error = unreadable;
         return QImage();
     }
-    g_cacheMap.insert(path, QVariantMap{{QStringLiteral("guid"), QFileInfo(cached).completeBaseName()},
-                                        {QStringLiteral("size"), StringFromSize(declared)}});
+    g_cacheMap.insert(path, QVariantMap{{kGuidKey, QFileInfo(cached).completeBaseName()},
+                                        {kSizeKey, StringFromSize(declared)}});
     if (size)
         *size = declared;
     return thumb;

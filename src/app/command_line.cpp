@@ -10,6 +10,7 @@
 #include "play/jp_board_renderer.h"
 #include "play/jp_view_transform.h"
 #include "support/helpers.h"
+#include "support/puzzle_keys.h"
 
 #include <QDir>
 #include <QSizeF>
@@ -168,8 +169,8 @@ int runCreate(const QStringList &args)
     }
 
     NewPuzzleChoice choice;
-    choice.dict[QStringLiteral("path")] = QFileInfo(picture).absoluteFilePath();
-    choice.dict[QStringLiteral("name")] = fileNameMinusExtension(picture);
+    choice.dict[kPathKey] = QFileInfo(picture).absoluteFilePath();
+    choice.dict[kNameKey] = fileNameMinusExtension(picture);
     choice.count = count;
     QString error;
     std::optional<MadePuzzleFolder> made = MakePuzzleFolder(choice, into, &error);
@@ -209,7 +210,7 @@ int runInfo(const QStringList &args)
     printLine(QStringLiteral("pieces: %1").arg(puzzle->pieceCount()));
     printLine(QStringLiteral("items on the board: %1").arg(puzzle->pieces().size()));
     printLine(QStringLiteral("assemblies: %1").arg(assemblies));
-    printLine(QStringLiteral("done: %1").arg(boolForKey(puzzle->puzzleDict(), QStringLiteral("done")) ? "yes" : "no"));
+    printLine(QStringLiteral("done: %1").arg(boolForKey(puzzle->puzzleDict(), kDoneKey) ? "yes" : "no"));
     printLine(ProgressText(ProgressOfPuzzle(*puzzle)));
     printLine(QStringLiteral("played %1").arg(ClockText(PlayedSeconds(puzzle->puzzleDict()))));
     return 0;

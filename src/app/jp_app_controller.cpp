@@ -24,6 +24,7 @@
 #include "support/log.h"
 #include "support/paths.h"
 #include "support/property_list.h"
+#include "support/puzzle_keys.h"
 
 #include <QAction>
 #include <QApplication>
@@ -40,8 +41,6 @@
 #include <algorithm>
 
 namespace {
-
-constexpr char kSwitchNotification[] = "wmjigsaw.switch";
 
 const QString kCurrentKey = QStringLiteral("wmjigsaw.current");
 const QString kImageFilesKey = QStringLiteral("wmjigsaw.imageFiles");
@@ -251,10 +250,10 @@ JPPuzzle *JPAppController::createPuzzle(const QVariantMap &dict)
 {
     NewPuzzleChoice choice;
     choice.dict = dict;
-    choice.image = dict.value(QStringLiteral("image")).value<QImage>();
-    choice.thumb = dict.value(QStringLiteral("thumb")).value<QImage>();
+    choice.image = dict.value(kImageKey).value<QImage>();
+    choice.thumb = dict.value(kThumbKey).value<QImage>();
     choice.count = JPPrefController::sharedInstance()->puzzleSize();
-    const QString path = stringForKey(dict, QStringLiteral("path"));
+    const QString path = stringForKey(dict, kPathKey);
     const bool kept = pathExtension(path).compare(QLatin1String("WMjigsaw"), Qt::CaseInsensitive) == 0;
     // The dialog went by the size it was told, which a website catalogue may get wrong: the
     // picture itself must hold the count.
@@ -279,8 +278,8 @@ JPPuzzle *JPAppController::createPuzzle(const QVariantMap &dict)
         // Nothing may be left that fails again at the next start: a new folder goes, a kept
         // puzzle stays kept.
         if (kept) {
-            made->dict.remove(QStringLiteral("reset"));
-            made->dict[QStringLiteral("done")] = true;
+            made->dict.remove(kResetKey);
+            made->dict[kDoneKey] = true;
             WritePropertyList(QDir(made->folder).filePath(QStringLiteral("info.plist")), made->dict);
         } else {
             DeletePuzzleFolder(made->folder);
@@ -453,7 +452,7 @@ void JPAppController::loadPuzzleLibrary(const QString &supportFolder)
         if (alreadyOpen)
             continue;
         const std::optional<QVariantMap> info = ReadPropertyListDictionary(QDir(path).filePath(QStringLiteral("info.plist")));
-        if (info && boolForKey(*info, QStringLiteral("done"))) {
+        if (info && boolForKey(*info, kDoneKey)) {
             if (!m_completedPuzzlePaths.contains(path))
                 m_completedPuzzlePaths.append(path);
             continue;

@@ -38,16 +38,6 @@
 
 namespace {
 
-const QString kName = QStringLiteral("name");
-const QString kDesc = QStringLiteral("desc");
-const QString kCat = QStringLiteral("cat");
-const QString kFile = QStringLiteral("file");
-const QString kSize = QStringLiteral("size");
-const QString kThumb = QStringLiteral("thumb");
-const QString kImage = QStringLiteral("image");
-const QString kButton = QStringLiteral("button");
-const QString kPath = QStringLiteral("path");
-
 // The grid's own pictures for its action cells and for a website thumbnail that is missing.
 QImage cellImage(const QString &name)
 {
@@ -89,11 +79,6 @@ QImage readThumbnail(const QString &path)
     return reader.read();
 }
 
-QSize pictureSizeOf(const QVariantMap &candidate)
-{
-    return SizeFromString(stringForKey(candidate, kSize));
-}
-
 }
 
 const QList<int> &JPNewPuzzleDialog::pieceCounts()
@@ -129,7 +114,7 @@ JPNewPuzzleDialog::JPNewPuzzleDialog(QWidget *parent)
         changeSource();
     });
     connect(m_website.get(), &JPWebsitePuzzles::pictureReady, this,
-            [this](const QString &path, const QVariantMap &puzzleDict) { selectPuzzle(path, puzzleDict); });
+            [this](const QString &path, const PuzzleCandidate &candidate) { selectPuzzle(path, candidate); });
     connect(m_website.get(), &JPWebsitePuzzles::downloadFailed, this,
             [](const QString &message, const QString &information) {
                 CCAlert::sharedInstance()->giveAlertMessage(message, information);
@@ -255,7 +240,7 @@ void JPNewPuzzleDialog::showEvent(QShowEvent *event)
 
 bool JPNewPuzzleDialog::isButton(const Candidate &candidate)
 {
-    return candidate && boolForKey(*candidate, kButton);
+    return candidate && candidate->button;
 }
 
 bool JPNewPuzzleDialog::loadingWebsiteInfo() const
@@ -288,12 +273,12 @@ void JPNewPuzzleDialog::changeSource()
     const int category = std::clamp(m_prefController->category(), 0, 7);
     m_filteredDicts.clear();
     for (const Candidate &candidate : m_puzzleDicts)
-        if (category == 0 || isButton(candidate) || stringForKey(*candidate, kCat) == categoryNames()[category])
+        if (category == 0 || isButton(candidate) || candidate->cat == categoryNames()[category])
             m_filteredDicts.append(candidate);
     std::stable_sort(m_filteredDicts.begin(), m_filteredDicts.end(), [](const Candidate &a, const Candidate &b) {
         if (isButton(a) != isButton(b))
             return isButton(b);
-        return stringForKey(*a, kName) < stringForKey(*b, kName);
+        return a->name < b->name;
     });
 
     m_suppressButton = true;
@@ -312,15 +297,15 @@ void JPNewPuzzleDialog::identifyPuzzles()
             if (list && list->typeId() == QMetaType::QVariantList)
                 for (const QVariant &entry : list->toList())
                     if (entry.typeId() == QMetaType::QVariantMap)
-                        m_builtinDicts.append(std::make_shared<QVariantMap>(entry.toMap()));
+                        m_builtinDicts.append(std::make_shared<PuzzleCandidate>(PuzzleCandidate::fromPropertyList(entry.toMap())));
         }
         m_puzzleDicts = m_builtinDicts;
         break;
     case Website: {
-        QList<QVariantMap> found;
+        QList<PuzzleCandidate> found;
         m_website->identifyWebsitePuzzles(found);
-        for (const QVariantMap &each : found)
-            m_puzzleDicts.append(std::make_shared<QVariantMap>(each));
+        for (const PuzzleCandidate &each : found)
+            m_puzzleDicts.append(std::make_shared<PuzzleCandidate>(each));
         break;
     }
     case Completed: {
@@ -351,7 +336,11 @@ void JPNewPuzzleDialog::identifyPuzzles()
 
 JPNewPuzzleDialog::Candidate JPNewPuzzleDialog::actionCell(const QString &name, const QImage &image) const
 {
-    return std::make_shared<QVariantMap>(QVariantMap{{kName, name}, {kButton, true}, {kThumb, image}});
+    auto cell = std::make_shared<PuzzleCandidate>();
+    cell->name = name;
+    cell->button = true;
+    cell->thumb = image;
+    return cell;
 }
 
 JPNewPuzzleDialog::Candidate JPNewPuzzleDialog::clipboardCandidate() const
@@ -359,8 +348,11 @@ JPNewPuzzleDialog::Candidate JPNewPuzzleDialog::clipboardCandidate() const
     const QImage image = QGuiApplication::clipboard()->image();
     if (image.isNull() || SquaresInPicture(image.size()) < kMinimumSquares)
         return nullptr;
-    return std::make_shared<QVariantMap>(
-        QVariantMap{{kImage, image}, {kSize, StringFromSize(image.size())}, {kName, QStringLiteral("Copied Image")}});
+    auto copied = std::make_shared<PuzzleCandidate>();
+    copied->name = QStringLiteral("Copied Image");
+    copied->size = StringFromSize(image.size());
+    copied->image = image;
+    return copied;
 }
 
 void JPNewPuzzleDialog::addDictForCompletedPuzzle(const QString &folder)
@@ -368,20 +360,15 @@ void JPNewPuzzleDialog::addDictForCompletedPuzzle(const QString &folder)
     const std::optional<QVariantMap> info = ReadPropertyListDictionary(QDir(folder).filePath(QStringLiteral("info.plist")));
     if (!info || info->isEmpty())
         return;
-    auto candidate = std::make_shared<QVariantMap>(*info);
-    // Paths inside a stored description are not trusted: the folder itself is what is started again.
-    candidate->remove(kPath);
-    candidate->remove(kImage);
-    candidate->remove(kButton);
-    (*candidate)[kFile] = folder;
+    // A path inside a stored description is not trusted: the folder itself is started again.
+    auto candidate = std::make_shared<PuzzleCandidate>(PuzzleCandidate::fromPropertyList(*info));
+    candidate->file = folder;
     // The stored picture tells the size when the description doesn't.
-    if (SizeFromString(stringForKey(*candidate, kSize)).isEmpty())
-        (*candidate)[kSize] = StringFromSize(DeclaredPictureSize(QDir(folder).filePath(QStringLiteral("image.jpg"))));
-    const QImage thumb = readThumbnail(QDir(folder).filePath(QStringLiteral("thumbnail.jpg")));
-    if (thumb.isNull())
-        return;
-    (*candidate)[kThumb] = thumb;
-    m_puzzleDicts.append(candidate);
+    if (candidate->pictureSize().isEmpty())
+        candidate->size = StringFromSize(DeclaredPictureSize(QDir(folder).filePath(QStringLiteral("image.jpg"))));
+    candidate->thumb = readThumbnail(QDir(folder).filePath(QStringLiteral("thumbnail.jpg")));
+    if (!candidate->thumb.isNull())
+        m_puzzleDicts.append(candidate);
 }
 
 bool JPNewPuzzleDialog::addDictForImageFile(const QString &path, QString *message)
@@ -399,8 +386,12 @@ bool JPNewPuzzleDialog::addDictForImageFile(const QString &path, QString *messag
         *message = QStringLiteral("The image file \"%1\" is too small to use as a puzzle.").arg(QFileInfo(path).fileName());
         return false;
     }
-    m_puzzleDicts.append(std::make_shared<QVariantMap>(QVariantMap{
-        {kFile, path}, {kSize, StringFromSize(size)}, {kName, fileNameMinusExtension(path)}, {kThumb, thumb}}));
+    auto candidate = std::make_shared<PuzzleCandidate>();
+    candidate->name = fileNameMinusExtension(path);
+    candidate->file = path;
+    candidate->size = StringFromSize(size);
+    candidate->thumb = thumb;
+    m_puzzleDicts.append(candidate);
     return true;
 }
 
@@ -431,25 +422,21 @@ QImage JPNewPuzzleDialog::pictureCollection(CCPictureCollection *, int index)
 {
     if (index < 0 || index >= m_filteredDicts.size())
         return QImage();
-    QVariantMap &candidate = *m_filteredDicts[index];
-    const QImage stored = candidate.value(kThumb).value<QImage>();
-    if (!stored.isNull())
-        return stored;
-    const QImage image = candidate.value(kImage).value<QImage>();
-    if (!image.isNull())
-        return image;
+    PuzzleCandidate &candidate = *m_filteredDicts[index];
+    if (!candidate.thumb.isNull())
+        return candidate.thumb;
+    if (!candidate.image.isNull())
+        return candidate.image;
     QImage thumb;
     if (m_sourceOfDicts == Website) {
         thumb = m_website->thumbnailFor(candidate);
         if (thumb.isNull())
             return cellImage(QStringLiteral("Missing"));
     } else if (m_sourceOfDicts == BuiltIn) {
-        const QString file = stringForKey(candidate, kFile);
-        if (!file.isEmpty())
-            thumb = readThumbnail(ResourcePath(QStringLiteral("pictures/") + file + QStringLiteral("_thumb.jpg")));
+        if (!candidate.file.isEmpty())
+            thumb = readThumbnail(ResourcePath(QStringLiteral("pictures/") + candidate.file + QStringLiteral("_thumb.jpg")));
     }
-    if (!thumb.isNull())
-        candidate[kThumb] = thumb;
+    candidate.thumb = thumb;
     return thumb;
 }
 
@@ -457,7 +444,7 @@ QString JPNewPuzzleDialog::pictureCollection(CCPictureCollection *, int index, i
 {
     if (index < 0 || index >= m_filteredDicts.size())
         return QString();
-    return stringForKey(*m_filteredDicts[index], labelIndex == 0 ? kName : kDesc);
+    return labelIndex == 0 ? m_filteredDicts[index]->name : m_filteredDicts[index]->desc;
 }
 
 int JPNewPuzzleDialog::pictureCollectionImageSize(CCPictureCollection *)
@@ -508,7 +495,7 @@ void JPNewPuzzleDialog::pictureCollectionSelectionChanged(CCPictureCollection *)
 
 void JPNewPuzzleDialog::chooseCountFor(const Candidate &candidate)
 {
-    const QSize pictureSize = pictureSizeOf(*candidate);
+    const QSize pictureSize = candidate->pictureSize();
     const int preferred = m_awakened && m_sizeMatrix->checkedId() > 0 ? m_sizeMatrix->checkedId()
                                                                       : m_prefController->puzzleSize();
     int chosen = 0;
@@ -576,7 +563,7 @@ void JPNewPuzzleDialog::refreshClipboard()
         m_filteredDicts.removeFirst();
     }
     m_suppressButton = true;
-    CCNotifier::sharedInstance()->postWhenIdle(QStringLiteral("wmjigsaw.reload"));
+    CCNotifier::sharedInstance()->postWhenIdle(QLatin1String(kReloadNotification));
     updateCount();
 }
 
@@ -601,7 +588,7 @@ void JPNewPuzzleDialog::ok()
     const Candidate candidate = selectedCandidate();
     if (!candidate || isButton(candidate))
         return;
-    const QString file = stringForKey(*candidate, kFile);
+    const QString &file = candidate->file;
     switch (m_sourceOfDicts) {
     case Website:
         m_website->downloadFile(file + QStringLiteral(".jpg"), *candidate);
@@ -619,13 +606,9 @@ void JPNewPuzzleDialog::ok()
     }
 }
 
-void JPNewPuzzleDialog::selectPuzzle(const QString &path, const QVariantMap &puzzleDict)
+void JPNewPuzzleDialog::selectPuzzle(const QString &path, const PuzzleCandidate &candidate)
 {
-    QVariantMap dict = puzzleDict;
-    if (path.isEmpty())
-        dict.remove(kPath);
-    else
-        dict[kPath] = path;
+    const QVariantMap dict = candidate.puzzleDict(path);
     accept();
     hide();
     QMetaObject::invokeMethod(
@@ -652,9 +635,9 @@ void JPNewPuzzleDialog::updateCount()
     m_countLabel->setText(m_countString);
 }
 
-QList<QVariantMap> JPNewPuzzleDialog::shownPuzzles() const
+QList<PuzzleCandidate> JPNewPuzzleDialog::shownPuzzles() const
 {
-    QList<QVariantMap> shown;
+    QList<PuzzleCandidate> shown;
     for (const Candidate &candidate : m_filteredDicts)
         shown.append(*candidate);
     return shown;

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "app/puzzle_candidate.h"
 #include "support/widgets/cc_picture_collection.h"
 
 #include <QDialog>
 #include <QImage>
 #include <QList>
 #include <QString>
-#include <QVariantMap>
 
 #include <memory>
 
@@ -50,15 +50,14 @@ public:
     void refreshClipboard();
     // Ends the dialog and queues the new puzzle: path is a picture, a kept puzzle folder, or
     // empty for the clipboard picture.
-    void selectPuzzle(const QString &path, const QVariantMap &puzzleDict);
+    void selectPuzzle(const QString &path, const PuzzleCandidate &candidate);
 
     void updateCount();
     const QString &countString() const { return m_countString; }
-    bool canClearList() const { return m_canClearList; }
     bool showCategory() const { return m_showCategory; }
     bool loadingWebsiteInfo() const;
     // The candidates shown, in grid order.
-    QList<QVariantMap> shownPuzzles() const;
+    QList<PuzzleCandidate> shownPuzzles() const;
     JPThumbnailView *thumbnailView() const { return m_thumbnailView; }
     QPushButton *okButton() const { return m_okButton; }
     // The size cell of a piece count, or null.
@@ -77,7 +76,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    using Candidate = std::shared_ptr<QVariantMap>;
+    using Candidate = std::shared_ptr<PuzzleCandidate>;
 
     void buildWindow();
     void identifyPuzzles();

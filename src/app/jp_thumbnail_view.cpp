@@ -53,7 +53,7 @@ JPThumbnailView::JPThumbnailView(QWidget *parent)
 {
     sharedCaptionMetrics();
     connect(CCNotifier::sharedInstance(), &CCNotifier::posted, this, [this](const QString &name) {
-        if (name == QLatin1String("wmjigsaw.reload"))
+        if (name == QLatin1String(kReloadNotification))
             delayedReload();
     });
 }

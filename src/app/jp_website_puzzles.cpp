@@ -7,6 +7,7 @@
 #include "support/cc_unzipper.h"
 #include "support/helpers.h"
 #include "support/log.h"
+#include "support/paths.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -15,6 +16,8 @@
 #include <QImageReader>
 #include <QSaveFile>
 #include <QSet>
+
+#include <utility>
 
 namespace {
 
@@ -27,17 +30,6 @@ const QString kPictureFailed = QStringLiteral(
 const QString kCatalogueFailed = QStringLiteral(
     "I could not determine which puzzles are available on the Wrenmoor website. Please check your Internet "
     "connection, or try again later.");
-
-bool isPlainName(const QString &name)
-{
-    return SafeLastPathComponent(name) == name;
-}
-
-QString categoryOf(const QVariantMap &puzzleDict)
-{
-    const QVariant cat = puzzleDict.value(kCatalogueCatKey);
-    return cat.typeId() == QMetaType::QString ? cat.toString() : QString();
-}
 
 // At most limit + 1 bytes, so the caller can tell an oversized file.
 std::optional<QByteArray> readFile(const QString &path, qint64 limit)
@@ -117,23 +109,22 @@ QString JPWebsitePuzzles::localPictureFolder()
     return QDir::homePath() + QStringLiteral("/!Midden/Jigsaw Photos");
 }
 
-QImage JPWebsitePuzzles::thumbnailFor(const QVariantMap &candidate) const
+QImage JPWebsitePuzzles::thumbnailFor(const PuzzleCandidate &candidate) const
 {
-    const QString file = candidate.value(kCatalogueFileKey).toString();
-    if (file.isEmpty() || !isPlainName(file))
+    if (!IsPlainFileName(candidate.file))
         return QImage();
-    QImageReader reader(QDir(thumbnailFolder()).filePath(WebsiteThumbnailName(file)));
+    QImageReader reader(QDir(thumbnailFolder()).filePath(WebsiteThumbnailName(candidate.file)));
     reader.setAutoTransform(true);
     return reader.read();
 }
 
-void JPWebsitePuzzles::identifyWebsitePuzzles(QList<QVariantMap> &puzzleDicts)
+void JPWebsitePuzzles::identifyWebsitePuzzles(QList<PuzzleCandidate> &candidates)
 {
     const bool archiveStored = !m_prefs->websiteZipName().isEmpty();
     const bool current = QFileInfo(catalogueFile()).isFile()
         && ((archiveStored && m_prefs->lastWebsiteDate() == DayIndexForToday()) || (!archiveStored && m_justLoadedPlist));
     if (!current) {
-        downloadFile(kCatalogueName, QVariantMap());
+        downloadFile(kCatalogueName);
         return;
     }
     // A current catalogue is never fetched again here: one without pictures would otherwise
@@ -143,18 +134,19 @@ void JPWebsitePuzzles::identifyWebsitePuzzles(QList<QVariantMap> &puzzleDicts)
         LogString(QStringLiteral("Couldn't load website.plist"));
         return;
     }
-    puzzleDicts.append(catalogue->pictures);
+    for (const QVariantMap &picture : catalogue->pictures)
+        candidates.append(PuzzleCandidate::fromPropertyList(picture));
     if (catalogue->archiveName.isEmpty())
         return;
     const bool newArchive = catalogue->archiveName != m_prefs->websiteZipName();
     if (!newArchive && thumbnailCount() >= catalogue->pictures.size())
         return;
-    downloadFile(catalogue->archiveName + QStringLiteral(".zip"), QVariantMap());
+    downloadFile(catalogue->archiveName + QStringLiteral(".zip"));
 }
 
-void JPWebsitePuzzles::downloadFile(const QString &name, const QVariantMap &puzzleDict)
+void JPWebsitePuzzles::downloadFile(const QString &name, const PuzzleCandidate &candidate)
 {
-    if (m_prefs->advancedAndLocal() && downloadLocalFile(name, puzzleDict))
+    if (m_prefs->advancedAndLocal() && downloadLocalFile(name, candidate))
         return;
     ++m_downloadSeq;
     dropCurrentDownload();
@@ -162,22 +154,22 @@ void JPWebsitePuzzles::downloadFile(const QString &name, const QVariantMap &puzz
     if (m_loadingWebsiteInfo)
         Q_EMIT reloadGrid();
 
-    const QString cat = categoryOf(puzzleDict);
-    const QString fileName = cat.isEmpty() ? name : cat + QLatin1Char('/') + name;
-    auto *download = new JPWebsiteDownloader(fileName, puzzleDict, m_downloadSeq, this);
+    const QString fileName = candidate.cat.isEmpty() ? name : candidate.cat + QLatin1Char('/') + name;
+    auto *download = new JPWebsiteDownloader(fileName, candidate.puzzleDict(), m_downloadSeq, this);
     if (m_timeout)
         download->setTimeout(*m_timeout);
     connect(download, &CCAppUpdaterThread::finished, this,
             [this, download](bool success) { downloadFinished(download, success); });
     m_currentDownload = download;
+    m_downloadCandidate = candidate;
     download->start();
     Q_EMIT spinnerChanged(true);
 }
 
-bool JPWebsitePuzzles::downloadLocalFile(const QString &name, const QVariantMap &puzzleDict)
+bool JPWebsitePuzzles::downloadLocalFile(const QString &name, const PuzzleCandidate &candidate)
 {
-    const QString cat = categoryOf(puzzleDict);
-    if (!isPlainName(name) || (!cat.isEmpty() && !isPlainName(cat)))
+    const QString &cat = candidate.cat;
+    if (!IsPlainFileName(name) || (!cat.isEmpty() && !IsPlainFileName(cat)))
         return false;
     QString source = localPictureFolder();
     if (!cat.isEmpty())
@@ -188,7 +180,7 @@ bool JPWebsitePuzzles::downloadLocalFile(const QString &name, const QVariantMap 
     const QString copy = QDir::temp().filePath(stringByAppendingFile(QString(), guidString(), pathExtension(name)));
     if (!QFile::copy(source, copy))
         return false;
-    didDownloadFile(name, copy, puzzleDict);
+    didDownloadFile(name, copy, candidate);
     return true;
 }
 
@@ -218,24 +210,24 @@ void JPWebsitePuzzles::downloadFinished(JPWebsiteDownloader *download, bool succ
     if (download != m_currentDownload || download->sequence() != m_downloadSeq)
         return;
     m_currentDownload = nullptr;
+    const PuzzleCandidate candidate = std::exchange(m_downloadCandidate, {});
     download->deleteLater();
     m_loadingWebsiteInfo = false;
     Q_EMIT spinnerChanged(false);
 
     if (success && !download->downloadPath().isEmpty()) {
-        didDownloadFile(download->fileName(), download->downloadPath(), download->puzzleDict());
+        didDownloadFile(download->fileName(), download->downloadPath(), candidate);
         return;
     }
     Q_EMIT reloadGrid();
     if (download->fileName().endsWith(QLatin1String("jpg"))) {
-        const QString name = download->puzzleDict().value(kCatalogueNameKey).toString();
-        Q_EMIT downloadFailed(kDownloadFailed, kPictureFailed.arg(name));
+        Q_EMIT downloadFailed(kDownloadFailed, kPictureFailed.arg(candidate.name));
     } else {
         Q_EMIT downloadFailed(kDownloadFailed, kCatalogueFailed);
     }
 }
 
-void JPWebsitePuzzles::didDownloadFile(const QString &name, const QString &path, const QVariantMap &puzzleDict)
+void JPWebsitePuzzles::didDownloadFile(const QString &name, const QString &path, const PuzzleCandidate &candidate)
 {
     const QString extension = pathExtension(name);
     if (extension == QLatin1String("plist")) {
@@ -243,7 +235,7 @@ void JPWebsitePuzzles::didDownloadFile(const QString &name, const QString &path,
     } else if (extension == QLatin1String("zip")) {
         installThumbnails(name, path);
     } else if (extension == QLatin1String("jpg")) {
-        installPicture(path, puzzleDict);
+        installPicture(path, candidate);
     } else {
         QFile::remove(path);
     }
@@ -319,7 +311,7 @@ void JPWebsitePuzzles::installThumbnails(const QString &name, const QString &pat
     Q_EMIT reloadGrid();
 }
 
-void JPWebsitePuzzles::installPicture(const QString &path, const QVariantMap &puzzleDict)
+void JPWebsitePuzzles::installPicture(const QString &path, const PuzzleCandidate &candidate)
 {
     QString picture = path;
     if (pathExtension(path) != QLatin1String("jpg")) {
@@ -328,7 +320,7 @@ void JPWebsitePuzzles::installPicture(const QString &path, const QVariantMap &pu
         if (QFile::rename(path, renamed))
             picture = renamed;
     }
-    Q_EMIT pictureReady(picture, puzzleDict);
+    Q_EMIT pictureReady(picture, candidate);
 }
 
 qsizetype JPWebsitePuzzles::thumbnailCount() const

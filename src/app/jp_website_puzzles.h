@@ -1,10 +1,11 @@
 #pragma once
 
+#include "app/puzzle_candidate.h"
+
 #include <QImage>
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <QVariantMap>
 
 #include <chrono>
 #include <cstdint>
@@ -34,24 +35,23 @@ public:
 
     // Appends the catalogue's pictures when the stored catalogue is current, and fetches the
     // catalogue or the thumbnail archive when they are due.
-    void identifyWebsitePuzzles(QList<QVariantMap> &puzzleDicts);
+    void identifyWebsitePuzzles(QList<PuzzleCandidate> &candidates);
     // Fetches "website.plist", "NAME.zip" or a picture "FILE.jpg" (from the candidate's
     // category folder); with advancedAndLocal the local picture folder is tried first.
-    void downloadFile(const QString &name, const QVariantMap &puzzleDict);
+    void downloadFile(const QString &name, const PuzzleCandidate &candidate = {});
     // Copies the name from the local picture folder (in the candidate's "cat" subfolder)
     // into the temporary folder and installs it as if downloaded; false when it isn't there.
-    bool downloadLocalFile(const QString &name, const QVariantMap &puzzleDict);
+    bool downloadLocalFile(const QString &name, const PuzzleCandidate &candidate);
     void cancelDownload();
 
     bool loadingWebsiteInfo() const { return m_loadingWebsiteInfo; }
     bool justLoadedPlist() const { return m_justLoadedPlist; }
     bool isDownloading() const { return m_currentDownload != nullptr; }
-    uint64_t downloadSeq() const { return m_downloadSeq; }
 
     QString catalogueFile() const;
     QString thumbnailFolder() const;
     // The candidate's thumbnail from the thumbnail folder; null when missing or unreadable.
-    QImage thumbnailFor(const QVariantMap &candidate) const;
+    QImage thumbnailFor(const PuzzleCandidate &candidate) const;
     // "~/!Midden/Jigsaw Photos", the advanced user's copy of the website's pictures.
     static QString localPictureFolder();
 
@@ -64,21 +64,22 @@ Q_SIGNALS:
     // A new catalogue is in place: the dialog reloads the website source now, while
     // justLoadedPlist() is true.
     void catalogueLoaded();
-    void pictureReady(const QString &path, const QVariantMap &puzzleDict);
+    void pictureReady(const QString &path, const PuzzleCandidate &candidate);
     void downloadFailed(const QString &message, const QString &information);
 
 private:
     void downloadFinished(JPWebsiteDownloader *download, bool success);
     void dropCurrentDownload();
-    void didDownloadFile(const QString &name, const QString &path, const QVariantMap &puzzleDict);
+    void didDownloadFile(const QString &name, const QString &path, const PuzzleCandidate &candidate);
     void installCatalogue(const QString &path);
     void installThumbnails(const QString &name, const QString &path);
-    void installPicture(const QString &path, const QVariantMap &puzzleDict);
+    void installPicture(const QString &path, const PuzzleCandidate &candidate);
     qsizetype thumbnailCount() const;
 
     JPPrefController *const m_prefs;
     const QString m_supportFolder;
     JPWebsiteDownloader *m_currentDownload = nullptr; // a child of this object
+    PuzzleCandidate m_downloadCandidate;             // the picture m_currentDownload fetches
     uint64_t m_downloadSeq = 0;
     bool m_loadingWebsiteInfo = false;
     bool m_justLoadedPlist = false;

@@ -8,6 +8,7 @@
 #include "support/helpers.h"
 #include "support/log.h"
 #include "support/property_list.h"
+#include "support/puzzle_keys.h"
 #include "support/random_number.h"
 
 #include <QCoreApplication>
@@ -108,7 +109,7 @@ bool JPPuzzle::prepare(const QString &path, std::shared_ptr<CCImage> image, cons
     m_image = std::move(image);
     if (puzzleDict) {
         m_puzzleDict = *puzzleDict;
-        m_finished = boolForKey(m_puzzleDict, QStringLiteral("done"));
+        m_finished = boolForKey(m_puzzleDict, kDoneKey);
         return true;
     }
     auto dict = ReadPropertyListDictionary(QDir(path).filePath(QStringLiteral("info.plist")));
@@ -118,13 +119,13 @@ bool JPPuzzle::prepare(const QString &path, std::shared_ptr<CCImage> image, cons
         return false;
     }
     m_puzzleDict = *dict;
-    m_finished = boolForKey(m_puzzleDict, QStringLiteral("done"));
+    m_finished = boolForKey(m_puzzleDict, kDoneKey);
     return true;
 }
 
 bool JPPuzzle::needsBuilding() const
 {
-    return boolForKey(m_puzzleDict, QStringLiteral("reset"))
+    return boolForKey(m_puzzleDict, kResetKey)
         || !QFileInfo::exists(QDir(m_filePath).filePath(QStringLiteral("puzzle.xml")));
 }
 
@@ -144,11 +145,11 @@ std::unique_ptr<JPPuzzle> JPPuzzle::initWithPath(const QString &path, std::share
         }
         return puzzle;
     }
-    puzzle->m_puzzleDict.remove(QStringLiteral("reset"));
+    puzzle->m_puzzleDict.remove(kResetKey);
     // A puzzle built afresh (a kept one started again) is played from zero.
     puzzle->m_puzzleDict.remove(kPlayedKey);
     puzzle->m_infoDirty = true;
-    if (!puzzle->startNewPuzzle(integerForKey(puzzle->m_puzzleDict, QStringLiteral("count"))))
+    if (!puzzle->startNewPuzzle(integerForKey(puzzle->m_puzzleDict, kCountKey)))
         return nullptr;
     return puzzle;
 }
@@ -180,7 +181,7 @@ std::unique_ptr<JPPuzzle> JPPuzzle::initWithPicture(const QString &path, std::sh
 
 QString JPPuzzle::name() const
 {
-    const QString name = stringForKey(m_puzzleDict, QStringLiteral("name"));
+    const QString name = stringForKey(m_puzzleDict, kNameKey);
     return name.isEmpty() ? QStringLiteral("Untitled") : name;
 }
 
@@ -422,7 +423,7 @@ void JPPuzzle::finishNewPuzzle()
 
 void JPPuzzle::setComplete()
 {
-    m_puzzleDict[QStringLiteral("done")] = true;
+    m_puzzleDict[kDoneKey] = true;
     m_dirty = true;
     m_infoDirty = true;
     m_finished = true;

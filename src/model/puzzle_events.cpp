@@ -10,5 +10,5 @@ void ShowPuzzleAlert(const QString &message, const QString &moreInfo)
 
 void PostPuzzleSwitch()
 {
-    CCNotifier::sharedInstance()->post(QStringLiteral("wmjigsaw.switch"));
+    CCNotifier::sharedInstance()->post(QLatin1String(kSwitchNotification));
 }

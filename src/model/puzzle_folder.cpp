@@ -6,6 +6,7 @@
 #include "model/jp_puzzle.h"
 #include "support/helpers.h"
 #include "support/property_list.h"
+#include "support/puzzle_keys.h"
 
 #include <QBuffer>
 #include <QDateTime>
@@ -157,12 +158,12 @@ std::optional<MadePuzzleFolder> MakePuzzleFolder(const NewPuzzleChoice &choice, 
                                                  QString *error)
 {
     QVariantMap dict = choice.dict;
-    const QString path = stringForKey(dict, QStringLiteral("path"));
-    dict.remove(QStringLiteral("button"));
-    dict.remove(QStringLiteral("image"));
-    dict.remove(QStringLiteral("thumb"));
-    dict.remove(QStringLiteral("done"));
-    dict[QStringLiteral("count")] = qlonglong(choice.count);
+    const QString path = stringForKey(dict, kPathKey);
+    dict.remove(kButtonKey);
+    dict.remove(kImageKey);
+    dict.remove(kThumbKey);
+    dict.remove(kDoneKey);
+    dict[kCountKey] = qlonglong(choice.count);
 
     if (!path.isEmpty() && pathExtension(path).compare(QLatin1String("WMjigsaw"), Qt::CaseInsensitive) == 0) {
         // A kept puzzle started again: rebuilt in place at its next opening.
@@ -172,7 +173,7 @@ std::optional<MadePuzzleFolder> MakePuzzleFolder(const NewPuzzleChoice &choice, 
             setError(error, QStringLiteral("\"%1\" is not one of the game's puzzles").arg(path));
             return std::nullopt;
         }
-        dict[QStringLiteral("reset")] = true;
+        dict[kResetKey] = true;
         if (!WritePropertyList(QDir(path).filePath(QStringLiteral("info.plist")), dict)) {
             setError(error, QStringLiteral("the puzzle's description can't be written"));
             return std::nullopt;

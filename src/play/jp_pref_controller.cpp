@@ -271,5 +271,5 @@ void JPPrefController::selectTexture(int index)
 
 void JPPrefController::redraw()
 {
-    CCNotifier::sharedInstance()->post(QStringLiteral("wmjigsaw.switch"));
+    CCNotifier::sharedInstance()->post(QLatin1String(kSwitchNotification));
 }

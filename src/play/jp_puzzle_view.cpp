@@ -21,7 +21,6 @@
 
 namespace {
 
-const QString kSwitchNotification = QStringLiteral("wmjigsaw.switch");
 // One notch of an ordinary mouse wheel, in Qt's eighths of a degree.
 constexpr double kWheelStep = 120.0;
 constexpr double kBadgeWidth = 64.0;
@@ -78,7 +77,7 @@ JPPuzzleView::JPPuzzleView(QWidget *parent)
     m_showOverview = JPPrefController::sharedInstance()->showOverview();
 
     connect(CCNotifier::sharedInstance(), &CCNotifier::posted, this, [this](const QString &name) {
-        if (name != kSwitchNotification)
+        if (name != QLatin1String(kSwitchNotification))
             return;
         // The puzzle or the board's look changed under the pointer: a drag can't go on.
         m_board.cancelOperation();

@@ -58,7 +58,7 @@ JPToolbarView::JPToolbarView(JPWindowController *controller, QWidget *parent)
         m_images[size_t(i)] = image;
     }
     connect(CCNotifier::sharedInstance(), &CCNotifier::posted, this, [this](const QString &name) {
-        if (name == QLatin1String("wmjigsaw.switch") || name == QLatin1String(kDarkModeNotification))
+        if (name == QLatin1String(kSwitchNotification) || name == QLatin1String(kDarkModeNotification))
             redraw();
     });
 }

@@ -4,8 +4,9 @@
 // picture plus one text, the base name of the current thumbnail archive. Kept to inline
 // functions over the support library so the fuzz target needs nothing else.
 
-#include "support/cc_unzipper.h"
+#include "support/paths.h"
 #include "support/property_list.h"
+#include "support/puzzle_keys.h"
 
 #include <QByteArray>
 #include <QList>
@@ -13,12 +14,6 @@
 #include <QVariantMap>
 
 #include <optional>
-
-inline const QString kCatalogueFileKey = QStringLiteral("file");
-inline const QString kCatalogueNameKey = QStringLiteral("name");
-inline const QString kCatalogueDescKey = QStringLiteral("desc");
-inline const QString kCatalogueCatKey = QStringLiteral("cat");
-inline const QString kCatalogueSizeKey = QStringLiteral("size");
 
 struct WebsiteCatalogue
 {
@@ -31,20 +26,16 @@ struct WebsiteCatalogue
 // the label and size keys that are present are texts.
 inline bool IsUsableWebsitePicture(const QVariantMap &entry)
 {
-    const auto isPlainName = [](const QVariant &value, bool mayBeEmpty) {
-        if (value.typeId() != QMetaType::QString)
+    const auto isText = [&entry](const QString &key) { return entry.value(key).typeId() == QMetaType::QString; };
+    if (!isText(kFileKey) || !IsPlainFileName(entry.value(kFileKey).toString()))
+        return false;
+    if (entry.contains(kCatKey)) {
+        const QString cat = entry.value(kCatKey).toString();
+        if (!isText(kCatKey) || (!cat.isEmpty() && !IsPlainFileName(cat)))
             return false;
-        const QString text = value.toString();
-        if (text.isEmpty())
-            return mayBeEmpty;
-        return !text.startsWith(QLatin1Char('.')) && SafeLastPathComponent(text) == text;
-    };
-    if (!isPlainName(entry.value(kCatalogueFileKey), false))
-        return false;
-    if (entry.contains(kCatalogueCatKey) && !isPlainName(entry.value(kCatalogueCatKey), true))
-        return false;
-    for (const QString &key : {kCatalogueNameKey, kCatalogueDescKey, kCatalogueSizeKey}) {
-        if (entry.contains(key) && entry.value(key).typeId() != QMetaType::QString)
+    }
+    for (const QString &key : {kNameKey, kDescKey, kSizeKey}) {
+        if (entry.contains(key) && !isText(key))
             return false;
     }
     return true;

@@ -4,6 +4,7 @@
 #include "services/zip_writer.h"
 #include "support/helpers.h"
 #include "support/property_list.h"
+#include "support/puzzle_keys.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -124,11 +125,11 @@ std::optional<Published> publishPicture(const QString &sourcePath, const QString
     const QFileInfo info(sourcePath);
     Published published;
     published.entry = {
-        {kCatalogueFileKey, fileBase},
-        {kCatalogueNameKey, PrettyPictureName(info.completeBaseName())},
-        {kCatalogueDescKey, descriptionFor(info.dir().filePath(info.completeBaseName() + QStringLiteral(".txt")))},
-        {kCatalogueCatKey, category},
-        {kCatalogueSizeKey, QStringLiteral("{%1, %2}").arg(picture.width()).arg(picture.height())},
+        {kFileKey, fileBase},
+        {kNameKey, PrettyPictureName(info.completeBaseName())},
+        {kDescKey, descriptionFor(info.dir().filePath(info.completeBaseName() + QStringLiteral(".txt")))},
+        {kCatKey, category},
+        {kSizeKey, QStringLiteral("{%1, %2}").arg(picture.width()).arg(picture.height())},
     };
     published.thumbnail = *thumbnail;
     return published;

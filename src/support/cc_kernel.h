@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/notification_names.h"
+
 #include <QCalendar>
 #include <QColor>
 #include <QColorSpace>
@@ -11,7 +13,6 @@
 #include <cstdint>
 
 inline constexpr char kBundleIdentifier[] = "com.wrenmoor.tobbin-jigsaw";
-inline constexpr char kDarkModeNotification[] = "wrenmoor.darkMode";
 
 // The application environment: versions and names, the advanced-user marker, the interface
 // appearance and a few shared drawing resources. One instance, created on first use on the

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "support/notification_names.h"
+
 #include <QObject>
 #include <QSet>
 #include <QString>
 
-// Process-wide named notifications ("wrenmoor.darkMode", "wmjigsaw.switch", ...). Observers
+// Process-wide named notifications (their names are in notification_names.h). Observers
 // connect to posted() and compare the name; a post from another thread reaches observers
 // living on the main thread through the event loop.
 class CCNotifier : public QObject

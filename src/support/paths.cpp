@@ -1,5 +1,6 @@
 #include "support/paths.h"
 
+#include "support/cc_unzipper.h"
 #include "support/helpers.h"
 
 #include <QCoreApplication>
@@ -48,6 +49,11 @@ QString UniqueName(const QString &rawName, const QString &rawExtension, const QS
             return candidate;
     }
     return withExtension(guidString());
+}
+
+bool IsPlainFileName(const QString &name)
+{
+    return !name.isEmpty() && !name.startsWith(QLatin1Char('.')) && SafeLastPathComponent(name) == name;
 }
 
 QString ResourcePath(const QString &relativePath)

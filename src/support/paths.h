@@ -7,6 +7,10 @@
 // Returns the bare file name; the full path is folder + "/" + result.
 QString UniqueName(const QString &name, const QString &extension, const QString &folder);
 
+// Whether a name read from a file or a download can be joined to a folder and stay inside
+// it: not empty, not hidden (no leading dot), no slash, backslash, colon or control character.
+bool IsPlainFileName(const QString &name);
+
 // The full path of a shipped resource ("textures/Brown.jpg"), looked up in the installed
 // resource folder, beside the executable, and in the source tree; empty when absent. An
 // executable with a share/tobbin-jigsaw folder beside its bin folder looks only there (and in

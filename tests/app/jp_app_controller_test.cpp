@@ -8,22 +8,18 @@
 #include "play/jp_window_controller.h"
 #include "support/property_list.h"
 #include "support/cc_notifier.h"
+#include "puzzle_fixtures.h"
 #include "test_support.h"
 #include "widget_helpers.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QDir>
 #include <QFileInfo>
-#include <QImage>
-#include <QPainter>
-#include <QPushButton>
 #include <QSettings>
-#include <QTimer>
 
 #include <functional>
 
@@ -31,24 +27,12 @@ namespace {
 
 using tj::test::freshFolder;
 
-// A built puzzle folder made from a drawn picture, as the game makes one.
+// A built puzzle folder of a few pieces, as the game makes one.
 QString MakeBuiltFolder(const QString &name)
 {
-    QImage image(480, 360, QImage::Format_RGB32);
-    image.fill(QColor(30, 120, 90));
-    QPainter painter(&image);
-    painter.fillRect(QRect(40, 40, 200, 100), QColor(230, 200, 60));
-    painter.end();
-    const QString picture = QDir(freshFolder(QStringLiteral("pictures"))).filePath(QStringLiteral("p.jpg"));
-    EXPECT_TRUE(image.save(picture, "JPEG", 90));
-    NewPuzzleChoice choice;
-    choice.dict[QStringLiteral("path")] = picture;
-    choice.dict[QStringLiteral("name")] = name;
-    choice.count = 12;
-    QString error;
-    auto made = MakePuzzleFolder(choice, freshFolder(QStringLiteral("support")), &error);
-    EXPECT_TRUE(made) << error.toStdString();
-    return made ? made->folder : QString();
+    QString folder;
+    tj::test::BuildPuzzleFolder(tj::test::WriteTestPicture(480, 360), name, 12, &folder);
+    return folder;
 }
 
 void whenModal(std::function<void(JPDonePuzzleDialog *)> answer, bool *shown = nullptr)
@@ -79,13 +63,6 @@ protected:
     JPAppController *app = nullptr;
 };
 
-TEST_F(AppControllerTest, OneSharedInstance)
-{
-    EXPECT_EQ(JPAppController::sharedInstance(), app);
-    ASSERT_TRUE(app->windowController());
-    JPWindowController *window = app->windowController();
-    app->applicationDidFinishLaunching();
-    EXPECT_EQ(app->windowController(), window);
 }
 
 TEST_F(AppControllerTest, CurrentPuzzleTitlesTheWindowAndIsAnnounced)
@@ -146,40 +123,6 @@ TEST_F(AppControllerTest, DeclinedDeletionChangesNothingAndConfirmedDeletionRemo
     EXPECT_TRUE(app->completedPuzzlePaths().isEmpty());
 }
 
-TEST_F(AppControllerTest, AFinishedPuzzleThatIsKeptMovesToTheCompletedList)
-{
-    const QString folder = MakeBuiltFolder(QStringLiteral("Finished"));
-    JPPuzzle *puzzle = app->openPuzzle(folder);
-    ASSERT_TRUE(puzzle);
-    app->setCurrentPuzzle(nullptr);
-
-    bool shown = false;
-    whenModal(
-        [](JPDonePuzzleDialog *dialog) {
-            EXPECT_FALSE(dialog->deleting());
-            dialog->cancel();
-        },
-        &shown);
-    puzzle->setComplete();
-    for (int i = 0; i < 50 && !shown; ++i)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    ASSERT_TRUE(shown);
-    EXPECT_TRUE(app->openPuzzles().empty());
-    EXPECT_EQ(app->currentPuzzle(), nullptr);
-    EXPECT_TRUE(app->completedPuzzlePaths().contains(folder));
-    EXPECT_TRUE(QFileInfo::exists(folder + QStringLiteral("/info.plist")));
-}
-
-TEST_F(AppControllerTest, AFolderThatCannotBeOpenedGivesNoPuzzle)
-{
-    const QString folder = freshFolder(QStringLiteral("broken")) + QStringLiteral("/X.WMjigsaw");
-    ASSERT_TRUE(QDir().mkpath(folder));
-    EXPECT_EQ(app->openPuzzle(folder), nullptr);
-    EXPECT_TRUE(app->openPuzzles().empty());
-}
-
-}
-
 TEST_F(AppControllerTest, TimePlayedFollowsTheCurrentPuzzleAndAFinishIsRecorded)
 {
     const QString support = g_puzzlePath;
@@ -227,16 +170,19 @@ TEST_F(AppControllerTest, TimePlayedFollowsTheCurrentPuzzleAndAFinishIsRecorded)
     QString stats;
     whenModal(
         [&stats](JPDonePuzzleDialog *dialog) {
+            EXPECT_FALSE(dialog->deleting());
             stats = dialog->statsField()->text();
             dialog->cancel();
         },
         &shown);
     const int64_t pieces = beta->pieceCount();
     beta->setComplete();
-    for (int i = 0; i < 50 && !shown; ++i)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    ASSERT_TRUE(shown);
+    ASSERT_TRUE(tj::test::waitFor([&shown] { return shown; }));
     EXPECT_EQ(stats, QStringLiteral("Finished in 35 s, %1 pieces.").arg(pieces));
+    // Kept: it leaves the open puzzles for the completed list.
+    EXPECT_EQ(app->openPuzzles().size(), 1u);
+    EXPECT_NE(app->currentPuzzle(), beta);
+    EXPECT_EQ(app->completedPuzzlePaths(), QStringList{betaFolder});
     const std::vector<FinishedPuzzle> record = ReadFinishedRecord(FinishedRecordPath());
     ASSERT_EQ(record.size(), 1u);
     EXPECT_EQ(record[0].name, QStringLiteral("Beta"));

@@ -21,17 +21,12 @@
 
 using tj::test::HttpTestResponse;
 using tj::test::HttpTestServer;
+using tj::test::readFile;
 using tj::test::waitEvents;
 using tj::test::waitFor;
 using namespace std::chrono_literals;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 void savePicture(const QString &path, QColor colour)
 {
@@ -55,7 +50,7 @@ QByteArray jpegThumbnail()
 
 int logCount(const QString &text)
 {
-    return int(QString::fromUtf8(readAll(CCLogger::defaultLogPath())).count(text));
+    return int(QString::fromUtf8(readFile(CCLogger::defaultLogPath())).count(text));
 }
 
 QStringList filesIn(const QString &folder)
@@ -101,9 +96,9 @@ protected:
             EXPECT_EQ(title, QStringLiteral("Website download failed."));
             failures << text;
         });
-        QObject::connect(website.get(), &JPWebsitePuzzles::pictureReady, [this](const QString &path, const QVariantMap &dict) {
+        QObject::connect(website.get(), &JPWebsitePuzzles::pictureReady, [this](const QString &path, const PuzzleCandidate &picked) {
             pictures << path;
-            pictureDicts << dict;
+            pickedCandidates << picked;
         });
     }
 
@@ -123,7 +118,7 @@ protected:
     void settle()
     {
         EXPECT_TRUE(waitFor([this] { return !website->isDownloading(); }, 20000));
-        waitEvents(30);
+        tj::test::drainEvents();
     }
 
     // First use of the source: catalogue, then archive.
@@ -136,11 +131,11 @@ protected:
         server.clearRequests();
     }
 
-    QVariantMap candidate(const QString &file) const
+    PuzzleCandidate candidate(const QString &file) const
     {
-        for (const QVariantMap &dict : candidates) {
-            if (dict.value(kCatalogueFileKey) == file)
-                return dict;
+        for (const PuzzleCandidate &each : candidates) {
+            if (each.file == file)
+                return each;
         }
         return {};
     }
@@ -151,12 +146,12 @@ protected:
     JPPrefController prefs;
     QString support;
     std::unique_ptr<JPWebsitePuzzles> website;
-    QList<QVariantMap> candidates;
+    QList<PuzzleCandidate> candidates;
     int reloads = 0;
     bool spinner = false;
     QStringList failures;
     QStringList pictures;
-    QList<QVariantMap> pictureDicts;
+    QList<PuzzleCandidate> pickedCandidates;
 };
 
 const QString kCatalogueFailure = QStringLiteral(
@@ -180,9 +175,9 @@ TEST_F(WebsitePuzzlesTest, FirstUseFetchesCatalogueThenArchiveThenShowsThumbnail
     EXPECT_FALSE(spinner);
     EXPECT_TRUE(failures.isEmpty());
     ASSERT_EQ(candidates.size(), 3);
-    for (const QVariantMap &dict : candidates)
-        EXPECT_FALSE(website->thumbnailFor(dict).isNull()) << dict.value(kCatalogueFileKey).toString().toStdString();
-    EXPECT_EQ(readAll(website->catalogueFile()), readAll(publishedServer() + QStringLiteral("/puzzles/website.plist")));
+    for (const PuzzleCandidate &each : candidates)
+        EXPECT_FALSE(website->thumbnailFor(each).isNull()) << each.file.toStdString();
+    EXPECT_EQ(readFile(website->catalogueFile()), readFile(publishedServer() + QStringLiteral("/puzzles/website.plist")));
     EXPECT_EQ(prefs.websiteZipName(), QStringLiteral("thumbs-1"));
     EXPECT_EQ(prefs.lastWebsiteDate(), DayIndexForToday());
     EXPECT_TRUE(filesIn(QDir::tempPath()).filter(QStringLiteral(".zip")).isEmpty()) << "the archive is not left behind";
@@ -216,8 +211,8 @@ TEST_F(WebsitePuzzlesTest, ACatalogueNamingANewArchiveReplacesTheThumbnails)
 {
     firstUse();
     const QVariantList catalogue = {
-        QVariantMap{{kCatalogueFileKey, QStringLiteral("heron")}, {kCatalogueNameKey, QStringLiteral("Heron")},
-                    {kCatalogueCatKey, QStringLiteral("Animals")}, {kCatalogueSizeKey, QStringLiteral("{700, 600}")}},
+        QVariantMap{{kFileKey, QStringLiteral("heron")}, {kNameKey, QStringLiteral("Heron")},
+                    {kCatKey, QStringLiteral("Animals")}, {kSizeKey, QStringLiteral("{700, 600}")}},
         QStringLiteral("thumbs-2"),
     };
     server.route(QStringLiteral("/puzzles/website.plist"), HttpTestResponse::ok(PropertyListToXml(catalogue).value()));
@@ -243,7 +238,7 @@ TEST_F(WebsitePuzzlesTest, TheLatestPictureDownloadWinsAndHandsOverAJpgFile)
     EXPECT_TRUE(spinner);
     EXPECT_FALSE(website->loadingWebsiteInfo());
     ASSERT_TRUE(waitFor([this] { return server.requestCount() == 1; }, 5000));
-    const QVariantMap dog = candidate(QStringLiteral("old_dog"));
+    const PuzzleCandidate dog = candidate(QStringLiteral("old_dog"));
     website->downloadFile(QStringLiteral("old_dog.jpg"), dog);
     settle();
     waitEvents(600); // past the moment the first answer arrives
@@ -251,8 +246,8 @@ TEST_F(WebsitePuzzlesTest, TheLatestPictureDownloadWinsAndHandsOverAJpgFile)
                                                     QStringLiteral("/puzzles/Pets/old_dog.jpg")}));
     ASSERT_EQ(pictures.size(), 1);
     EXPECT_TRUE(pictures[0].endsWith(QStringLiteral(".jpg")));
-    EXPECT_EQ(readAll(pictures[0]), readAll(publishedServer() + QStringLiteral("/puzzles/Pets/old_dog.jpg")));
-    EXPECT_EQ(pictureDicts[0], dog);
+    EXPECT_EQ(readFile(pictures[0]), readFile(publishedServer() + QStringLiteral("/puzzles/Pets/old_dog.jpg")));
+    EXPECT_EQ(pickedCandidates[0].puzzleDict(), dog.puzzleDict());
     EXPECT_TRUE(failures.isEmpty());
     EXPECT_FALSE(spinner);
     QFile::remove(pictures[0]);
@@ -269,9 +264,9 @@ TEST_F(WebsitePuzzlesTest, TheLatestPictureDownloadWinsAndHandsOverAJpgFile)
 TEST_F(WebsitePuzzlesTest, FailedDownloadsKeepWhatIsInPlaceAndSayWhy)
 {
     firstUse();
-    const QByteArray catalogue = readAll(website->catalogueFile());
+    const QByteArray catalogue = readFile(website->catalogueFile());
     const QStringList thumbnailFiles = filesIn(thumbnails());
-    const QVariantMap dog = candidate(QStringLiteral("old_dog"));
+    const PuzzleCandidate dog = candidate(QStringLiteral("old_dog"));
     const int64_t date = 20000101;
 
     HttpTestResponse endless = HttpTestResponse::behaving(HttpTestResponse::Behaviour::Endless);
@@ -285,7 +280,7 @@ TEST_F(WebsitePuzzlesTest, FailedDownloadsKeepWhatIsInPlaceAndSayWhy)
         prefs.setLastWebsiteDate(date);
         identify();
         settle();
-        EXPECT_EQ(readAll(website->catalogueFile()), catalogue);
+        EXPECT_EQ(readFile(website->catalogueFile()), catalogue);
         EXPECT_EQ(filesIn(thumbnails()), thumbnailFiles);
         EXPECT_EQ(prefs.lastWebsiteDate(), date);
         if (answer.status == 200 && answer.behaviour == HttpTestResponse::Behaviour::Normal)
@@ -311,8 +306,8 @@ TEST_F(WebsitePuzzlesTest, HostileArchiveEntriesLandInTheThumbnailFolderOnly)
     // Absolute, but inside the test's own home, so a faulty reader can't touch the real system.
     const QString absolute = tj::test::freshFolder(QStringLiteral("outside")) + QStringLiteral("/y_thumb.jpg");
     const QVariantList catalogue = {
-        QVariantMap{{kCatalogueFileKey, QStringLiteral("x")}}, QVariantMap{{kCatalogueFileKey, QStringLiteral("y")}},
-        QVariantMap{{kCatalogueFileKey, QStringLiteral("z")}}, QStringLiteral("hostile"),
+        QVariantMap{{kFileKey, QStringLiteral("x")}}, QVariantMap{{kFileKey, QStringLiteral("y")}},
+        QVariantMap{{kFileKey, QStringLiteral("z")}}, QStringLiteral("hostile"),
     };
     server.route(QStringLiteral("/puzzles/website.plist"), HttpTestResponse::ok(PropertyListToXml(catalogue).value()));
     server.route(QStringLiteral("/puzzles/hostile.zip"),
@@ -369,10 +364,10 @@ TEST_F(WebsitePuzzlesTest, DamagedCataloguesAreRefusedWithoutLooping)
 
     // Only unusable entries: stored, but listed as nothing and never fetched again at once.
     const QVariantList hostile = {
-        QVariantMap{{kCatalogueFileKey, QStringLiteral("../../escape")}},
-        QVariantMap{{kCatalogueFileKey, QVariantList{1, 2}}},
-        QVariantMap{{kCatalogueFileKey, QStringLiteral("ok")}, {kCatalogueCatKey, QStringLiteral("../Pets")}},
-        QVariantMap{{kCatalogueFileKey, QStringLiteral("ok")}, {kCatalogueSizeKey, 12}},
+        QVariantMap{{kFileKey, QStringLiteral("../../escape")}},
+        QVariantMap{{kFileKey, QVariantList{1, 2}}},
+        QVariantMap{{kFileKey, QStringLiteral("ok")}, {kCatKey, QStringLiteral("../Pets")}},
+        QVariantMap{{kFileKey, QStringLiteral("ok")}, {kSizeKey, 12}},
         42, QStringLiteral("thumbs-9"),
     };
     server.route(QStringLiteral("/puzzles/website.plist"), HttpTestResponse::ok(PropertyListToXml(hostile).value()));
@@ -393,13 +388,15 @@ TEST_F(WebsitePuzzlesTest, TheAdvancedUsersLocalFolderComesFirst)
     savePicture(local, Qt::gray);
     website->downloadFile(QStringLiteral("old_dog.jpg"), candidate(QStringLiteral("old_dog")));
     ASSERT_EQ(pictures.size(), 1) << "handed over at once";
-    EXPECT_EQ(readAll(pictures[0]), readAll(local));
+    EXPECT_EQ(readFile(pictures[0]), readFile(local));
     EXPECT_NE(pictures[0], local);
     EXPECT_EQ(server.requestCount(), 0);
     QFile::remove(pictures[0]);
 
     EXPECT_FALSE(website->downloadLocalFile(QStringLiteral("../old_dog.jpg"), {}));
-    EXPECT_FALSE(website->downloadLocalFile(QStringLiteral("old_dog.jpg"), {{kCatalogueCatKey, QStringLiteral("..")}}));
+    PuzzleCandidate climbing;
+    climbing.cat = QStringLiteral("..");
+    EXPECT_FALSE(website->downloadLocalFile(QStringLiteral("old_dog.jpg"), climbing));
     // Not in the local folder: downloaded as usual.
     website->downloadFile(QStringLiteral("red_panda.jpg"), candidate(QStringLiteral("red_panda")));
     settle();

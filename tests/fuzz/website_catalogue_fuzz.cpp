@@ -23,9 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!catalogue)
         return 0;
     for (const QVariantMap &entry : catalogue->pictures) {
-        if (!IsUsableWebsitePicture(entry) || !staysInside(entry.value(kCatalogueFileKey).toString()))
+        if (!IsUsableWebsitePicture(entry) || !staysInside(entry.value(kFileKey).toString()))
             std::abort();
-        const QString cat = entry.value(kCatalogueCatKey).toString();
+        const QString cat = entry.value(kCatKey).toString();
         if (!cat.isEmpty() && !staysInside(cat))
             std::abort();
     }

@@ -137,19 +137,19 @@ TEST_F(PublisherTest, ServerFolderHoldsCatalogueArchiveAndPictures)
     QStringList files;
     for (const QVariantMap &entry : catalogue->pictures) {
         EXPECT_TRUE(IsUsableWebsitePicture(entry));
-        files << entry.value(kCatalogueCatKey).toString() + QLatin1Char('/') + entry.value(kCatalogueFileKey).toString();
+        files << entry.value(kCatKey).toString() + QLatin1Char('/') + entry.value(kFileKey).toString();
         QImageReader picture(server + QStringLiteral("/puzzles/") + files.last() + QStringLiteral(".jpg"));
         EXPECT_EQ(picture.format(), QByteArray("jpeg"));
-        EXPECT_EQ(picture.size(), sizeFromText(entry.value(kCatalogueSizeKey).toString()));
+        EXPECT_EQ(picture.size(), sizeFromText(entry.value(kSizeKey).toString()));
         EXPECT_LE(std::max(picture.size().width(), picture.size().height()), 2000);
     }
     EXPECT_EQ(files, (QStringList{QStringLiteral("Animals/red_panda"), QStringLiteral("Flowers/red_panda-2"),
                                   QStringLiteral("Pets/cat-on mat")}));
     const QVariantMap &panda = catalogue->pictures[0];
-    EXPECT_EQ(panda.value(kCatalogueNameKey), QStringLiteral("Red Panda"));
-    EXPECT_EQ(panda.value(kCatalogueDescKey), QStringLiteral("A red panda in a tree."));
-    EXPECT_EQ(panda.value(kCatalogueSizeKey), QStringLiteral("{2000, 1333}"));
-    EXPECT_EQ(catalogue->pictures[2].value(kCatalogueNameKey), QStringLiteral("Cat On Mat"));
+    EXPECT_EQ(panda.value(kNameKey), QStringLiteral("Red Panda"));
+    EXPECT_EQ(panda.value(kDescKey), QStringLiteral("A red panda in a tree."));
+    EXPECT_EQ(panda.value(kSizeKey), QStringLiteral("{2000, 1333}"));
+    EXPECT_EQ(catalogue->pictures[2].value(kNameKey), QStringLiteral("Cat On Mat"));
 
     const QString archivePath = server + QStringLiteral("/puzzles/") + result.archiveName + QStringLiteral(".zip");
     std::unique_ptr<CCUnzipper> archive = CCUnzipper::initWithFile(archivePath);
@@ -157,10 +157,10 @@ TEST_F(PublisherTest, ServerFolderHoldsCatalogueArchiveAndPictures)
     ASSERT_EQ(archive->numberOfFiles(), 3u);
     for (uint64_t i = 0; i < 3; ++i) {
         const QVariantMap &entry = catalogue->pictures[qsizetype(i)];
-        EXPECT_EQ(archive->filePathAtIndex(i), WebsiteThumbnailName(entry.value(kCatalogueFileKey).toString()));
+        EXPECT_EQ(archive->filePathAtIndex(i), WebsiteThumbnailName(entry.value(kFileKey).toString()));
         QImage thumbnail;
         ASSERT_TRUE(thumbnail.loadFromData(archive->copyDataOfFileAtIndex(i).value_or(QByteArray()), "JPEG"));
-        const QSize full = sizeFromText(entry.value(kCatalogueSizeKey).toString());
+        const QSize full = sizeFromText(entry.value(kSizeKey).toString());
         EXPECT_EQ(std::max(thumbnail.width(), thumbnail.height()), 200);
         EXPECT_NEAR(double(thumbnail.width()) / thumbnail.height(), double(full.width()) / full.height(), 0.02);
     }
