@@ -19,6 +19,7 @@
 class CCImage;
 class CCPixmap;
 class JPAssembly;
+struct PuzzleDocument;
 
 // What runs while a new puzzle's pieces are made: the building dialog in the game, a
 // progress bar in a terminal, a plain event loop in tests. Every call is on the main thread.
@@ -187,6 +188,8 @@ private:
     void makeImages(std::shared_ptr<CCPixmap> pixmap);
     void finishNewPuzzle();
     bool writeInfo();
+    // Takes over what a checked document says: grid, board, pieces, assemblies and images.
+    void adoptDocument(PuzzleDocument &document);
     void keepDamagedDocument();
 
     QString m_filePath;
