@@ -1,27 +1,16 @@
 // What a puzzle folder looks like when the game dies between two writes: a folder still being
 // made is never listed as a puzzle, and an assembly picture written for a link the document
 // never recorded is recognised and drawn again when the puzzle is opened.
-#include "imaging/cc_image.h"
-#include "model/jp_assembly.h"
-#include "model/jp_puzzle.h"
-#include "model/jp_solver.h"
 #include "model/puzzle_folder.h"
 #include "model_fixtures.h"
 
-#include <gtest/gtest.h>
-
 #include <QDateTime>
-#include <QDir>
-#include <QFile>
-#include <QImageReader>
 
 #include <utime.h>
 
 namespace {
 
 using namespace tj::test;
-
-constexpr QSizeF kBoard(1600, 1000);
 
 void setModified(const QString &path, const QDateTime &when)
 {
@@ -68,68 +57,30 @@ class StaleAssemblyPicture : public ::testing::Test
 protected:
     void SetUp() override
     {
-        auto puzzle = BuildPuzzle(PhotoPath(), 60, &m_folder);
+        auto puzzle = LaidOutPuzzle(60, &m_folder);
         ASSERT_TRUE(puzzle);
-        puzzle->layoutPuzzle(kBoard);
         for (int links = 0; links < 25; ++links)
             ASSERT_TRUE(SolveOneLink(*puzzle));
         ASSERT_TRUE(puzzle->save());
     }
 
-    // The largest assembly of the puzzle as saved.
-    JPAssembly *largest(JPPuzzle &puzzle)
-    {
-        JPAssembly *found = nullptr;
-        for (JPPiece *item : puzzle.pieces())
-            if (item->isAssembly()
-                && (!found || static_cast<JPAssembly *>(item)->pieces().size() > found->pieces().size()))
-                found = static_cast<JPAssembly *>(item);
-        return found;
-    }
-
-    std::unique_ptr<JPPuzzle> reopen()
-    {
-        QString reason;
-        auto puzzle = JPPuzzle::openExisting(m_folder, &reason);
-        EXPECT_TRUE(puzzle) << reason.toStdString();
-        return puzzle;
-    }
-
     QString m_folder;
 };
-
-TEST_F(StaleAssemblyPicture, PicturesCarryTheirMembersThroughTheirFile)
-{
-    auto puzzle = reopen();
-    ASSERT_TRUE(puzzle);
-    for (JPPiece *item : puzzle->pieces()) {
-        if (!item->isAssembly())
-            continue;
-        auto *assembly = static_cast<JPAssembly *>(item);
-        EXPECT_EQ(QImageReader(assembly->imagePath()).text(JPAssembly::kMembersTextKey), assembly->memberSignature());
-    }
-    JPAssembly *a = largest(*puzzle);
-    ASSERT_TRUE(a);
-    // Another membership names itself differently.
-    const QString before = a->memberSignature();
-    JPPiece *moved = a->pieces().back();
-    a->pieces().pop_back();
-    EXPECT_NE(a->memberSignature(), before);
-    a->pieces().push_back(moved);
-    EXPECT_EQ(a->memberSignature(), before);
-}
 
 TEST_F(StaleAssemblyPicture, APictureOfOtherMembersIsDrawnAgainOnOpening)
 {
     uint64_t id = 0;
     QImage truth;
     {
-        auto puzzle = reopen();
+        auto puzzle = Reopen(m_folder);
         ASSERT_TRUE(puzzle);
-        JPAssembly *a = largest(*puzzle);
-        ASSERT_TRUE(a && a->image());
+        const auto assemblies = Assemblies(*puzzle);
+        JPAssembly *a = *std::max_element(assemblies.begin(), assemblies.end(), [](JPAssembly *x, JPAssembly *y) {
+            return x->pieces().size() < y->pieces().size();
+        });
+        ASSERT_TRUE(a->image());
         id = a->pieceIndex();
-        truth = a->image()->qimage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        truth = Premultiplied(a->image()->qimage());
     }
     const QString path = QStringLiteral("%1/Pieces/%2.png").arg(m_folder).arg(id);
     // What a crash after a link and before the save leaves: a picture of the same size drawn
@@ -140,38 +91,34 @@ TEST_F(StaleAssemblyPicture, APictureOfOtherMembersIsDrawnAgainOnOpening)
         if (!mark.isEmpty())
             stale.setText(JPAssembly::kMembersTextKey, mark);
         ASSERT_TRUE(stale.save(path, "PNG"));
-        auto puzzle = reopen();
+        auto puzzle = Reopen(m_folder);
         ASSERT_TRUE(puzzle);
         puzzle->waitForImageWrites();
         const JPAssembly *a = puzzle->assemblyWithId(id);
         ASSERT_TRUE(a && a->image());
-        EXPECT_EQ(a->image()->qimage().convertToFormat(QImage::Format_ARGB32_Premultiplied), truth);
-        QImage stored(path);
-        EXPECT_EQ(stored.convertToFormat(QImage::Format_ARGB32_Premultiplied), truth) << "the file is put right too";
+        EXPECT_EQ(Premultiplied(a->image()->qimage()), truth);
+        EXPECT_EQ(Premultiplied(QImage(path)), truth) << "the file is put right too";
     }
 }
 
 TEST_F(StaleAssemblyPicture, LinksAfterTheLastSaveAreForgottenWholly)
 {
-    auto saved = reopen();
+    auto saved = Reopen(m_folder);
     ASSERT_TRUE(saved);
     const size_t items = saved->pieces().size();
     // Play on without saving, as if the game died before its next save.
-    saved->layoutPuzzle(kBoard);
+    saved->layoutPuzzle(kTestBoard);
     for (int links = 0; links < 20; ++links)
         ASSERT_TRUE(SolveOneLink(*saved));
     saved.reset();
 
-    auto puzzle = reopen();
+    auto puzzle = Reopen(m_folder);
     ASSERT_TRUE(puzzle);
     EXPECT_EQ(puzzle->pieces().size(), items);
-    for (JPPiece *item : puzzle->pieces()) {
-        if (!item->isAssembly())
-            continue;
-        auto *assembly = static_cast<JPAssembly *>(item);
-        const QImage shown = assembly->image()->qimage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    for (JPAssembly *assembly : Assemblies(*puzzle)) {
+        const QImage shown = Premultiplied(assembly->image()->qimage());
         assembly->makeCompositeImage(true);
-        EXPECT_EQ(shown, assembly->image()->qimage().convertToFormat(QImage::Format_ARGB32_Premultiplied))
+        EXPECT_EQ(shown, Premultiplied(assembly->image()->qimage()))
             << "assembly " << assembly->pieceIndex() << " shows other members than the document names";
     }
 }

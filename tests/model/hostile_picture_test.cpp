@@ -1,33 +1,23 @@
 // Damaged, enormous and unusual picture files on the way the game makes a puzzle from a file:
 // MakePuzzleFolder, then JPPuzzle. Each either becomes a sound, upright puzzle or is refused
 // with nothing left behind, and never costs memory out of proportion to the file.
-#include "imaging/cc_image.h"
-#include "model/jp_puzzle.h"
 #include "model/puzzle_folder.h"
 #include "model_fixtures.h"
-#include "test_support.h"
-
-#include <gtest/gtest.h>
 
 #include <QBuffer>
-#include <QDir>
-#include <QFile>
 #include <QImageWriter>
-#include <QPainter>
 
-#include <sys/resource.h>
 #include <zlib.h>
 
 namespace {
 
 using namespace tj::test;
 
-QString writeFile(const QString &name, const QByteArray &bytes)
+// The bytes as a picture file of that name in a fresh folder.
+QString pictureFile(const QString &name, const QByteArray &bytes)
 {
     const QString path = freshFolder(QStringLiteral("pictures")) + QLatin1Char('/') + name;
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
+    writeFile(path, bytes);
     return path;
 }
 
@@ -68,13 +58,6 @@ QByteArray bombPng(uint32_t width, uint32_t height)
     const QByteArray idat = qCompress(QByteArray(64 * 1024, 0)).mid(4); // qCompress prefixes a length
     return QByteArray::fromHex("89504e470d0a1a0a") + pngChunk("IHDR", header) + pngChunk("IDAT", idat)
         + pngChunk("IEND", QByteArray());
-}
-
-long peakResidentKilobytes()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
 }
 
 // Four flat quadrants: red, green / blue, yellow.
@@ -172,12 +155,12 @@ void expectSoundPuzzle(const Attempt &attempt, QSize upright)
 
 TEST(HostilePictures, DecompressionBombsAreRefusedBeforeTheirPixelsAreAllocated)
 {
-    const long before = peakResidentKilobytes();
-    const QString bomb = writeFile(QStringLiteral("bomb.png"), bombPng(50000, 50000));
+    const long before = PeakResidentKilobytes();
+    const QString bomb = pictureFile(QStringLiteral("bomb.png"), bombPng(50000, 50000));
     EXPECT_LT(QFileInfo(bomb).size(), 1024 * 1024);
     expectRefused(bomb);
-    expectRefused(writeFile(QStringLiteral("wide.png"), bombPng(2000000, 300)));
-    EXPECT_LT(peakResidentKilobytes() - before, 100 * 1024) << "kilobytes taken by refusing the bombs";
+    expectRefused(pictureFile(QStringLiteral("wide.png"), bombPng(2000000, 300)));
+    EXPECT_LT(PeakResidentKilobytes() - before, 100 * 1024) << "kilobytes taken by refusing the bombs";
 }
 
 TEST(HostilePictures, CutOffFilesAreRefused)
@@ -186,11 +169,11 @@ TEST(HostilePictures, CutOffFilesAreRefused)
     const QByteArray jpeg = encode(picture, "jpeg");
     const QByteArray png = encode(picture, "png");
     for (double kept : {0.1, 0.5, 0.9, 0.999}) {
-        expectRefused(writeFile(QStringLiteral("cut.jpg"), jpeg.left(qsizetype(double(jpeg.size()) * kept))));
-        expectRefused(writeFile(QStringLiteral("cut.png"), png.left(qsizetype(double(png.size()) * kept))));
+        expectRefused(pictureFile(QStringLiteral("cut.jpg"), jpeg.left(qsizetype(double(jpeg.size()) * kept))));
+        expectRefused(pictureFile(QStringLiteral("cut.png"), png.left(qsizetype(double(png.size()) * kept))));
     }
-    expectRefused(writeFile(QStringLiteral("noise.jpg"), QByteArray("\xff\xd8\xff\xe0 not really a picture")));
-    expectRefused(writeFile(QStringLiteral("empty.png"), QByteArray()));
+    expectRefused(pictureFile(QStringLiteral("noise.jpg"), QByteArray("\xff\xd8\xff\xe0 not really a picture")));
+    expectRefused(pictureFile(QStringLiteral("empty.png"), QByteArray()));
 }
 
 TEST(HostilePictures, OrientationTagsGiveUprightPuzzles)
@@ -199,7 +182,7 @@ TEST(HostilePictures, OrientationTagsGiveUprightPuzzles)
     // top-right and the bottom-left one (blue) top-left. The large one is decoded reduced.
     for (const QSize stored : {QSize(1024, 640), QSize(4096, 2560)}) {
         SCOPED_TRACE(stored.width());
-        const QString path = writeFile(QStringLiteral("sideways.jpg"),
+        const QString path = pictureFile(QStringLiteral("sideways.jpg"),
                                        encode(quadrants(stored.width(), stored.height()), "jpeg",
                                               QImageIOHandler::TransformationRotate90));
         const QSize upright = stored.width() > kMaxPictureSide ? QSize(1250, 2000) : stored.transposed();
@@ -237,7 +220,7 @@ TEST(HostilePictures, UnusualPixelFormatsMakeFaithfulPuzzles)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const QByteArray png = encode(c.picture, "png");
-        const Attempt attempt = makePuzzle(writeFile(QString::fromLatin1(c.name), png), 30);
+        const Attempt attempt = makePuzzle(pictureFile(QString::fromLatin1(c.name), png), 30);
         expectSoundPuzzle(attempt, c.picture.size());
         if (!attempt.puzzle)
             continue;
@@ -270,7 +253,7 @@ TEST(HostilePictures, TinyPicturesNeverLeaveAFolderThatWontReopen)
     // puzzle that fails at every start.
     for (const QSize size : {QSize(1, 1), QSize(3, 200), QSize(64, 64), QSize(447, 447)}) {
         SCOPED_TRACE(size.width());
-        const QString path = writeFile(QStringLiteral("tiny.png"), encode(quadrants(size.width(), size.height()), "png"));
+        const QString path = pictureFile(QStringLiteral("tiny.png"), encode(quadrants(size.width(), size.height()), "png"));
         EXPECT_LT(SquaresInPicture(DeclaredPictureSize(path)), kMinimumSquares);
         const Attempt attempt = makePuzzle(path, 4);
         if (!attempt.puzzle)

@@ -1,13 +1,6 @@
-#include "model/jp_assembly.h"
-#include "model/jp_puzzle.h"
-#include "model/jp_solver.h"
-#include "model/model_fixtures.h"
 #include "model/play_stats.h"
+#include "model_fixtures.h"
 #include "support/property_list.h"
-
-#include <gtest/gtest.h>
-
-#include <QDir>
 
 #include <cmath>
 #include <limits>
@@ -20,10 +13,9 @@ namespace {
 int64_t joinedByHand(const JPPuzzle &puzzle, bool edgesOnly)
 {
     int64_t joined = 0;
-    for (const JPPiece *item : puzzle.pieces())
-        if (item->isAssembly())
-            for (const JPPiece *member : static_cast<const JPAssembly *>(item)->pieces())
-                joined += !edgesOnly || member->isEdge();
+    for (const JPAssembly *group : Assemblies(puzzle))
+        for (const JPPiece *member : group->pieces())
+            joined += !edgesOnly || member->isEdge();
     return joined;
 }
 
@@ -31,9 +23,8 @@ TEST(PlayStats, ProgressFollowsJoinsReopeningAndEdgesOnly)
 {
     JPPuzzle::creationOptions() = CreationOptions{};
     QString folder;
-    auto puzzle = BuildPuzzle(PhotoPath(), 30, &folder);
+    auto puzzle = LaidOutPuzzle(30, &folder);
     ASSERT_TRUE(puzzle);
-    puzzle->layoutPuzzle(QSizeF(1600, 1000));
     const int64_t total = puzzle->pieceCount();
     const int64_t edges = 2 * (puzzle->maxCoord().x + puzzle->maxCoord().y) - 4;
     EXPECT_EQ(ProgressText(ProgressOfPuzzle(*puzzle)), QStringLiteral("0 of %1 pieces joined").arg(total));
@@ -51,9 +42,8 @@ TEST(PlayStats, ProgressFollowsJoinsReopeningAndEdgesOnly)
     EXPECT_EQ(ProgressText(progress), QStringLiteral("%1 of %2 edge pieces joined").arg(progress.joined).arg(edges));
 
     ASSERT_TRUE(puzzle->save());
-    QString reason;
-    auto reopened = JPPuzzle::openExisting(folder, &reason);
-    ASSERT_TRUE(reopened) << reason.toStdString();
+    auto reopened = Reopen(folder);
+    ASSERT_TRUE(reopened);
     EXPECT_EQ(ProgressText(ProgressOfPuzzle(*reopened)), ProgressText(progress));
 
     while (reopened->pieces().size() > 1)
@@ -116,18 +106,6 @@ TEST(PlayStats, TheStoredTimeIsReadDefensivelyAndSavedInInfoPlist)
     const auto info = ReadPropertyListDictionary(QDir(folder).filePath(QStringLiteral("info.plist")));
     ASSERT_TRUE(info);
     EXPECT_DOUBLE_EQ(PlayedSeconds(*info), 71.25);
-
-    // A kept puzzle started again is built afresh and played from zero.
-    QVariantMap restart = *info;
-    restart[QStringLiteral("reset")] = true;
-    ASSERT_TRUE(WritePropertyList(QDir(folder).filePath(QStringLiteral("info.plist")), restart));
-    puzzle.reset();
-    auto again = JPPuzzle::initWithPath(folder);
-    ASSERT_TRUE(again);
-    EXPECT_EQ(PlayedSeconds(again->puzzleDict()), 0.0);
-    const auto rewritten = ReadPropertyListDictionary(QDir(folder).filePath(QStringLiteral("info.plist")));
-    ASSERT_TRUE(rewritten);
-    EXPECT_FALSE(rewritten->contains(kPlayedKey));
 }
 
 }

@@ -1,23 +1,28 @@
-#include "imaging/cc_image.h"
-#include "model/jp_piece.h"
-#include "model/jp_puzzle.h"
+#include "model/play_stats.h"
 #include "model_fixtures.h"
 #include "support/property_list.h"
-
-#include <gtest/gtest.h>
-
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QImage>
 
 using namespace tj::test;
 
 namespace {
 
-QImage pictureOf(const JPPuzzle &puzzle)
+QString infoPath(const QString &folder)
 {
-    return puzzle.image()->qimage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    return folder + QStringLiteral("/info.plist");
+}
+
+int pieceFiles(const QString &folder)
+{
+    return int(QDir(folder + QStringLiteral("/Pieces")).entryList({QStringLiteral("*.png")}).size());
+}
+
+// Asks for the puzzle in folder to be built again from scratch with count pieces.
+void requestRebuild(const QString &folder, const QVariant &count)
+{
+    auto info = *ReadPropertyListDictionary(infoPath(folder));
+    info[QStringLiteral("reset")] = true;
+    info[QStringLiteral("count")] = count;
+    ASSERT_TRUE(WritePropertyList(infoPath(folder), info));
 }
 
 }
@@ -28,7 +33,7 @@ TEST(PuzzleBuild, PiecesOfARealPhotographCoverItWithGreyRims)
     auto puzzle = BuildPuzzle(PhotoPath(), 60, &folder);
     ASSERT_TRUE(puzzle);
     EXPECT_FALSE(puzzle->creationFail());
-    const QImage picture = pictureOf(*puzzle);
+    const QImage picture = Premultiplied(puzzle->image()->qimage());
     ASSERT_EQ(picture.size(), QSize(900, 593));
 
     QImage covered(picture.size(), QImage::Format_Grayscale8);
@@ -38,7 +43,7 @@ TEST(PuzzleBuild, PiecesOfARealPhotographCoverItWithGreyRims)
         JPPiece *piece = owned.get();
         const QString file = QDir(folder).filePath(QStringLiteral("Pieces/%1.png").arg(qulonglong(piece->pieceIndex()), 4, 10, QLatin1Char('0')));
         ASSERT_EQ(piece->imagePath(), file);
-        const QImage stored = QImage(file).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        const QImage stored = Premultiplied(QImage(file));
         ASSERT_FALSE(stored.isNull()) << file.toStdString();
         const QRectF rect = piece->imageRect();
         const int ox = int(std::lround(rect.x()));
@@ -80,8 +85,6 @@ TEST(PuzzleBuild, PiecesOfARealPhotographCoverItWithGreyRims)
         for (int x = 0; x < covered.width(); ++x)
             holes += covered.constScanLine(y)[x] == 0;
     EXPECT_EQ(holes, 0);
-    if (holes && qEnvironmentVariableIsSet("TJ_DUMP"))
-        covered.save(QStringLiteral("/tmp/covered.png"));
     EXPECT_GT(interiorChecked, int64_t(picture.width()) * picture.height() / 2);
 }
 
@@ -91,11 +94,9 @@ TEST(PuzzleBuild, FolderHoldsTheDocumentDescriptionAndImages)
     auto puzzle = BuildPuzzle(PhotoPath(), 50, &folder);
     ASSERT_TRUE(puzzle);
     EXPECT_EQ(puzzle->pieceCount(), int64_t(puzzle->allPieces().size()));
-    EXPECT_EQ(QDir(folder + QStringLiteral("/Pieces")).entryList({QStringLiteral("*.png")}).size(),
-              puzzle->pieceCount());
-    for (const char *name : {"info.plist", "image.jpg", "thumbnail.jpg", "puzzle.xml"})
-        EXPECT_TRUE(QFile::exists(folder + QLatin1Char('/') + QLatin1String(name))) << name;
-    auto info = ReadPropertyListDictionary(folder + QStringLiteral("/info.plist"));
+    EXPECT_EQ(pieceFiles(folder), puzzle->pieceCount());
+    EXPECT_TRUE(QFile::exists(folder + QStringLiteral("/puzzle.xml")));
+    auto info = ReadPropertyListDictionary(infoPath(folder));
     ASSERT_TRUE(info);
     EXPECT_EQ(info->value(QStringLiteral("count")).toLongLong(), 50);
     EXPECT_FALSE(info->contains(QStringLiteral("reset")));
@@ -104,64 +105,47 @@ TEST(PuzzleBuild, FolderHoldsTheDocumentDescriptionAndImages)
     EXPECT_EQ(QImage(folder + QStringLiteral("/thumbnail.jpg")).size(), QSize(200, 131));
 }
 
-TEST(PuzzleBuild, LayoutCellsAreDistinctWhileTheyLast)
-{
-    auto puzzle = BuildPuzzle(PhotoPath(), 100);
-    ASSERT_TRUE(puzzle);
-    std::set<std::pair<int64_t, int64_t>> cells;
-    for (const auto &piece : puzzle->allPieces()) {
-        const GridCoord c = piece->looseCoord();
-        EXPECT_TRUE(cells.insert({c.x, c.y}).second);
-        const bool inGap = c.x >= puzzle->gapBegin().x && c.x <= puzzle->gapEnd().x && c.y >= puzzle->gapBegin().y
-            && c.y <= puzzle->gapEnd().y;
-        EXPECT_FALSE(inGap);
-    }
-}
-
-TEST(PuzzleBuild, ResetRebuildsAndForgetsTheRequest)
+TEST(PuzzleBuild, AResetRebuildsFromZeroAndForgetsTheRequest)
 {
     QString folder;
     auto first = BuildPuzzle(PhotoPath(), 50, &folder);
     ASSERT_TRUE(first);
+    AddPlayedSeconds(*first, 61.25);
+    ASSERT_TRUE(first->save());
     first.reset();
-    auto info = *ReadPropertyListDictionary(folder + QStringLiteral("/info.plist"));
-    info[QStringLiteral("reset")] = true;
-    info[QStringLiteral("count")] = 80;
-    ASSERT_TRUE(WritePropertyList(folder + QStringLiteral("/info.plist"), info));
-
+    // Counts that can't be built are refused without waiting, and change nothing.
+    for (const QVariant &count : {QVariant(0), QVariant(-3), QVariant(QStringLiteral("many")), QVariant(100000)}) {
+        requestRebuild(folder, count);
+        EXPECT_FALSE(JPPuzzle::initWithPath(folder)) << count.toString().toStdString();
+    }
+    requestRebuild(folder, 80);
     auto rebuilt = JPPuzzle::initWithPath(folder);
     ASSERT_TRUE(rebuilt);
     EXPECT_GE(rebuilt->pieceCount(), 80);
-    auto after = *ReadPropertyListDictionary(folder + QStringLiteral("/info.plist"));
+    EXPECT_EQ(pieceFiles(folder), rebuilt->pieceCount());
+    // A kept puzzle started again is played from zero.
+    EXPECT_EQ(PlayedSeconds(rebuilt->puzzleDict()), 0.0);
+    const auto after = *ReadPropertyListDictionary(infoPath(folder));
     EXPECT_FALSE(after.contains(QStringLiteral("reset")));
-    EXPECT_EQ(QDir(folder + QStringLiteral("/Pieces")).entryList({QStringLiteral("*.png")}).size(),
-              rebuilt->pieceCount());
+    EXPECT_FALSE(after.contains(kPlayedKey));
 }
 
 TEST(PuzzleBuild, ARebuildWhoseOldDocumentCantGoKeepsTheOldImages)
 {
     QString folder;
     ASSERT_TRUE(BuildPuzzle(PhotoPath(), 50, &folder));
-    const QDir pieces(folder + QStringLiteral("/Pieces"));
-    const QStringList oldPieces = pieces.entryList({QStringLiteral("*.png")});
+    const QStringList oldPieces = QDir(folder + QStringLiteral("/Pieces")).entryList({QStringLiteral("*.png")});
     const QString piece = folder + QStringLiteral("/Pieces/0000.png");
-    QFile oldPiece(piece);
-    ASSERT_TRUE(oldPiece.open(QIODevice::ReadOnly));
-    const QByteArray oldImage = oldPiece.readAll();
-    oldPiece.close();
-    auto info = *ReadPropertyListDictionary(folder + QStringLiteral("/info.plist"));
-    info[QStringLiteral("reset")] = true;
-    info[QStringLiteral("count")] = 80;
-    ASSERT_TRUE(WritePropertyList(folder + QStringLiteral("/info.plist"), info));
+    const QByteArray oldImage = readFile(piece);
+    requestRebuild(folder, 80);
     // A folder where the document is: it can't be removed, so no image may go before it.
     ASSERT_TRUE(QFile::remove(folder + QStringLiteral("/puzzle.xml")));
     ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/puzzle.xml/blocker")));
 
     auto rebuilt = JPPuzzle::initWithPath(folder);
     EXPECT_TRUE(!rebuilt || rebuilt->creationFail());
-    ASSERT_TRUE(oldPiece.open(QIODevice::ReadOnly));
-    EXPECT_EQ(oldPiece.readAll(), oldImage);
-    EXPECT_EQ(pieces.entryList({QStringLiteral("*.png")}), oldPieces);
+    EXPECT_EQ(readFile(piece), oldImage);
+    EXPECT_EQ(QDir(folder + QStringLiteral("/Pieces")).entryList({QStringLiteral("*.png")}), oldPieces);
 }
 
 // Stands for a building dialog whose run ends before the pieces are made.
@@ -188,23 +172,8 @@ TEST(PuzzleBuild, ProgressArrivingAfterTheDialogIsReleasedIsDropped)
     EXPECT_FALSE(kept->isDirty());
     EXPECT_FALSE(kept->creationFail());
     closed.reset();
-    QCoreApplication::processEvents();
+    drainEvents();
     EXPECT_FALSE(kept->isDirty());
-}
-
-TEST(PuzzleBuild, CountsThatCantBeBuiltAreRefusedWithoutWaiting)
-{
-    QString folder;
-    auto puzzle = BuildPuzzle(PhotoPath(), 50, &folder);
-    ASSERT_TRUE(puzzle);
-    puzzle.reset();
-    for (const QVariant &count : {QVariant(0), QVariant(-3), QVariant(QStringLiteral("many")), QVariant(100000)}) {
-        auto info = *ReadPropertyListDictionary(folder + QStringLiteral("/info.plist"));
-        info[QStringLiteral("reset")] = true;
-        info[QStringLiteral("count")] = count;
-        ASSERT_TRUE(WritePropertyList(folder + QStringLiteral("/info.plist"), info));
-        EXPECT_FALSE(JPPuzzle::initWithPath(folder)) << count.toString().toStdString();
-    }
 }
 
 TEST(PuzzleBuild, UnwritablePiecesAreReportedAsACreationFailure)
