@@ -61,9 +61,9 @@ QByteArray bombPng(uint32_t width, uint32_t height)
 }
 
 // Four flat quadrants: red, green / blue, yellow.
-QImage quadrants(int width, int height, QImage::Format format = QImage::Format_RGB32)
+QImage quadrants(int width, int height)
 {
-    QImage image(width, height, format);
+    QImage image(width, height, QImage::Format_RGB32);
     QPainter painter(&image);
     painter.fillRect(0, 0, width / 2, height / 2, QColor(220, 30, 30));
     painter.fillRect(width / 2, 0, width - width / 2, height / 2, QColor(30, 200, 40));
@@ -128,10 +128,8 @@ QRgb pieceColourAt(const JPPuzzle &puzzle, double fx, double fy)
     for (const auto &piece : puzzle.allPieces()) {
         if (!piece->rect().contains(point))
             continue;
-        const QRectF box = piece->imageRect();
-        const QImage &image = piece->image()->qimage();
-        const QPointF middle = piece->rect().center() - box.topLeft();
-        return image.pixel(int(middle.x()), int(middle.y()));
+        const QPointF middle = piece->rect().center() - piece->imageRect().topLeft();
+        return piece->image()->qimage().pixel(int(middle.x()), int(middle.y()));
     }
     ADD_FAILURE() << "no piece covers " << fx << ", " << fy;
     return 0;
@@ -146,9 +144,8 @@ void expectSoundPuzzle(const Attempt &attempt, QSize upright)
     EXPECT_EQ(attempt.puzzle->image()->size().toSize(), upright);
     for (const auto &piece : attempt.puzzle->allPieces())
         EXPECT_TRUE(piece->image()) << piece->pieceIndex();
-    QString reason;
-    const auto reopened = JPPuzzle::openExisting(attempt.made->folder, &reason);
-    ASSERT_TRUE(reopened) << reason.toStdString();
+    const auto reopened = Reopen(attempt.made->folder);
+    ASSERT_TRUE(reopened);
     EXPECT_EQ(reopened->pieceCount(), attempt.puzzle->pieceCount());
     EXPECT_EQ(reopened->image()->size().toSize(), upright) << "image.jpg is stored upright";
 }
@@ -258,8 +255,7 @@ TEST(HostilePictures, TinyPicturesNeverLeaveAFolderThatWontReopen)
         const Attempt attempt = makePuzzle(path, 4);
         if (!attempt.puzzle)
             continue;
-        QString reason;
-        EXPECT_TRUE(JPPuzzle::openExisting(attempt.made->folder, &reason)) << reason.toStdString();
+        Reopen(attempt.made->folder);
     }
 }
 
