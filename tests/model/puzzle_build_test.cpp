@@ -27,27 +27,35 @@ void requestRebuild(const QString &folder, const QVariant &count)
 
 }
 
-TEST(PuzzleBuild, PiecesOfARealPhotographCoverItWithGreyRims)
+TEST(PuzzleBuild, TheFolderHoldsTheDocumentAndPiecesThatCoverThePictureWithGreyRims)
 {
     QString folder;
     auto puzzle = BuildPuzzle(PhotoPath(), 60, &folder);
     ASSERT_TRUE(puzzle);
     EXPECT_FALSE(puzzle->creationFail());
+    EXPECT_FALSE(puzzle->isDirty());
+    EXPECT_EQ(puzzle->originPiece(), puzzle->pieceWithIndex(0));
+    EXPECT_EQ(puzzle->pieceCount(), int64_t(puzzle->allPieces().size()));
+    EXPECT_EQ(pieceFiles(folder), puzzle->pieceCount());
+    EXPECT_TRUE(QFile::exists(folder + QStringLiteral("/puzzle.xml")));
+    auto info = ReadPropertyListDictionary(infoPath(folder));
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->value(QStringLiteral("count")).toLongLong(), 60);
+    EXPECT_FALSE(info->contains(QStringLiteral("reset")));
+    EXPECT_EQ(QImage(folder + QStringLiteral("/thumbnail.jpg")).size(), QSize(200, 131));
+
     const QImage picture = Premultiplied(puzzle->image()->qimage());
     ASSERT_EQ(picture.size(), QSize(900, 593));
 
     QImage covered(picture.size(), QImage::Format_Grayscale8);
     covered.fill(0);
     int64_t interiorChecked = 0;
-    for (const auto &owned : puzzle->allPieces()) {
-        JPPiece *piece = owned.get();
+    for (const auto &piece : puzzle->allPieces()) {
         const QString file = QDir(folder).filePath(QStringLiteral("Pieces/%1.png").arg(qulonglong(piece->pieceIndex()), 4, 10, QLatin1Char('0')));
         ASSERT_EQ(piece->imagePath(), file);
         const QImage stored = Premultiplied(QImage(file));
         ASSERT_FALSE(stored.isNull()) << file.toStdString();
-        const QRectF rect = piece->imageRect();
-        const int ox = int(std::lround(rect.x()));
-        const int oy = int(std::lround(rect.y()));
+        const QPoint origin = piece->imageRect().topLeft().toPoint();
         bool greyRimLeft = false, greyRimTop = false, greyRimRight = false, greyRimBottom = false;
         for (int y = 0; y < stored.height(); ++y) {
             const auto *row = reinterpret_cast<const QRgb *>(stored.constScanLine(y));
@@ -55,7 +63,7 @@ TEST(PuzzleBuild, PiecesOfARealPhotographCoverItWithGreyRims)
                 const QRgb p = row[x];
                 if (qAlpha(p) == 0)
                     continue;
-                const int px = ox + x, py = oy + y;
+                const int px = origin.x() + x, py = origin.y() + y;
                 ASSERT_TRUE(px >= 0 && py >= 0 && px < picture.width() && py < picture.height());
                 covered.setPixel(px, py, 255);
                 const auto transparent = [&](int dx, int dy) {
@@ -86,23 +94,6 @@ TEST(PuzzleBuild, PiecesOfARealPhotographCoverItWithGreyRims)
             holes += covered.constScanLine(y)[x] == 0;
     EXPECT_EQ(holes, 0);
     EXPECT_GT(interiorChecked, int64_t(picture.width()) * picture.height() / 2);
-}
-
-TEST(PuzzleBuild, FolderHoldsTheDocumentDescriptionAndImages)
-{
-    QString folder;
-    auto puzzle = BuildPuzzle(PhotoPath(), 50, &folder);
-    ASSERT_TRUE(puzzle);
-    EXPECT_EQ(puzzle->pieceCount(), int64_t(puzzle->allPieces().size()));
-    EXPECT_EQ(pieceFiles(folder), puzzle->pieceCount());
-    EXPECT_TRUE(QFile::exists(folder + QStringLiteral("/puzzle.xml")));
-    auto info = ReadPropertyListDictionary(infoPath(folder));
-    ASSERT_TRUE(info);
-    EXPECT_EQ(info->value(QStringLiteral("count")).toLongLong(), 50);
-    EXPECT_FALSE(info->contains(QStringLiteral("reset")));
-    EXPECT_FALSE(puzzle->isDirty());
-    EXPECT_EQ(puzzle->originPiece(), puzzle->pieceWithIndex(0));
-    EXPECT_EQ(QImage(folder + QStringLiteral("/thumbnail.jpg")).size(), QSize(200, 131));
 }
 
 TEST(PuzzleBuild, AResetRebuildsFromZeroAndForgetsTheRequest)
