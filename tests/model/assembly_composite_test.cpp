@@ -15,15 +15,6 @@ using namespace tj::test;
 
 namespace {
 
-// Opened as the game does and laid out.
-std::unique_ptr<JPPuzzle> reopen(const QString &folder)
-{
-    auto puzzle = Reopen(folder);
-    if (puzzle)
-        puzzle->layoutPuzzle(kTestBoard);
-    return puzzle;
-}
-
 // Drops piece beside neighbour, as a careful player would, and links them.
 JPAssembly *dropBeside(JPPiece *piece, JPPiece *neighbour)
 {
@@ -108,8 +99,9 @@ TEST(AssemblyComposite, EveryOrderOfJoiningGivesThePictureDrawnAfresh)
         ++orders;
         for (const auto &[path, bytes] : loose)
             writeFile(path, bytes);
-        auto puzzle = reopen(folder);
+        auto puzzle = Reopen(folder);
         ASSERT_TRUE(puzzle);
+        puzzle->layoutPuzzle(kTestBoard);
         for (auto placed = order.begin() + 1; placed != order.end(); ++placed) {
             JPPiece *piece = puzzle->pieceWithIndex(*placed);
             JPPiece *neighbour = nullptr;
@@ -175,30 +167,18 @@ TEST(AssemblyComposite, ASaveWaitsForThePicturesAndKeepsOnlyThoseItNames)
         EXPECT_TRUE(named.count(file)) << file.toStdString() << " is a picture of an assembly that is gone";
 }
 
-TEST(AssemblyComposite, APictureThatCantBeWrittenIsLoggedAndMadeAgainAtOpening)
+TEST(AssemblyComposite, APictureThatCantBeWrittenIsLoggedAndShownAllTheSame)
 {
     QString folder;
     auto puzzle = LaidOutPuzzle(20, &folder);
     ASSERT_TRUE(puzzle);
-    // A folder in the picture's place: nothing can be written there.
-    const QString blocked = QStringLiteral("%1/Pieces/%2.png").arg(folder).arg(puzzle->nextAssemblyId());
-    ASSERT_TRUE(QDir().mkpath(blocked));
+    // A folder in the picture's place: nothing can be written there. Opening makes a missing
+    // picture again (the round-trip tests).
+    ASSERT_TRUE(QDir().mkpath(QStringLiteral("%1/Pieces/%2.png").arg(folder).arg(puzzle->nextAssemblyId())));
     JPPiece *a = puzzle->pieceWithIndex(0);
     JPAssembly *group = dropBeside(a->connectionAtIndex(2).piece, a);
-    ASSERT_TRUE(group && group->image()) << "the picture is shown all the same";
+    ASSERT_TRUE(group && group->image());
     ASSERT_TRUE(puzzle->save());
-    const uint64_t id = group->pieceIndex();
     EXPECT_TRUE(QString::fromUtf8(readFile(CCLogger::defaultLogPath()))
-                    .contains(QStringLiteral("Can't save image for assembly %1").arg(id)));
-    const QImage shown = group->image()->qimage();
-    puzzle.reset();
-
-    ASSERT_TRUE(QDir(blocked).removeRecursively());
-    auto reopened = reopen(folder);
-    ASSERT_TRUE(reopened);
-    reopened->waitForImageWrites();
-    const JPAssembly *again = reopened->assemblyWithId(id);
-    ASSERT_TRUE(again && again->image());
-    EXPECT_TRUE(again->image()->qimage() == shown);
-    EXPECT_TRUE(Premultiplied(QImage(blocked)) == shown);
+                    .contains(QStringLiteral("Can't save image for assembly %1").arg(group->pieceIndex())));
 }
