@@ -164,30 +164,7 @@ TEST(HostilePictures, CutOffFilesAreRefused)
     expectRefused(pictureFile(QStringLiteral("empty.png"), QByteArray()));
 }
 
-TEST(HostilePictures, OrientationTagsGiveUprightPuzzles)
-{
-    // Stored sideways, tagged "turn a quarter clockwise": the top-left quadrant (red) ends up
-    // top-right and the bottom-left one (blue) top-left. The large one is decoded reduced.
-    for (const QSize stored : {QSize(1024, 640), QSize(4096, 2560)}) {
-        SCOPED_TRACE(stored.width());
-        const QString path = pictureFile(QStringLiteral("sideways.jpg"),
-                                       encode(quadrants(stored.width(), stored.height()), "jpeg",
-                                              QImageIOHandler::TransformationRotate90));
-        const QSize upright = stored.width() > kMaxPictureSide ? QSize(1250, 2000) : stored.transposed();
-        const Attempt attempt = makePuzzle(path, 40);
-        expectSoundPuzzle(attempt, upright);
-        if (!attempt.puzzle)
-            continue;
-        const std::pair<QPointF, QColor> spots[] = {{{0.2, 0.2}, QColor(30, 40, 210)},
-                                                     {{0.8, 0.2}, QColor(220, 30, 30)},
-                                                     {{0.8, 0.8}, QColor(30, 200, 40)},
-                                                     {{0.2, 0.8}, QColor(230, 220, 40)}};
-        for (const auto &[at, colour] : spots)
-            EXPECT_TRUE(near(pieceColourAt(*attempt.puzzle, at).second, colour)) << at.x() << ", " << at.y();
-    }
-}
-
-TEST(HostilePictures, UnusualPixelFormatsAndCmykMakeFaithfulPuzzles)
+TEST(HostilePictures, UnusualPixelFormatsCmykAndOrientationTagsMakeFaithfulUprightPuzzles)
 {
     const QImage deep = quadrants(640, 448).convertToFormat(QImage::Format_RGBA64);
     const QImage grey = quadrants(640, 448).convertToFormat(QImage::Format_Grayscale8);
@@ -196,6 +173,9 @@ TEST(HostilePictures, UnusualPixelFormatsAndCmykMakeFaithfulPuzzles)
     for (int y = 0; y < palette.height(); ++y)
         for (int x = 0; x < palette.width(); ++x)
             palette.setPixel(x, y, x < 320 ? (y < 224 ? 1 : 3) : (y < 224 ? 2 : 0)); // bottom right clear
+    // Stored sideways, tagged "turn a quarter clockwise"; the large one is decoded reduced.
+    const QImage sideways = quadrants(1024, 640), large = quadrants(4096, 2560);
+    const QTransform quarter = QTransform().rotate(90);
     // citrus-cmyk.jpg was made with ImageMagick from citrus.jpg: -resize 640x -colorspace CMYK
     // (Adobe-style CMYK).
     const std::pair<QString, QImage> cases[] = {
@@ -204,6 +184,10 @@ TEST(HostilePictures, UnusualPixelFormatsAndCmykMakeFaithfulPuzzles)
         {pictureFile(QStringLiteral("palette.png"), encode(palette, "png")), palette},
         {dataFolder() + QStringLiteral("/citrus-cmyk.jpg"),
          QImage(PhotoPath()).scaled(640, 422, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)},
+        {pictureFile(QStringLiteral("sideways.jpg"), encode(sideways, "jpeg", QImageIOHandler::TransformationRotate90)),
+         sideways.transformed(quarter)},
+        {pictureFile(QStringLiteral("large.jpg"), encode(large, "jpeg", QImageIOHandler::TransformationRotate90)),
+         large.transformed(quarter).scaled(kMaxPictureSide * 5 / 8, kMaxPictureSide)},
     };
     for (const auto &[file, expected] : cases) {
         SCOPED_TRACE(file.toStdString());

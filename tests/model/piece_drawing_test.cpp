@@ -48,13 +48,7 @@ protected:
 
 }
 
-TEST_F(PieceDrawingTest, ALoosePieceShowsItsPictureAtItsPlace)
-{
-    const QColor expected = puzzle->image()->qimage().pixelColor(piece->rect().center().toPoint());
-    EXPECT_LT(distance(drawn(piece, false, false).pixelColor(200, 200), expected), 30);
-}
-
-TEST_F(PieceDrawingTest, DimmedShowsOnlyTheOutlineAndSelectedAddsAHighlight)
+TEST_F(PieceDrawingTest, ShowsItsPictureAtItsPlaceOnlyTheOutlineDimmedAndAHighlightSelected)
 {
     const QImage dimmed = drawn(piece, false, true);
     EXPECT_EQ(dimmed.pixel(200, 200), kBoard);
@@ -64,6 +58,8 @@ TEST_F(PieceDrawingTest, DimmedShowsOnlyTheOutlineAndSelectedAddsAHighlight)
 
     const auto yellow = [](QRgb p) { return qRed(p) > 230 && qGreen(p) > 230 && qBlue(p) < 40; };
     const QImage plain = drawn(piece, false, false);
+    const QColor expected = puzzle->image()->qimage().pixelColor(piece->rect().center().toPoint());
+    EXPECT_LT(distance(plain.pixelColor(200, 200), expected), 30);
     const QImage selected = drawn(piece, true, false);
     EXPECT_NE(selected.pixel(200, 200), kBoard);
     EXPECT_GT(countWhere(selected, yellow), countWhere(plain, yellow) + 200);

@@ -301,15 +301,12 @@ TEST_F(PuzzleFileTest, AFailedWriteKeepsTheFilesToDelete)
     EXPECT_TRUE(puzzle->deletePaths().empty());
 }
 
-TEST(PuzzleXmlText, NumbersPointsAndPositionLists)
+TEST(PuzzleXmlText, NumbersReadBackExactlyAndDamagedTextReadsAsNothing)
 {
-    EXPECT_EQ(PointText(QPointF(12, 9)), QStringLiteral("{12, 9}"));
-    EXPECT_EQ(RectText(QRectF(0, 0, 134, 134)), QStringLiteral("{{0, 0}, {134, 134}}"));
     EXPECT_EQ(NumberText(0.1), QStringLiteral("0.1"));
-    EXPECT_EQ(NumberText(-2.5), QStringLiteral("-2.5"));
-    for (const double v : {1.0 / 3.0, 123456.789012345, -0.000123, 1e-9})
+    for (const double v : {-2.5, 1.0 / 3.0, 123456.789012345, -0.000123, 1e-9})
         EXPECT_EQ(NumberText(v).toDouble(), v);
-    EXPECT_EQ(RectFromText(QStringLiteral("{{1.5, -2}, {3, 4}}")), QRectF(1.5, -2, 3, 4));
+    EXPECT_EQ(RectFromText(RectText(QRectF(1.5, -2, 3, 4))), QRectF(1.5, -2, 3, 4));
     EXPECT_EQ(PointFromText(QStringLiteral("garbage")), QPointF(0, 0));
     EXPECT_EQ(GridFromText(QStringLiteral("{12.9, -3.9}")), (GridCoord{12, -3}));
     EXPECT_EQ(GridFromText(QStringLiteral("{nan, 1e300}")), (GridCoord{-1, -1}));
@@ -319,6 +316,4 @@ TEST(PuzzleXmlText, NumbersPointsAndPositionLists)
     std::vector<double> back;
     DecodePositionList(QStringLiteral("0,x,5"), back);
     EXPECT_EQ(back, (std::vector<double>{0, 0, 5}));
-    CreatePositionList({}, list);
-    EXPECT_EQ(list, QString());
 }
