@@ -1,6 +1,5 @@
 #include "model/play_stats.h"
 #include "model_fixtures.h"
-#include "support/property_list.h"
 
 #include <cmath>
 #include <limits>
@@ -21,7 +20,6 @@ int64_t joinedByHand(const JPPuzzle &puzzle, bool edgesOnly)
 
 TEST(PlayStats, ProgressFollowsJoinsReopeningAndEdgesOnly)
 {
-    JPPuzzle::creationOptions() = CreationOptions{};
     QString folder;
     auto puzzle = LaidOutPuzzle(30, &folder);
     ASSERT_TRUE(puzzle);
@@ -70,7 +68,7 @@ TEST(PlayStats, TimeTexts)
     }
 }
 
-TEST(PlayStats, TheStoredTimeIsReadDefensivelyAndSavedInInfoPlist)
+TEST(PlayStats, TheStoredTimeIsReadDefensively)
 {
     const struct
     {
@@ -92,20 +90,6 @@ TEST(PlayStats, TheStoredTimeIsReadDefensivelyAndSavedInInfoPlist)
             dict[kPlayedKey] = each.stored;
         EXPECT_EQ(PlayedSeconds(dict), each.read) << each.stored.toString().toStdString();
     }
-
-    JPPuzzle::creationOptions() = CreationOptions{};
-    QString folder;
-    auto puzzle = BuildPuzzle(PhotoPath(), 12, &folder);
-    ASSERT_TRUE(puzzle);
-    EXPECT_EQ(PlayedSeconds(puzzle->puzzleDict()), 0.0);
-    AddPlayedSeconds(*puzzle, 61.25);
-    AddPlayedSeconds(*puzzle, -3);
-    AddPlayedSeconds(*puzzle, 10);
-    EXPECT_TRUE(puzzle->infoDirty());
-    ASSERT_TRUE(puzzle->save());
-    const auto info = ReadPropertyListDictionary(QDir(folder).filePath(QStringLiteral("info.plist")));
-    ASSERT_TRUE(info);
-    EXPECT_DOUBLE_EQ(PlayedSeconds(*info), 71.25);
 }
 
 }

@@ -96,13 +96,17 @@ TEST(PuzzleBuild, TheFolderHoldsTheDocumentAndPiecesThatCoverThePictureWithGreyR
     EXPECT_GT(interiorChecked, int64_t(picture.width()) * picture.height() / 2);
 }
 
-TEST(PuzzleBuild, AResetRebuildsFromZeroAndForgetsTheRequest)
+TEST(PuzzleBuild, AResetRebuildsFromZeroAndForgetsTheRequestAndTheTimePlayed)
 {
     QString folder;
     auto first = BuildPuzzle(PhotoPath(), 50, &folder);
     ASSERT_TRUE(first);
-    AddPlayedSeconds(*first, 61.25);
+    EXPECT_EQ(PlayedSeconds(first->puzzleDict()), 0.0);
+    for (const double seconds : {61.25, -3.0, 10.0})
+        AddPlayedSeconds(*first, seconds);
+    EXPECT_TRUE(first->infoDirty());
     ASSERT_TRUE(first->save());
+    EXPECT_DOUBLE_EQ(PlayedSeconds(*ReadPropertyListDictionary(infoPath(folder))), 71.25) << "the time played is kept";
     first.reset();
     // Counts that can't be built are refused without waiting, and change nothing.
     for (const QVariant &count : {QVariant(0), QVariant(-3), QVariant(QStringLiteral("many")), QVariant(100000)}) {

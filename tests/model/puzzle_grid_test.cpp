@@ -92,7 +92,6 @@ TEST(PuzzleGrid, AShortGridGrowsAlongThePicturesLongerSideFirst)
 
 TEST(PuzzleGrid, PiecesTakeDistinctFreeCellsAndThoseBeyondShareTheFirst)
 {
-    JPPuzzle::creationOptions() = CreationOptions{};
     auto puzzle = MakePicturePuzzle(2000, 1500);
     ASSERT_TRUE(puzzle->buildPiecesForTesting(16));
     ASSERT_EQ(puzzle->pieceCount(), 20);
@@ -109,7 +108,6 @@ TEST(PuzzleGrid, PiecesTakeDistinctFreeCellsAndThoseBeyondShareTheFirst)
 
 TEST(PuzzleGrid, ColumnsAndRowsSpanThePictureExactly)
 {
-    JPPuzzle::creationOptions() = CreationOptions{};
     for (const auto &[w, h, n] : std::vector<std::tuple<int, int, int>>{{1600, 1200, 100}, {1999, 1333, 700}, {977, 1601, 333}}) {
         auto puzzle = MakePicturePuzzle(w, h);
         ASSERT_TRUE(puzzle->buildPiecesForTesting(n));

@@ -37,9 +37,7 @@ void expectInvariants(JPPuzzle &puzzle)
             ASSERT_TRUE(bounds.contains(r)) << "member outside the bounds";
             // Members sit where their picture neighbours put them, at the board scale.
             const QPointF expected = (member->enclosingOrigin() - first->enclosingOrigin()) * puzzle.scale();
-            const QPointF actual = r.topLeft() - group->rectForPiece(first).topLeft();
-            ASSERT_NEAR(actual.x(), expected.x(), 1e-6);
-            ASSERT_NEAR(actual.y(), expected.y(), 1e-6);
+            ASSERT_TRUE(Near(r.topLeft() - group->rectForPiece(first).topLeft(), expected));
         }
     }
     ASSERT_EQ(members, puzzle.pieceCount()) << "a piece got lost or doubled";
@@ -292,8 +290,7 @@ TEST(Layout, FittingKeepsDraggedPlacesInProportion)
     puzzle->layoutPuzzle(QSizeF(kTestBoard.width() / 2, kTestBoard.height() / 2));
     EXPECT_NEAR(puzzle->scale(), s / 2, s * 0.01);
     const double ratio = puzzle->scale() / s;
-    EXPECT_NEAR(moved->boardLocation().x(), 100 * ratio, 1e-9);
-    EXPECT_NEAR(moved->boardLocation().y(), 60 * ratio, 1e-9);
+    EXPECT_TRUE(Near(moved->boardLocation(), QPointF(100, 60) * ratio, 1e-9));
     const double cell = puzzle->scale() * (puzzle->baseSize().width() + 2 * puzzle->protrusion());
     EXPECT_NEAR(still->boardLocation().x(), (still->looseCoord().x + 0.5) * cell, 1e-6);
 }
