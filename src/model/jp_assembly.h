@@ -29,7 +29,6 @@ public:
     void setMaxCoord(GridCoord coord) { m_maxCoord = coord; }
     unsigned edgeMask() const { return m_edgeMask; }
     JPPiece *hitPiece() const { return m_hitPiece; }
-    double sizeScale() const { return m_scale; }
 
     // A new assembly of two neighbours, placed in the puzzle's board list: the stationary
     // piece stays where it lies and the moving one snaps beside it. Owned by the puzzle.

@@ -134,7 +134,6 @@ public:
     JPPiece *pieceWithIndex(uint64_t index) const;
     const std::vector<std::unique_ptr<JPPiece>> &allPieces() const { return m_allPieces; }
     uint64_t nextAssemblyId() const { return m_nextAssemblyId; }
-    void setNextAssemblyId(uint64_t value) { m_nextAssemblyId = value; }
     GridCoord maxCoord() const { return m_maxCoord; }
     GridCoord layoutExtent() const { return m_layoutExtent; }
     GridCoord gapBegin() const { return m_gapBegin; }
@@ -148,7 +147,6 @@ public:
     JPAssembly *pinnedAssembly() const { return m_pinnedAssembly; }
     void setPinnedAssembly(JPAssembly *assembly) { m_pinnedAssembly = assembly; }
     JPPiece *originPiece() const { return m_originPiece; }
-    void setOriginPiece(JPPiece *piece) { m_originPiece = piece; }
     bool rotate() const { return m_rotate; }
     void setRotate(bool on) { m_rotate = on; }
     bool edgesOnly() const { return m_edgesOnly; }

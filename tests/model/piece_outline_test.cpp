@@ -83,11 +83,10 @@ TEST(PieceOutline, EnclosingRectTurnsKnobExtentsWithThePiece)
     JPPiece neighbour(puzzle.get());
     piece.setRect(QRectF(0, 0, 100, 60));
     piece.setConnection({&neighbour, 0, 1}, 3);
-    // protrusion is the puzzle's (44 here); the example's 20 scales the same way.
+    // The knob below reaches the puzzle's protrusion (44 here) past the base rectangle.
     const double p = puzzle->protrusion();
     piece.setRotation(1);
-    const QRectF turned = piece.enclosingRect(QPointF(0, 0), true, 1.0);
-    EXPECT_EQ(turned, QRectF(-30 - p, -50, 60 + p, 100));
+    EXPECT_EQ(piece.enclosingRect(QPointF(0, 0), true, 1.0), QRectF(-30 - p, -50, 60 + p, 100));
     piece.setRotation(2);
     EXPECT_EQ(piece.enclosingRect(QPointF(0, 0), true, 1.0), QRectF(-50, -30 - p, 100, 60 + p));
     puzzle->setRotate(false);
