@@ -425,8 +425,24 @@ def check(index, rows):
     return problems, narrow, wide
 
 
+# Random joints pick from the whole table, so no two profiles may be alike: their leftmost and
+# rightmost points at each depth differ somewhere by more than this, in profile units.
+MIN_DIFFERENCE = 5.0
+
+
+def outline(rows):
+    line = [(0.0, 0.0)] + flatten(from_vertices(rows)) + [(300.0, 0.0)]
+    spans = []
+    for y in range(-4, -97, -4):
+        xs = [a[0] + (b[0] - a[0]) * (y - a[1]) / (b[1] - a[1])
+              for a, b in zip(line, line[1:]) if (a[1] - y) * (b[1] - y) <= 0 and a[1] != b[1]]
+        spans += [min(xs), max(xs)] if xs else [0.0, 0.0]
+    return spans
+
+
 def table():
     out = []
+    outlines = []
     failed = False
     for index in range(len(COUNTS)):
         rows = FIXED[index] if index in FIXED else design(index)
@@ -434,8 +450,15 @@ def table():
         print('shape %2d: neck %5.1f head %5.1f %s' % (index, narrow, wide, ' '.join(problems)),
               file=sys.stderr)
         failed |= bool(problems)
+        outlines.append(outline(rows))
         body = ',\n          '.join('{%s}' % ', '.join('%.4f' % v for v in r) for r in rows)
         out.append('    {%d, {{%s}}},' % (len(rows), body))
+    for a in range(len(outlines)):
+        for b in range(a + 1, len(outlines)):
+            difference = max(abs(x - y) for x, y in zip(outlines[a], outlines[b]))
+            if difference <= MIN_DIFFERENCE:
+                print('shapes %d and %d are alike (%.1f)' % (a, b, difference), file=sys.stderr)
+                failed = True
     return '\n'.join(out), failed
 
 

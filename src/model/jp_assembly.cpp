@@ -181,25 +181,20 @@ std::unique_ptr<JPAssembly> JPAssembly::initWithXml(CCXmlDecoder &decoder, JPPuz
     bool closed = decoder.endTag();
     bool cutOff = false;
     while (!closed && !cutOff && decoder.getNextTag()) {
-        if (decoder.key() == kTagA && !decoder.startTag()) {
+        if (IsClosingTag(decoder, kTagA)) {
             closed = true;
             break;
         }
         switch (decoder.key()) {
         case kTagCoord:
-            assembly->m_coord = GridCoord{int64_t(PointFromText(decoder.value()).x()), int64_t(PointFromText(decoder.value()).y())};
+            assembly->m_coord = GridFromText(decoder.value());
             break;
         case kTagMaxCoord:
-            assembly->m_maxCoord = GridCoord{int64_t(PointFromText(decoder.value()).x()), int64_t(PointFromText(decoder.value()).y())};
+            assembly->m_maxCoord = GridFromText(decoder.value());
             break;
-        case kTagDrag: {
-            QPointF location = PointFromText(decoder.value());
-            if (!std::isfinite(location.x()) || !std::isfinite(location.y()))
-                location = QPointF(0, 0);
-            assembly->m_boardLocation = location;
-            assembly->m_draggedLocation = location;
+        case kTagDrag:
+            assembly->m_boardLocation = assembly->m_draggedLocation = PointFromText(decoder.value());
             break;
-        }
         case kTagPcs: {
             if (!decoder.startTag() || decoder.endTag())
                 break;
@@ -214,13 +209,12 @@ std::unique_ptr<JPAssembly> JPAssembly::initWithXml(CCXmlDecoder &decoder, JPPuz
                     cutOff = true;
                     break;
                 }
-                if (!pieceMap.emplace(piece->pieceIndex(), piece.get()).second)
-                    return nullptr;
+                pieceMap.emplace(piece->pieceIndex(), piece.get());
                 piece->m_assembly = assembly.get();
                 assembly->m_pieces.push_back(piece.get());
                 owned.push_back(std::move(piece));
             }
-            if (decoder.key() == kTagA && !decoder.startTag())
+            if (IsClosingTag(decoder, kTagA))
                 closed = true;
             break;
         }
@@ -231,7 +225,6 @@ std::unique_ptr<JPAssembly> JPAssembly::initWithXml(CCXmlDecoder &decoder, JPPuz
     if (complete)
         *complete = closed;
     assembly->normaliseMembers();
-    assembly->loadImage();
     return assembly;
 }
 

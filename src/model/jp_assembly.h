@@ -29,7 +29,6 @@ public:
     void setMaxCoord(GridCoord coord) { m_maxCoord = coord; }
     unsigned edgeMask() const { return m_edgeMask; }
     JPPiece *hitPiece() const { return m_hitPiece; }
-    double sizeScale() const { return m_scale; }
 
     // A new assembly of two neighbours, placed in the puzzle's board list: the stationary
     // piece stays where it lies and the moving one snaps beside it. Owned by the puzzle.
@@ -79,10 +78,9 @@ public:
     bool compositeChangesSince(uint64_t revision, std::vector<QRect> &places) const;
 
     void saveToXml(CCXmlEncoder &encoder) const override;
-    // Reads an `a` element; members are entered in pieceMap (owned by the puzzle).
-    // Reads an `a` element. Members are entered in pieceMap and handed to owned (the
-    // puzzle's store); complete tells whether the closing tag was reached. Null when the
-    // element repeats a piece index.
+    // Reads an `a` element. Members are entered in pieceMap (the first of each index) and
+    // handed to owned; complete tells whether the closing tag was reached. Nothing read is
+    // checked yet, and the image is read once the puzzle adopts the document.
     static std::unique_ptr<JPAssembly> initWithXml(CCXmlDecoder &decoder, JPPuzzle *puzzle,
                                                    std::map<uint64_t, JPPiece *> &pieceMap,
                                                    std::vector<std::unique_ptr<JPPiece>> &owned,

@@ -130,11 +130,11 @@ public:
 
     // Puzzle file.
     virtual void saveToXml(CCXmlEncoder &encoder) const;
-    // Reads a `pc` element; complete tells whether its closing tag was reached.
+    // Reads a `pc` element as written, unchecked; complete tells whether its closing tag was
+    // reached. The image is read once the puzzle adopts the document.
     static std::unique_ptr<JPPiece> initWithXml(CCXmlDecoder &decoder, JPPuzzle *puzzle, bool *complete = nullptr);
 
 private:
-    static std::unique_ptr<JPPiece> readPieceElement(CCXmlDecoder &decoder, JPPuzzle *puzzle, bool &closed);
     QPainterPath outlineAtScale(double scale, QPointF *origin) const;
     // Appends one side's curve to path; a side without a usable shape stays straight.
     void appendSide(QPainterPath &path, double scale, int side, QPointF start) const;

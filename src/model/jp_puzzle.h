@@ -19,6 +19,7 @@
 class CCImage;
 class CCPixmap;
 class JPAssembly;
+struct PuzzleDocument;
 
 // What runs while a new puzzle's pieces are made: the building dialog in the game, a
 // progress bar in a terminal, a plain event loop in tests. Every call is on the main thread.
@@ -133,7 +134,6 @@ public:
     JPPiece *pieceWithIndex(uint64_t index) const;
     const std::vector<std::unique_ptr<JPPiece>> &allPieces() const { return m_allPieces; }
     uint64_t nextAssemblyId() const { return m_nextAssemblyId; }
-    void setNextAssemblyId(uint64_t value) { m_nextAssemblyId = value; }
     GridCoord maxCoord() const { return m_maxCoord; }
     GridCoord layoutExtent() const { return m_layoutExtent; }
     GridCoord gapBegin() const { return m_gapBegin; }
@@ -147,7 +147,6 @@ public:
     JPAssembly *pinnedAssembly() const { return m_pinnedAssembly; }
     void setPinnedAssembly(JPAssembly *assembly) { m_pinnedAssembly = assembly; }
     JPPiece *originPiece() const { return m_originPiece; }
-    void setOriginPiece(JPPiece *piece) { m_originPiece = piece; }
     bool rotate() const { return m_rotate; }
     void setRotate(bool on) { m_rotate = on; }
     bool edgesOnly() const { return m_edgesOnly; }
@@ -187,6 +186,8 @@ private:
     void makeImages(std::shared_ptr<CCPixmap> pixmap);
     void finishNewPuzzle();
     bool writeInfo();
+    // Takes over what a checked document says: grid, board, pieces, assemblies and images.
+    void adoptDocument(PuzzleDocument &document);
     void keepDamagedDocument();
 
     QString m_filePath;

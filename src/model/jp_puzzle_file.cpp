@@ -1,8 +1,8 @@
 #include "model/jp_assembly.h"
 #include "model/jp_puzzle.h"
+#include "model/puzzle_document.h"
 #include "model/puzzle_xml.h"
 
-#include "imaging/cc_image.h"
 #include "imaging/image_write_queue.h"
 
 #include "support/cc_xml_encoder.h"
@@ -10,51 +10,11 @@
 #include "support/log.h"
 #include "support/property_list.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QSaveFile>
-#include <QTimer>
 
 #include <algorithm>
-#include <cmath>
-#include <set>
-
-namespace {
-
-const QString kDamaged = QStringLiteral("the puzzle file is damaged");
-const QString kLaterVersion = QStringLiteral("the puzzle file was created by a later version of Tobbin Puzzle.");
-
-bool isClosing(const CCXmlDecoder &decoder, int key)
-{
-    return decoder.key() == key && !decoder.startTag();
-}
-
-GridCoord gridFromText(const QString &text)
-{
-    const QPointF point = PointFromText(text);
-    const auto truncate = [](double v) -> int64_t {
-        return std::isfinite(v) && std::fabs(v) < 9e15 ? int64_t(v) : int64_t(-1);
-    };
-    return {truncate(point.x()), truncate(point.y())};
-}
-
-QPointF draggedFromText(const QString &text)
-{
-    QPointF point = PointFromText(text);
-    // A location that is not a number never came from a drag: the piece is laid out anew.
-    if (!std::isfinite(point.x()) || !std::isfinite(point.y()))
-        return QPointF(-1.0, -1.0);
-    return point;
-}
-
-bool positiveSize(QSizeF size)
-{
-    return std::isfinite(size.width()) && std::isfinite(size.height()) && size.width() > 0 && size.height() > 0;
-}
-
-}
 
 void JPPiece::saveToXml(CCXmlEncoder &encoder) const
 {
@@ -82,28 +42,13 @@ void JPPiece::saveToXml(CCXmlEncoder &encoder) const
 
 std::unique_ptr<JPPiece> JPPiece::initWithXml(CCXmlDecoder &decoder, JPPuzzle *puzzle, bool *complete)
 {
-    bool closed = false;
-    auto result = readPieceElement(decoder, puzzle, closed);
-    if (closed)
-        result->loadImage();
-    if (complete)
-        *complete = closed;
-    return result;
-}
-
-std::unique_ptr<JPPiece> JPPiece::readPieceElement(CCXmlDecoder &decoder, JPPuzzle *puzzle, bool &closed)
-{
     auto piece = std::make_unique<JPPiece>(puzzle);
     const int id = decoder.integerAttributeForTag(QStringLiteral("id"));
     piece->m_pieceIndex = id < 0 ? uint64_t(-1) : uint64_t(id);
     piece->m_rotation = 0;
-    closed = false;
-    if (decoder.endTag()) {
-        closed = true; // <pc/>: nothing inside
-        return piece;
-    }
-    while (decoder.getNextTag()) {
-        if (isClosing(decoder, kTagPc)) {
+    bool closed = decoder.endTag(); // <pc/>: nothing inside
+    while (!closed && decoder.getNextTag()) {
+        if (IsClosingTag(decoder, kTagPc)) {
             closed = true;
             break;
         }
@@ -112,17 +57,16 @@ std::unique_ptr<JPPiece> JPPiece::readPieceElement(CCXmlDecoder &decoder, JPPuzz
             piece->m_rect = RectFromText(decoder.value());
             break;
         case kTagCoord:
-            piece->m_coord = gridFromText(decoder.value());
+            piece->m_coord = GridFromText(decoder.value());
             break;
         case kTagLoose:
-            piece->m_looseCoord = gridFromText(decoder.value());
+            piece->m_looseCoord = GridFromText(decoder.value());
             break;
         case kTagDrag:
-            piece->m_draggedLocation = draggedFromText(decoder.value());
+            piece->m_draggedLocation = PointFromText(decoder.value());
             break;
         case kTagRot:
-            // Quarter turns: any other number reads modulo a whole turn.
-            piece->m_rotation = uint64_t(((decoder.integerValue() % 4) + 4) % 4);
+            piece->m_rotation = uint64_t(decoder.integerValue());
             break;
         case kTagXs: {
             if (!decoder.startTag() || decoder.endTag())
@@ -140,16 +84,15 @@ std::unique_ptr<JPPiece> JPPiece::readPieceElement(CCXmlDecoder &decoder, JPPuzz
                 }
                 ++side;
             }
-            if (isClosing(decoder, kTagPc)) {
-                closed = true;
-                return piece;
-            }
+            closed = IsClosingTag(decoder, kTagPc);
             break;
         }
         default:
             break;
         }
     }
+    if (complete)
+        *complete = closed;
     return piece;
 }
 
@@ -190,169 +133,49 @@ void JPPuzzle::saveToXml(CCXmlEncoder &encoder) const
 
 bool JPPuzzle::loadFromXml(const QString &path, QString *reason)
 {
-    const auto failWith = [reason](const QString &text) {
-        if (reason)
-            *reason = text;
+    PuzzleDocument document;
+    if (!ReadPuzzleDocument(path, this, document, reason) || !CheckPuzzleDocument(document, *this, reason))
         return false;
-    };
-    std::unique_ptr<CCXmlDecoder> decoder = CCXmlDecoder::initWithFile(path);
-    if (!decoder)
-        return failWith(kDamaged);
-    decoder->setKeyDecoder(PuzzleKeyTable());
-    if (!decoder->getNextTag() || decoder->key() != kTagJigsaw)
-        return failWith(kDamaged);
-    if (decoder->integerAttributeForTag(QStringLiteral("ver")) >= 2)
-        return failWith(kLaterVersion);
+    adoptDocument(document);
+    if (document.truncated)
+        LogString(QStringLiteral("Puzzle file \"%1\" ends early; read %2 items").arg(path).arg(m_pieces.size()));
+    return true;
+}
 
-    std::map<uint64_t, JPPiece *> pieceMap;
-    std::vector<std::unique_ptr<JPPiece>> loose;
-    std::vector<std::unique_ptr<JPAssembly>> assemblies;
-    std::vector<JPPiece *> order;
-    int64_t pinnedId = 0;
-    int64_t nexta = 0;
-    double rawScale = 0;
-    bool complete = true;
-    m_colPositions.clear();
-    m_rowPositions.clear();
+void JPPuzzle::adoptDocument(PuzzleDocument &document)
+{
+    m_maxCoord = document.maxCoord;
+    m_layoutExtent = document.layoutExtent;
+    m_gapBegin = document.gapBegin;
+    m_gapEnd = document.gapEnd;
+    m_baseSize = document.baseSize;
+    m_protrusion = document.protrusion;
+    m_scale = document.scale;
+    m_rotate = document.rotate;
+    m_edgesOnly = document.edgesOnly;
+    m_pinned = document.pinned;
+    m_nextAssemblyId = uint64_t(document.nextAssemblyId);
+    m_colPositions = std::move(document.colPositions);
+    m_rowPositions = std::move(document.rowPositions);
+    m_documentTruncated = document.truncated;
+    m_dirty = document.repaired;
+    for (const QString &obsolete : document.obsoleteImages)
+        addFileToDelete(obsolete);
 
-    bool reading = decoder->startTag() && !decoder->endTag();
-    while (reading && decoder->getNextTag()) {
-        switch (decoder->key()) {
-        case kTagBsize: m_baseSize = SizeFromText(decoder->value()); break;
-        case kTagCols: DecodePositionList(decoder->value(), m_colPositions); break;
-        case kTagRows: DecodePositionList(decoder->value(), m_rowPositions); break;
-        case kTagEdges: m_edgesOnly = decoder->integerValue() != 0; break;
-        case kTagRot: m_rotate = decoder->integerValue() != 0; break;
-        case kTagPin: m_pinned = decoder->integerValue() != 0; break;
-        case kTagGapb: m_gapBegin = gridFromText(decoder->value()); break;
-        case kTagGape: m_gapEnd = gridFromText(decoder->value()); break;
-        case kTagLsize: m_layoutExtent = gridFromText(decoder->value()); break;
-        case kTagMaxCoord: m_maxCoord = gridFromText(decoder->value()); break;
-        case kTagNexta: nexta = decoder->longValue(); break;
-        case kTagPina: pinnedId = decoder->longValue(); break;
-        case kTagKnob: m_protrusion = double(decoder->longValue()); break;
-        case kTagScale: rawScale = double(decoder->longValue()) / 1000000000000.0; break;
-        case kTagPcs: {
-            if (!decoder->startTag() || decoder->endTag())
-                break;
-            bool closed = false;
-            while (decoder->getNextTag()) {
-                if (isClosing(*decoder, kTagPcs)) {
-                    closed = true;
-                    break;
-                }
-                if (!decoder->startTag())
-                    continue;
-                if (decoder->key() == kTagA) {
-                    bool whole = false;
-                    std::unique_ptr<JPAssembly> assembly =
-                        JPAssembly::initWithXml(*decoder, this, pieceMap, loose, &whole);
-                    if (!assembly)
-                        return failWith(kDamaged);
-                    order.push_back(assembly.get());
-                    assemblies.push_back(std::move(assembly));
-                    if (!whole)
-                        break;
-                } else if (decoder->key() == kTagPc) {
-                    bool whole = false;
-                    std::unique_ptr<JPPiece> piece = JPPiece::initWithXml(*decoder, this, &whole);
-                    if (!whole)
-                        break; // cut off inside the piece: keep what came before it
-                    if (!pieceMap.emplace(piece->pieceIndex(), piece.get()).second)
-                        return failWith(kDamaged);
-                    order.push_back(piece.get());
-                    loose.push_back(std::move(piece));
-                } else if (!decoder->endTag()) {
-                    decoder->skipTag();
-                }
-            }
-            if (!closed)
-                complete = false;
-            reading = closed;
-            break;
-        }
-        default:
-            break;
-        }
-    }
-    if (reading && !decoder->error().isEmpty())
-        complete = false;
-
-    // The grid and the board must make sense before anything is built on them.
-    const int64_t count = m_maxCoord.x * m_maxCoord.y;
-    if (m_maxCoord.x < 1 || m_maxCoord.y < 1 || m_maxCoord.x > kMaxPieceCount || m_maxCoord.y > kMaxPieceCount
-        || count > kMaxPieceCount || !positiveSize(m_baseSize) || !(m_protrusion > 0)
-        || m_layoutExtent.x < 1 || m_layoutExtent.y < 1 || m_layoutExtent.x * m_layoutExtent.y > 1000000)
-        return failWith(kDamaged);
-    // Piece outlines and assembly pictures are made to these sizes, so none may reach past the
-    // picture: a damaged number would otherwise ask for gigabytes of pixels.
-    const QSizeF picture = m_image ? m_image->size() : QSizeF();
-    const QRectF withinPicture = QRectF(QPointF(0, 0), picture).adjusted(-1, -1, 1, 1);
-    if (m_baseSize.width() > picture.width() || m_baseSize.height() > picture.height()
-        || m_protrusion > std::min(m_baseSize.width(), m_baseSize.height()))
-        return failWith(kDamaged);
-    for (const auto &[index, piece] : pieceMap) {
-        const GridCoord c = piece->coord();
-        if (index >= uint64_t(count) || c.x < 0 || c.y < 0 || c.x >= m_maxCoord.x || c.y >= m_maxCoord.y
-            || !positiveSize(piece->rect().size()) || !withinPicture.contains(piece->rect()))
-            return failWith(kDamaged);
-    }
-    std::set<uint64_t> assemblyIds;
-    uint64_t largestAssemblyId = 0;
-    for (const auto &assembly : assemblies) {
-        const uint64_t id = assembly->pieceIndex();
-        if (id < kFirstAssemblyId || id > kLastAssemblyId || !assemblyIds.insert(id).second)
-            return failWith(kDamaged);
-        largestAssemblyId = std::max(largestAssemblyId, id);
-    }
-    // A non-positive scale was never laid out; one above 1 can't come from a layout either.
-    m_scale = rawScale > 0 && rawScale <= 1.0 ? rawScale : 0.0;
-    // The next assembly must never take a piece's number or an existing assembly's, nor one a
-    // document can't hold: a counter outside the identifiers is recomputed.
-    const bool nextaValid = nexta >= int64_t(kFirstAssemblyId) && nexta <= int64_t(kLastAssemblyId);
-    m_nextAssemblyId = std::max<uint64_t>({nextaValid ? uint64_t(nexta) : 0, kFirstAssemblyId, largestAssemblyId + 1});
-    if (m_nextAssemblyId > kLastAssemblyId)
-        m_nextAssemblyId = kFirstAssemblyId;
-
-    // Everything read is owned by the puzzle from here on.
-    m_pieces.clear();
-    m_allPieces = std::move(loose);
+    // Pictures are read only now that the grid they belong to is known to be sound.
+    m_allPieces = std::move(document.pieces);
     std::sort(m_allPieces.begin(), m_allPieces.end(),
               [](const auto &a, const auto &b) { return a->pieceIndex() < b->pieceIndex(); });
-    for (auto &assembly : assemblies)
-        adoptAssembly(std::move(assembly));
+    for (const auto &piece : m_allPieces)
+        piece->loadImage();
     m_originPiece = pieceWithIndex(0);
-    mapPieceIndexes(order, pieceMap);
-    for (JPPiece *item : order) {
-        if (!item->isAssembly()) {
-            m_pieces.push_back(item);
-            continue;
-        }
-        auto *assembly = static_cast<JPAssembly *>(item);
-        if (assembly->pieces().size() >= 2) {
-            m_pieces.push_back(assembly);
-            if (pinnedId > 0 && assembly->pieceIndex() == uint64_t(pinnedId))
-                m_pinnedAssembly = assembly;
-            continue;
-        }
-        // An assembly needs two members: a lone one becomes a loose piece again, none is dropped.
-        LogString(QStringLiteral("Assembly %1 in %2 has %3 pieces; it was taken apart")
-                      .arg(qulonglong(assembly->pieceIndex()))
-                      .arg(m_filePath)
-                      .arg(assembly->pieces().size()));
-        for (JPPiece *member : assembly->pieces()) {
-            member->setAssembly(nullptr);
-            member->setDraggedLocation(QPointF(-1.0, -1.0));
-            m_pieces.push_back(member);
-        }
-        m_dirty = true;
-        addFileToDelete(assembly->imagePath());
-        releaseAssembly(assembly);
-    }
-    for (JPPiece *item : m_pieces) {
-        if (!item->isAssembly())
-            continue;
-        auto *assembly = static_cast<JPAssembly *>(item);
+    mapPieceIndexes(document.items, document.pieceMap);
+    m_pieces = document.items;
+    for (auto &owned : document.assemblies) {
+        JPAssembly *assembly = adoptAssembly(std::move(owned));
+        if (document.pinnedId > 0 && assembly->pieceIndex() == uint64_t(document.pinnedId))
+            m_pinnedAssembly = assembly;
+        assembly->loadImage();
         assembly->setEdgeMask();
         // A link rewrites the composite image at once, the document only at the next save:
         // after a crash in between the image no longer matches its members. The image file
@@ -364,12 +187,6 @@ bool JPPuzzle::loadFromXml(const QString &path, QString *reason)
             assembly->makeCompositeImage(true);
         }
     }
-
-    if (!complete) {
-        m_documentTruncated = true;
-        LogString(QStringLiteral("Puzzle file \"%1\" ends early; read %2 items").arg(path).arg(m_pieces.size()));
-    }
-    return true;
 }
 
 void JPPuzzle::mapPieceIndexes(const std::vector<JPPiece *> &items, const std::map<uint64_t, JPPiece *> &map)

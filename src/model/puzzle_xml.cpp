@@ -79,6 +79,17 @@ QPointF PointFromText(const QString &text)
     return QPointF(n[0], n[1]);
 }
 
+GridCoord GridFromText(const QString &text)
+{
+    // A value no grid can hold (not a number, or past any grid) reads as -1, which a document
+    // check refuses; converting it as it is would be undefined.
+    const QPointF point = PointFromText(text);
+    const auto truncate = [](double v) -> int64_t {
+        return std::isfinite(v) && std::fabs(v) < 9e15 ? int64_t(v) : int64_t(-1);
+    };
+    return {truncate(point.x()), truncate(point.y())};
+}
+
 QSizeF SizeFromText(const QString &text)
 {
     const auto n = numbersIn(text, 2);

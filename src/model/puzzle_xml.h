@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "model/grid_coord.h"
 #include "support/cc_xml_decoder.h"
 
 // Tag numbers of the puzzle document.
@@ -21,6 +22,12 @@ const CCXmlKeyTable &PuzzleKeyTable();
 // Installs the table as the reader's class-wide key table (done once at start-up).
 void InstallPuzzleKeyTable();
 
+// True on the closing tag of key (an empty element has none).
+inline bool IsClosingTag(const CCXmlDecoder &decoder, int key)
+{
+    return decoder.key() == key && !decoder.startTag();
+}
+
 // Text forms of the document.
 QString NumberText(double value);
 QString PointText(QPointF point);
@@ -28,6 +35,8 @@ QString SizeText(QSizeF size);
 QString RectText(const QRectF &rect);
 // Lenient readers: missing or unreadable numbers read as 0.
 QPointF PointFromText(const QString &text);
+// Grid values are whole numbers: each coordinate truncated toward zero.
+GridCoord GridFromText(const QString &text);
 QSizeF SizeFromText(const QString &text);
 QRectF RectFromText(const QString &text);
 

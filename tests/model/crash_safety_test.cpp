@@ -1,27 +1,16 @@
 // What a puzzle folder looks like when the game dies between two writes: a folder still being
 // made is never listed as a puzzle, and an assembly picture written for a link the document
 // never recorded is recognised and drawn again when the puzzle is opened.
-#include "imaging/cc_image.h"
-#include "model/jp_assembly.h"
-#include "model/jp_puzzle.h"
-#include "model/jp_solver.h"
 #include "model/puzzle_folder.h"
 #include "model_fixtures.h"
 
-#include <gtest/gtest.h>
-
 #include <QDateTime>
-#include <QDir>
-#include <QFile>
-#include <QImageReader>
 
 #include <utime.h>
 
 namespace {
 
 using namespace tj::test;
-
-constexpr QSizeF kBoard(1600, 1000);
 
 void setModified(const QString &path, const QDateTime &when)
 {
@@ -63,115 +52,43 @@ TEST(CrashSafety, AFolderAppearsUnderItsPuzzleNameOnlyWhenComplete)
     EXPECT_EQ(QDir(support).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 2);
 }
 
-class StaleAssemblyPicture : public ::testing::Test
+// A link writes its assembly's picture at once, the document only at the next save: after a
+// crash in between, pictures show other members than the document names.
+TEST(CrashSafety, PicturesOfLinksTheDocumentNeverRecordedAreDrawnAgainOnOpening)
 {
-protected:
-    void SetUp() override
-    {
-        auto puzzle = BuildPuzzle(PhotoPath(), 60, &m_folder);
-        ASSERT_TRUE(puzzle);
-        puzzle->layoutPuzzle(kBoard);
-        for (int links = 0; links < 25; ++links)
-            ASSERT_TRUE(SolveOneLink(*puzzle));
-        ASSERT_TRUE(puzzle->save());
-    }
-
-    // The largest assembly of the puzzle as saved.
-    JPAssembly *largest(JPPuzzle &puzzle)
-    {
-        JPAssembly *found = nullptr;
-        for (JPPiece *item : puzzle.pieces())
-            if (item->isAssembly()
-                && (!found || static_cast<JPAssembly *>(item)->pieces().size() > found->pieces().size()))
-                found = static_cast<JPAssembly *>(item);
-        return found;
-    }
-
-    std::unique_ptr<JPPuzzle> reopen()
-    {
-        QString reason;
-        auto puzzle = JPPuzzle::openExisting(m_folder, &reason);
-        EXPECT_TRUE(puzzle) << reason.toStdString();
-        return puzzle;
-    }
-
-    QString m_folder;
-};
-
-TEST_F(StaleAssemblyPicture, PicturesCarryTheirMembersThroughTheirFile)
-{
-    auto puzzle = reopen();
+    QString folder;
+    auto puzzle = LaidOutPuzzle(60, &folder);
     ASSERT_TRUE(puzzle);
-    for (JPPiece *item : puzzle->pieces()) {
-        if (!item->isAssembly())
-            continue;
-        auto *assembly = static_cast<JPAssembly *>(item);
-        EXPECT_EQ(QImageReader(assembly->imagePath()).text(JPAssembly::kMembersTextKey), assembly->memberSignature());
-    }
-    JPAssembly *a = largest(*puzzle);
-    ASSERT_TRUE(a);
-    // Another membership names itself differently.
-    const QString before = a->memberSignature();
-    JPPiece *moved = a->pieces().back();
-    a->pieces().pop_back();
-    EXPECT_NE(a->memberSignature(), before);
-    a->pieces().push_back(moved);
-    EXPECT_EQ(a->memberSignature(), before);
-}
-
-TEST_F(StaleAssemblyPicture, APictureOfOtherMembersIsDrawnAgainOnOpening)
-{
-    uint64_t id = 0;
-    QImage truth;
-    {
-        auto puzzle = reopen();
-        ASSERT_TRUE(puzzle);
-        JPAssembly *a = largest(*puzzle);
-        ASSERT_TRUE(a && a->image());
-        id = a->pieceIndex();
-        truth = a->image()->qimage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    }
-    const QString path = QStringLiteral("%1/Pieces/%2.png").arg(m_folder).arg(id);
-    // What a crash after a link and before the save leaves: a picture of the same size drawn
-    // from other members. Once unmarked, once marked with another membership.
-    for (const QString &mark : {QString(), QStringLiteral("3 0123456789abcdef0123456789abcdef01234567")}) {
-        QImage stale(truth.size(), QImage::Format_ARGB32_Premultiplied);
-        stale.fill(Qt::red);
-        if (!mark.isEmpty())
-            stale.setText(JPAssembly::kMembersTextKey, mark);
-        ASSERT_TRUE(stale.save(path, "PNG"));
-        auto puzzle = reopen();
-        ASSERT_TRUE(puzzle);
-        puzzle->waitForImageWrites();
-        const JPAssembly *a = puzzle->assemblyWithId(id);
-        ASSERT_TRUE(a && a->image());
-        EXPECT_EQ(a->image()->qimage().convertToFormat(QImage::Format_ARGB32_Premultiplied), truth);
-        QImage stored(path);
-        EXPECT_EQ(stored.convertToFormat(QImage::Format_ARGB32_Premultiplied), truth) << "the file is put right too";
-    }
-}
-
-TEST_F(StaleAssemblyPicture, LinksAfterTheLastSaveAreForgottenWholly)
-{
-    auto saved = reopen();
-    ASSERT_TRUE(saved);
-    const size_t items = saved->pieces().size();
+    for (int links = 0; links < 25; ++links)
+        ASSERT_TRUE(SolveOneLink(*puzzle));
+    ASSERT_TRUE(puzzle->save());
+    const size_t items = puzzle->pieces().size();
+    const auto assemblies = Assemblies(*puzzle);
+    const JPAssembly *largest = *std::max_element(assemblies.begin(), assemblies.end(), [](auto *x, auto *y) {
+        return x->pieces().size() < y->pieces().size();
+    });
+    const QString path = largest->imagePath();
+    const QImage truth = Premultiplied(largest->image()->qimage());
     // Play on without saving, as if the game died before its next save.
-    saved->layoutPuzzle(kBoard);
     for (int links = 0; links < 20; ++links)
-        ASSERT_TRUE(SolveOneLink(*saved));
-    saved.reset();
+        ASSERT_TRUE(SolveOneLink(*puzzle));
+    puzzle->waitForImageWrites();
+    puzzle.reset();
+    // Also a picture of the same size marked with another membership.
+    QImage stale(truth.size(), QImage::Format_ARGB32_Premultiplied);
+    stale.fill(Qt::red);
+    stale.setText(JPAssembly::kMembersTextKey, QStringLiteral("3 0123456789abcdef0123456789abcdef01234567"));
+    ASSERT_TRUE(stale.save(path, "PNG"));
 
-    auto puzzle = reopen();
+    puzzle = Reopen(folder);
     ASSERT_TRUE(puzzle);
     EXPECT_EQ(puzzle->pieces().size(), items);
-    for (JPPiece *item : puzzle->pieces()) {
-        if (!item->isAssembly())
-            continue;
-        auto *assembly = static_cast<JPAssembly *>(item);
-        const QImage shown = assembly->image()->qimage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    puzzle->waitForImageWrites();
+    EXPECT_EQ(Premultiplied(QImage(path)), truth) << "the file is put right too";
+    for (JPAssembly *assembly : Assemblies(*puzzle)) {
+        const QImage shown = Premultiplied(assembly->image()->qimage());
         assembly->makeCompositeImage(true);
-        EXPECT_EQ(shown, assembly->image()->qimage().convertToFormat(QImage::Format_ARGB32_Premultiplied))
+        EXPECT_EQ(shown, Premultiplied(assembly->image()->qimage()))
             << "assembly " << assembly->pieceIndex() << " shows other members than the document names";
     }
 }

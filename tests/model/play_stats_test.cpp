@@ -1,13 +1,5 @@
-#include "model/jp_assembly.h"
-#include "model/jp_puzzle.h"
-#include "model/jp_solver.h"
-#include "model/model_fixtures.h"
 #include "model/play_stats.h"
-#include "support/property_list.h"
-
-#include <gtest/gtest.h>
-
-#include <QDir>
+#include "model_fixtures.h"
 
 #include <cmath>
 #include <limits>
@@ -20,20 +12,17 @@ namespace {
 int64_t joinedByHand(const JPPuzzle &puzzle, bool edgesOnly)
 {
     int64_t joined = 0;
-    for (const JPPiece *item : puzzle.pieces())
-        if (item->isAssembly())
-            for (const JPPiece *member : static_cast<const JPAssembly *>(item)->pieces())
-                joined += !edgesOnly || member->isEdge();
+    for (const JPAssembly *group : Assemblies(puzzle))
+        for (const JPPiece *member : group->pieces())
+            joined += !edgesOnly || member->isEdge();
     return joined;
 }
 
 TEST(PlayStats, ProgressFollowsJoinsReopeningAndEdgesOnly)
 {
-    JPPuzzle::creationOptions() = CreationOptions{};
     QString folder;
-    auto puzzle = BuildPuzzle(PhotoPath(), 30, &folder);
+    auto puzzle = LaidOutPuzzle(30, &folder);
     ASSERT_TRUE(puzzle);
-    puzzle->layoutPuzzle(QSizeF(1600, 1000));
     const int64_t total = puzzle->pieceCount();
     const int64_t edges = 2 * (puzzle->maxCoord().x + puzzle->maxCoord().y) - 4;
     EXPECT_EQ(ProgressText(ProgressOfPuzzle(*puzzle)), QStringLiteral("0 of %1 pieces joined").arg(total));
@@ -51,9 +40,8 @@ TEST(PlayStats, ProgressFollowsJoinsReopeningAndEdgesOnly)
     EXPECT_EQ(ProgressText(progress), QStringLiteral("%1 of %2 edge pieces joined").arg(progress.joined).arg(edges));
 
     ASSERT_TRUE(puzzle->save());
-    QString reason;
-    auto reopened = JPPuzzle::openExisting(folder, &reason);
-    ASSERT_TRUE(reopened) << reason.toStdString();
+    auto reopened = Reopen(folder);
+    ASSERT_TRUE(reopened);
     EXPECT_EQ(ProgressText(ProgressOfPuzzle(*reopened)), ProgressText(progress));
 
     while (reopened->pieces().size() > 1)
@@ -80,7 +68,7 @@ TEST(PlayStats, TimeTexts)
     }
 }
 
-TEST(PlayStats, TheStoredTimeIsReadDefensivelyAndSavedInInfoPlist)
+TEST(PlayStats, TheStoredTimeIsReadDefensively)
 {
     const struct
     {
@@ -102,32 +90,6 @@ TEST(PlayStats, TheStoredTimeIsReadDefensivelyAndSavedInInfoPlist)
             dict[kPlayedKey] = each.stored;
         EXPECT_EQ(PlayedSeconds(dict), each.read) << each.stored.toString().toStdString();
     }
-
-    JPPuzzle::creationOptions() = CreationOptions{};
-    QString folder;
-    auto puzzle = BuildPuzzle(PhotoPath(), 12, &folder);
-    ASSERT_TRUE(puzzle);
-    EXPECT_EQ(PlayedSeconds(puzzle->puzzleDict()), 0.0);
-    AddPlayedSeconds(*puzzle, 61.25);
-    AddPlayedSeconds(*puzzle, -3);
-    AddPlayedSeconds(*puzzle, 10);
-    EXPECT_TRUE(puzzle->infoDirty());
-    ASSERT_TRUE(puzzle->save());
-    const auto info = ReadPropertyListDictionary(QDir(folder).filePath(QStringLiteral("info.plist")));
-    ASSERT_TRUE(info);
-    EXPECT_DOUBLE_EQ(PlayedSeconds(*info), 71.25);
-
-    // A kept puzzle started again is built afresh and played from zero.
-    QVariantMap restart = *info;
-    restart[QStringLiteral("reset")] = true;
-    ASSERT_TRUE(WritePropertyList(QDir(folder).filePath(QStringLiteral("info.plist")), restart));
-    puzzle.reset();
-    auto again = JPPuzzle::initWithPath(folder);
-    ASSERT_TRUE(again);
-    EXPECT_EQ(PlayedSeconds(again->puzzleDict()), 0.0);
-    const auto rewritten = ReadPropertyListDictionary(QDir(folder).filePath(QStringLiteral("info.plist")));
-    ASSERT_TRUE(rewritten);
-    EXPECT_FALSE(rewritten->contains(kPlayedKey));
 }
 
 }
