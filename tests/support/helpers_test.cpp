@@ -11,6 +11,8 @@
 #include <QRegularExpression>
 
 #include <cmath>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -21,21 +23,16 @@ void touch(const QString &path)
 
 }
 
-TEST(UniqueName, StripsSeparatorsAndDots)
+TEST(UniqueName, StripsSeparatorsAndDotsButKeepsAnArchivesOwnExtension)
 {
     const QString folder = tj::test::freshFolder();
-    EXPECT_EQ(UniqueName(QStringLiteral("a/b:c.d"), QStringLiteral("jpg"), folder), QStringLiteral("abcd.jpg"));
-    EXPECT_EQ(UniqueName(QStringLiteral("//::"), QStringLiteral("png"), folder), QStringLiteral("untitled.png"));
     // Without an extension the dots stay: only an added extension makes them ambiguous.
-    EXPECT_EQ(UniqueName(QStringLiteral("v1.2"), QString(), folder), QStringLiteral("v1.2"));
-}
-
-TEST(UniqueName, ZipKeepsTheOwnExtensionInFront)
-{
-    const QString folder = tj::test::freshFolder();
-    EXPECT_EQ(UniqueName(QStringLiteral("photo.tar"), QStringLiteral("zip"), folder), QStringLiteral("photo.tar.zip"));
-    EXPECT_EQ(UniqueName(QStringLiteral("photo.tar"), QStringLiteral("ZIP"), folder), QStringLiteral("photo.tar.zip"));
-    EXPECT_EQ(UniqueName(QStringLiteral("photo"), QStringLiteral("zip"), folder), QStringLiteral("photo.zip"));
+    const std::vector<std::tuple<const char *, const char *, const char *>> cases = {
+        {"a/b:c.d", "jpg", "abcd.jpg"},        {"//::", "png", "untitled.png"}, {"v1.2", "", "v1.2"},
+        {"photo.tar", "zip", "photo.tar.zip"}, {"photo.tar", "ZIP", "photo.tar.zip"}, {"photo", "zip", "photo.zip"},
+    };
+    for (const auto &[name, extension, unique] : cases)
+        EXPECT_EQ(UniqueName(QLatin1String(name), QLatin1String(extension), folder), QLatin1String(unique)) << name;
 }
 
 TEST(UniqueName, NumbersThenFallsBackToAGuid)
@@ -55,22 +52,20 @@ TEST(UniqueName, NumbersThenFallsBackToAGuid)
     EXPECT_EQ(UniqueName(QStringLiteral("bare"), QString(), folder), QStringLiteral("bare-1"));
 }
 
-TEST(PathHelpers, AppendReplaceAndStrip)
+TEST(PathHelpers, AppendReplaceStripAndCompare)
 {
-    EXPECT_EQ(stringByAppendingFile(QStringLiteral("/a/b"), QStringLiteral("c"), QString()), QStringLiteral("/a/b/c"));
-    EXPECT_EQ(stringByAppendingFile(QStringLiteral("/a/b/"), QStringLiteral("c"), QStringLiteral("png")),
-              QStringLiteral("/a/b/c.png"));
-    EXPECT_EQ(stringByReplacingExtension(QStringLiteral("/a/b.c/d.png"), QStringLiteral("jpg")),
-              QStringLiteral("/a/b.c/d.jpg"));
-    EXPECT_EQ(stringByReplacingExtension(QStringLiteral("/a/b.c/d"), QString()), QStringLiteral("/a/b.c/d"));
-    EXPECT_EQ(fileNameMinusExtension(QStringLiteral("/x/Sunny day.jpeg")), QStringLiteral("Sunny day"));
-    EXPECT_EQ(fileNameMinusExtension(QStringLiteral("/x/y.WMjigsaw/")), QStringLiteral("y"));
-    EXPECT_EQ(fileNameMinusExtension(QStringLiteral(".hidden")), QStringLiteral(".hidden"));
-    EXPECT_EQ(pathExtension(QStringLiteral("/a.b/c")), QString());
-}
-
-TEST(PathHelpers, FuzzyComparisons)
-{
+    const std::vector<std::pair<QString, const char *>> cases = {
+        {stringByAppendingFile(QStringLiteral("/a/b"), QStringLiteral("c"), QString()), "/a/b/c"},
+        {stringByAppendingFile(QStringLiteral("/a/b/"), QStringLiteral("c"), QStringLiteral("png")), "/a/b/c.png"},
+        {stringByReplacingExtension(QStringLiteral("/a/b.c/d.png"), QStringLiteral("jpg")), "/a/b.c/d.jpg"},
+        {stringByReplacingExtension(QStringLiteral("/a/b.c/d"), QString()), "/a/b.c/d"},
+        {fileNameMinusExtension(QStringLiteral("/x/Sunny day.jpeg")), "Sunny day"},
+        {fileNameMinusExtension(QStringLiteral("/x/y.WMjigsaw/")), "y"},
+        {fileNameMinusExtension(QStringLiteral(".hidden")), ".hidden"},
+        {pathExtension(QStringLiteral("/a.b/c")), ""},
+    };
+    for (const auto &[result, expected] : cases)
+        EXPECT_EQ(result, QLatin1String(expected));
     EXPECT_TRUE(isFuzzyEqualToString(QStringLiteral("Ärger"), QStringLiteral("äRGER")));
     EXPECT_FALSE(isFuzzyEqualToString(QStringLiteral("a"), nullptr));
     EXPECT_TRUE(hasFuzzyPrefix(QStringLiteral("JPEG file"), QStringLiteral("jpeg")));

@@ -31,8 +31,6 @@ public:
     {
         return add(char(0xD0 | keys.size()) + encodeRefs(keys) + encodeRefs(values));
     }
-    // The offset of an object not yet added, for objects that refer forward.
-    int nextIndex() const { return int(m_offsets.size()); }
 
     QByteArray finish(int top, int offsetSize = 4) const
     {
@@ -204,56 +202,37 @@ TEST(PropertyListInput, NestingIsBounded)
 
 TEST(PropertyListInput, MalformedBinaryStructureIsRefused)
 {
-    {
-        BinaryBuilder cycle;
-        cycle.array({0});
-        expectRefused(cycle.finish(0), "cycle");
-    }
-    {
-        BinaryBuilder indirect;
-        const int inner = indirect.nextIndex() + 1;
-        indirect.array({inner});
-        indirect.array({0});
-        expectRefused(indirect.finish(0), "indirect");
-    }
-    {
-        BinaryBuilder dangling;
-        dangling.array({5});
-        expectRefused(dangling.finish(0), "dangling");
-    }
-    {
-        BinaryBuilder numericKey;
-        const int key = numericKey.integer(1);
-        numericKey.dict({key}, {key});
-        expectRefused(numericKey.finish(1), "numericKey");
-    }
-    {
-        // libplist aborts on a key holding a NUL character; a value may hold one (libplist
-        // ends it there).
-        BinaryBuilder nulKey;
-        const int key = nulKey.string(QByteArray("a\0b", 3));
-        nulKey.dict({key}, {key});
-        expectRefused(nulKey.finish(1), "nulKey");
-        BinaryBuilder wideNulKey;
-        const int wide = wideNulKey.add(QByteArray("\x62\0a\0\0", 5));
-        wideNulKey.dict({wide}, {wide});
-        expectRefused(wideNulKey.finish(1), "wideNulKey");
-        BinaryBuilder nulValue;
-        const int name = nulValue.string("k");
-        nulValue.dict({name}, {nulValue.string(QByteArray("a\0b", 3))});
-        const std::optional<QVariantMap> read = PropertyListDictionaryFromData(nulValue.finish(2));
-        ASSERT_TRUE(read.has_value());
-        EXPECT_TRUE(read->value(QStringLiteral("k")).toString().startsWith(QLatin1Char('a')));
-        expectRefused(QByteArray("<plist><dict><key>a\0b</key><true/></dict></plist>", 50), "raw NUL in XML");
-    }
-    {
-        BinaryBuilder overlong;
-        overlong.add(QByteArray("\x5F\x13", 2) + BinaryBuilder::bigEndian(0xFFFFFFFFFFFFull, 8) + "abc");
-        expectRefused(overlong.finish(0), "overlong");
-        BinaryBuilder longArray;
-        longArray.add(QByteArray("\xAF\x12", 2) + BinaryBuilder::bigEndian(0x7FFFFFFF, 4));
-        expectRefused(longArray.finish(0), "longArray");
-    }
+    // Objects as stored with one-byte references: 0xA1 is an array of one, 0xD1 a dictionary of
+    // one (key reference, value reference), 0x10 a small integer, 0x5n and 0x6n strings.
+    const auto list = [](std::initializer_list<QByteArray> objects, int top) {
+        BinaryBuilder builder;
+        for (const QByteArray &object : objects)
+            builder.add(object);
+        return builder.finish(top);
+    };
+    const QByteArray dictionaryOfFirst("\xD1\x00\x00", 3);
+    const QByteArray hugeCount = BinaryBuilder::bigEndian(0xFFFFFFFFFFFFull, 8);
+    const std::vector<std::pair<const char *, QByteArray>> refused = {
+        {"cycle", list({QByteArray("\xA1\x00", 2)}, 0)},
+        {"indirect cycle", list({QByteArray("\xA1\x01", 2), QByteArray("\xA1\x00", 2)}, 0)},
+        {"dangling", list({QByteArray("\xA1\x05", 2)}, 0)},
+        {"numeric key", list({QByteArray("\x10\x01", 2), dictionaryOfFirst}, 1)},
+        // libplist aborts on a key holding a NUL character.
+        {"NUL in key", list({QByteArray("\x53" "a\0b", 4), dictionaryOfFirst}, 1)},
+        {"NUL in wide key", list({QByteArray("\x62\0a\0\0", 5), dictionaryOfFirst}, 1)},
+        {"NUL in XML key", QByteArray("<plist><dict><key>a\0b</key><true/></dict></plist>", 50)},
+        {"overlong string", list({QByteArray("\x5F\x13", 2) + hugeCount + "abc"}, 0)},
+        {"overlong array", list({QByteArray("\xAF\x12", 2) + BinaryBuilder::bigEndian(0x7FFFFFFF, 4)}, 0)},
+    };
+    for (const auto &[what, data] : refused)
+        expectRefused(data, what);
+    // A value may hold a NUL character (libplist ends it there).
+    BinaryBuilder nulValue;
+    const int name = nulValue.string("k");
+    nulValue.dict({name}, {nulValue.string(QByteArray("a\0b", 3))});
+    const std::optional<QVariantMap> read = PropertyListDictionaryFromData(nulValue.finish(2));
+    ASSERT_TRUE(read.has_value());
+    EXPECT_TRUE(read->value(QStringLiteral("k")).toString().startsWith(QLatin1Char('a')));
 
     const QByteArray good = smallBinary();
     const qsizetype trailer = good.size() - 32;
