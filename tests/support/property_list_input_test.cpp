@@ -76,22 +76,13 @@ QByteArray smallBinary()
     return builder.finish(builder.dict({name, sizes}, {value, list}));
 }
 
-// levels arrays, each holding its successor twice: 2^levels leaves from a few bytes.
-QByteArray doublingBinary(int levels)
+// levels arrays above one integer, each holding its successor copies times: with two copies,
+// 2^levels leaves from a few bytes.
+QByteArray chainBinary(int levels, int copies)
 {
     BinaryBuilder builder(4);
     for (int i = 0; i < levels; ++i)
-        builder.add(QByteArray(1, char(0xA2)) + BinaryBuilder::bigEndian(quint64(i + 1), 4)
-                    + BinaryBuilder::bigEndian(quint64(i + 1), 4));
-    builder.integer(7);
-    return builder.finish(0);
-}
-
-QByteArray nestedBinary(int depth)
-{
-    BinaryBuilder builder(4);
-    for (int i = 0; i < depth; ++i)
-        builder.add(QByteArray(1, char(0xA1)) + BinaryBuilder::bigEndian(quint64(i + 1), 4));
+        builder.add(char(0xA0 | copies) + BinaryBuilder::bigEndian(quint64(i + 1), 4).repeated(copies));
     builder.integer(7);
     return builder.finish(0);
 }
@@ -157,14 +148,14 @@ TEST(PropertyListInput, EveryTruncationOrSingleByteChangeIsHandled)
 
 TEST(PropertyListInput, SharedObjectsExpandOnlyWithinLimits)
 {
-    const std::optional<QVariant> small = PropertyListFromData(doublingBinary(10));
+    const std::optional<QVariant> small = PropertyListFromData(chainBinary(10, 2));
     ASSERT_TRUE(small.has_value());
     EXPECT_EQ(leafCount(*small), 1024);
     // 2^40 leaves from 400 bytes: refused before anything is expanded.
-    EXPECT_FALSE(PropertyListFromData(doublingBinary(40)).has_value());
+    EXPECT_FALSE(PropertyListFromData(chainBinary(40, 2)).has_value());
     // 18 levels expand to 2^19 - 1 nodes, 19 levels to 2^20 - 1: just past the limit.
-    const QByteArray within = doublingBinary(18);
-    const QByteArray beyond = doublingBinary(19);
+    const QByteArray within = chainBinary(18, 2);
+    const QByteArray beyond = chainBinary(19, 2);
     EXPECT_TRUE(PropertyListInputIsSafe(within.constData(), size_t(within.size())));
     EXPECT_FALSE(PropertyListInputIsSafe(beyond.constData(), size_t(beyond.size())));
 
@@ -182,9 +173,9 @@ TEST(PropertyListInput, SharedObjectsExpandOnlyWithinLimits)
 
 TEST(PropertyListInput, NestingIsBounded)
 {
-    EXPECT_TRUE(PropertyListFromData(nestedBinary(kMaxPropertyListDepth)).has_value());
-    expectRefused(nestedBinary(kMaxPropertyListDepth + 1), "binary one level too deep");
-    expectRefused(nestedBinary(100000), "binary far too deep");
+    EXPECT_TRUE(PropertyListFromData(chainBinary(kMaxPropertyListDepth, 1)).has_value());
+    expectRefused(chainBinary(kMaxPropertyListDepth + 1, 1), "binary one level too deep");
+    expectRefused(chainBinary(100000, 1), "binary far too deep");
     EXPECT_TRUE(PropertyListFromData(nestedXml(kMaxPropertyListDepth)).has_value());
     expectRefused(nestedXml(kMaxPropertyListDepth + 1), "XML one level too deep");
     expectRefused(nestedXml(200000), "XML far too deep");

@@ -1,5 +1,6 @@
 #include "support/cc_xml_decoder.h"
 
+#include "support_fixtures.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -32,6 +33,15 @@ QString finalError(CCXmlDecoder &decoder)
     while (decoder.getNextTag() && ++guard < 10000) {
     }
     return decoder.error();
+}
+
+// Reads to the end: each step as its stepText, '=' and its value, separated by '|'.
+QString stepsAndValues(CCXmlDecoder &decoder)
+{
+    QStringList steps;
+    while (decoder.getNextTag() && steps.size() < 10000)
+        steps << tj::test::stepText(decoder) + QLatin1Char('=') + decoder.value();
+    return steps.join(QLatin1Char('|'));
 }
 
 class XmlDecoder : public ::testing::Test
@@ -73,15 +83,7 @@ TEST_F(XmlDecoder, LeafIsOneStepAndLevelsFollowNesting)
 TEST_F(XmlDecoder, EmptyElementsHaveNoValue)
 {
     auto decoder = reader(QStringLiteral("<r><a/><b></b><c  /><d>  </d></r>"));
-    for (const char *name : {"r", "a", "b", "c"}) {
-        ASSERT_TRUE(decoder->getNextTag()) << name;
-        EXPECT_EQ(decoder->xmlTag(), QLatin1String(name));
-        EXPECT_TRUE(decoder->value().isEmpty()) << name;
-    }
-    EXPECT_EQ(decoder->level(), 1);
-    ASSERT_TRUE(decoder->getNextTag());
-    EXPECT_EQ(decoder->value(), QStringLiteral("  "));
-    EXPECT_TRUE(decoder->endTag());
+    EXPECT_EQ(stepsAndValues(*decoder), QStringLiteral("r<1=|a</1=|b</1=|c</1=|d</1=  |r/0="));
 }
 
 TEST_F(XmlDecoder, KeyTablesClassWideAndPerReader)
@@ -107,10 +109,7 @@ TEST_F(XmlDecoder, CommentsAndDeclarationsAreSkipped)
                              + kHead + QStringLiteral("<!-- a -->\n<r>\n<!-- b --><a>1</a><!-- c -->\n</r>");
     auto decoder = CCXmlDecoder::initWithString(document);
     ASSERT_TRUE(decoder);
-    QStringList tags;
-    while (decoder->getNextTag())
-        tags << decoder->xmlTag();
-    EXPECT_EQ(tags, QStringList({QStringLiteral("r"), QStringLiteral("a"), QStringLiteral("r")}));
+    EXPECT_EQ(stepsAndValues(*decoder), QStringLiteral("r<1=\n|a</1=1|r/0="));
     EXPECT_TRUE(decoder->error().isEmpty());
 }
 
@@ -158,13 +157,7 @@ TEST_F(XmlDecoder, TooDeepNestingIsRefused)
 TEST_F(XmlDecoder, CdataIsLiteral)
 {
     auto decoder = reader(QStringLiteral("<r><a>x<![CDATA[<b>&amp;</b>]]>y&amp;</a><c><![CDATA[]]></c></r>"));
-    ASSERT_TRUE(decoder->getNextTag());
-    ASSERT_TRUE(decoder->getNextTag());
-    EXPECT_EQ(decoder->value(), QStringLiteral("x<b>&amp;</b>y&"));
-    EXPECT_TRUE(decoder->endTag());
-    ASSERT_TRUE(decoder->getNextTag());
-    EXPECT_TRUE(decoder->value().isEmpty());
-    EXPECT_TRUE(decoder->endTag());
+    EXPECT_EQ(stepsAndValues(*decoder), QStringLiteral("r<1=|a</1=x<b>&amp;</b>y&|c</1=|r/0="));
 
     const QString broken = kHead + QStringLiteral("<r><a><![CDATA[never closed</a></r>");
     decoder = CCXmlDecoder::initWithString(broken);

@@ -11,13 +11,9 @@
 
 namespace {
 
-const QStringList kNames = {QStringLiteral("jigsaw"), QStringLiteral("pcs"),    QStringLiteral("pc"),
-                            QStringLiteral("x"),      QStringLiteral("rect"),   QStringLiteral("coord"),
-                            QStringLiteral("stray"),  QStringLiteral("Other_1"), QStringLiteral("ns:tag"),
-                            QStringLiteral("dot.name"), QStringLiteral("d-ash"), QStringLiteral("_lead")};
-const QStringList kAttributeNames = {QStringLiteral("id"),  QStringLiteral("bnd"),   QStringLiteral("knob"),
-                                     QStringLiteral("ver"), QStringLiteral("title"), QStringLiteral("x-y"),
-                                     QStringLiteral("ns:a"), QStringLiteral("u_2")};
+const QStringList kNames =
+    QStringLiteral("jigsaw pcs pc x rect coord stray Other_1 ns:tag dot.name d-ash _lead").split(QLatin1Char(' '));
+const QStringList kAttributeNames = QStringLiteral("id bnd knob ver title x-y ns:a u_2").split(QLatin1Char(' '));
 
 // Only some names are in the table, so unknown names (key 0) are covered too.
 CCXmlKeyTable keyTable()
