@@ -112,14 +112,6 @@ int leafCount(const QVariant &value)
 
 }
 
-TEST(PropertyListInput, HandBuiltBinaryIsRead)
-{
-    const std::optional<QVariantMap> read = PropertyListDictionaryFromData(smallBinary());
-    ASSERT_TRUE(read.has_value());
-    EXPECT_EQ(read->value(QStringLiteral("name")), QVariant(QStringLiteral("jigsaw")));
-    EXPECT_EQ(read->value(QStringLiteral("sizes")), QVariant(QVariantList{qlonglong(1), qlonglong(2), qlonglong(3)}));
-}
-
 TEST(PropertyListInput, EveryTruncationOrSingleByteChangeIsHandled)
 {
     const QByteArray binary = smallBinary();
@@ -225,7 +217,12 @@ TEST(PropertyListInput, MalformedBinaryStructureIsRefused)
     ASSERT_TRUE(read.has_value());
     EXPECT_TRUE(read->value(QStringLiteral("k")).toString().startsWith(QLatin1Char('a')));
 
+    // Each change below breaks a list that is read whole without it.
     const QByteArray good = smallBinary();
+    const std::optional<QVariantMap> whole = PropertyListDictionaryFromData(good);
+    ASSERT_TRUE(whole.has_value());
+    EXPECT_EQ(whole->value(QStringLiteral("name")), QVariant(QStringLiteral("jigsaw")));
+    EXPECT_EQ(whole->value(QStringLiteral("sizes")), QVariant(QVariantList{qlonglong(1), qlonglong(2), qlonglong(3)}));
     const qsizetype trailer = good.size() - 32;
     auto withTrailerField = [&](int at, const QByteArray &bytes) {
         QByteArray changed = good;

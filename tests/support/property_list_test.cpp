@@ -76,31 +76,6 @@ void expectSameTree(const QVariant &actual, const QVariant &expected, const QStr
 
 }
 
-TEST(PropertyList, EveryValueTypeSurvivesAWriteAndRead)
-{
-    const QString path = tj::test::freshFolder(QStringLiteral("plist")) + QStringLiteral("/Ordner ü/info.plist");
-    ASSERT_FALSE(WritePropertyList(path, sampleTree())) << "the folder does not exist yet";
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()));
-    ASSERT_TRUE(WritePropertyList(path, sampleTree()));
-    EXPECT_TRUE(readFile(path).startsWith("<?xml"));
-    const std::optional<QVariantMap> read = ReadPropertyListDictionary(path);
-    ASSERT_TRUE(read.has_value());
-    expectSameTree(*read, sampleTree());
-
-    // Writing what was read gives the same bytes.
-    EXPECT_EQ(PropertyListToXml(*read), PropertyListToXml(sampleTree()));
-
-    // Other roots are lists, but not dictionaries.
-    const QVariantList list{QStringLiteral("a"), qlonglong(2)};
-    const QString listPath = QFileInfo(path).absolutePath() + QStringLiteral("/list.plist");
-    ASSERT_TRUE(WritePropertyList(listPath, list));
-    const std::optional<QVariant> readList = ReadPropertyList(listPath);
-    ASSERT_TRUE(readList.has_value());
-    expectSameTree(*readList, list);
-    EXPECT_FALSE(ReadPropertyListDictionary(listPath).has_value());
-    EXPECT_FALSE(PropertyListDictionaryFromData(readFile(listPath)).has_value());
-}
-
 TEST(PropertyList, InputTypesAreNormalised)
 {
     const QVariantMap input{{QStringLiteral("int"), 7},
@@ -169,13 +144,17 @@ TEST(PropertyList, DatesKeepWholeSecondsInXml)
     EXPECT_FALSE(PropertyListToXml(last.addSecs(1)).has_value());
 }
 
-TEST(PropertyList, PythonReadsWhatWeWriteAndWeReadWhatItWritesInBothForms)
+TEST(PropertyList, EveryValueTypeSurvivesOurWriterAndPythonsInBothForms)
 {
-    const QString folder = tj::test::freshFolder(QStringLiteral("python"));
-    ASSERT_TRUE(WritePropertyList(folder + QStringLiteral("/ours.plist"), sampleTree()));
+    const QString folder = tj::test::freshFolder(QStringLiteral("plist")) + QStringLiteral("/Ordner ü");
+    const QString ours = folder + QStringLiteral("/info.plist");
+    ASSERT_FALSE(WritePropertyList(ours, sampleTree())) << "the folder does not exist yet";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(WritePropertyList(ours, sampleTree()));
+    EXPECT_TRUE(readFile(ours).startsWith("<?xml"));
     ASSERT_TRUE(tj::test::runPython(folder, QStringLiteral(R"(
 import datetime, plistlib
-sample = plistlib.load(open('ours.plist', 'rb'))
+sample = plistlib.load(open('info.plist', 'rb'))
 for path, form in (('xml.plist', plistlib.FMT_XML), ('binary.plist', plistlib.FMT_BINARY)):
     with open(path, 'wb') as out:
         plistlib.dump(sample, out, fmt=form, sort_keys=False)
@@ -186,11 +165,13 @@ with open('shared.plist', 'wb') as out:
     plistlib.dump(shared, out, fmt=plistlib.FMT_BINARY)
 )")));
     ASSERT_TRUE(readFile(folder + QStringLiteral("/binary.plist")).startsWith("bplist00"));
-    for (const char *name : {"/xml.plist", "/binary.plist"}) {
+    for (const char *name : {"/info.plist", "/xml.plist", "/binary.plist"}) {
         SCOPED_TRACE(name);
         const std::optional<QVariantMap> read = ReadPropertyListDictionary(folder + QLatin1String(name));
         ASSERT_TRUE(read.has_value());
         expectSameTree(*read, sampleTree());
+        // Writing what was read gives the same bytes.
+        EXPECT_EQ(PropertyListToXml(*read), PropertyListToXml(sampleTree()));
     }
     const std::optional<QVariantMap> shared = ReadPropertyListDictionary(folder + QStringLiteral("/shared.plist"));
     ASSERT_TRUE(shared.has_value());
@@ -199,4 +180,14 @@ with open('shared.plist', 'wb') as out:
                                         {QStringLiteral("b"), text},
                                         {QStringLiteral("c"), QVariantList{text, text}},
                                         {QStringLiteral("when"), utc(2022, 3, 4, 5, 6, 7, 250)}});
+
+    // Other roots are lists, but not dictionaries.
+    const QVariantList list{QStringLiteral("a"), qlonglong(2)};
+    const QString listPath = folder + QStringLiteral("/list.plist");
+    ASSERT_TRUE(WritePropertyList(listPath, list));
+    const std::optional<QVariant> readList = ReadPropertyList(listPath);
+    ASSERT_TRUE(readList.has_value());
+    expectSameTree(*readList, list);
+    EXPECT_FALSE(ReadPropertyListDictionary(listPath).has_value());
+    EXPECT_FALSE(PropertyListDictionaryFromData(readFile(listPath)).has_value());
 }
