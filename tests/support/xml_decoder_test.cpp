@@ -203,21 +203,17 @@ TEST_F(XmlDecoder, SpacedAttributeNamesAndNumericTagsOnlyWhenAllowed)
 
 TEST_F(XmlDecoder, IntegerValuesAreLenientAndSaturate)
 {
-    const std::vector<std::tuple<QString, int, qint64>> cases = {
-        {QStringLiteral("  42"), 42, 42},
-        {QStringLiteral("\n\t-17 apples"), -17, -17},
-        {QStringLiteral("abc"), 0, 0},
-        {QStringLiteral("- 3"), 0, 0},
-        {QStringLiteral("2147483648"), 2147483647, 2147483648LL},
-        {QStringLiteral("500000000000"), 2147483647, 500000000000LL},
-        {QStringLiteral("99999999999999999999999"), 2147483647, std::numeric_limits<qint64>::max()},
-        {QStringLiteral("-9223372036854775808"), -2147483647 - 1, std::numeric_limits<qint64>::min()},
+    const std::vector<std::tuple<const char *, int, qint64>> cases = {
+        {"  42", 42, 42}, {"\n\t-17 apples", -17, -17}, {"abc", 0, 0}, {"- 3", 0, 0},
+        {"2147483648", 2147483647, 2147483648LL}, {"500000000000", 2147483647, 500000000000LL},
+        {"99999999999999999999999", 2147483647, std::numeric_limits<qint64>::max()},
+        {"-9223372036854775808", -2147483647 - 1, std::numeric_limits<qint64>::min()},
     };
     for (const auto &[text, asInt, asLong] : cases) {
-        auto decoder = reader(QStringLiteral("<v>") + text + QStringLiteral("</v>"));
+        auto decoder = reader(QStringLiteral("<v>%1</v>").arg(QLatin1String(text)));
         ASSERT_TRUE(decoder->getNextTag());
-        EXPECT_EQ(decoder->integerValue(), asInt) << qPrintable(text);
-        EXPECT_EQ(decoder->longValue(), asLong) << qPrintable(text);
+        EXPECT_EQ(decoder->integerValue(), asInt) << text;
+        EXPECT_EQ(decoder->longValue(), asLong) << text;
     }
 }
 
