@@ -47,9 +47,10 @@ QString listing(CCUnzipper &reader)
 
 }
 
-TEST(Unzipper, ReadsEveryLayoutOfZipfileTheZipCommandAndZip64Records)
+TEST(Unzipper, ReadsEveryLayoutOfZipfileTheZipCommandAndZip64RecordsWithComments)
 {
-    const QString folder = freshFolder();
+    // Also from a path that isn't ASCII.
+    const QString folder = freshFolder() + QStringLiteral("/Bilder \u00e4\u00f6/\u30d1\u30ba\u30eb");
     // Payloads chosen to cross the reader's 512-byte blocks and 64 KiB inflate chunks, both
     // compressible and not.
     const std::vector<Expected> expected = {
@@ -71,6 +72,8 @@ for method, archive in ((zipfile.ZIP_DEFLATED, 'deflated.zip'), (zipfile.ZIP_STO
     with zipfile.ZipFile(archive, 'w', method) as zf:
         for n in names:
             zf.write('payload/' + n, n)
+        # The longest comment there can be, and the shortest.
+        zf.comment = bytes(i % 251 for i in range(65535 if method == zipfile.ZIP_DEFLATED else 1))
 with zipfile.ZipFile('mixed.zip', 'w') as zf:
     for i, n in enumerate(names):
         zf.write('payload/' + n, n, zipfile.ZIP_DEFLATED if i % 2 else zipfile.ZIP_STORED)
@@ -122,27 +125,6 @@ open('escaped.zip', 'wb').write(build(entries, zip64=True, comment=b'zip64 every
     expectEntries(*reader, {{QStringLiteral("-"), streamed}});
 }
 
-TEST(Unzipper, OpensAnArchiveWithTheLongestCommentFromANonAsciiPath)
-{
-    const QString folder = freshFolder() + QStringLiteral("/Bilder \u00e4\u00f6/\u30d1\u30ba\u30eb");
-    ASSERT_TRUE(QDir().mkpath(folder));
-    ASSERT_TRUE(runPython(folder, QStringLiteral(R"PY(
-import zipfile
-for size in (0, 1, 65535):
-    with zipfile.ZipFile('Gr\u00f6\u00dfe%d.zip' % size, 'w', zipfile.ZIP_DEFLATED) as zf:
-        zf.writestr('a.txt', 'first')
-        zf.writestr('b.txt', 'second' * 100)
-        zf.comment = bytes(i % 251 for i in range(size))
-)PY")));
-    for (int size : {0, 1, 65535}) {
-        SCOPED_TRACE(size);
-        auto reader = CCUnzipper::initWithFile(folder + QStringLiteral("/Gr\u00f6\u00dfe%1.zip").arg(size));
-        ASSERT_TRUE(reader);
-        expectEntries(*reader, {{QStringLiteral("a.txt"), QByteArray("first")},
-                                {QStringLiteral("b.txt"), QByteArray("second").repeated(100)}});
-    }
-}
-
 TEST(Unzipper, DecodesNamesThroughTheFallbackEncodings)
 {
     const QString folder = freshFolder();
@@ -183,12 +165,12 @@ with zipfile.ZipFile('types.zip', 'w', zipfile.ZIP_DEFLATED) as zf:
     const std::vector<std::pair<const char *, QString>> cases = {
         {"jpg", QStringLiteral("pics/b_thumb.jpg")}, {"JPG", QStringLiteral("A_thumb.JPG")},
         {"gz", QStringLiteral("archive.tar.gz")},    {"txt", QStringLiteral("readme.txt")},
-        {"png", QString()},                          {"jp", QString()},
+        {"png", QStringLiteral("none")},             {"jp", QStringLiteral("none")},
     };
     // Same answers before and after the directory was built.
     for (int pass = 0; pass < 2; ++pass) {
         for (const auto &[type, found] : cases)
-            EXPECT_EQ(reader->findFileOfType(QLatin1String(type)).value_or(QString()), found) << type;
+            EXPECT_EQ(reader->findFileOfType(QLatin1String(type)).value_or(QStringLiteral("none")), found) << type;
         EXPECT_EQ(reader->numberOfFiles(), 9u);
     }
     // Folders and empty entries are listed but yield nothing.

@@ -79,13 +79,14 @@ QString attributeText(const CCXmlAttributes &attributes)
     return text;
 }
 
-// One line per reader step; leaves (and with allValues every opening tag) add their value.
-QString stepLine(const CCXmlDecoder &decoder, bool allValues = false)
+// One line per reader step: opening tags add their attributes and leaves their value; with
+// everything set, every step adds both.
+QString stepLine(const CCXmlDecoder &decoder, bool everything = false)
 {
     QString line = tj::test::stepText(decoder);
-    if (decoder.startTag())
+    if (decoder.startTag() || everything)
         line += attributeText(decoder.attributes());
-    if (decoder.startTag() && (decoder.endTag() || allValues))
+    if ((decoder.startTag() && decoder.endTag()) || everything)
         line += QStringLiteral(" =") + decoder.value();
     return line;
 }
