@@ -72,17 +72,12 @@ TEST(PathHelpers, AppendReplaceStripAndCompare)
     EXPECT_FALSE(hasFuzzyPrefix(QStringLiteral("a jpeg"), QStringLiteral("jpeg")));
 }
 
-TEST(DictionaryReaders, AbsentAndDamagedValuesReadAsDefaults)
+TEST(DictionaryReaders, AbsentAndDamagedValuesReadAsDefaultsInDictionariesAndSettings)
 {
-    QVariantMap dict;
-    dict[QStringLiteral("yes")] = true;
-    dict[QStringLiteral("one")] = 1;
-    dict[QStringLiteral("text")] = QStringLiteral("12");
-    dict[QStringLiteral("real")] = 2.75;
-    dict[QStringLiteral("list")] = QVariantList{1, 2};
-    dict[QStringLiteral("huge")] = 1e300;
-    dict[QStringLiteral("nan")] = std::nan("");
-
+    const QVariantMap dict{{QStringLiteral("yes"), true},       {QStringLiteral("one"), 1},
+                           {QStringLiteral("text"), QStringLiteral("12")}, {QStringLiteral("real"), 2.75},
+                           {QStringLiteral("list"), QVariantList{1, 2}}, {QStringLiteral("huge"), 1e300},
+                           {QStringLiteral("nan"), std::nan("")}};
     EXPECT_TRUE(boolForKey(dict, QStringLiteral("yes")));
     EXPECT_TRUE(boolForKey(dict, QStringLiteral("one")));
     EXPECT_FALSE(boolForKey(dict, QStringLiteral("missing")));
@@ -98,10 +93,7 @@ TEST(DictionaryReaders, AbsentAndDamagedValuesReadAsDefaults)
     EXPECT_DOUBLE_EQ(floatForKey(dict, QStringLiteral("real")), 2.75);
     EXPECT_DOUBLE_EQ(floatForKey(dict, QStringLiteral("missing")), 0.0);
     EXPECT_EQ(stringForKey(dict, QStringLiteral("one")), QString());
-}
 
-TEST(DictionaryReaders, SettingsStoreDefaultsToYes)
-{
     QSettings settings(tj::test::freshFolder() + QStringLiteral("/s.ini"), QSettings::IniFormat);
     EXPECT_TRUE(defaultYesBoolForKey(settings, QStringLiteral("wmjigsaw.absent")));
     settings.setValue(QStringLiteral("wmjigsaw.off"), false);

@@ -131,10 +131,7 @@ TEST_F(XmlDecoder, StrayTextAndBadSyntaxFailAtTheirOffset)
         EXPECT_FALSE(decoder->getNextTag());
         EXPECT_EQ(decoder->error(), offsetError(document, QLatin1String(marker))) << "the first error stays";
     }
-}
-
-TEST_F(XmlDecoder, DeclarationWithoutEndFailsAtTheStart)
-{
+    // A declaration without its end fails at the start.
     auto decoder = CCXmlDecoder::initWithString(QStringLiteral("<?xml version=\"1.0\" <r/>"));
     ASSERT_TRUE(decoder);
     EXPECT_FALSE(decoder->getNextTag());
