@@ -145,7 +145,8 @@ open('names.zip', 'wb').write(data)
     auto reader = CCUnzipper::initWithFile(folder + QStringLiteral("/names.zip"));
     ASSERT_TRUE(reader);
     // 0x81 is unused in code page 1252, so only Mac OS Roman takes it.
-    EXPECT_EQ(listing(*reader), QStringLiteral("caf\u00e9.jpg:x, \u201cquoted\u201d.txt:x, \u00c5x.txt:x, 日本/写真.jpg:utf8"));
+    EXPECT_EQ(listing(*reader),
+              QStringLiteral("caf\u00e9.jpg:x, \u201cquoted\u201d.txt:x, \u00c5x.txt:x, 日本/写真.jpg:utf8"));
     EXPECT_EQ(reader->findFileOfType(QStringLiteral("jpg")), QStringLiteral("caf\u00e9.jpg"));
 }
 
