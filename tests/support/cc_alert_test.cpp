@@ -59,6 +59,14 @@ protected:
     FakePresenter presenter;
 };
 
+// A request as "message|more info|buttons|suppress".
+QString described(const CCAlertRequest &request)
+{
+    return QStringList{request.message, request.moreInfo, request.buttonStrings.join(QLatin1Char('/')),
+                       QLatin1String(request.showSuppressButton ? "suppress" : "")}
+        .join(QLatin1Char('|'));
+}
+
 QByteArray sharedLog()
 {
     return readFile(CCLogger::defaultLogPath());
@@ -95,16 +103,13 @@ TEST_F(CCAlertTest, ModalAlertPassesRequestAndAnswer)
                                       {QStringLiteral("Keep"), QStringLiteral("Delete")}, &suppress),
               kAlertSecondButton);
     ASSERT_EQ(presenter.shown.size(), 1u);
-    const CCAlertRequest &request = presenter.shown[0].request;
-    EXPECT_EQ(request.message, QStringLiteral("Delete puzzle?"));
-    EXPECT_EQ(request.moreInfo, QStringLiteral("It can't be undone."));
-    EXPECT_EQ(request.buttonStrings, QStringList({QStringLiteral("Keep"), QStringLiteral("Delete")}));
-    EXPECT_TRUE(request.showSuppressButton);
+    EXPECT_EQ(described(presenter.shown[0].request),
+              QStringLiteral("Delete puzzle?|It can't be undone.|Keep/Delete|suppress"));
     EXPECT_TRUE(presenter.suppressWasClear);
     EXPECT_TRUE(suppress);
 
     EXPECT_EQ(alert->giveAlertMessage(QStringLiteral("No flag."), QString()), kAlertSecondButton);
-    EXPECT_FALSE(presenter.shown[1].request.showSuppressButton);
+    EXPECT_EQ(described(presenter.shown[1].request), QStringLiteral("No flag.|||"));
 }
 
 TEST_F(CCAlertTest, AlertThatCannotShowIsPostedAgainOnceOnly)
@@ -114,8 +119,7 @@ TEST_F(CCAlertTest, AlertThatCannotShowIsPostedAgainOnceOnly)
     ASSERT_EQ(presenter.shown.size(), 1u);
     drainEvents();
     ASSERT_EQ(presenter.shown.size(), 2u);
-    EXPECT_EQ(presenter.shown[1].request.message, QStringLiteral("Can't save."));
-    EXPECT_EQ(presenter.shown[1].request.moreInfo, QStringLiteral("Disk full."));
+    EXPECT_EQ(described(presenter.shown[1].request), QStringLiteral("Can't save.|Disk full.||"));
     drainEvents();
     EXPECT_EQ(presenter.shown.size(), 2u);
     EXPECT_TRUE(sharedLog().contains(" Can't save. Disk full.\n"));
@@ -130,7 +134,7 @@ TEST_F(CCAlertTest, AlertThatCannotShowIsPostedAgainOnceOnly)
     EXPECT_EQ(presenter.shown.size(), 3u);
     drainEvents();
     ASSERT_EQ(presenter.shown.size(), 4u);
-    EXPECT_EQ(presenter.shown[3].request.message, QStringLiteral("Only a title."));
+    EXPECT_EQ(described(presenter.shown[3].request), QStringLiteral("Only a title.|||"));
 }
 
 TEST_F(CCAlertTest, AlertsFromOtherThreadsShowOnTheMainThread)

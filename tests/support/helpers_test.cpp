@@ -11,6 +11,8 @@
 #include <QRegularExpression>
 
 #include <cmath>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -21,21 +23,16 @@ void touch(const QString &path)
 
 }
 
-TEST(UniqueName, StripsSeparatorsAndDots)
+TEST(UniqueName, StripsSeparatorsAndDotsButKeepsAnArchivesOwnExtension)
 {
     const QString folder = tj::test::freshFolder();
-    EXPECT_EQ(UniqueName(QStringLiteral("a/b:c.d"), QStringLiteral("jpg"), folder), QStringLiteral("abcd.jpg"));
-    EXPECT_EQ(UniqueName(QStringLiteral("//::"), QStringLiteral("png"), folder), QStringLiteral("untitled.png"));
     // Without an extension the dots stay: only an added extension makes them ambiguous.
-    EXPECT_EQ(UniqueName(QStringLiteral("v1.2"), QString(), folder), QStringLiteral("v1.2"));
-}
-
-TEST(UniqueName, ZipKeepsTheOwnExtensionInFront)
-{
-    const QString folder = tj::test::freshFolder();
-    EXPECT_EQ(UniqueName(QStringLiteral("photo.tar"), QStringLiteral("zip"), folder), QStringLiteral("photo.tar.zip"));
-    EXPECT_EQ(UniqueName(QStringLiteral("photo.tar"), QStringLiteral("ZIP"), folder), QStringLiteral("photo.tar.zip"));
-    EXPECT_EQ(UniqueName(QStringLiteral("photo"), QStringLiteral("zip"), folder), QStringLiteral("photo.zip"));
+    const std::vector<std::tuple<const char *, const char *, const char *>> cases = {
+        {"a/b:c.d", "jpg", "abcd.jpg"},        {"//::", "png", "untitled.png"}, {"v1.2", "", "v1.2"},
+        {"photo.tar", "zip", "photo.tar.zip"}, {"photo.tar", "ZIP", "photo.tar.zip"}, {"photo", "zip", "photo.zip"},
+    };
+    for (const auto &[name, extension, unique] : cases)
+        EXPECT_EQ(UniqueName(QLatin1String(name), QLatin1String(extension), folder), QLatin1String(unique)) << name;
 }
 
 TEST(UniqueName, NumbersThenFallsBackToAGuid)
@@ -55,39 +52,32 @@ TEST(UniqueName, NumbersThenFallsBackToAGuid)
     EXPECT_EQ(UniqueName(QStringLiteral("bare"), QString(), folder), QStringLiteral("bare-1"));
 }
 
-TEST(PathHelpers, AppendReplaceAndStrip)
+TEST(PathHelpers, AppendReplaceStripAndCompare)
 {
-    EXPECT_EQ(stringByAppendingFile(QStringLiteral("/a/b"), QStringLiteral("c"), QString()), QStringLiteral("/a/b/c"));
-    EXPECT_EQ(stringByAppendingFile(QStringLiteral("/a/b/"), QStringLiteral("c"), QStringLiteral("png")),
-              QStringLiteral("/a/b/c.png"));
-    EXPECT_EQ(stringByReplacingExtension(QStringLiteral("/a/b.c/d.png"), QStringLiteral("jpg")),
-              QStringLiteral("/a/b.c/d.jpg"));
-    EXPECT_EQ(stringByReplacingExtension(QStringLiteral("/a/b.c/d"), QString()), QStringLiteral("/a/b.c/d"));
-    EXPECT_EQ(fileNameMinusExtension(QStringLiteral("/x/Sunny day.jpeg")), QStringLiteral("Sunny day"));
-    EXPECT_EQ(fileNameMinusExtension(QStringLiteral("/x/y.WMjigsaw/")), QStringLiteral("y"));
-    EXPECT_EQ(fileNameMinusExtension(QStringLiteral(".hidden")), QStringLiteral(".hidden"));
-    EXPECT_EQ(pathExtension(QStringLiteral("/a.b/c")), QString());
-}
-
-TEST(PathHelpers, FuzzyComparisons)
-{
+    const std::vector<std::pair<QString, const char *>> cases = {
+        {stringByAppendingFile(QStringLiteral("/a/b"), QStringLiteral("c"), QString()), "/a/b/c"},
+        {stringByAppendingFile(QStringLiteral("/a/b/"), QStringLiteral("c"), QStringLiteral("png")), "/a/b/c.png"},
+        {stringByReplacingExtension(QStringLiteral("/a/b.c/d.png"), QStringLiteral("jpg")), "/a/b.c/d.jpg"},
+        {stringByReplacingExtension(QStringLiteral("/a/b.c/d"), QString()), "/a/b.c/d"},
+        {fileNameMinusExtension(QStringLiteral("/x/Sunny day.jpeg")), "Sunny day"},
+        {fileNameMinusExtension(QStringLiteral("/x/y.WMjigsaw/")), "y"},
+        {fileNameMinusExtension(QStringLiteral(".hidden")), ".hidden"},
+        {pathExtension(QStringLiteral("/a.b/c")), ""},
+    };
+    for (const auto &[result, expected] : cases)
+        EXPECT_EQ(result, QLatin1String(expected));
     EXPECT_TRUE(isFuzzyEqualToString(QStringLiteral("Ärger"), QStringLiteral("äRGER")));
     EXPECT_FALSE(isFuzzyEqualToString(QStringLiteral("a"), nullptr));
     EXPECT_TRUE(hasFuzzyPrefix(QStringLiteral("JPEG file"), QStringLiteral("jpeg")));
     EXPECT_FALSE(hasFuzzyPrefix(QStringLiteral("a jpeg"), QStringLiteral("jpeg")));
 }
 
-TEST(DictionaryReaders, AbsentAndDamagedValuesReadAsDefaults)
+TEST(DictionaryReaders, AbsentAndDamagedValuesReadAsDefaultsInDictionariesAndSettings)
 {
-    QVariantMap dict;
-    dict[QStringLiteral("yes")] = true;
-    dict[QStringLiteral("one")] = 1;
-    dict[QStringLiteral("text")] = QStringLiteral("12");
-    dict[QStringLiteral("real")] = 2.75;
-    dict[QStringLiteral("list")] = QVariantList{1, 2};
-    dict[QStringLiteral("huge")] = 1e300;
-    dict[QStringLiteral("nan")] = std::nan("");
-
+    const QVariantMap dict{{QStringLiteral("yes"), true},       {QStringLiteral("one"), 1},
+                           {QStringLiteral("text"), QStringLiteral("12")}, {QStringLiteral("real"), 2.75},
+                           {QStringLiteral("list"), QVariantList{1, 2}}, {QStringLiteral("huge"), 1e300},
+                           {QStringLiteral("nan"), std::nan("")}};
     EXPECT_TRUE(boolForKey(dict, QStringLiteral("yes")));
     EXPECT_TRUE(boolForKey(dict, QStringLiteral("one")));
     EXPECT_FALSE(boolForKey(dict, QStringLiteral("missing")));
@@ -103,10 +93,7 @@ TEST(DictionaryReaders, AbsentAndDamagedValuesReadAsDefaults)
     EXPECT_DOUBLE_EQ(floatForKey(dict, QStringLiteral("real")), 2.75);
     EXPECT_DOUBLE_EQ(floatForKey(dict, QStringLiteral("missing")), 0.0);
     EXPECT_EQ(stringForKey(dict, QStringLiteral("one")), QString());
-}
 
-TEST(DictionaryReaders, SettingsStoreDefaultsToYes)
-{
     QSettings settings(tj::test::freshFolder() + QStringLiteral("/s.ini"), QSettings::IniFormat);
     EXPECT_TRUE(defaultYesBoolForKey(settings, QStringLiteral("wmjigsaw.absent")));
     settings.setValue(QStringLiteral("wmjigsaw.off"), false);

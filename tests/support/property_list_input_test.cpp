@@ -31,8 +31,6 @@ public:
     {
         return add(char(0xD0 | keys.size()) + encodeRefs(keys) + encodeRefs(values));
     }
-    // The offset of an object not yet added, for objects that refer forward.
-    int nextIndex() const { return int(m_offsets.size()); }
 
     QByteArray finish(int top, int offsetSize = 4) const
     {
@@ -78,22 +76,13 @@ QByteArray smallBinary()
     return builder.finish(builder.dict({name, sizes}, {value, list}));
 }
 
-// levels arrays, each holding its successor twice: 2^levels leaves from a few bytes.
-QByteArray doublingBinary(int levels)
+// levels arrays above one integer, each holding its successor copies times: with two copies,
+// 2^levels leaves from a few bytes.
+QByteArray chainBinary(int levels, int copies)
 {
     BinaryBuilder builder(4);
     for (int i = 0; i < levels; ++i)
-        builder.add(QByteArray(1, char(0xA2)) + BinaryBuilder::bigEndian(quint64(i + 1), 4)
-                    + BinaryBuilder::bigEndian(quint64(i + 1), 4));
-    builder.integer(7);
-    return builder.finish(0);
-}
-
-QByteArray nestedBinary(int depth)
-{
-    BinaryBuilder builder(4);
-    for (int i = 0; i < depth; ++i)
-        builder.add(QByteArray(1, char(0xA1)) + BinaryBuilder::bigEndian(quint64(i + 1), 4));
+        builder.add(char(0xA0 | copies) + BinaryBuilder::bigEndian(quint64(i + 1), 4).repeated(copies));
     builder.integer(7);
     return builder.finish(0);
 }
@@ -121,14 +110,6 @@ int leafCount(const QVariant &value)
     return count;
 }
 
-}
-
-TEST(PropertyListInput, HandBuiltBinaryIsRead)
-{
-    const std::optional<QVariantMap> read = PropertyListDictionaryFromData(smallBinary());
-    ASSERT_TRUE(read.has_value());
-    EXPECT_EQ(read->value(QStringLiteral("name")), QVariant(QStringLiteral("jigsaw")));
-    EXPECT_EQ(read->value(QStringLiteral("sizes")), QVariant(QVariantList{qlonglong(1), qlonglong(2), qlonglong(3)}));
 }
 
 TEST(PropertyListInput, EveryTruncationOrSingleByteChangeIsHandled)
@@ -159,14 +140,14 @@ TEST(PropertyListInput, EveryTruncationOrSingleByteChangeIsHandled)
 
 TEST(PropertyListInput, SharedObjectsExpandOnlyWithinLimits)
 {
-    const std::optional<QVariant> small = PropertyListFromData(doublingBinary(10));
+    const std::optional<QVariant> small = PropertyListFromData(chainBinary(10, 2));
     ASSERT_TRUE(small.has_value());
     EXPECT_EQ(leafCount(*small), 1024);
     // 2^40 leaves from 400 bytes: refused before anything is expanded.
-    EXPECT_FALSE(PropertyListFromData(doublingBinary(40)).has_value());
+    EXPECT_FALSE(PropertyListFromData(chainBinary(40, 2)).has_value());
     // 18 levels expand to 2^19 - 1 nodes, 19 levels to 2^20 - 1: just past the limit.
-    const QByteArray within = doublingBinary(18);
-    const QByteArray beyond = doublingBinary(19);
+    const QByteArray within = chainBinary(18, 2);
+    const QByteArray beyond = chainBinary(19, 2);
     EXPECT_TRUE(PropertyListInputIsSafe(within.constData(), size_t(within.size())));
     EXPECT_FALSE(PropertyListInputIsSafe(beyond.constData(), size_t(beyond.size())));
 
@@ -184,9 +165,9 @@ TEST(PropertyListInput, SharedObjectsExpandOnlyWithinLimits)
 
 TEST(PropertyListInput, NestingIsBounded)
 {
-    EXPECT_TRUE(PropertyListFromData(nestedBinary(kMaxPropertyListDepth)).has_value());
-    expectRefused(nestedBinary(kMaxPropertyListDepth + 1), "binary one level too deep");
-    expectRefused(nestedBinary(100000), "binary far too deep");
+    EXPECT_TRUE(PropertyListFromData(chainBinary(kMaxPropertyListDepth, 1)).has_value());
+    expectRefused(chainBinary(kMaxPropertyListDepth + 1, 1), "binary one level too deep");
+    expectRefused(chainBinary(100000, 1), "binary far too deep");
     EXPECT_TRUE(PropertyListFromData(nestedXml(kMaxPropertyListDepth)).has_value());
     expectRefused(nestedXml(kMaxPropertyListDepth + 1), "XML one level too deep");
     expectRefused(nestedXml(200000), "XML far too deep");
@@ -204,58 +185,44 @@ TEST(PropertyListInput, NestingIsBounded)
 
 TEST(PropertyListInput, MalformedBinaryStructureIsRefused)
 {
-    {
-        BinaryBuilder cycle;
-        cycle.array({0});
-        expectRefused(cycle.finish(0), "cycle");
-    }
-    {
-        BinaryBuilder indirect;
-        const int inner = indirect.nextIndex() + 1;
-        indirect.array({inner});
-        indirect.array({0});
-        expectRefused(indirect.finish(0), "indirect");
-    }
-    {
-        BinaryBuilder dangling;
-        dangling.array({5});
-        expectRefused(dangling.finish(0), "dangling");
-    }
-    {
-        BinaryBuilder numericKey;
-        const int key = numericKey.integer(1);
-        numericKey.dict({key}, {key});
-        expectRefused(numericKey.finish(1), "numericKey");
-    }
-    {
-        // libplist aborts on a key holding a NUL character; a value may hold one (libplist
-        // ends it there).
-        BinaryBuilder nulKey;
-        const int key = nulKey.string(QByteArray("a\0b", 3));
-        nulKey.dict({key}, {key});
-        expectRefused(nulKey.finish(1), "nulKey");
-        BinaryBuilder wideNulKey;
-        const int wide = wideNulKey.add(QByteArray("\x62\0a\0\0", 5));
-        wideNulKey.dict({wide}, {wide});
-        expectRefused(wideNulKey.finish(1), "wideNulKey");
-        BinaryBuilder nulValue;
-        const int name = nulValue.string("k");
-        nulValue.dict({name}, {nulValue.string(QByteArray("a\0b", 3))});
-        const std::optional<QVariantMap> read = PropertyListDictionaryFromData(nulValue.finish(2));
-        ASSERT_TRUE(read.has_value());
-        EXPECT_TRUE(read->value(QStringLiteral("k")).toString().startsWith(QLatin1Char('a')));
-        expectRefused(QByteArray("<plist><dict><key>a\0b</key><true/></dict></plist>", 50), "raw NUL in XML");
-    }
-    {
-        BinaryBuilder overlong;
-        overlong.add(QByteArray("\x5F\x13", 2) + BinaryBuilder::bigEndian(0xFFFFFFFFFFFFull, 8) + "abc");
-        expectRefused(overlong.finish(0), "overlong");
-        BinaryBuilder longArray;
-        longArray.add(QByteArray("\xAF\x12", 2) + BinaryBuilder::bigEndian(0x7FFFFFFF, 4));
-        expectRefused(longArray.finish(0), "longArray");
-    }
+    // Objects as stored with one-byte references: 0xA1 is an array of one, 0xD1 a dictionary of
+    // one (key reference, value reference), 0x10 a small integer, 0x5n and 0x6n strings.
+    const auto list = [](std::initializer_list<QByteArray> objects, int top) {
+        BinaryBuilder builder;
+        for (const QByteArray &object : objects)
+            builder.add(object);
+        return builder.finish(top);
+    };
+    const QByteArray dictionaryOfFirst("\xD1\x00\x00", 3);
+    const QByteArray hugeCount = BinaryBuilder::bigEndian(0xFFFFFFFFFFFFull, 8);
+    const std::vector<std::pair<const char *, QByteArray>> refused = {
+        {"cycle", list({QByteArray("\xA1\x00", 2)}, 0)},
+        {"indirect cycle", list({QByteArray("\xA1\x01", 2), QByteArray("\xA1\x00", 2)}, 0)},
+        {"dangling", list({QByteArray("\xA1\x05", 2)}, 0)},
+        {"numeric key", list({QByteArray("\x10\x01", 2), dictionaryOfFirst}, 1)},
+        // libplist aborts on a key holding a NUL character.
+        {"NUL in key", list({QByteArray("\x53" "a\0b", 4), dictionaryOfFirst}, 1)},
+        {"NUL in wide key", list({QByteArray("\x62\0a\0\0", 5), dictionaryOfFirst}, 1)},
+        {"NUL in XML key", QByteArray("<plist><dict><key>a\0b</key><true/></dict></plist>", 50)},
+        {"overlong string", list({QByteArray("\x5F\x13", 2) + hugeCount + "abc"}, 0)},
+        {"overlong array", list({QByteArray("\xAF\x12", 2) + BinaryBuilder::bigEndian(0x7FFFFFFF, 4)}, 0)},
+    };
+    for (const auto &[what, data] : refused)
+        expectRefused(data, what);
+    // A value may hold a NUL character (libplist ends it there).
+    BinaryBuilder nulValue;
+    const int name = nulValue.string("k");
+    nulValue.dict({name}, {nulValue.string(QByteArray("a\0b", 3))});
+    const std::optional<QVariantMap> read = PropertyListDictionaryFromData(nulValue.finish(2));
+    ASSERT_TRUE(read.has_value());
+    EXPECT_TRUE(read->value(QStringLiteral("k")).toString().startsWith(QLatin1Char('a')));
 
+    // Each change below breaks a list that is read whole without it.
     const QByteArray good = smallBinary();
+    const std::optional<QVariantMap> whole = PropertyListDictionaryFromData(good);
+    ASSERT_TRUE(whole.has_value());
+    EXPECT_EQ(whole->value(QStringLiteral("name")), QVariant(QStringLiteral("jigsaw")));
+    EXPECT_EQ(whole->value(QStringLiteral("sizes")), QVariant(QVariantList{qlonglong(1), qlonglong(2), qlonglong(3)}));
     const qsizetype trailer = good.size() - 32;
     auto withTrailerField = [&](int at, const QByteArray &bytes) {
         QByteArray changed = good;

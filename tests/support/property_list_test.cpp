@@ -74,49 +74,6 @@ void expectSameTree(const QVariant &actual, const QVariant &expected, const QStr
     }
 }
 
-// The values sampleTree() would have after a trip through Python: plistlib's own literals.
-const char *const kPythonSample = R"(
-import datetime, plistlib
-sample = {
-    'title': 'F\u00fc\u00dfe & <T\u00fcrme> "quoted" \'x\' \U0001f9e9 \t tab\nnewline',
-    'empty': '',
-    'key <&> \u00fcn\u00ef': 'value',
-    'count': 1234, 'negative': -5001, 'large': 1 << 62, 'lowest': -(1 << 63), 'zero': 0,
-    'scale': 0.3333333333333333, 'tiny': -1.5e-300, 'huge': 6.02e23,
-    'yes': True, 'no': False,
-    'created': datetime.datetime(2024, 2, 29, 23, 59, 58),
-    'old': datetime.datetime(1970, 1, 1, 0, 0, 1),
-    'bytes': b'\x00\x01\xff<&>\n', 'no bytes': b'',
-    'nested': {'empty list': [], 'empty dict': {},
-               'list': [1, 'two', 3.5, True, [{'deep': False}]]},
-}
-)";
-
-}
-
-TEST(PropertyList, EveryValueTypeSurvivesAWriteAndRead)
-{
-    const QString path = tj::test::freshFolder(QStringLiteral("plist")) + QStringLiteral("/Ordner ü/info.plist");
-    ASSERT_FALSE(WritePropertyList(path, sampleTree())) << "the folder does not exist yet";
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()));
-    ASSERT_TRUE(WritePropertyList(path, sampleTree()));
-    EXPECT_TRUE(readFile(path).startsWith("<?xml"));
-    const std::optional<QVariantMap> read = ReadPropertyListDictionary(path);
-    ASSERT_TRUE(read.has_value());
-    expectSameTree(*read, sampleTree());
-
-    // Writing what was read gives the same bytes.
-    EXPECT_EQ(PropertyListToXml(*read), PropertyListToXml(sampleTree()));
-
-    // Other roots are lists, but not dictionaries.
-    const QVariantList list{QStringLiteral("a"), qlonglong(2)};
-    const QString listPath = QFileInfo(path).absolutePath() + QStringLiteral("/list.plist");
-    ASSERT_TRUE(WritePropertyList(listPath, list));
-    const std::optional<QVariant> readList = ReadPropertyList(listPath);
-    ASSERT_TRUE(readList.has_value());
-    expectSameTree(*readList, list);
-    EXPECT_FALSE(ReadPropertyListDictionary(listPath).has_value());
-    EXPECT_FALSE(PropertyListDictionaryFromData(readFile(listPath)).has_value());
 }
 
 TEST(PropertyList, InputTypesAreNormalised)
@@ -157,8 +114,6 @@ TEST(PropertyList, ValuesAPropertyListCannotCarryAreRefusedAndLeaveTheFileAlone)
         {"nul character", QVariant(QString(QChar(0)))},
         {"lone surrogate", QVariant(QString(QChar(0xD800)))},
         {"noncharacter", QVariant(QString(QChar(0xFFFF)))},
-        {"date before 1932", QVariant(utc(1932, 1, 1, 0, 0, 0))},
-        {"date after 2069", QVariant(utc(2070, 1, 1, 0, 0, 0))},
         {"invalid date", QVariant(QDateTime())},
         {"nesting", QVariant(tooDeep)},
     };
@@ -189,34 +144,50 @@ TEST(PropertyList, DatesKeepWholeSecondsInXml)
     EXPECT_FALSE(PropertyListToXml(last.addSecs(1)).has_value());
 }
 
-TEST(PropertyList, ReadsFilesWrittenByPythonInBothForms)
+TEST(PropertyList, EveryValueTypeSurvivesOurWriterAndPythonsInBothForms)
 {
-    const QString folder = tj::test::freshFolder(QStringLiteral("python"));
-    const QString script = QString::fromUtf8(kPythonSample) + QStringLiteral(R"(
+    const QString folder = tj::test::freshFolder(QStringLiteral("plist")) + QStringLiteral("/Ordner ü");
+    const QString ours = folder + QStringLiteral("/info.plist");
+    ASSERT_FALSE(WritePropertyList(ours, sampleTree())) << "the folder does not exist yet";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(WritePropertyList(ours, sampleTree()));
+    EXPECT_TRUE(readFile(ours).startsWith("<?xml"));
+    ASSERT_TRUE(tj::test::runPython(folder, QStringLiteral(R"(
+import datetime, plistlib
+sample = plistlib.load(open('info.plist', 'rb'))
 for path, form in (('xml.plist', plistlib.FMT_XML), ('binary.plist', plistlib.FMT_BINARY)):
     with open(path, 'wb') as out:
         plistlib.dump(sample, out, fmt=form, sort_keys=False)
 # Repeated values are shared objects in the binary form.
-shared = {'a': 'same text', 'b': 'same text', 'c': ['same text', 'same text'], 'when': datetime.datetime(2022, 3, 4, 5, 6, 7, 250000)}
+shared = {'a': 'same text', 'b': 'same text', 'c': ['same text', 'same text'],
+          'when': datetime.datetime(2022, 3, 4, 5, 6, 7, 250000)}
 with open('shared.plist', 'wb') as out:
     plistlib.dump(shared, out, fmt=plistlib.FMT_BINARY)
-)");
-    ASSERT_TRUE(tj::test::runPython(folder, script));
-    const QStringList paths{folder + QStringLiteral("/xml.plist"), folder + QStringLiteral("/binary.plist"),
-                            folder + QStringLiteral("/shared.plist")};
-    ASSERT_TRUE(readFile(paths[1]).startsWith("bplist00"));
-
-    for (const QString &path : paths.mid(0, 2)) {
-        SCOPED_TRACE(path.toStdString());
-        const std::optional<QVariantMap> read = ReadPropertyListDictionary(path);
+)")));
+    ASSERT_TRUE(readFile(folder + QStringLiteral("/binary.plist")).startsWith("bplist00"));
+    for (const char *name : {"/info.plist", "/xml.plist", "/binary.plist"}) {
+        SCOPED_TRACE(name);
+        const std::optional<QVariantMap> read = ReadPropertyListDictionary(folder + QLatin1String(name));
         ASSERT_TRUE(read.has_value());
         expectSameTree(*read, sampleTree());
+        // Writing what was read gives the same bytes.
+        EXPECT_EQ(PropertyListToXml(*read), PropertyListToXml(sampleTree()));
     }
-    const std::optional<QVariantMap> shared = ReadPropertyListDictionary(paths[2]);
+    const std::optional<QVariantMap> shared = ReadPropertyListDictionary(folder + QStringLiteral("/shared.plist"));
     ASSERT_TRUE(shared.has_value());
     const QString text = QStringLiteral("same text");
     expectSameTree(*shared, QVariantMap{{QStringLiteral("a"), text},
                                         {QStringLiteral("b"), text},
                                         {QStringLiteral("c"), QVariantList{text, text}},
                                         {QStringLiteral("when"), utc(2022, 3, 4, 5, 6, 7, 250)}});
+
+    // Other roots are lists, but not dictionaries.
+    const QVariantList list{QStringLiteral("a"), qlonglong(2)};
+    const QString listPath = folder + QStringLiteral("/list.plist");
+    ASSERT_TRUE(WritePropertyList(listPath, list));
+    const std::optional<QVariant> readList = ReadPropertyList(listPath);
+    ASSERT_TRUE(readList.has_value());
+    expectSameTree(*readList, list);
+    EXPECT_FALSE(ReadPropertyListDictionary(listPath).has_value());
+    EXPECT_FALSE(PropertyListDictionaryFromData(readFile(listPath)).has_value());
 }

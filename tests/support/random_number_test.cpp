@@ -50,18 +50,6 @@ TEST(RandomNumber, ConsumesResultsInOrderAndMapsThemByScaling)
     }
 }
 
-TEST(RandomNumber, ZeroAndOneDrawNothing)
-{
-    SeedForTesting({});
-    auto &state = ProcessStateForTesting();
-    const uint32_t before = state.nextIndex;
-    EXPECT_EQ(RandomNumber(0), 0u);
-    EXPECT_EQ(RandomNumber(1), 0u);
-    EXPECT_EQ(state.nextIndex, before);
-    RandomNumber(2);
-    EXPECT_EQ(state.nextIndex, before + 1);
-}
-
 TEST(RandomNumber, TheTwoHundredFiftySeventhDrawRunsAGeneration)
 {
     std::array<uint32_t, 256> seed{};
@@ -76,14 +64,18 @@ TEST(RandomNumber, TheTwoHundredFiftySeventhDrawRunsAGeneration)
     EXPECT_EQ(ProcessStateForTesting().nextIndex, 1u);
 }
 
-TEST(RandomNumber, LargestValueMapsToTheLastSlot)
+TEST(RandomNumber, ZeroAndOneDrawNothingAndTheLargestValueMapsToTheLastSlot)
 {
-    // u = 2^32 - 1 divides to exactly n; the result is clamped to n - 1.
-    std::array<uint32_t, 256> seed{};
-    SeedForTesting(seed);
+    SeedForTesting({});
     auto &state = ProcessStateForTesting();
+    const uint32_t before = state.nextIndex;
+    EXPECT_EQ(RandomNumber(0), 0u);
+    EXPECT_EQ(RandomNumber(1), 0u);
+    EXPECT_EQ(state.nextIndex, before);
+    // u = 2^32 - 1 divides to exactly n; the result is clamped to n - 1.
     state.results[state.nextIndex] = 0xFFFFFFFFu;
     EXPECT_EQ(RandomNumber(7), 6u);
+    EXPECT_EQ(state.nextIndex, before + 1);
     state.results[state.nextIndex] = 0;
     EXPECT_EQ(RandomNumber(7), 0u);
 }

@@ -5,6 +5,8 @@
 // writer for archive layouts those tools never produce (every ZIP64 field escaped, exact size
 // ratios).
 
+#include "support/cc_xml_decoder.h"
+
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
@@ -91,7 +93,23 @@ def build(entries, zip64=False, comment=b'', prefix=b''):
     else:
         out += struct.pack('<IHHHHIIH', 0x06054b50, 0, 0, n, n, len(central), start, len(comment))
     return bytes(out + comment)
+
+def put(blob, at, value):
+    blob[at:at + len(value)] = value
+    return blob
+
+# Writes an archive, letting edit change its bytes first.
+def save(name, entries, edit=lambda blob: blob, **options):
+    open(name, 'wb').write(edit(bytearray(build(entries, **options))))
 )PY";
+
+// The XML reader's step as text: the tag, '<' when it opens an element, '/' when it closes
+// one (both for a leaf), then the level after the step.
+inline QString stepText(const CCXmlDecoder &decoder)
+{
+    return decoder.xmlTag() + QLatin1String(decoder.startTag() ? "<" : "") + QLatin1String(decoder.endTag() ? "/" : "")
+        + QString::number(decoder.level());
+}
 
 inline QString withWriter(const char *script)
 {

@@ -33,42 +33,59 @@ void expectEntries(CCUnzipper &reader, const std::vector<Expected> &expected)
     EXPECT_FALSE(reader.copyDataOfFileAtIndex(expected.size()).has_value());
 }
 
-// Payloads chosen to cross the reader's 512-byte blocks and 64 KiB inflate chunks, both
-// compressible and not.
-std::vector<Expected> writePayloads(const QString &folder)
+// Every entry as "name:contents", with "-" for one that yields nothing.
+QString listing(CCUnzipper &reader)
 {
-    std::vector<Expected> entries = {
+    QStringList entries;
+    for (uint64_t i = 0; i < reader.numberOfFiles(); ++i) {
+        const auto data = reader.copyDataOfFileAtIndex(i);
+        entries << reader.filePathAtIndex(i).value_or(QStringLiteral("?")) + QLatin1Char(':')
+                + (data ? QString::fromUtf8(*data) : QStringLiteral("-"));
+    }
+    return entries.join(QStringLiteral(", "));
+}
+
+}
+
+TEST(Unzipper, ReadsEveryLayoutOfZipfileTheZipCommandAndZip64RecordsWithComments)
+{
+    // Also from a path that isn't ASCII.
+    const QString folder = freshFolder() + QStringLiteral("/Bilder \u00e4\u00f6/\u30d1\u30ba\u30eb");
+    // Payloads chosen to cross the reader's 512-byte blocks and 64 KiB inflate chunks, both
+    // compressible and not.
+    const std::vector<Expected> expected = {
         {QStringLiteral("small.txt"), QByteArray("hello, puzzle")},
         {QStringLiteral("blocks.bin"), payload(1, 5000, false)},
         {QStringLiteral("pictures/large.txt"), payload(2, 300000, true)},
         {QStringLiteral("pictures/noise.bin"), payload(3, 200000, false)},
         {QStringLiteral("one.txt"), QByteArray("x")},
     };
-    for (const Expected &entry : entries)
+    QStringList names;
+    for (const Expected &entry : expected) {
         writeFile(folder + QStringLiteral("/payload/") + entry.name, entry.data);
-    return entries;
-}
-
-}
-
-TEST(Unzipper, ReadsStoredAndDeflatedEntriesFromZipfileAndTheZipCommand)
-{
-    const QString folder = freshFolder();
-    const auto expected = writePayloads(folder);
-    ASSERT_TRUE(runPython(folder, QStringLiteral(R"PY(
+        names << entry.name;
+    }
+    ASSERT_TRUE(runPython(folder, withWriter(R"PY(
 import zipfile
 names = ['small.txt', 'blocks.bin', 'pictures/large.txt', 'pictures/noise.bin', 'one.txt']
 for method, archive in ((zipfile.ZIP_DEFLATED, 'deflated.zip'), (zipfile.ZIP_STORED, 'stored.zip')):
     with zipfile.ZipFile(archive, 'w', method) as zf:
         for n in names:
             zf.write('payload/' + n, n)
+        # The longest comment there can be, and the shortest.
+        zf.comment = bytes(i % 251 for i in range(65535 if method == zipfile.ZIP_DEFLATED else 1))
 with zipfile.ZipFile('mixed.zip', 'w') as zf:
     for i, n in enumerate(names):
         zf.write('payload/' + n, n, zipfile.ZIP_DEFLATED if i % 2 else zipfile.ZIP_STORED)
+with zipfile.ZipFile('forced.zip', 'w', zipfile.ZIP_DEFLATED, allowZip64=True) as zf:
+    for n in names:
+        with open('payload/' + n, 'rb') as src, zf.open(n, 'w', force_zip64=True) as dst:
+            dst.write(src.read())
+entries = [{'name': n.encode(), 'data': open('payload/' + n, 'rb').read(), 'method': i % 2 * 8,
+            'extra': struct.pack('<HH5s', 0x5455, 5, b'\x01abcd') if i == 3 else b''}
+           for i, n in enumerate(names)]
+open('escaped.zip', 'wb').write(build(entries, zip64=True, comment=b'zip64 everywhere'))
 )PY")));
-    const QStringList names = {QStringLiteral("small.txt"), QStringLiteral("blocks.bin"),
-                               QStringLiteral("pictures/large.txt"), QStringLiteral("pictures/noise.bin"),
-                               QStringLiteral("one.txt")};
     // -fz writes ZIP64 extra fields and a ZIP64 end record even for small archives.
     for (const char *options : {"-q", "-q0", "-qfz"}) {
         const QString archive = QStringLiteral("../zip%1.zip").arg(QLatin1String(options));
@@ -76,7 +93,8 @@ with zipfile.ZipFile('mixed.zip', 'w') as zf:
                                QStringList{QLatin1String(options), archive} + names));
     }
 
-    for (const char *archive : {"deflated.zip", "stored.zip", "mixed.zip", "zip-q.zip", "zip-q0.zip", "zip-qfz.zip"}) {
+    for (const char *archive : {"deflated.zip", "stored.zip", "mixed.zip", "forced.zip", "escaped.zip", "zip-q.zip",
+                                "zip-q0.zip", "zip-qfz.zip"}) {
         SCOPED_TRACE(archive);
         const QString path = folder + QLatin1Char('/') + QLatin1String(archive);
         auto reader = CCUnzipper::initWithFile(path);
@@ -89,11 +107,14 @@ with zipfile.ZipFile('mixed.zip', 'w') as zf:
 
     auto deflated = CCUnzipper::initWithFile(folder + QStringLiteral("/deflated.zip"));
     auto stored = CCUnzipper::initWithFile(folder + QStringLiteral("/stored.zip"));
-    ASSERT_TRUE(deflated && stored);
+    auto escaped = CCUnzipper::initWithFile(folder + QStringLiteral("/escaped.zip"));
+    ASSERT_TRUE(deflated && stored && escaped);
     EXPECT_EQ(deflated->entryAtIndex(2)->type, 8);
     EXPECT_LT(deflated->entryAtIndex(2)->size, deflated->entryAtIndex(2)->orig);
     EXPECT_EQ(stored->entryAtIndex(2)->type, 0);
     EXPECT_EQ(stored->entryAtIndex(2)->size, stored->entryAtIndex(2)->orig);
+    EXPECT_GT(escaped->entryAtIndex(4)->header, 0u);
+    EXPECT_EQ(escaped->entryAtIndex(3)->orig, 200000u);
 
     // Streamed from standard input: sizes only in the central directory and a data descriptor.
     const QByteArray streamed = payload(4, 70000, true);
@@ -102,79 +123,6 @@ with zipfile.ZipFile('mixed.zip', 'w') as zf:
     auto reader = CCUnzipper::initWithFile(folder + QStringLiteral("/streamed.zip"));
     ASSERT_TRUE(reader);
     expectEntries(*reader, {{QStringLiteral("-"), streamed}});
-}
-
-TEST(Unzipper, ReadsZip64Records)
-{
-    const QString folder = freshFolder();
-    const auto expected = writePayloads(folder);
-    ASSERT_TRUE(runPython(folder, withWriter(R"PY(
-import zipfile
-names = ['small.txt', 'blocks.bin', 'pictures/large.txt', 'pictures/noise.bin', 'one.txt']
-with zipfile.ZipFile('forced.zip', 'w', zipfile.ZIP_DEFLATED, allowZip64=True) as zf:
-    for n in names:
-        with open('payload/' + n, 'rb') as src, zf.open(n, 'w', force_zip64=True) as dst:
-            dst.write(src.read())
-entries = [{'name': n.encode(), 'data': open('payload/' + n, 'rb').read(), 'method': i % 2 * 8,
-            'extra': struct.pack('<HH5s', 0x5455, 5, b'\x01abcd') if i == 3 else b''}
-           for i, n in enumerate(names)]
-open('escaped.zip', 'wb').write(build(entries, zip64=True, comment=b'zip64 everywhere'))
-)PY")));
-
-    for (const char *archive : {"forced.zip", "escaped.zip"}) {
-        SCOPED_TRACE(archive);
-        auto reader = CCUnzipper::initWithFile(folder + QLatin1Char('/') + QLatin1String(archive));
-        ASSERT_TRUE(reader);
-        expectEntries(*reader, expected);
-    }
-    auto reader = CCUnzipper::initWithFile(folder + QStringLiteral("/escaped.zip"));
-    ASSERT_TRUE(reader);
-    EXPECT_GT(reader->entryAtIndex(4)->header, 0u);
-    EXPECT_EQ(reader->entryAtIndex(3)->orig, 200000u);
-}
-
-TEST(Unzipper, OpensAnArchiveWithTheLongestCommentFromANonAsciiPath)
-{
-    const QString folder = freshFolder() + QStringLiteral("/Bilder \u00e4\u00f6/\u30d1\u30ba\u30eb");
-    ASSERT_TRUE(QDir().mkpath(folder));
-    ASSERT_TRUE(runPython(folder, QStringLiteral(R"PY(
-import zipfile
-for size in (0, 1, 65535):
-    with zipfile.ZipFile('Gr\u00f6\u00dfe%d.zip' % size, 'w', zipfile.ZIP_DEFLATED) as zf:
-        zf.writestr('a.txt', 'first')
-        zf.writestr('b.txt', 'second' * 100)
-        zf.comment = bytes(i % 251 for i in range(size))
-)PY")));
-    for (int size : {0, 1, 65535}) {
-        SCOPED_TRACE(size);
-        auto reader = CCUnzipper::initWithFile(folder + QStringLiteral("/Gr\u00f6\u00dfe%1.zip").arg(size));
-        ASSERT_TRUE(reader);
-        expectEntries(*reader, {{QStringLiteral("a.txt"), QByteArray("first")},
-                                {QStringLiteral("b.txt"), QByteArray("second").repeated(100)}});
-    }
-}
-
-TEST(Unzipper, EmptyEntriesAndFoldersAreListedButYieldNothing)
-{
-    const QString folder = freshFolder();
-    ASSERT_TRUE(runPython(folder, QStringLiteral(R"PY(
-import zipfile
-with zipfile.ZipFile('empty.zip', 'w', zipfile.ZIP_DEFLATED) as zf:
-    zf.writestr('empty.txt', b'')
-    zf.mkdir('folder')
-    zf.writestr('folder/full.txt', b'contents')
-    zf.writestr(zipfile.ZipInfo('stored-empty.txt'), b'')
-)PY")));
-    auto reader = CCUnzipper::initWithFile(folder + QStringLiteral("/empty.zip"));
-    ASSERT_TRUE(reader);
-    ASSERT_EQ(reader->numberOfFiles(), 4u);
-    EXPECT_EQ(reader->filePathAtIndex(0), QStringLiteral("empty.txt"));
-    EXPECT_EQ(reader->filePathAtIndex(1), QStringLiteral("folder/"));
-    EXPECT_EQ(reader->filePathAtIndex(3), QStringLiteral("stored-empty.txt"));
-    EXPECT_FALSE(reader->copyDataOfFileAtIndex(0));
-    EXPECT_FALSE(reader->copyDataOfFileAtIndex(1));
-    EXPECT_FALSE(reader->copyDataOfFileAtIndex(3));
-    EXPECT_EQ(reader->copyDataOfFileAtIndex(2), QByteArray("contents"));
 }
 
 TEST(Unzipper, DecodesNamesThroughTheFallbackEncodings)
@@ -196,63 +144,58 @@ open('names.zip', 'wb').write(data)
 )PY")));
     auto reader = CCUnzipper::initWithFile(folder + QStringLiteral("/names.zip"));
     ASSERT_TRUE(reader);
-    ASSERT_EQ(reader->numberOfFiles(), 4u);
-    EXPECT_EQ(reader->filePathAtIndex(0), QStringLiteral("caf\u00e9.jpg"));
-    EXPECT_EQ(reader->filePathAtIndex(1), QStringLiteral("\u201cquoted\u201d.txt"));
     // 0x81 is unused in code page 1252, so only Mac OS Roman takes it.
-    EXPECT_EQ(reader->filePathAtIndex(2), QStringLiteral("\u00c5x.txt"));
-    EXPECT_EQ(reader->filePathAtIndex(3), QStringLiteral("日本/写真.jpg"));
-    EXPECT_EQ(reader->copyDataOfFileAtIndex(3), QByteArray("utf8"));
+    EXPECT_EQ(listing(*reader),
+              QStringLiteral("caf\u00e9.jpg:x, \u201cquoted\u201d.txt:x, \u00c5x.txt:x, 日本/写真.jpg:utf8"));
     EXPECT_EQ(reader->findFileOfType(QStringLiteral("jpg")), QStringLiteral("caf\u00e9.jpg"));
 }
 
-TEST(Unzipper, FindsTheFirstEntryOfAnExactExtension)
+TEST(Unzipper, FindsTheFirstEntryOfAnExactExtensionAndListsEmptyEntries)
 {
     const QString folder = freshFolder();
     ASSERT_TRUE(runPython(folder, QStringLiteral(R"PY(
 import zipfile
-with zipfile.ZipFile('types.zip', 'w') as zf:
+with zipfile.ZipFile('types.zip', 'w', zipfile.ZIP_DEFLATED) as zf:
     for n in ('readme.txt', 'dir.jpg/', 'A_thumb.JPG', '.jpg', 'pics/b_thumb.jpg', 'c_thumb.jpg', 'archive.tar.gz'):
         zf.writestr(n, b'' if n.endswith('/') else n.encode())
+    zf.writestr('empty.txt', b'')
+    zf.writestr(zipfile.ZipInfo('stored-empty.txt'), b'')
 )PY")));
     auto reader = CCUnzipper::initWithFile(folder + QStringLiteral("/types.zip"));
     ASSERT_TRUE(reader);
-    EXPECT_EQ(reader->findFileOfType(QStringLiteral("jpg")), QStringLiteral("pics/b_thumb.jpg"));
-    EXPECT_EQ(reader->findFileOfType(QStringLiteral("JPG")), QStringLiteral("A_thumb.JPG"));
-    EXPECT_EQ(reader->findFileOfType(QStringLiteral("gz")), QStringLiteral("archive.tar.gz"));
-    EXPECT_EQ(reader->findFileOfType(QStringLiteral("txt")), QStringLiteral("readme.txt"));
-    EXPECT_FALSE(reader->findFileOfType(QStringLiteral("png")));
-    EXPECT_FALSE(reader->findFileOfType(QStringLiteral("jp")));
-    // Same answer whether or not the directory was built first.
-    EXPECT_EQ(reader->numberOfFiles(), 7u);
-    EXPECT_EQ(reader->findFileOfType(QStringLiteral("jpg")), QStringLiteral("pics/b_thumb.jpg"));
+    const std::vector<std::pair<const char *, QString>> cases = {
+        {"jpg", QStringLiteral("pics/b_thumb.jpg")}, {"JPG", QStringLiteral("A_thumb.JPG")},
+        {"gz", QStringLiteral("archive.tar.gz")},    {"txt", QStringLiteral("readme.txt")},
+        {"png", QStringLiteral("none")},             {"jp", QStringLiteral("none")},
+    };
+    // Same answers before and after the directory was built.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const auto &[type, found] : cases)
+            EXPECT_EQ(reader->findFileOfType(QLatin1String(type)).value_or(QStringLiteral("none")), found) << type;
+        EXPECT_EQ(reader->numberOfFiles(), 9u);
+    }
+    // Folders and empty entries are listed but yield nothing.
+    EXPECT_EQ(listing(*reader), QStringLiteral("readme.txt:readme.txt, dir.jpg/:-, A_thumb.JPG:A_thumb.JPG, .jpg:.jpg, "
+                                               "pics/b_thumb.jpg:pics/b_thumb.jpg, c_thumb.jpg:c_thumb.jpg, "
+                                               "archive.tar.gz:archive.tar.gz, empty.txt:-, stored-empty.txt:-"));
 }
 
 TEST(Unzipper, SafeLastPathComponentNeverLeavesTheFolder)
 {
-    const std::vector<std::pair<QString, QString>> cases = {
-        {QStringLiteral("../x.jpg"), QStringLiteral("x.jpg")},
-        {QStringLiteral("/etc/x.jpg"), QStringLiteral("x.jpg")},
-        {QStringLiteral("a/../../b.jpg"), QStringLiteral("b.jpg")},
-        {QStringLiteral("C:\\x.jpg"), QStringLiteral("x.jpg")},
-        {QStringLiteral("C:x.jpg"), QStringLiteral("x.jpg")},
-        {QStringLiteral("..\\..\\windows\\y.jpg"), QStringLiteral("y.jpg")},
-        {QStringLiteral("plain_thumb.jpg"), QStringLiteral("plain_thumb.jpg")},
-        {QStringLiteral("caf\u00e9/\u00e9t\u00e9.jpg"), QStringLiteral("\u00e9t\u00e9.jpg")},
-        {QStringLiteral("..."), QStringLiteral("...")},
-        {QStringLiteral(""), QString()},
-        {QStringLiteral("folder/"), QString()},
-        {QStringLiteral(".."), QString()},
-        {QStringLiteral("a/.."), QString()},
-        {QStringLiteral("a/."), QString()},
-        {QStringLiteral("a\\.."), QString()},
-        {QStringLiteral("bad\nname.jpg"), QString()},
-        {QString(QStringLiteral("nul")) + QChar(0) + QStringLiteral(".jpg"), QString()},
+    const std::vector<std::pair<QString, const char *>> cases = {
+        {QStringLiteral("../x.jpg"), "x.jpg"}, {QStringLiteral("/etc/x.jpg"), "x.jpg"},
+        {QStringLiteral("a/../../b.jpg"), "b.jpg"}, {QStringLiteral("C:\\x.jpg"), "x.jpg"},
+        {QStringLiteral("C:x.jpg"), "x.jpg"}, {QStringLiteral("..\\..\\windows\\y.jpg"), "y.jpg"},
+        {QStringLiteral("plain_thumb.jpg"), "plain_thumb.jpg"},
+        {QStringLiteral("caf\u00e9/\u00e9t\u00e9.jpg"), "\u00e9t\u00e9.jpg"},
+        {QStringLiteral("..."), "..."}, {QString(), ""}, {QStringLiteral("folder/"), ""}, {QStringLiteral(".."), ""},
+        {QStringLiteral("a/.."), ""}, {QStringLiteral("a/."), ""}, {QStringLiteral("a\\.."), ""},
+        {QStringLiteral("bad\nname.jpg"), ""}, {QStringLiteral("nul") + QChar(0) + QStringLiteral(".jpg"), ""},
     };
     for (const auto &[name, safe] : cases) {
         SCOPED_TRACE(name.toStdString());
         const QString result = SafeLastPathComponent(name);
-        EXPECT_EQ(result, safe);
+        EXPECT_EQ(result, QString::fromUtf8(safe));
         for (const char *bad : {"/", "\\", ":"})
             EXPECT_FALSE(result.contains(QLatin1String(bad)));
     }

@@ -1,5 +1,6 @@
 #include "support/cc_xml_decoder.h"
 
+#include "support_fixtures.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -32,6 +33,15 @@ QString finalError(CCXmlDecoder &decoder)
     while (decoder.getNextTag() && ++guard < 10000) {
     }
     return decoder.error();
+}
+
+// Reads to the end: each step as its stepText, '=' and its value, separated by '|'.
+QString stepsAndValues(CCXmlDecoder &decoder)
+{
+    QStringList steps;
+    while (decoder.getNextTag() && steps.size() < 10000)
+        steps << tj::test::stepText(decoder) + QLatin1Char('=') + decoder.value();
+    return steps.join(QLatin1Char('|'));
 }
 
 class XmlDecoder : public ::testing::Test
@@ -73,15 +83,7 @@ TEST_F(XmlDecoder, LeafIsOneStepAndLevelsFollowNesting)
 TEST_F(XmlDecoder, EmptyElementsHaveNoValue)
 {
     auto decoder = reader(QStringLiteral("<r><a/><b></b><c  /><d>  </d></r>"));
-    for (const char *name : {"r", "a", "b", "c"}) {
-        ASSERT_TRUE(decoder->getNextTag()) << name;
-        EXPECT_EQ(decoder->xmlTag(), QLatin1String(name));
-        EXPECT_TRUE(decoder->value().isEmpty()) << name;
-    }
-    EXPECT_EQ(decoder->level(), 1);
-    ASSERT_TRUE(decoder->getNextTag());
-    EXPECT_EQ(decoder->value(), QStringLiteral("  "));
-    EXPECT_TRUE(decoder->endTag());
+    EXPECT_EQ(stepsAndValues(*decoder), QStringLiteral("r<1=|a</1=|b</1=|c</1=|d</1=  |r/0="));
 }
 
 TEST_F(XmlDecoder, KeyTablesClassWideAndPerReader)
@@ -107,41 +109,29 @@ TEST_F(XmlDecoder, CommentsAndDeclarationsAreSkipped)
                              + kHead + QStringLiteral("<!-- a -->\n<r>\n<!-- b --><a>1</a><!-- c -->\n</r>");
     auto decoder = CCXmlDecoder::initWithString(document);
     ASSERT_TRUE(decoder);
-    QStringList tags;
-    while (decoder->getNextTag())
-        tags << decoder->xmlTag();
-    EXPECT_EQ(tags, QStringList({QStringLiteral("r"), QStringLiteral("a"), QStringLiteral("r")}));
+    EXPECT_EQ(stepsAndValues(*decoder), QStringLiteral("r<1=\n|a</1=1|r/0="));
     EXPECT_TRUE(decoder->error().isEmpty());
 }
 
 TEST_F(XmlDecoder, StrayTextAndBadSyntaxFailAtTheirOffset)
 {
     // Each document fails where its marker text begins.
-    const std::vector<std::pair<QString, QString>> cases = {
-        {QStringLiteral("<r>\n\t<a>1</a>\n\tjunk\n\t<b>2</b>\n</r>"), QStringLiteral("junk")},
-        {QStringLiteral("<r><a id = \"1\"/></r>"), QStringLiteral(" = ")},
-        {QStringLiteral("<r><a id=1 k=\"2\"/></r>"), QStringLiteral("1 k")},
-        {QStringLiteral("<r><a id=\"1/></r>"), QStringLiteral("\"1/")},
-        {QStringLiteral("<r><1a/></r>"), QStringLiteral("1a")},
-        {QStringLiteral("<r><a #/></r>"), QStringLiteral("#")},
-        {QStringLiteral("<r><a b=\"1\" / ></r>"), QStringLiteral("/ >")},
-        {QStringLiteral("<r><!-- open </r>"), QStringLiteral("<!-- open")},
-        {QStringLiteral("<r><!DOCTYPE <unclosed> </r>"), QStringLiteral("<!DOCTYPE")},
-        {QStringLiteral("<r><>x</></r>"), QStringLiteral(">x")},
+    const std::vector<std::pair<const char *, const char *>> cases = {
+        {"<r>\n\t<a>1</a>\n\tjunk\n\t<b>2</b>\n</r>", "junk"}, {"<r><a id = \"1\"/></r>", " = "},
+        {"<r><a id=1 k=\"2\"/></r>", "1 k"}, {"<r><a id=\"1/></r>", "\"1/"}, {"<r><1a/></r>", "1a"},
+        {"<r><a #/></r>", "#"}, {"<r><a b=\"1\" / ></r>", "/ >"}, {"<r><!-- open </r>", "<!-- open"},
+        {"<r><!DOCTYPE <unclosed> </r>", "<!DOCTYPE"}, {"<r><>x</></r>", ">x"},
     };
     for (const auto &[bodyText, marker] : cases) {
-        const QString document = kHead + bodyText;
+        const QString document = kHead + QLatin1String(bodyText);
         auto decoder = CCXmlDecoder::initWithString(document);
         ASSERT_TRUE(decoder);
-        EXPECT_EQ(finalError(*decoder), offsetError(document, marker)) << qPrintable(bodyText);
+        EXPECT_EQ(finalError(*decoder), offsetError(document, QLatin1String(marker))) << bodyText;
         EXPECT_TRUE(decoder->isDone());
         EXPECT_FALSE(decoder->getNextTag());
-        EXPECT_EQ(decoder->error(), offsetError(document, marker)) << "the first error stays";
+        EXPECT_EQ(decoder->error(), offsetError(document, QLatin1String(marker))) << "the first error stays";
     }
-}
-
-TEST_F(XmlDecoder, DeclarationWithoutEndFailsAtTheStart)
-{
+    // A declaration without its end fails at the start.
     auto decoder = CCXmlDecoder::initWithString(QStringLiteral("<?xml version=\"1.0\" <r/>"));
     ASSERT_TRUE(decoder);
     EXPECT_FALSE(decoder->getNextTag());
@@ -164,13 +154,7 @@ TEST_F(XmlDecoder, TooDeepNestingIsRefused)
 TEST_F(XmlDecoder, CdataIsLiteral)
 {
     auto decoder = reader(QStringLiteral("<r><a>x<![CDATA[<b>&amp;</b>]]>y&amp;</a><c><![CDATA[]]></c></r>"));
-    ASSERT_TRUE(decoder->getNextTag());
-    ASSERT_TRUE(decoder->getNextTag());
-    EXPECT_EQ(decoder->value(), QStringLiteral("x<b>&amp;</b>y&"));
-    EXPECT_TRUE(decoder->endTag());
-    ASSERT_TRUE(decoder->getNextTag());
-    EXPECT_TRUE(decoder->value().isEmpty());
-    EXPECT_TRUE(decoder->endTag());
+    EXPECT_EQ(stepsAndValues(*decoder), QStringLiteral("r<1=|a</1=x<b>&amp;</b>y&|c</1=|r/0="));
 
     const QString broken = kHead + QStringLiteral("<r><a><![CDATA[never closed</a></r>");
     decoder = CCXmlDecoder::initWithString(broken);
@@ -216,21 +200,17 @@ TEST_F(XmlDecoder, SpacedAttributeNamesAndNumericTagsOnlyWhenAllowed)
 
 TEST_F(XmlDecoder, IntegerValuesAreLenientAndSaturate)
 {
-    const std::vector<std::tuple<QString, int, qint64>> cases = {
-        {QStringLiteral("  42"), 42, 42},
-        {QStringLiteral("\n\t-17 apples"), -17, -17},
-        {QStringLiteral("abc"), 0, 0},
-        {QStringLiteral("- 3"), 0, 0},
-        {QStringLiteral("2147483648"), 2147483647, 2147483648LL},
-        {QStringLiteral("500000000000"), 2147483647, 500000000000LL},
-        {QStringLiteral("99999999999999999999999"), 2147483647, std::numeric_limits<qint64>::max()},
-        {QStringLiteral("-9223372036854775808"), -2147483647 - 1, std::numeric_limits<qint64>::min()},
+    const std::vector<std::tuple<const char *, int, qint64>> cases = {
+        {"  42", 42, 42}, {"\n\t-17 apples", -17, -17}, {"abc", 0, 0}, {"- 3", 0, 0},
+        {"2147483648", 2147483647, 2147483648LL}, {"500000000000", 2147483647, 500000000000LL},
+        {"99999999999999999999999", 2147483647, std::numeric_limits<qint64>::max()},
+        {"-9223372036854775808", -2147483647 - 1, std::numeric_limits<qint64>::min()},
     };
     for (const auto &[text, asInt, asLong] : cases) {
-        auto decoder = reader(QStringLiteral("<v>") + text + QStringLiteral("</v>"));
+        auto decoder = reader(QStringLiteral("<v>%1</v>").arg(QLatin1String(text)));
         ASSERT_TRUE(decoder->getNextTag());
-        EXPECT_EQ(decoder->integerValue(), asInt) << qPrintable(text);
-        EXPECT_EQ(decoder->longValue(), asLong) << qPrintable(text);
+        EXPECT_EQ(decoder->integerValue(), asInt) << text;
+        EXPECT_EQ(decoder->longValue(), asLong) << text;
     }
 }
 
@@ -252,32 +232,16 @@ TEST_F(XmlDecoder, ValueLookups)
 
 TEST(XmlDecoderEscapes, References)
 {
-    const std::vector<std::pair<QString, QString>> cases = {
-        {QStringLiteral("&#65;"), QStringLiteral("A")},
-        {QStringLiteral("&#x41;"), QStringLiteral("A")},
-        {QStringLiteral("&#x41 b"), QStringLiteral("Ab")},
-        {QStringLiteral("&#65 b"), QStringLiteral("Ab")},
-        {QStringLiteral("a&nbsp;b"), QStringLiteral("a b")},
-        {QStringLiteral("&quot;&lt;&gt;&apos;&amp;"), QStringLiteral("\"<>'&")},
-        {QStringLiteral("x&unknown;y"), QStringLiteral("xy")},
-        {QStringLiteral("&#38;lt;"), QStringLiteral("<")},
-        {QStringLiteral("&amp;lt;"), QStringLiteral("&lt;")},
-        {QStringLiteral("&#x41"), QStringLiteral("41")},
-        {QStringLiteral("&#"), QString()},
-        {QStringLiteral("&#xZZ;"), QString()},
-        {QStringLiteral("&#xZZ"), QStringLiteral("&#xZZ")},
-        {QStringLiteral("&#;"), QString()},
-        {QStringLiteral("AT&T"), QStringLiteral("AT&T")},
-        {QStringLiteral("a & b; c"), QStringLiteral("a & b; c")},
-        {QStringLiteral("&averyveryverylong;"), QStringLiteral("&averyveryverylong;")},
-        {QStringLiteral("&abcdefghijkl;"), QString()},
-        {QStringLiteral("&#x1F600;"), QStringLiteral("\U0001F600")},
-        {QStringLiteral("&#x110000;"), QString(QChar(QChar::ReplacementCharacter))},
-        {QStringLiteral("&#99999999999999999999;"), QString(QChar(QChar::ReplacementCharacter))},
-        {QStringLiteral("plain text"), QStringLiteral("plain text")},
+    const std::vector<std::pair<const char *, const char *>> cases = {
+        {"&#65;", "A"}, {"&#x41;", "A"}, {"&#x41 b", "Ab"}, {"&#65 b", "Ab"}, {"a&nbsp;b", "a b"},
+        {"&quot;&lt;&gt;&apos;&amp;", "\"<>'&"}, {"x&unknown;y", "xy"}, {"&#38;lt;", "<"}, {"&amp;lt;", "&lt;"},
+        {"&#x41", "41"}, {"&#", ""}, {"&#xZZ;", ""}, {"&#xZZ", "&#xZZ"}, {"&#;", ""}, {"AT&T", "AT&T"},
+        {"a & b; c", "a & b; c"}, {"&averyveryverylong;", "&averyveryverylong;"}, {"&abcdefghijkl;", ""},
+        {"&#x1F600;", "\U0001F600"}, {"&#x110000;", "\uFFFD"}, {"&#99999999999999999999;", "\uFFFD"},
+        {"plain text", "plain text"},
     };
     for (const auto &[in, out] : cases)
-        EXPECT_EQ(CCXmlDecoder::decodeEscapes(in), out) << qPrintable(in);
+        EXPECT_EQ(CCXmlDecoder::decodeEscapes(QString::fromUtf8(in)), QString::fromUtf8(out)) << in;
 }
 
 TEST(XmlDecoderInit, AcceptsOnlyDocuments)
@@ -311,42 +275,29 @@ TEST(XmlDecoderInit, DoneBeforeTheFirstStepAndAfterForceDone)
 
 TEST(XmlDecoderFile, ReadsUtf8FilesAndReportsFailures)
 {
-    const QString folder = tj::test::freshFolder();
-    auto write = [&](const QString &name, const QByteArray &bytes) {
-        const QString path = folder + QLatin1Char('/') + name;
-        tj::test::writeFile(path, bytes);
-        return path;
-    };
-
-    const QString good = write(QStringLiteral("pièce ✓.xml"), "\xef\xbb\xbf<?xml?>\n<r>d\xc3\xa9j\xc3\xa0</r>\n");
+    const QString folder = tj::test::freshFolder() + QLatin1Char('/');
+    tj::test::writeFile(folder + QStringLiteral("pièce ✓.xml"), "\xef\xbb\xbf<?xml?>\n<r>d\xc3\xa9j\xc3\xa0</r>\n");
+    tj::test::writeFile(folder + QStringLiteral("latin1.xml"), "<?xml?><r>\xe9</r>");
+    tj::test::writeFile(folder + QStringLiteral("notes.txt"), "just words");
+    tj::test::writeFile(folder + QStringLiteral("empty.xml"), QByteArray());
     QString error;
-    auto decoder = CCXmlDecoder::initWithFile(good, &error);
+    auto decoder = CCXmlDecoder::initWithFile(folder + QStringLiteral("pièce ✓.xml"), &error);
     ASSERT_TRUE(decoder);
     EXPECT_TRUE(error.isEmpty());
     ASSERT_TRUE(decoder->getNextTag());
     EXPECT_EQ(decoder->value(), QStringLiteral("déjà"));
 
-    error.clear();
-    EXPECT_FALSE(CCXmlDecoder::initWithFile(folder + QStringLiteral("/missing.xml"), &error));
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_NE(error, QStringLiteral("I don't understand the file format"));
-
-    error.clear();
-    EXPECT_FALSE(CCXmlDecoder::initWithFile(folder, &error));
-    EXPECT_FALSE(error.isEmpty());
-
-    error.clear();
-    EXPECT_FALSE(CCXmlDecoder::initWithFile(write(QStringLiteral("latin1.xml"), "<?xml?><r>\xe9</r>"), &error));
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_NE(error, QStringLiteral("I don't understand the file format"));
-
-    const QString notXml = write(QStringLiteral("notes.txt"), "just words");
-    error.clear();
-    EXPECT_FALSE(CCXmlDecoder::initWithFile(notXml, &error));
-    EXPECT_EQ(error, QStringLiteral("I don't understand the file format"));
+    // Only a readable file that isn't XML gets the format message; the others say what went wrong.
+    const QString formatMessage = QStringLiteral("I don't understand the file format");
+    for (const char *name : {"missing.xml", "", "latin1.xml", "notes.txt"}) {
+        error.clear();
+        EXPECT_FALSE(CCXmlDecoder::initWithFile(folder + QLatin1String(name), &error)) << name;
+        EXPECT_FALSE(error.isEmpty()) << name;
+        EXPECT_EQ(error == formatMessage, name == std::string("notes.txt")) << name;
+    }
     error = QStringLiteral("earlier problem");
-    EXPECT_FALSE(CCXmlDecoder::initWithFile(notXml, &error));
+    EXPECT_FALSE(CCXmlDecoder::initWithFile(folder + QStringLiteral("notes.txt"), &error));
     EXPECT_EQ(error, QStringLiteral("earlier problem"));
-    EXPECT_FALSE(CCXmlDecoder::initWithFile(notXml));
-    EXPECT_FALSE(CCXmlDecoder::initWithFile(write(QStringLiteral("empty.xml"), QByteArray())));
+    EXPECT_FALSE(CCXmlDecoder::initWithFile(folder + QStringLiteral("notes.txt")));
+    EXPECT_FALSE(CCXmlDecoder::initWithFile(folder + QStringLiteral("empty.xml")));
 }

@@ -16,10 +16,11 @@ QString body(const CCXmlEncoder &encoder)
 
 }
 
-TEST(XmlEncoder, IndentsChildrenAndJoinsChildlessElements)
+TEST(XmlEncoder, IndentsChildrenJoinsChildlessElementsAndWritesAttributes)
 {
     CCXmlEncoder encoder;
     EXPECT_TRUE(encoder.isEmpty());
+    encoder.addAttribute(QStringLiteral("ver"), 1);
     encoder.openTag(QStringLiteral("a"));
     EXPECT_FALSE(encoder.isEmpty());
     encoder.addTag(QStringLiteral("size"), 5);
@@ -28,40 +29,30 @@ TEST(XmlEncoder, IndentsChildrenAndJoinsChildlessElements)
     encoder.closeTag(QStringLiteral("c"));
     encoder.addTag(QStringLiteral("d"), QStringLiteral("x"));
     encoder.closeTag(QStringLiteral("b"));
-    encoder.openTag(QStringLiteral("e"));
-    encoder.closeTag(QStringLiteral("e"));
-    encoder.closeTag(QStringLiteral("a"));
-    EXPECT_EQ(body(encoder), QStringLiteral("<a>\n"
-                                            "\t<size>5</size>\n"
-                                            "\t<b>\n"
-                                            "\t\t<c></c>\n"
-                                            "\t\t<d>x</d>\n"
-                                            "\t</b>\n"
-                                            "\t<e></e>\n"
-                                            "</a>\n"));
-    EXPECT_EQ(encoder.level(), 0);
-}
-
-TEST(XmlEncoder, AttributesAndEmptyForms)
-{
-    CCXmlEncoder encoder;
-    encoder.addAttribute(QStringLiteral("ver"), 1);
-    encoder.openTag(QStringLiteral("jigsaw"));
     encoder.addAttribute(QStringLiteral("id"), -1);
     encoder.addAttribute(QStringLiteral("note"), QString());
     encoder.addAttribute(QStringLiteral("bnd"), 3);
     encoder.addAttribute(QString(), QStringLiteral("ignored"));
     encoder.addAttribute(QStringLiteral("knob"), 1);
     encoder.openAndCloseTag(QStringLiteral("x"));
+    encoder.openTag(QStringLiteral("e"));
+    encoder.closeTag(QStringLiteral("e"));
     encoder.addTag(QStringLiteral("empty"), QString());
     encoder.addTag(QStringLiteral("blank"), QStringLiteral(""));
     encoder.addTag(QString(), QStringLiteral("nameless"));
-    encoder.closeTag(QStringLiteral("jigsaw"));
-    EXPECT_EQ(body(encoder), QStringLiteral("<jigsaw ver=\"1\">\n"
+    encoder.closeTag(QStringLiteral("a"));
+    EXPECT_EQ(body(encoder), QStringLiteral("<a ver=\"1\">\n"
+                                            "\t<size>5</size>\n"
+                                            "\t<b>\n"
+                                            "\t\t<c></c>\n"
+                                            "\t\t<d>x</d>\n"
+                                            "\t</b>\n"
                                             "\t<x id=\"-1\" bnd=\"3\" knob=\"1\"/>\n"
+                                            "\t<e></e>\n"
                                             "\t<empty/>\n"
                                             "\t<blank/>\n"
-                                            "</jigsaw>\n"));
+                                            "</a>\n"));
+    EXPECT_EQ(encoder.level(), 0);
 }
 
 TEST(XmlEncoder, EscapesMarkupAndBlanksControlCharacters)

@@ -1,6 +1,10 @@
 #include "support/cc_xml_decoder.h"
 
+#include "support_fixtures.h"
+
 #include <gtest/gtest.h>
+
+using tj::test::stepText;
 
 namespace {
 
@@ -20,16 +24,22 @@ const QString kPieces = kHead + QStringLiteral("<jigsaw>\n"
                                                "\t</pcs>\n"
                                                "</jigsaw>\n");
 
-std::unique_ptr<CCXmlDecoder> readUntil(const QString &document, const QString &tag, int skip = 0)
+std::unique_ptr<CCXmlDecoder> readUntil(const QString &document, const QString &tag)
 {
     auto decoder = CCXmlDecoder::initWithString(document);
     EXPECT_TRUE(decoder);
     while (decoder->getNextTag()) {
-        if (decoder->xmlTag() == tag && decoder->startTag() && skip-- == 0)
+        if (decoder->xmlTag() == tag && decoder->startTag())
             return decoder;
     }
     ADD_FAILURE() << "no " << qPrintable(tag);
     return decoder;
+}
+
+// The next step as text, or "end" when there is none.
+QString nextStep(CCXmlDecoder &decoder)
+{
+    return decoder.getNextTag() ? stepText(decoder) : QStringLiteral("end");
 }
 
 }
@@ -37,51 +47,37 @@ std::unique_ptr<CCXmlDecoder> readUntil(const QString &document, const QString &
 TEST(XmlNavigation, SkipTagLandsOnItsOwnClosingTagAndUnskipReturns)
 {
     auto decoder = readUntil(kPieces, QStringLiteral("pc"));
-    ASSERT_EQ(decoder->level(), 3);
+    ASSERT_EQ(stepText(*decoder), QStringLiteral("pc<3"));
     const CCXmlBookmark bookmark = decoder->skipTag();
-    EXPECT_EQ(decoder->xmlTag(), QStringLiteral("pc"));
-    EXPECT_FALSE(decoder->startTag());
-    EXPECT_EQ(decoder->level(), 2);
-    ASSERT_TRUE(decoder->getNextTag());
-    EXPECT_EQ(decoder->xmlTag(), QStringLiteral("pc")) << "the sibling is not skipped";
+    EXPECT_EQ(stepText(*decoder), QStringLiteral("pc/2"));
+    EXPECT_EQ(nextStep(*decoder), QStringLiteral("pc<3")) << "the sibling is not skipped";
     EXPECT_EQ(decoder->integerAttributeForTag(QStringLiteral("id")), 1);
 
     decoder->unskipTag(bookmark);
     EXPECT_EQ(decoder->level(), 3);
-    ASSERT_TRUE(decoder->getNextTag());
-    EXPECT_EQ(decoder->xmlTag(), QStringLiteral("xs"));
-}
+    EXPECT_EQ(nextStep(*decoder), QStringLiteral("xs<4"));
 
-TEST(XmlNavigation, SkipTagOnClosedElementsDoesNothing)
-{
-    auto decoder = readUntil(kPieces, QStringLiteral("x"));
-    const qsizetype at = decoder->charIndex();
-    decoder->skipTag();
-    EXPECT_EQ(decoder->charIndex(), at);
-    ASSERT_TRUE(decoder->getNextTag());
-    EXPECT_EQ(decoder->xmlTag(), QStringLiteral("xs"));
-    EXPECT_FALSE(decoder->startTag());
-}
+    // On a leaf skipping does nothing.
+    auto leaf = readUntil(kPieces, QStringLiteral("x"));
+    const qsizetype at = leaf->charIndex();
+    leaf->skipTag();
+    EXPECT_EQ(leaf->charIndex(), at);
+    EXPECT_EQ(nextStep(*leaf), QStringLiteral("xs/3"));
 
-TEST(XmlNavigation, SkipTagWithoutClosingTagEndsTheDocument)
-{
-    auto decoder = readUntil(kHead + QStringLiteral("<r>\n<a>\n<b>1</b>\n"), QStringLiteral("a"));
-    decoder->skipTag();
-    EXPECT_TRUE(decoder->isDone());
-    EXPECT_FALSE(decoder->getNextTag());
-    EXPECT_TRUE(decoder->error().isEmpty());
+    // Without a closing tag skipping ends the document, without an error.
+    auto unclosed = readUntil(kHead + QStringLiteral("<r>\n<a>\n<b>1</b>\n"), QStringLiteral("a"));
+    unclosed->skipTag();
+    EXPECT_TRUE(unclosed->isDone());
+    EXPECT_EQ(nextStep(*unclosed), QStringLiteral("end"));
+    EXPECT_TRUE(unclosed->error().isEmpty());
 }
 
 TEST(XmlNavigation, SkipToTagJumpsToAPlainOpeningTag)
 {
     auto decoder = CCXmlDecoder::initWithString(kPieces);
     ASSERT_TRUE(decoder->skipToTag(QStringLiteral("xs")));
-    EXPECT_EQ(decoder->xmlTag(), QStringLiteral("xs"));
-    EXPECT_TRUE(decoder->startTag());
-    EXPECT_FALSE(decoder->endTag());
-    EXPECT_EQ(decoder->level(), 2);
-    ASSERT_TRUE(decoder->getNextTag());
-    EXPECT_EQ(decoder->xmlTag(), QStringLiteral("x"));
+    EXPECT_EQ(stepText(*decoder), QStringLiteral("xs<2"));
+    EXPECT_EQ(nextStep(*decoder), QStringLiteral("x</2"));
     EXPECT_EQ(decoder->integerAttributeForTag(QStringLiteral("bnd")), 3);
 
     const qsizetype at = decoder->charIndex();
@@ -99,9 +95,8 @@ TEST(XmlNavigation, FollowingTagLooksAheadWithoutMoving)
     ASSERT_TRUE(following);
     EXPECT_EQ(following->tag, QStringLiteral("x"));
     EXPECT_EQ(following->attributes.value(QStringLiteral("knob")), QStringLiteral("0"));
-    EXPECT_EQ(decoder->xmlTag(), QStringLiteral("xs"));
+    EXPECT_EQ(stepText(*decoder), QStringLiteral("xs<4"));
     EXPECT_EQ(decoder->charIndex(), at);
-    EXPECT_EQ(decoder->level(), 4);
     ASSERT_TRUE(decoder->getNextTag());
     EXPECT_EQ(decoder->xmlTag(), following->tag);
     EXPECT_EQ(decoder->attributes(), following->attributes);
@@ -141,14 +136,10 @@ TEST(XmlNavigation, CoalesceJoinsMixedContent)
                              QStringLiteral("p"));
     ASSERT_TRUE(decoder->coalesceMixedContent());
     EXPECT_EQ(decoder->value(), QStringLiteral("Hello world again & more ! <raw>"));
-    EXPECT_EQ(decoder->xmlTag(), QStringLiteral("p"));
+    EXPECT_EQ(stepText(*decoder), QStringLiteral("p</1"));
     EXPECT_EQ(decoder->stringAttributeForTag(QStringLiteral("class")), QStringLiteral("x"));
-    EXPECT_TRUE(decoder->endTag());
-    EXPECT_EQ(decoder->level(), 1);
-    ASSERT_TRUE(decoder->getNextTag());
-    EXPECT_EQ(decoder->xmlTag(), QStringLiteral("next"));
-    ASSERT_TRUE(decoder->getNextTag());
-    EXPECT_EQ(decoder->level(), 0);
+    EXPECT_EQ(nextStep(*decoder), QStringLiteral("next</1"));
+    EXPECT_EQ(nextStep(*decoder), QStringLiteral("doc/0"));
 
     auto stray = CCXmlDecoder::initWithString(kHead + QStringLiteral("<doc>a<b/>loose text</doc>"));
     ASSERT_TRUE(stray->getNextTag());
@@ -166,13 +157,10 @@ TEST(XmlNavigation, SvgModeKeepsAttributeOrderAndDropsLeadingSpace)
     EXPECT_EQ(decoder->xmlTag(), QStringLiteral("svg"));
     ASSERT_TRUE(decoder->getNextTag());
     EXPECT_EQ(decoder->xmlTag(), QStringLiteral("svg"));
-    EXPECT_EQ(decoder->orderedAttributes(),
-              QStringList({QStringLiteral("width"), QStringLiteral("20"), QStringLiteral("height"),
-                           QStringLiteral("10")}));
+    EXPECT_EQ(decoder->orderedAttributes().join(QLatin1Char(' ')), QStringLiteral("width 20 height 10"));
     ASSERT_TRUE(decoder->getNextTag());
     EXPECT_EQ(decoder->value(), QStringLiteral("hi"));
-    EXPECT_EQ(decoder->orderedAttributes(),
-              QStringList({QStringLiteral("z"), QStringLiteral("1"), QStringLiteral("a"), QStringLiteral("2")}));
+    EXPECT_EQ(decoder->orderedAttributes().join(QLatin1Char(' ')), QStringLiteral("z 1 a 2"));
 
     auto declared = CCXmlDecoder::initWithString(kHead + QStringLiteral("<svg><t> x</t></svg>"));
     ASSERT_FALSE(declared->isSvg());
