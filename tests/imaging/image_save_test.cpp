@@ -170,11 +170,8 @@ TEST(SaveImage, HeicOnlyWhereAnEncoderExists)
     const bool encoder = formats.contains("heic") || formats.contains("heif");
     EXPECT_EQ(SaveImageCore(opaquePicture().get(), record), encoder);
     EXPECT_EQ(record.extension, QStringLiteral("heic"));
-    EXPECT_EQ(record.typeIdentifier, QStringLiteral("public.heic"));
     EXPECT_FALSE(record.writeFailed);
-    if (!encoder) {
-        EXPECT_EQ(readFile(path), "old"); // a missing encoder costs no data
-    }
+    EXPECT_EQ(readFile(path) == "old", !encoder) << "a missing encoder costs no data";
 }
 
 TEST(SaveImage, UniqueKeepsTheOldFileAndReplacingOverwritesIt)
