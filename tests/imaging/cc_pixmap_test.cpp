@@ -83,18 +83,6 @@ TEST(CCPixmapAccess, ReadsAndWritesOutsideAreIgnored)
     EXPECT_EQ(Hex{pixmap->kolorAtPoint(QPointF(-0.5, 0))}, Hex{0x64102030});
 }
 
-TEST(CCPixmapAccess, MaskViewReadsAlphaAsGrey)
-{
-    auto pixmap = pixmapOfSize(3, 1);
-    pixmap->setColor(0x64FF0000, QPointF(0, 0));
-    pixmap->setColor(0x32FF0000, QPointF(1, 0));
-    pixmap->setPixmapMode(1);
-    for (const auto &[x, grey] : {std::pair{0, 0x000000FFu}, {1, 0x808080FFu}, {2, 0xFFFFFFFFu}})
-        EXPECT_EQ(Hex{pixmap->getPixelColor(x, 0).value()}, Hex{grey});
-    pixmap->setPixmapMode(0);
-    EXPECT_EQ(Hex{pixmap->getPixelColor(1, 0).value()}, Hex{0x00007F7F});
-}
-
 TEST(CCPixmapImages, PicturesOfEveryFormatArrivePremultipliedAndUpright)
 {
     // The formats pictures arrive in: straight alpha (PNG), opaque (JPEG), premultiplied, grey.
@@ -171,13 +159,6 @@ TEST(CCPixmapAlpha, PixelCountAndCenterOfMass)
         pixmap->setColor(0x64FFFFFF, at);
     EXPECT_EQ(pixmap->pixelCount(), 6);
     EXPECT_EQ(pixmap->centerOfMass(), QPoint(3, 6));
-    for (int i = 0; i < 50; ++i) {
-        auto single = pixmapOfSize(9, 13);
-        const int x = int(tj::test::randomBelow(9)), y = int(tj::test::randomBelow(13));
-        single->setColor(0x01010101, QPointF(x, y));
-        ASSERT_EQ(single->pixelCount(), 1);
-        ASSERT_EQ(single->centerOfMass(), QPoint(x, y));
-    }
     auto opaque = pixmapOfSize(10, 7);
     fill(*opaque, 0x64123456);
     EXPECT_EQ(opaque->pixelCount(), 70);

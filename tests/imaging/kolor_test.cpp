@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <tuple>
 #include <vector>
 
@@ -71,9 +72,7 @@ TEST(KolorPixel, RoundTripLosesAtMostOnePercentAndKeepsOpaqueColours)
         const Kolor kolor = randomColorKolor();
         const Pixel pixel = PixelFromKolor(kolor);
         const uint32_t alpha = PixelAlpha(pixel);
-        ASSERT_LE(PixelRed(pixel), alpha);
-        ASSERT_LE(PixelGreen(pixel), alpha);
-        ASSERT_LE(PixelBlue(pixel), alpha);
+        ASSERT_LE(std::max({PixelRed(pixel), PixelGreen(pixel), PixelBlue(pixel)}), alpha);
         const Kolor back = KolorFromPixel(pixel);
         if (KolorAlpha(kolor) == 100) {
             ASSERT_EQ(Hex{back}, Hex{kolor});
@@ -169,16 +168,12 @@ TEST(KolorString, ReadsSettingsText)
     EXPECT_EQ(KolorAlpha(KolorFromString(u"{99999999999999999999999999, 2, 3}")), 100u);
 }
 
-TEST(KolorBoxing, RoundTripAndForeignValues)
+TEST(KolorBoxing, RoundTripAndForeignValuesReadAsBlack)
 {
-    for (int i = 0; i < 1000; ++i) {
-        const Kolor kolor = randomBelow(0xFFFFFFFF) + randomBelow(2);
-        ASSERT_EQ(Hex{kolorValue(valueWithKolor(kolor))}, Hex{kolor});
-    }
-    const QVariant boxed = valueWithKolor(0x321E140A);
-    EXPECT_EQ(boxed.value<KolorBytes>(), (KolorBytes{10, 20, 30, 50}));
-    EXPECT_EQ(Hex{kolorValue(QVariant())}, Hex{kBlackKolor});
-    EXPECT_EQ(Hex{kolorValue(QVariant(0x321E140Au))}, Hex{kBlackKolor});
-    EXPECT_EQ(Hex{kolorValue(QVariant(QStringLiteral("{10, 20, 30, 50}")))}, Hex{kBlackKolor});
-    EXPECT_EQ(Hex{kolorValue(QVariant(QColor(10, 20, 30)))}, Hex{kBlackKolor});
+    for (Kolor kolor : {0x321E140Au, 0u, kNoKolor, 0x64FFFFFFu, 0x80000001u})
+        EXPECT_EQ(Hex{kolorValue(valueWithKolor(kolor))}, Hex{kolor});
+    EXPECT_EQ(valueWithKolor(0x321E140A).value<KolorBytes>(), (KolorBytes{10, 20, 30, 50}));
+    for (const QVariant &foreign : {QVariant(), QVariant(0x321E140Au), QVariant(QStringLiteral("{10, 20, 30, 50}")),
+                                    QVariant(QColor(10, 20, 30))})
+        EXPECT_EQ(Hex{kolorValue(foreign)}, Hex{kBlackKolor});
 }
