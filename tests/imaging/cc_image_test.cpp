@@ -1,6 +1,5 @@
 #include "imaging/cc_image.h"
 #include "imaging/image_decode.h"
-#include "imaging/image_geometry.h"
 
 #include "imaging_fixtures.h"
 #include "test_support.h"
@@ -87,7 +86,7 @@ long maxResidentKilobytes()
     return usage.ru_maxrss;
 }
 
-const QColor kRed(220, 30, 30), kBlue(30, 40, 210), kYellow(230, 220, 40);
+const QColor kRed(220, 30, 30), kYellow(230, 220, 40);
 
 TEST(CCImageFiles, LoadsPngAndJpegFilesWithTheirPixelSize)
 {
@@ -229,24 +228,6 @@ TEST(CCImageCopies, ReencodingKeepsThePicture)
     EXPECT_EQ(smaller->size(), QSizeF(30, 20));
     EXPECT_TRUE(NearColor(smaller->qimage().pixel(25, 15), kYellow, 12));
     EXPECT_FALSE(CCImage::initWithImage(*CCImage::initWithSize({10, 10})));
-}
-
-TEST(CCImageDrawing, DrawsUprightIntoFlippedTargets)
-{
-    const auto image = CCImage::initWithCGImage(FourQuadrants(40, 40));
-    for (bool flipped : {false, true}) {
-        QImage target(100, 100, QImage::Format_ARGB32_Premultiplied);
-        target.fill(Qt::transparent);
-        QPainter painter(&target);
-        if (flipped)
-            FlipContextCore(painter, QRectF(0, 0, 100, 100));
-        image->drawInRectNormally(painter, QRectF(10, 10, 80, 80));
-        painter.end();
-        // The picture's top-left quarter is red and lands top-left on the bitmap either way.
-        EXPECT_TRUE(NearColor(target.pixel(20, 20), kRed, 2)) << flipped;
-        EXPECT_TRUE(NearColor(target.pixel(20, 70), kBlue, 2)) << flipped;
-        EXPECT_EQ(qAlpha(target.pixel(5, 5)), 0);
-    }
 }
 
 }

@@ -33,9 +33,8 @@ TEST(CCPixmapMemory, RowsAreSixteenByteAlignedAndCleared)
 {
     for (int width = 1; width <= 70; ++width) {
         auto pixmap = pixmapOfSize(width, 1 + width % 7);
-        ASSERT_EQ(pixmap->bytesPerRow() % 16, 0);
-        ASSERT_GE(pixmap->bytesPerRow(), width * 4);
-        ASSERT_LT(pixmap->bytesPerRow(), width * 4 + 16);
+        const qsizetype bytesPerRow = pixmap->bytesPerRow();
+        ASSERT_TRUE(bytesPerRow % 16 == 0 && bytesPerRow >= width * 4 && bytesPerRow < width * 4 + 16) << bytesPerRow;
         ASSERT_EQ(reinterpret_cast<uintptr_t>(pixmap->bytes()) % 16, 0u);
         const uint8_t *bytes = pixmap->bytes();
         const qsizetype count = pixmap->bytesPerRow() * pixmap->height();
