@@ -48,11 +48,8 @@ TEST(AreaScale, APartScaledAgainEqualsTheWholeScaledAgain)
 
 TEST(AreaScale, EachCellIsTheAverageOfThePictureUnderIt)
 {
-    const QImage plain = [] {
-        QImage image(60, 40, QImage::Format_ARGB32_Premultiplied);
-        image.fill(QColor(200, 100, 50));
-        return image;
-    }();
+    QImage plain(60, 40, QImage::Format_ARGB32_Premultiplied);
+    plain.fill(QColor(200, 100, 50));
     // At scale 1 from a whole pixel the picture is copied.
     const QImage photo = photoLike(30, 20).convertToFormat(QImage::Format_ARGB32_Premultiplied);
     EXPECT_TRUE(scaledWhole(photo, QPoint(5, 2), 1.0).copy(QRect(QPoint(1, 1), photo.size())) == photo);

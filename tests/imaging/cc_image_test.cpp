@@ -104,7 +104,8 @@ TEST(CCImageFiles, LoadsPngAndJpegFilesWithTheirPixelSize)
     EXPECT_FALSE(jpeg->hasAlpha());
 
     // "ai" files are decoded from their bytes like any other; a requested size rescales.
-    const auto ai = CCImage::initWithContentsOfFile(saved(QStringLiteral("drawing.AI"), encode(piece, "png")), {30, 45});
+    const auto ai =
+        CCImage::initWithContentsOfFile(saved(QStringLiteral("drawing.AI"), encode(piece, "png")), {30, 45});
     ASSERT_TRUE(ai);
     EXPECT_EQ(ai->size(), QSizeF(30, 45));
     EXPECT_EQ(ai->qimage().size(), QSize(30, 45));

@@ -22,34 +22,29 @@ Kolor randomColorKolor()
 
 TEST(Kolor, KnownValues)
 {
-    using Pairs = std::vector<std::pair<uint32_t, uint32_t>>;
+    // Each list alternates an input and the result it must give.
+    const auto check = [](const char *name, uint32_t (*function)(uint32_t), const std::vector<uint32_t> &values) {
+        for (size_t i = 0; i + 1 < values.size(); i += 2)
+            EXPECT_EQ(Hex{function(values[i])}, Hex{values[i + 1]}) << name << " of " << std::hex << values[i];
+    };
     // Blue at 50 percent makes alpha 127, which reads back as 49 percent; kolors that are no
     // colour make clear pixels.
-    const std::tuple<const char *, uint32_t (*)(uint32_t), Pairs> cases[] = {
-        {"PixelFromKolor", PixelFromKolor,
-         {{0x640000FF, 0xFF0000FF}, {0x64FF8000, 0x0080FFFF}, {0x32FF0000, 0x00007F7F}, {0x00FFFFFF, 0},
-          {0x65000000, 0}, {0xFF123456, 0}, {0, 0}}},
-        {"KolorFromPixel", KolorFromPixel,
-         {{0xFF0000FF, 0x640000FF}, {0x0080FFFF, 0x64FF8000}, {0x00007F7F, 0x31FF0000}, {0, kNoKolor},
-          {0x12345600, kNoKolor}}},
-        {"GrayscaleKolorCIE", GrayscaleKolorCIE,
-         {{0x640000FF, 0x64363636}, {0x6400FF00, 0x64B6B6B6}, {0x32FF0000, 0x32121212}, {0xFF7F7F7F, 0xFF7F7F7F},
-          {0x64FFFFFE, 0x64FEFEFE}}},
-        {"AlphaFromKolor", AlphaFromKolor, {{0x64FFFFFF, 0}, {0x64000000, 255}, {0x640000FF, 201}}},
-        {"LightenKolor", LightenKolor, {{0x64000000, 0x64404040}, {0x64FFFFFF, 0x64FFFFFF}, {0x32C0BF10, 0x32FFFF50}}},
-        {"mask display", [](uint32_t pixel) { return PixelForDisplayMode(pixel, 1); },
-         {{0, 0xFFFFFFFF}, {0x123456FF, 0x000000FF}, {0x20202040, 0xBFBFBFFF}}},
-        {"opaque display", [](uint32_t pixel) { return PixelForDisplayMode(pixel, 2); },
-         {{0, 0xFFFFFFFF}, {0x123456FF, 0x123456FF}, {0x40404080, 0x7F7F7FFF}}},
-        {"other displays keep the pixel", [](uint32_t pixel) {
-             return uint32_t(PixelForDisplayMode(pixel, 0) == pixel && PixelForDisplayMode(pixel, 3) == pixel
-                             && PixelForDisplayMode(pixel, 77) == pixel);
-         },
-         {{0x40404080, 1}, {0x123456FF, 1}}},
-    };
-    for (const auto &[name, function, pairs] : cases)
-        for (const auto &[in, out] : pairs)
-            EXPECT_EQ(Hex{function(in)}, Hex{out}) << name << " of " << std::hex << in;
+    check("PixelFromKolor", PixelFromKolor,
+          {0x640000FF, 0xFF0000FF, 0x64FF8000, 0x0080FFFF, 0x32FF0000, 0x00007F7F, 0x00FFFFFF, 0, 0x65000000, 0,
+           0xFF123456, 0, 0, 0});
+    check("KolorFromPixel", KolorFromPixel,
+          {0xFF0000FF, 0x640000FF, 0x0080FFFF, 0x64FF8000, 0x00007F7F, 0x31FF0000, 0, kNoKolor, 0x12345600, kNoKolor});
+    check("GrayscaleKolorCIE", GrayscaleKolorCIE,
+          {0x640000FF, 0x64363636, 0x6400FF00, 0x64B6B6B6, 0x32FF0000, 0x32121212, 0xFF7F7F7F, 0xFF7F7F7F, 0x64FFFFFE,
+           0x64FEFEFE});
+    check("AlphaFromKolor", AlphaFromKolor, {0x64FFFFFF, 0, 0x64000000, 255, 0x640000FF, 201});
+    check("LightenKolor", LightenKolor, {0x64000000, 0x64404040, 0x64FFFFFF, 0x64FFFFFF, 0x32C0BF10, 0x32FFFF50});
+    check("mask display", [](uint32_t pixel) { return PixelForDisplayMode(pixel, 1); },
+          {0, 0xFFFFFFFF, 0x123456FF, 0x000000FF, 0x20202040, 0xBFBFBFFF});
+    check("opaque display", [](uint32_t pixel) { return PixelForDisplayMode(pixel, 2); },
+          {0, 0xFFFFFFFF, 0x123456FF, 0x123456FF, 0x40404080, 0x7F7F7FFF});
+    for (uint32_t mode : {0u, 3u, 77u})
+        EXPECT_EQ(Hex{PixelForDisplayMode(0x40404080, mode)}, Hex{0x40404080}) << mode;
 }
 
 TEST(KolorPixel, ChangePixelAlphaRescalesPremultipliedColour)

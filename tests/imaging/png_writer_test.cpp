@@ -32,7 +32,8 @@ std::vector<uint8_t> abgrBytes(const QImage &image, qsizetype bytesPerRow)
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
             const QRgb rgb = image.pixel(x, y);
-            const uint8_t pixel[] = {uint8_t(qAlpha(rgb)), uint8_t(qBlue(rgb)), uint8_t(qGreen(rgb)), uint8_t(qRed(rgb))};
+            const uint8_t pixel[] = {uint8_t(qAlpha(rgb)), uint8_t(qBlue(rgb)), uint8_t(qGreen(rgb)),
+                                     uint8_t(qRed(rgb))};
             std::copy_n(pixel, 4, bytes.data() + y * bytesPerRow + x * 4);
         }
     }
@@ -105,7 +106,8 @@ TEST(PngWriter, FailedWritesLeaveNoFileAndPaddedPixelRowsWriteThePicture)
     writeFile(regularFile, QByteArray());
     const QImage picture = samplePictures().front();
     const std::vector<uint8_t> pixels = abgrBytes(picture, picture.width() * 4);
-    const QStringList unwritable = {regularFile + QStringLiteral("/piece.png"), folder + QStringLiteral("/none/piece.png")};
+    const QStringList unwritable = {regularFile + QStringLiteral("/piece.png"),
+                                    folder + QStringLiteral("/none/piece.png")};
     for (const QString &path : unwritable) {
         EXPECT_FALSE(WritePngAtomically(path, picture));
         EXPECT_FALSE(WritePngFromPixels(path, pixels.data(), picture.width(), picture.height(), picture.width() * 4));
