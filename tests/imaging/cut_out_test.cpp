@@ -35,17 +35,18 @@ QPainterPath rectangle(QRectF rect)
     return path;
 }
 
-struct Placed
+QPainterPath knobPiece(QPointF origin, double side)
 {
-    QPainterPath path;
-    int x0, y0;
-};
+    return tj::test::pieceOutline(origin, side, {Side::Knob, Side::Hole, Side::Knob, Side::Knob});
+}
 
-Placed knobPiece(QPointF origin, double side)
+// The picture pixels a cut-out covers: its outline's bounds rounded in single precision.
+QRect cutArea(const QPainterPath &path)
 {
-    QPainterPath path = tj::test::pieceOutline(origin, side, {Side::Knob, Side::Hole, Side::Knob, Side::Knob});
     const QRectF bounds = path.boundingRect();
-    return {path, int(std::nearbyint(float(bounds.x()))), int(std::nearbyint(float(bounds.y())))};
+    const auto round = [](double value) { return int(std::nearbyint(float(value))); };
+    return QRect(QPoint(round(bounds.left()), round(bounds.top())),
+                 QPoint(round(bounds.right()) - 1, round(bounds.bottom()) - 1));
 }
 
 bool touchesOutside(const CCPixmap &pixmap, int x, int y)
@@ -79,17 +80,16 @@ TEST(CutOut, CopiesThePicturePixelsInsideTheOutlineAndReportsTheFirstCopied)
     for (int y = 0; y < source->height(); ++y)
         std::fill_n(source->bitmap().row(y), 80, 0);
     for (QPointF origin : {QPointF(60, 50), QPointF(60.4, 49.7), QPointF(171.5, -22.5), QPointF(230.4, 170.6)}) {
-        const Placed piece = knobPiece(origin, 110.3);
+        const QPainterPath piece = knobPiece(origin, 110.3);
+        const QRect area = cutArea(piece);
         QPointF firstCopied;
-        auto cut = source->createPixmapForBezier(piece.path, &firstCopied);
+        auto cut = source->createPixmapForBezier(piece, &firstCopied);
         ASSERT_NE(cut, nullptr);
-        const QRectF bounds = piece.path.boundingRect();
-        EXPECT_EQ(cut->width(), int(std::nearbyint(float(bounds.right()))) - piece.x0);
-        EXPECT_EQ(cut->height(), int(std::nearbyint(float(bounds.bottom()))) - piece.y0);
+        EXPECT_EQ(cut->size(), QSizeF(area.size()));
         int minX = INT_MAX, minY = INT_MAX;
         for (int y = 0; y < cut->height(); ++y) {
             for (int x = 0; x < cut->width(); ++x) {
-                const QPoint at(x + piece.x0, y + piece.y0);
+                const QPoint at = area.topLeft() + QPoint(x, y);
                 const Pixel pixel = cut->getPixelColor(x, y).value();
                 const Pixel under = source->getPixelColor(at.x(), at.y()).value_or(0);
                 if (pixel != 0) {
@@ -97,8 +97,8 @@ TEST(CutOut, CopiesThePicturePixelsInsideTheOutlineAndReportsTheFirstCopied)
                     minY = std::min(minY, at.y());
                     ASSERT_EQ(Hex{pixel}, Hex{under});
                 }
-                const bool inside = under != 0 && piece.path.contains(QPointF(at));
-                ASSERT_TRUE((pixel != 0) == inside || tj::test::onOutline(piece.path, at)) << x << ", " << y;
+                const bool inside = under != 0 && piece.contains(QPointF(at));
+                ASSERT_TRUE((pixel != 0) == inside || tj::test::onOutline(piece, at)) << x << ", " << y;
             }
         }
         EXPECT_EQ(firstCopied, QPointF(minX, minY));
@@ -109,8 +109,8 @@ TEST(CutOut, CopiesThePicturePixelsInsideTheOutlineAndReportsTheFirstCopied)
 TEST(CutOut, RimIsOnePixelWideFourConnectedAndInsideAndTheMaskFollowsIt)
 {
     auto source = picture();
-    const Placed piece = knobPiece({40.3, 30.6}, 150);
-    auto cut = source->createPixmapForBezier(piece.path);
+    const QPainterPath piece = knobPiece({40.3, 30.6}, 150);
+    auto cut = source->createPixmapForBezier(piece);
     ASSERT_NE(cut, nullptr);
     const auto bytesOf = [](const CCPixmap &pixmap) {
         return QByteArray(reinterpret_cast<const char *>(pixmap.bytes()), pixmap.bitmap().byteCount());
@@ -133,7 +133,7 @@ TEST(CutOut, RimIsOnePixelWideFourConnectedAndInsideAndTheMaskFollowsIt)
             } else if (touchesOutside(*cut, x, y)) {
                 ASSERT_EQ(Hex{after}, Hex{kRimGray}) << x << ", " << y;
                 ASSERT_EQ(Hex{masked}, Hex{0x000000FF}) << x << ", " << y;
-                ASSERT_TRUE(piece.path.contains(QPointF(x + piece.x0, y + piece.y0)));
+                ASSERT_TRUE(piece.contains(QPointF(cutArea(piece).topLeft() + QPoint(x, y))));
                 ++rim;
             } else {
                 ASSERT_EQ(Hex{after}, Hex{before}) << x << ", " << y;
@@ -207,7 +207,7 @@ TEST(CutOut, NothingToCutGivesNoBuffer)
     for (int y = 0; y < 100; ++y)
         for (int x = 0; x < 100; ++x)
             source->bitmap().row(y)[x] = 0;
-    EXPECT_EQ(source->createPixmapForBezier(knobPiece({20, 20}, 50).path), nullptr);
+    EXPECT_EQ(source->createPixmapForBezier(knobPiece({20, 20}, 50)), nullptr);
 }
 
 TEST(CutOut, ParallelCutsFromOneSourceMatchSerialOnes)
@@ -216,7 +216,7 @@ TEST(CutOut, ParallelCutsFromOneSourceMatchSerialOnes)
     std::vector<QPainterPath> pieces;
     for (int row = 0; row < 3; ++row)
         for (int column = 0; column < 4; ++column)
-            pieces.push_back(knobPiece({column * 95.0 + 12.3, row * 90.0 + 11.1}, 70).path);
+            pieces.push_back(knobPiece({column * 95.0 + 12.3, row * 90.0 + 11.1}, 70));
     const auto bytesOf = [&](const QPainterPath &path) {
         auto cut = source->createPixmapForBezier(path);
         cut->colorEdgesWith(kRimGray, kRimGray);

@@ -126,12 +126,12 @@ TEST(SaveImage, QualityIsClampedAndTakesEffect)
     for (double quality : {-0.5, 0.0, 0.3, 0.7, 1.0, 1.8}) {
         auto record = recordFor(QString(), ImageFileTypeJPEG, quality);
         ASSERT_TRUE(SaveImageCore(image.get(), record));
-        EXPECT_EQ(record.properties.value(QStringLiteral("quality")).toInt(),
-                  int(std::lround(std::clamp(quality, 0.0, 1.0) * 100)));
         sizes.push_back(record.data.size());
     }
+    // Qualities outside 0-1 write as their nearest end.
     EXPECT_TRUE(std::is_sorted(sizes.begin(), sizes.end()));
     EXPECT_EQ(sizes[0], sizes[1]);
+    EXPECT_EQ(sizes[4], sizes[5]);
     EXPECT_LT(sizes[2] * 2, sizes[4]);
 
     // TIFF at full quality asks for LZW compression, which a plain picture shrinks under.

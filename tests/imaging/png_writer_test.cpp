@@ -4,9 +4,7 @@
 #include "imaging_fixtures.h"
 #include "test_support.h"
 
-#include <QBuffer>
 #include <QFile>
-#include <QImageReader>
 
 #include <gtest/gtest.h>
 
@@ -15,15 +13,6 @@
 namespace {
 
 using namespace tj::test;
-
-QImage decodeWithQt(const QByteArray &png)
-{
-    QBuffer buffer;
-    buffer.setData(png);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "png");
-    return reader.read();
-}
 
 // The ARGB32 premultiplied picture as our pixel buffer keeps it: alpha, blue, green, red.
 std::vector<uint8_t> abgrBytes(const QImage &image, qsizetype bytesPerRow)
@@ -78,7 +67,7 @@ TEST(PngWriter, QtReadsBackTheSamePixelsInEveryFormat)
     for (const QImage &picture : pictures) {
         const QByteArray png = EncodePng(picture);
         ASSERT_FALSE(png.isEmpty());
-        const QImage decoded = decodeWithQt(png).convertToFormat(picture.format());
+        const QImage decoded = QImage::fromData(png, "png").convertToFormat(picture.format());
         ASSERT_EQ(decoded.size(), picture.size());
         const int rowBytes = picture.width() * picture.depth() / 8;
         for (int y = 0; y < picture.height(); ++y)
