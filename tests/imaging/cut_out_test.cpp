@@ -61,12 +61,11 @@ bool touchesOutside(const CCPixmap &pixmap, int x, int y)
 std::vector<std::string> rimMap(const CCPixmap &pixmap)
 {
     std::vector<std::string> rows(size_t(pixmap.height()), std::string(size_t(pixmap.width()), '.'));
-    for (int y = 0; y < pixmap.height(); ++y) {
+    for (int y = 0; y < pixmap.height(); ++y)
         for (int x = 0; x < pixmap.width(); ++x) {
             const Pixel pixel = pixmap.getPixelColor(x, y).value();
             rows[size_t(y)][size_t(x)] = pixel == kRimGray ? 'R' : pixel == 0 ? '0' : '.';
         }
-    }
     return rows;
 }
 
@@ -87,7 +86,7 @@ TEST(CutOut, CopiesThePicturePixelsInsideTheOutlineAndReportsTheFirstCopied)
         ASSERT_NE(cut, nullptr);
         EXPECT_EQ(cut->size(), QSizeF(area.size()));
         int minX = INT_MAX, minY = INT_MAX;
-        for (int y = 0; y < cut->height(); ++y) {
+        for (int y = 0; y < cut->height(); ++y)
             for (int x = 0; x < cut->width(); ++x) {
                 const QPoint at = area.topLeft() + QPoint(x, y);
                 const Pixel pixel = cut->getPixelColor(x, y).value();
@@ -100,7 +99,6 @@ TEST(CutOut, CopiesThePicturePixelsInsideTheOutlineAndReportsTheFirstCopied)
                 const bool inside = under != 0 && piece.contains(QPointF(at));
                 ASSERT_TRUE((pixel != 0) == inside || tj::test::onOutline(piece, at)) << x << ", " << y;
             }
-        }
         EXPECT_EQ(firstCopied, QPointF(minX, minY));
         EXPECT_TRUE(cut->hasAlpha());
     }
@@ -124,7 +122,7 @@ TEST(CutOut, RimIsOnePixelWideFourConnectedAndInsideAndTheMaskFollowsIt)
     ASSERT_NE(mask, nullptr);
     EXPECT_EQ(bytesOf(*cut), original);
     int rim = 0, interior = 0;
-    for (int y = 0; y < cut->height(); ++y) {
+    for (int y = 0; y < cut->height(); ++y)
         for (int x = 0; x < cut->width(); ++x) {
             const Pixel before = cut->getPixelColor(x, y).value(), after = traced->getPixelColor(x, y).value();
             const Pixel masked = mask->getPixelColor(x, y).value();
@@ -141,7 +139,6 @@ TEST(CutOut, RimIsOnePixelWideFourConnectedAndInsideAndTheMaskFollowsIt)
                 ++interior;
             }
         }
-    }
     EXPECT_GT(rim, 4 * 150);
     EXPECT_GT(interior, 150 * 140);
     cut->convertToMask();

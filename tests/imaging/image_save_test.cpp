@@ -106,13 +106,12 @@ TEST(SaveImage, TypeFollowsTheRequestOrTheExtensionAndAlphaAndFixesTheExtension)
 TEST(SaveImage, PngAndTiffKeepEveryPixel)
 {
     const auto image = piecePicture();
-    for (uint32_t type : {uint32_t(ImageFileTypePNG), uint32_t(ImageFileTypeTIFF)}) {
+    for (uint32_t type : {uint32_t(ImageFileTypePNG), uint32_t(ImageFileTypeTIFF)})
         for (double quality : {1.0, 0.5}) {
             auto record = recordFor(QString(), type, quality);
             ASSERT_TRUE(SaveImageCore(image.get(), record));
             EXPECT_EQ(decoded(record.data), image->qimage()) << type << " " << quality;
         }
-    }
     const QByteArray tiff = TiffFromImage(image.get());
     EXPECT_EQ(formatOf(tiff), "tiff");
     EXPECT_EQ(decoded(tiff), image->qimage());
@@ -178,11 +177,11 @@ TEST(SaveImage, UniqueKeepsTheOldFileAndReplacingOverwritesIt)
 {
     const QString folder = freshFolder();
     const QString path = folder + QStringLiteral("/piece.png");
-    auto first = recordFor(path, ImageFileTypePNG);
-    ASSERT_TRUE(SaveImageCore(piecePicture(40).get(), first));
-    auto replace = recordFor(path, ImageFileTypePNG);
-    ASSERT_TRUE(SaveImageCore(piecePicture(60).get(), replace));
-    EXPECT_EQ(replace.path, path);
+    for (int side : {40, 60}) {
+        auto replace = recordFor(path, ImageFileTypePNG);
+        ASSERT_TRUE(SaveImageCore(piecePicture(side).get(), replace));
+        EXPECT_EQ(replace.path, path);
+    }
     auto unique = recordFor(path, ImageFileTypePNG);
     unique.unique = true;
     ASSERT_TRUE(SaveImageCore(piecePicture(80).get(), unique));
@@ -199,14 +198,13 @@ TEST(SaveImage, UnwritablePathsAndMissingImagesFail)
     // A folder in the way of the file is not deleted to make room.
     for (const char *name : {"blocked.png", "blocked.jpg", "blocked.pdf"})
         ASSERT_TRUE(QDir(folder).mkdir(QLatin1String(name)));
-    for (const char *name : {"/plain/image.png", "/missing/image.png", "/blocked.png"}) {
+    for (const char *name : {"/plain/image.png", "/missing/image.png", "/blocked.png"})
         for (uint32_t type : {uint32_t(ImageFileTypePNG), uint32_t(ImageFileTypeJPEG), uint32_t(ImageFileTypePDF)}) {
             auto record = recordFor(folder + QLatin1String(name), type);
             EXPECT_FALSE(SaveImageCore(opaquePicture().get(), record)) << name;
             EXPECT_TRUE(record.writeFailed) << name;
             EXPECT_FALSE(QFileInfo(record.path).isFile());
         }
-    }
 
     auto record = recordFor(folder + QStringLiteral("/x.png"));
     EXPECT_FALSE(SaveImageCore(nullptr, record));

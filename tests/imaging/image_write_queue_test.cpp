@@ -15,11 +15,10 @@ namespace {
 
 using namespace tj::test;
 
+// Only the width matters: it tells the pictures apart.
 QImage pictureOfWidth(int width)
 {
-    QImage image(width, 1, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::red);
-    return image;
+    return QImage(width, 1, QImage::Format_ARGB32_Premultiplied);
 }
 
 }

@@ -91,14 +91,13 @@ TEST(KolorPixel, RoundTripLosesAtMostOnePercentAndKeepsOpaqueColours)
 
 TEST(KolorColor, ColourRoundTripIsExactForEveryOpacity)
 {
-    for (uint32_t alpha = 1; alpha <= 100; ++alpha) {
+    for (uint32_t alpha = 1; alpha <= 100; ++alpha)
         for (int i = 0; i < 50; ++i) {
             const Kolor kolor = MakeKolor(randomBelow(256), randomBelow(256), randomBelow(256), alpha);
             const QColor color = ColorFromKolor(kolor);
             ASSERT_EQ(color.convertTo(QColor::Rgb), color); // already plain sRGB
             ASSERT_EQ(Hex{KolorFromColor(color)}, Hex{kolor});
         }
-    }
 }
 
 TEST(KolorColor, ComponentsAreTruncatedAfterConversionToRgbAndClearMeansNoColour)

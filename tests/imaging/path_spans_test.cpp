@@ -103,14 +103,13 @@ TEST(WindingSpans, AgreesWithPathContainmentAwayFromTheOutline)
         const QRect area = areaAround(path);
         const std::vector<char> inside = coverage(WindingSpans(path, area), area);
         int64_t insideCount = 0;
-        for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int y = area.top(); y <= area.bottom(); ++y)
             for (int x = area.left(); x <= area.right(); ++x) {
                 const bool ours = inside[size_t(y - area.y()) * area.width() + size_t(x - area.x())];
                 insideCount += ours;
                 EXPECT_TRUE(ours == path.contains(QPointF(x, y)) || tj::test::onOutline(path, QPointF(x, y)))
                     << x << ", " << y << (ours ? " inside" : "");
             }
-        }
         EXPECT_GT(insideCount, int64_t(area.width()) * area.height() / 10);
     }
 }

@@ -18,14 +18,13 @@ using namespace tj::test;
 std::vector<uint8_t> abgrBytes(const QImage &image, qsizetype bytesPerRow)
 {
     std::vector<uint8_t> bytes(size_t(bytesPerRow) * image.height(), 0xEE);
-    for (int y = 0; y < image.height(); ++y) {
+    for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) {
             const QRgb rgb = image.pixel(x, y);
             const uint8_t pixel[] = {uint8_t(qAlpha(rgb)), uint8_t(qBlue(rgb)), uint8_t(qGreen(rgb)),
                                      uint8_t(qRed(rgb))};
             std::copy_n(pixel, 4, bytes.data() + y * bytesPerRow + x * 4);
         }
-    }
     return bytes;
 }
 
@@ -44,13 +43,12 @@ std::vector<QImage> samplePictures()
 
 TEST(PngWriter, UnpremultiplyInvertsPremultiplicationExactly)
 {
-    for (int alpha = 1; alpha < 256; ++alpha) {
+    for (int alpha = 1; alpha < 256; ++alpha)
         for (int value = 0; value <= alpha; ++value) {
             const uint8_t straight = Unpremultiply(uint8_t(value), uint8_t(alpha));
             ASSERT_EQ(Premultiply(straight, uint8_t(alpha)), value) << "alpha " << alpha;
             ASSERT_EQ(qBlue(qPremultiply(qRgba(0, 0, straight, alpha))), value) << "alpha " << alpha;
         }
-    }
     for (int value = 0; value < 256; ++value)
         EXPECT_EQ(Unpremultiply(uint8_t(value), 255), value);
     // Not valid premultiplied input; must still stay within a byte.
