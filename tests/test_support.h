@@ -102,13 +102,13 @@ inline QImage FourQuadrants(int width, int height, QImage::Format format = QImag
     return image;
 }
 
-// A pixel within tolerance of a colour in each of red, green and blue.
-inline ::testing::AssertionResult NearColor(QRgb actual, QColor expected, int tolerance = 24)
+// A colour (or pixel) within tolerance of another in each of red, green and blue.
+inline ::testing::AssertionResult NearColor(QColor actual, QColor expected, int tolerance = 40)
 {
-    if (std::abs(qRed(actual) - expected.red()) <= tolerance && std::abs(qGreen(actual) - expected.green()) <= tolerance
-        && std::abs(qBlue(actual) - expected.blue()) <= tolerance)
+    if (std::abs(actual.red() - expected.red()) <= tolerance && std::abs(actual.green() - expected.green()) <= tolerance
+        && std::abs(actual.blue() - expected.blue()) <= tolerance)
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << QColor(actual).name().toStdString() << " is not near "
+    return ::testing::AssertionFailure() << actual.name().toStdString() << " is not near "
                                          << expected.name().toStdString();
 }
 
