@@ -35,11 +35,10 @@ TEST(AreaScale, APartScaledAgainEqualsTheWholeScaledAgain)
 
         // A piece of the picture changes; only the cells over it are scaled again.
         const QRect changed(QPoint(41, 19), QSize(23, 17));
-        {
-            QPainter painter(&picture);
-            painter.setCompositionMode(QPainter::CompositionMode_Source);
-            painter.fillRect(changed, QColor(20, 200, 90, 140));
-        }
+        QPainter painter(&picture);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillRect(changed, QColor(20, 200, 90, 140));
+        painter.end();
         const QRect cells = GridCellsFor(QRect(origin, picture.size()), scale);
         ScaleAreaRegion(picture, origin, scale, copy, cells.topLeft(), GridCellsFor(changed.translated(origin), scale));
         EXPECT_TRUE(copy == scaledWhole(picture, origin, scale));
