@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QColor>
 #include <QImage>
 #include <QPainter>
 #include <QPointF>
@@ -86,6 +87,29 @@ inline QImage MakeTestPicture(int width, int height)
     painter.setBrush(QColor(20, 60, 160));
     painter.drawRect(QRectF(width * 0.1, height * 0.7, width * 0.25, height * 0.2));
     return image;
+}
+
+// Four flat quadrants, red, green / blue, yellow, whose corners show where a picture was turned
+// or flipped.
+inline QImage FourQuadrants(int width, int height, QImage::Format format = QImage::Format_RGB32)
+{
+    QImage image(width, height, format);
+    QPainter painter(&image);
+    painter.fillRect(0, 0, width / 2, height / 2, QColor(220, 30, 30));
+    painter.fillRect(width / 2, 0, width - width / 2, height / 2, QColor(30, 200, 40));
+    painter.fillRect(0, height / 2, width / 2, height - height / 2, QColor(30, 40, 210));
+    painter.fillRect(width / 2, height / 2, width - width / 2, height - height / 2, QColor(230, 220, 40));
+    return image;
+}
+
+// A colour (or pixel) within tolerance of another in each of red, green and blue.
+inline ::testing::AssertionResult NearColor(QColor actual, QColor expected, int tolerance = 40)
+{
+    if (std::abs(actual.red() - expected.red()) <= tolerance && std::abs(actual.green() - expected.green()) <= tolerance
+        && std::abs(actual.blue() - expected.blue()) <= tolerance)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << actual.name().toStdString() << " is not near "
+                                         << expected.name().toStdString();
 }
 
 // MakeTestPicture written as a file of the given name (its extension picks the format) in a

@@ -35,11 +35,10 @@ TEST(AreaScale, APartScaledAgainEqualsTheWholeScaledAgain)
 
         // A piece of the picture changes; only the cells over it are scaled again.
         const QRect changed(QPoint(41, 19), QSize(23, 17));
-        {
-            QPainter painter(&picture);
-            painter.setCompositionMode(QPainter::CompositionMode_Source);
-            painter.fillRect(changed, QColor(20, 200, 90, 140));
-        }
+        QPainter painter(&picture);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillRect(changed, QColor(20, 200, 90, 140));
+        painter.end();
         const QRect cells = GridCellsFor(QRect(origin, picture.size()), scale);
         ScaleAreaRegion(picture, origin, scale, copy, cells.topLeft(), GridCellsFor(changed.translated(origin), scale));
         EXPECT_TRUE(copy == scaledWhole(picture, origin, scale));
@@ -48,11 +47,8 @@ TEST(AreaScale, APartScaledAgainEqualsTheWholeScaledAgain)
 
 TEST(AreaScale, EachCellIsTheAverageOfThePictureUnderIt)
 {
-    const QImage plain = [] {
-        QImage image(60, 40, QImage::Format_ARGB32_Premultiplied);
-        image.fill(QColor(200, 100, 50));
-        return image;
-    }();
+    QImage plain(60, 40, QImage::Format_ARGB32_Premultiplied);
+    plain.fill(QColor(200, 100, 50));
     // At scale 1 from a whole pixel the picture is copied.
     const QImage photo = photoLike(30, 20).convertToFormat(QImage::Format_ARGB32_Premultiplied);
     EXPECT_TRUE(scaledWhole(photo, QPoint(5, 2), 1.0).copy(QRect(QPoint(1, 1), photo.size())) == photo);

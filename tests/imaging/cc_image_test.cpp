@@ -1,16 +1,12 @@
 #include "imaging/cc_image.h"
 #include "imaging/image_decode.h"
-#include "imaging/image_geometry.h"
 
 #include "imaging_fixtures.h"
 #include "test_support.h"
 
 #include <QBuffer>
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QScreen>
 #include <QPainter>
 
 #include <gtest/gtest.h>
@@ -22,8 +18,7 @@ namespace {
 
 using namespace tj::test;
 
-QByteArray encode(const QImage &image, const char *format, int quality = -1, bool progressive = false,
-                  QImageIOHandler::Transformations transformation = QImageIOHandler::TransformationNone)
+QByteArray encode(const QImage &image, const char *format, int quality = -1, bool progressive = false)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -31,7 +26,6 @@ QByteArray encode(const QImage &image, const char *format, int quality = -1, boo
     QImageWriter writer(&buffer, format);
     writer.setQuality(quality);
     writer.setProgressiveScanWrite(progressive);
-    writer.setTransformation(transformation);
     EXPECT_TRUE(writer.write(image));
     return bytes;
 }
@@ -50,23 +44,9 @@ QByteArray bigEndian(uint32_t value)
     return QByteArray(bytes, 4);
 }
 
-QByteArray pngChunk(const char *type, const QByteArray &data)
-{
-    const QByteArray body = QByteArray(type) + data;
-    const auto crc = uint32_t(crc32(0, reinterpret_cast<const Bytef *>(body.constData()), uInt(body.size())));
-    return bigEndian(uint32_t(data.size())) + body + bigEndian(crc);
-}
-
 // A valid PNG of width x height fully transparent pixels in a few kilobytes per 100 MB of
 // pixels: one block of zero rows is deflated once, flushed so that it stands alone, and
 // repeated.
-QByteArray pngFile(uint32_t width, uint32_t height, const QByteArray &idat)
-{
-    const QByteArray header = bigEndian(width) + bigEndian(height) + QByteArray::fromHex("0806000000"); // 8-bit RGBA
-    return QByteArray::fromHex("89504e470d0a1a0a") + pngChunk("IHDR", header) + pngChunk("IDAT", idat)
-        + pngChunk("IEND", QByteArray());
-}
-
 QByteArray zeroPng(uint32_t width, uint32_t height)
 {
     constexpr uint32_t kRowsPerBlock = 100;
@@ -89,7 +69,14 @@ QByteArray zeroPng(uint32_t width, uint32_t height)
         idat.append(block);
     idat.append(QByteArray::fromHex("0300")); // final empty block
     idat.append(bigEndian(uint32_t(((rowBytes * height) % 65521) << 16 | 1))); // Adler-32 of zeros
-    return pngFile(width, height, idat);
+    const auto chunk = [](const char *type, const QByteArray &data) -> QByteArray {
+        const QByteArray body = QByteArray(type) + data;
+        const auto crc = uint32_t(crc32(0, reinterpret_cast<const Bytef *>(body.constData()), uInt(body.size())));
+        return bigEndian(uint32_t(data.size())) + body + bigEndian(crc);
+    };
+    const QByteArray header = bigEndian(width) + bigEndian(height) + QByteArray::fromHex("0806000000"); // RGBA
+    return QByteArray::fromHex("89504e470d0a1a0a") + chunk("IHDR", header) + chunk("IDAT", idat)
+        + chunk("IEND", QByteArray());
 }
 
 long maxResidentKilobytes()
@@ -99,22 +86,7 @@ long maxResidentKilobytes()
     return usage.ru_maxrss;
 }
 
-QImage quadrants(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    QPainter painter(&image);
-    painter.fillRect(0, 0, width / 2, height / 2, Qt::red);
-    painter.fillRect(width / 2, 0, width - width / 2, height / 2, Qt::green);
-    painter.fillRect(0, height / 2, width / 2, height - height / 2, Qt::blue);
-    painter.fillRect(width / 2, height / 2, width - width / 2, height - height / 2, Qt::white);
-    return image;
-}
-
-bool near(QRgb a, QRgb b, int tolerance = 40)
-{
-    return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance
-        && std::abs(qBlue(a) - qBlue(b)) <= tolerance;
-}
+const QColor kRed(220, 30, 30), kYellow(230, 220, 40);
 
 TEST(CCImageFiles, LoadsPngAndJpegFilesWithTheirPixelSize)
 {
@@ -131,35 +103,17 @@ TEST(CCImageFiles, LoadsPngAndJpegFilesWithTheirPixelSize)
     EXPECT_EQ(jpeg->size(), QSizeF(120, 80));
     EXPECT_FALSE(jpeg->hasAlpha());
 
-    // "ai" files are decoded from their bytes like any other.
-    const auto ai = CCImage::initWithContentsOfFile(saved(QStringLiteral("drawing.AI"), encode(piece, "png")));
+    // "ai" files are decoded from their bytes like any other; a requested size rescales.
+    const auto ai =
+        CCImage::initWithContentsOfFile(saved(QStringLiteral("drawing.AI"), encode(piece, "png")), {30, 45});
     ASSERT_TRUE(ai);
-    EXPECT_EQ(ai->size(), QSizeF(90, 90));
-
-    const auto sized = CCImage::initWithContentsOfFile(saved(QStringLiteral("q.png"), encode(piece, "png")), {30, 45});
-    ASSERT_TRUE(sized);
-    EXPECT_EQ(sized->size(), QSizeF(30, 45));
-    EXPECT_EQ(sized->qimage().size(), QSize(30, 45));
+    EXPECT_EQ(ai->size(), QSizeF(30, 45));
+    EXPECT_EQ(ai->qimage().size(), QSize(30, 45));
 
     const QStringList extensions = CCImage::fileExtensions();
     for (const char *expected : {"png", "jpg", "jpeg", "gif", "tiff"})
         EXPECT_TRUE(extensions.contains(QLatin1String(expected))) << expected;
-    for (const QString &extension : extensions)
-        EXPECT_EQ(extension, extension.toLower());
-}
-
-TEST(CCImageFiles, PhotographsComeOutUpright)
-{
-    // Stored sideways with an orientation tag saying "turn a quarter clockwise to view".
-    const QByteArray jpeg =
-        encode(quadrants(80, 40), "jpeg", 95, false, QImageIOHandler::TransformationRotate90);
-    const auto image = CCImage::initWithData(jpeg);
-    ASSERT_TRUE(image);
-    EXPECT_EQ(image->size(), QSizeF(40, 80));
-    const QImage &pixels = image->qimage();
-    // Red was top-left; a quarter turn clockwise puts it top-right.
-    EXPECT_TRUE(near(pixels.pixel(30, 10), qRgb(255, 0, 0)));
-    EXPECT_TRUE(near(pixels.pixel(10, 10), qRgb(0, 0, 255)));
+    EXPECT_EQ(extensions.join(QLatin1Char(' ')), extensions.join(QLatin1Char(' ')).toLower());
 }
 
 TEST(CCImageFiles, RefusesDamagedAndForeignFiles)
@@ -174,13 +128,10 @@ TEST(CCImageFiles, RefusesDamagedAndForeignFiles)
             ASSERT_FALSE(IsCompleteJpeg(jpeg.left(cut))) << "cut at " << cut;
         EXPECT_FALSE(IsCompleteJpeg(jpeg.left(jpeg.size() - 1)));
         EXPECT_FALSE(CCImage::initWithData(jpeg.left(jpeg.size() * 2 / 3)));
-        EXPECT_FALSE(CCImage::initWithContentsOfFile(saved(QStringLiteral("cut.jpg"), jpeg.left(jpeg.size() / 2))));
     }
+    // Cut-off and foreign files on the way to a puzzle are the model's hostile-picture tests.
     const QByteArray png = encode(picture, "png");
     EXPECT_FALSE(CCImage::initWithData(png.left(png.size() / 2)));
-    EXPECT_FALSE(CCImage::initWithData(QByteArray("just some text, not a picture")));
-    EXPECT_FALSE(CCImage::initWithData(QByteArray()));
-    EXPECT_FALSE(CCImage::initWithContentsOfFile(saved(QStringLiteral("notes.png"), "hello")));
     EXPECT_FALSE(CCImage::initWithContentsOfFile(QStringLiteral("/nonexistent/picture.png")));
     EXPECT_FALSE(CCImage::initWithContentsOfFile(freshFolder()));
 }
@@ -195,12 +146,10 @@ TEST(CCImageFiles, RefusesDecompressionBombsWithoutAllocating)
 
     const QByteArray bomb = zeroPng(20480, 20000); // 410 megapixels, 1.6 GB decoded
     EXPECT_LT(bomb.size(), 4 * 1024 * 1024);
-    // A header claiming 10 gigapixels over a few compressed rows.
-    const QByteArray claim = pngFile(100000, 100000, qCompress(QByteArray(4096, 0)).mid(4));
+    // Headers claiming more pixels than their data holds are the model's hostile-picture tests.
     const long before = maxResidentKilobytes();
     EXPECT_FALSE(CCImage::initWithData(bomb));
     EXPECT_FALSE(CCImage::initWithContentsOfFile(saved(QStringLiteral("bomb.png"), bomb)));
-    EXPECT_FALSE(CCImage::initWithData(claim));
     EXPECT_LT(maxResidentKilobytes() - before, 64 * 1024);
 }
 
@@ -216,23 +165,21 @@ TEST(CCImageFiles, LargePhotographWithinTheLimitLoads)
     const auto image = CCImage::initWithData(jpeg);
     ASSERT_TRUE(image);
     EXPECT_EQ(image->size(), QSizeF(8000, 6000));
-    EXPECT_TRUE(near(image->qimage().pixel(7500, 5500), qRgb(255, 255, 255)));
+    EXPECT_TRUE(NearColor(image->qimage().pixel(7500, 5500), Qt::white));
     EXPECT_EQ(QImageReader::allocationLimit(), defaultLimit);
 }
 
 TEST(CCImageSize, SmallestRepresentationDefinesTheSize)
 {
-    const auto image = CCImage::initWithRepresentations(
-        {photoLike(512, 512), QImage(), photoLike(256, 256)});
+    const auto image = CCImage::initWithRepresentations({photoLike(512, 512), QImage(), photoLike(256, 256)});
     ASSERT_TRUE(image);
     EXPECT_EQ(image->representations().size(), 2u);
     EXPECT_EQ(image->size(), QSizeF(256, 256));
     EXPECT_EQ(image->sizeFromReps(), QSizeF(256, 256));
     EXPECT_EQ(image->qimage().size(), QSize(256, 256));
     // Drawing large picks the large bitmap, drawing small the small one.
-    EXPECT_EQ(image->representationForWidth(400).width(), 512);
-    EXPECT_EQ(image->representationForWidth(256).width(), 256);
-    EXPECT_EQ(image->representationForWidth(1000).width(), 512);
+    for (const auto &[width, picked] : {std::pair{400, 512}, {256, 256}, {1000, 512}})
+        EXPECT_EQ(image->representationForWidth(width).width(), picked) << width;
     // Narrower wins, not smaller in area; the first of equal widths stays.
     const auto odd = CCImage::initWithRepresentations({photoLike(300, 10), photoLike(200, 900), photoLike(200, 5)});
     EXPECT_EQ(odd->size(), QSizeF(200, 900));
@@ -242,23 +189,21 @@ TEST(CCImageSize, SmallestRepresentationDefinesTheSize)
 
 TEST(CCImageSize, RequestedSizeRerendersOnlyWhenItDiffersAndEmptyImagesHaveOnlyASize)
 {
-    const auto image = CCImage::initWithCGImage(quadrants(100, 80));
+    const auto image = CCImage::initWithCGImage(FourQuadrants(100, 80));
     ASSERT_TRUE(image);
-    const auto same = image->newImageWithRequestedSize({100, 80});
-    EXPECT_EQ(same->qimage().cacheKey(), image->qimage().cacheKey());
-    const auto unchanged = image->newImageWithRequestedSize({0, 40});
-    EXPECT_EQ(unchanged->size(), QSizeF(100, 80));
+    EXPECT_EQ(image->newImageWithRequestedSize({100, 80})->qimage().cacheKey(), image->qimage().cacheKey());
+    EXPECT_EQ(image->newImageWithRequestedSize({0, 40})->size(), QSizeF(100, 80));
     const auto half = image->newImageWithRequestedSize({50, 40});
     ASSERT_TRUE(half);
     EXPECT_EQ(half->size(), QSizeF(50, 40));
     EXPECT_EQ(half->qimage().size(), QSize(50, 40));
-    EXPECT_TRUE(near(half->qimage().pixel(5, 5), qRgb(255, 0, 0), 2));
-    EXPECT_TRUE(near(half->qimage().pixel(45, 35), qRgb(255, 255, 255), 2));
+    EXPECT_TRUE(NearColor(half->qimage().pixel(5, 5), kRed, 2));
+    EXPECT_TRUE(NearColor(half->qimage().pixel(45, 35), kYellow, 2));
     EXPECT_FALSE(image->newImageWithRequestedSize({0.5, 40}));
     EXPECT_FALSE(image->newImageWithRequestedSize({1e9, 1e9}));
 
     // A zero part of the requested size keeps the bitmap's own.
-    const auto wrapped = CCImage::initWithCGImage(quadrants(100, 80), {0, 40});
+    const auto wrapped = CCImage::initWithCGImage(FourQuadrants(100, 80), {0, 40});
     EXPECT_EQ(wrapped->size(), QSizeF(100, 40));
     EXPECT_EQ(wrapped->qimage().size(), QSize(100, 40));
     EXPECT_FALSE(CCImage::initWithCGImage(QImage()));
@@ -274,49 +219,16 @@ TEST(CCImageSize, RequestedSizeRerendersOnlyWhenItDiffersAndEmptyImagesHaveOnlyA
 TEST(CCImageCopies, ReencodingKeepsThePicture)
 {
     const QImage piece = pieceLike(photoLike(200, 200), 120);
-    const auto source = CCImage::initWithCGImage(piece);
-    const auto copy = CCImage::initWithImage(*source);
+    const auto copy = CCImage::initWithImage(*CCImage::initWithCGImage(piece));
     ASSERT_TRUE(copy);
     EXPECT_EQ(copy->qimage().convertToFormat(QImage::Format_ARGB32_Premultiplied), piece); // PNG: lossless
 
-    const auto opaque = CCImage::initWithCGImage(quadrants(60, 40));
-    const auto smaller = CCImage::initWithImage(*opaque, {30, 20});
+    const auto smaller = CCImage::initWithImage(*CCImage::initWithCGImage(FourQuadrants(60, 40)), {30, 20});
     ASSERT_TRUE(smaller);
     EXPECT_FALSE(smaller->hasAlpha()); // went through JPEG
     EXPECT_EQ(smaller->size(), QSizeF(30, 20));
-    EXPECT_TRUE(near(smaller->qimage().pixel(25, 15), qRgb(255, 255, 255), 12));
-
-    const auto blank = CCImage::initWithSize({10, 10});
-    EXPECT_FALSE(CCImage::initWithImage(*blank));
-}
-
-TEST(CCImageCopies, ClipboardPicture)
-{
-    QGuiApplication::clipboard()->clear();
-    EXPECT_FALSE(CCImage::initWithPasteboard());
-    QGuiApplication::clipboard()->setImage(quadrants(64, 48));
-    const auto image = CCImage::initWithPasteboard();
-    ASSERT_TRUE(image);
-    const qreal ratio = QGuiApplication::primaryScreen()->devicePixelRatio();
-    EXPECT_EQ(image->size(), QSizeF(64 / ratio, 48 / ratio));
-}
-
-TEST(CCImageDrawing, DrawsUprightIntoFlippedTargets)
-{
-    const auto image = CCImage::initWithCGImage(quadrants(40, 40));
-    for (bool flipped : {false, true}) {
-        QImage target(100, 100, QImage::Format_ARGB32_Premultiplied);
-        target.fill(Qt::transparent);
-        QPainter painter(&target);
-        if (flipped)
-            FlipContextCore(painter, QRectF(0, 0, 100, 100));
-        image->drawInRectNormally(painter, QRectF(10, 10, 80, 80));
-        painter.end();
-        // The picture's top-left quarter is red and lands top-left on the bitmap either way.
-        EXPECT_TRUE(near(target.pixel(20, 20), qRgb(255, 0, 0), 2)) << flipped;
-        EXPECT_TRUE(near(target.pixel(20, 70), qRgb(0, 0, 255), 2)) << flipped;
-        EXPECT_EQ(qAlpha(target.pixel(5, 5)), 0);
-    }
+    EXPECT_TRUE(NearColor(smaller->qimage().pixel(25, 15), kYellow, 12));
+    EXPECT_FALSE(CCImage::initWithImage(*CCImage::initWithSize({10, 10})));
 }
 
 }

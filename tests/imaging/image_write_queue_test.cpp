@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
+#include <future>
 #include <mutex>
 #include <vector>
 
@@ -15,66 +15,38 @@ namespace {
 
 using namespace tj::test;
 
+// Only the width matters: it tells the pictures apart.
 QImage pictureOfWidth(int width)
 {
-    QImage image(width, 1, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::red);
-    return image;
+    return QImage(width, 1, QImage::Format_ARGB32_Premultiplied);
 }
-
-// A writer that notes what it is asked to write and can be held at the door.
-class HeldWriter
-{
-public:
-    bool write(const QString &path, const QImage &image)
-    {
-        std::unique_lock<std::mutex> hold(m_lock);
-        m_entered = true;
-        m_changed.notify_all();
-        m_changed.wait(hold, [this] { return !m_held; });
-        m_written.emplace_back(path, image.width());
-        return true;
-    }
-    void hold()
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_held = true;
-        m_entered = false;
-    }
-    void waitUntilEntered()
-    {
-        std::unique_lock<std::mutex> hold(m_lock);
-        m_changed.wait(hold, [this] { return m_entered; });
-    }
-    void release()
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_held = false;
-        m_changed.notify_all();
-    }
-    std::vector<std::pair<QString, int>> written()
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        return m_written;
-    }
-
-private:
-    std::mutex m_lock;
-    std::condition_variable m_changed;
-    bool m_held = false;
-    bool m_entered = false;
-    std::vector<std::pair<QString, int>> m_written;
-};
 
 }
 
 TEST(ImageWriteQueue, OnlyTheLatestPictureOfAFileIsWrittenAndWaitsAreByFolder)
 {
-    HeldWriter writer;
-    CCImageWriteQueue queue([&](const QString &path, const QImage &image, const PngTexts &) { return writer.write(path, image); });
-    writer.hold();
+    // The first write is held at the door until the others are queued behind it.
+    std::promise<void> entered, release;
+    std::shared_future<void> released = release.get_future().share();
+    std::mutex lock;
+    std::vector<std::pair<QString, int>> written;
+    CCImageWriteQueue queue([&](const QString &path, const QImage &image, const PngTexts &) {
+        std::unique_lock<std::mutex> hold(lock);
+        if (written.empty()) {
+            entered.set_value();
+            hold.unlock();
+            released.wait();
+            hold.lock();
+        }
+        written.emplace_back(path, image.width());
+        return true;
+    });
+    const auto writtenSoFar = [&] {
+        std::lock_guard<std::mutex> hold(lock);
+        return written;
+    };
     queue.writePng(QStringLiteral("/a/Pieces/5001.png"), pictureOfWidth(1), {}, QString());
-    writer.waitUntilEntered();
+    entered.get_future().wait();
     // While the first is being written, three more pictures of it and one of another file.
     for (int width : {2, 3, 4})
         queue.writePng(QStringLiteral("/a/Pieces/5001.png"), pictureOfWidth(width), {}, QString());
@@ -86,15 +58,15 @@ TEST(ImageWriteQueue, OnlyTheLatestPictureOfAFileIsWrittenAndWaitsAreByFolder)
     queue.waitForFolder(QStringLiteral("/c"));
     queue.waitForFolder(QStringLiteral("/a/Piece"));
 
-    writer.release();
+    release.set_value();
     queue.waitForFolder(QStringLiteral("/a/Pieces"));
-    const auto afterA = writer.written();
+    const auto afterA = writtenSoFar();
     ASSERT_GE(afterA.size(), 2u);
     EXPECT_EQ(afterA[0], std::make_pair(QStringLiteral("/a/Pieces/5001.png"), 1));
     EXPECT_EQ(afterA[1], std::make_pair(QStringLiteral("/a/Pieces/5001.png"), 4));
     queue.waitForAll();
-    EXPECT_EQ(writer.written().size(), 3u);
-    EXPECT_EQ(writer.written().back(), std::make_pair(QStringLiteral("/b/Pieces/5001.png"), 7));
+    EXPECT_EQ(writtenSoFar().size(), 3u);
+    EXPECT_EQ(writtenSoFar().back(), std::make_pair(QStringLiteral("/b/Pieces/5001.png"), 7));
     EXPECT_EQ(queue.writesMade(), 3u);
 }
 

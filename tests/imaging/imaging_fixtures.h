@@ -6,13 +6,10 @@
 
 #include <QByteArray>
 #include <QImage>
-#include <QLineF>
 #include <QPainter>
 #include <QPainterPath>
 #include <QString>
 
-#include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -76,52 +73,15 @@ inline QPainterPath pieceOutline(QPointF origin, double side, const Side (&sides
     return path;
 }
 
-// The outline as line segments, each cubic cut into 1024 pieces (well under a
-// thousandth of a pixel from the curve for outlines of a few hundred pixels), with every
-// subpath closed.
-inline std::vector<QLineF> fineOutline(const QPainterPath &path)
+// Whether the outline passes within about a hundredth of a pixel of the point, where
+// rounding may put it on either side.
+inline bool onOutline(const QPainterPath &path, QPointF point)
 {
-    std::vector<QLineF> lines;
-    QPointF start, current;
-    bool open = false;
-    for (int i = 0; i < path.elementCount(); ++i) {
-        const QPainterPath::Element e = path.elementAt(i);
-        if (e.isMoveTo()) {
-            if (open && current != start)
-                lines.emplace_back(current, start);
-            start = current = e;
-            open = true;
-        } else if (e.isLineTo()) {
-            lines.emplace_back(current, e);
-            current = e;
-        } else if (e.isCurveTo()) {
-            const QPointF p0 = current, p1 = e, p2 = path.elementAt(i + 1), p3 = path.elementAt(i + 2);
-            constexpr int kSteps = 1024;
-            for (int k = 1; k <= kSteps; ++k) {
-                const double t = double(k) / kSteps, u = 1 - t;
-                const QPointF next = p0 * (u * u * u) + p1 * (3 * u * u * t) + p2 * (3 * u * t * t) + p3 * (t * t * t);
-                lines.emplace_back(current, next);
-                current = next;
-            }
-            i += 2;
-        }
-    }
-    if (open && current != start)
-        lines.emplace_back(current, start);
-    return lines;
-}
-
-inline double distanceToOutline(QPointF point, const std::vector<QLineF> &lines)
-{
-    double best = INFINITY;
-    for (const QLineF &line : lines) {
-        const QPointF d = line.p2() - line.p1();
-        const double length2 = QPointF::dotProduct(d, d);
-        const double t = length2 > 0 ? std::clamp(QPointF::dotProduct(point - line.p1(), d) / length2, 0.0, 1.0) : 0.0;
-        const QPointF nearest = line.p1() + d * t;
-        best = std::min(best, std::hypot(point.x() - nearest.x(), point.y() - nearest.y()));
-    }
-    return best;
+    const bool inside = path.contains(point);
+    for (QPointF step : {QPointF(-0.01, -0.01), QPointF(0.01, -0.01), QPointF(-0.01, 0.01), QPointF(0.01, 0.01)})
+        if (path.contains(point + step) != inside)
+            return true;
+    return false;
 }
 
 // A jigsaw piece of side pixels: the picture drawn into pieceOutline, antialiased, with a

@@ -5,31 +5,26 @@
 #include "test_support.h"
 
 #include <QFileInfo>
+#include <QSet>
 
 #include <gtest/gtest.h>
 
-using tj::test::Hex;
-
 TEST(Textures, EveryEntryLoadsItsResourceAsASquareTileOnce)
 {
-    const std::pair<const char *, Kolor> table[kTextureCount] = {
-        {"Brown", 0x64202020}, {"Blue0", 0x64C0C0C0}, {"Red", 0x64404040},    {"Black1", 0x64808080},
-        {"Gray", 0x64404040},  {"Blue1", 0x64202020}, {"Purple", 0x64202020}, {"Black0", 0x64808080},
-    };
+    QSet<QString> names;
     for (int index = 0; index < kTextureCount; ++index) {
-        const QString name = QLatin1String(table[index].first);
-        EXPECT_EQ(TextureName(index), name);
-        EXPECT_EQ(Hex{TextureOutlineKolor(index)}, Hex{table[index].second}) << index;
-        const QString path = ResourcePath(QStringLiteral("textures/") + name + QStringLiteral(".jpg"));
-        ASSERT_FALSE(path.isEmpty()) << name.toStdString();
-        EXPECT_LT(QFileInfo(path).size(), 160 * 1024) << name.toStdString();
+        names.insert(TextureName(index));
+        const QString path = ResourcePath(QStringLiteral("textures/") + TextureName(index) + QStringLiteral(".jpg"));
+        ASSERT_FALSE(path.isEmpty()) << index;
+        EXPECT_LT(QFileInfo(path).size(), 160 * 1024) << index;
         const QImage image = TextureImage(index);
-        ASSERT_FALSE(image.isNull()) << name.toStdString();
+        ASSERT_FALSE(image.isNull()) << index;
         EXPECT_EQ(image.width(), image.height());
         EXPECT_GE(image.width(), 256);
         EXPECT_LE(image.width(), 512);
         EXPECT_EQ(TextureImage(index).cacheKey(), image.cacheKey()) << "loaded once";
     }
+    EXPECT_EQ(names.size(), kTextureCount);
 }
 
 TEST(Textures, IndexesOutsideTheTableMeanTheFirstEntry)
