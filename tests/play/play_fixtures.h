@@ -5,6 +5,7 @@
 #include "model/jp_solver.h"
 #include "model/model_fixtures.h"
 #include "play/jp_board_input.h"
+#include "play/jp_board_renderer.h"
 #include "play/jp_puzzle_view.h"
 #include "test_support.h"
 
@@ -12,6 +13,7 @@
 
 #include <QCoreApplication>
 #include <QMouseEvent>
+#include <QPainter>
 
 #include <cmath>
 #include <memory>
@@ -85,6 +87,15 @@ struct BoardFixture
         board.mouseUp({to, modifiers});
     }
 };
+
+// What the renderer draws of the board in a frame of kBoardView.
+inline QImage frameOf(JPBoardRenderer &renderer, JPBoardController &board)
+{
+    QImage frame(kBoardView.toSize(), QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&frame);
+    renderer.draw(painter, QRectF(QPointF(0, 0), kBoardView), board, JPBoardLook{true, 0, Qt::darkGray});
+    return frame;
+}
 
 // Enough of the item lies inside a view of the given size to grab it.
 inline ::testing::AssertionResult Grabbable(JPPiece *item, QSizeF view)

@@ -73,23 +73,11 @@ TEST(PrefController, EmptyOrHandDamagedSettingsFilesReadAsDefaults)
 
     // Words, fractions, negative numbers, serialised values of foreign or impossible types,
     // numbers past every range, lists.
-    const QList<QByteArray> damage = {
-        "nonsense",
-        "3.5",
-        "-1",
-        "@Variant(\\0\\0\\0\\x7f\\0garbage)",
-        "@Variant(\\0\\0\\0\\xb\\0\\xff\\xff\\xff\\xff)",
-        "@Variant(\\0\\0\\0\\n\\0\\xff\\xff\\xff\\xf0)",
-        "@ByteArray(\\xff\\xfe\\0)",
-        "@Rect(1 2 3 4)",
-        "9223372036854775807",
-        "-9223372036854775808",
-        "1e300",
-        "0x10",
-        "",
-        "true, false, 1",
-        QByteArray(100000, '9'),
-    };
+    const QList<QByteArray> damage = {"nonsense", "3.5", "-1", "@Variant(\\0\\0\\0\\x7f\\0garbage)",
+                                      "@Variant(\\0\\0\\0\\xb\\0\\xff\\xff\\xff\\xff)",
+                                      "@Variant(\\0\\0\\0\\n\\0\\xff\\xff\\xff\\xf0)", "@ByteArray(\\xff\\xfe\\0)",
+                                      "@Rect(1 2 3 4)", "9223372036854775807", "-9223372036854775808", "1e300", "0x10",
+                                      "", "true, false, 1", QByteArray(100000, '9')};
     for (const QByteArray &bad : damage) {
         JPPrefController prefs;
         loadRawSettings(prefs, bad);
@@ -100,16 +88,12 @@ TEST(PrefController, EmptyOrHandDamagedSettingsFilesReadAsDefaults)
 TEST(PrefController, TableIndexesOutOfRangeReadAsDefaults)
 {
     QSettings settings(settingsPath(), QSettings::IniFormat);
-    settings.setValue(QStringLiteral("wmjigsaw.texture"), 9);
-    settings.setValue(QStringLiteral("wmjigsaw.category"), 12);
-    settings.setValue(QStringLiteral("wmjigsaw.source"), 7);
-    settings.setValue(QStringLiteral("wmjigsaw.size"), 0);
+    for (const auto &[key, value] : {std::pair{"texture", 9}, {"category", 12}, {"source", 7}, {"size", 0}})
+        settings.setValue(QStringLiteral("wmjigsaw.") + QLatin1String(key), value);
     JPPrefController prefs;
     prefs.loadFrom(settings);
-    EXPECT_EQ(prefs.textureIndex(), 7);
-    EXPECT_EQ(prefs.category(), 0);
-    EXPECT_EQ(prefs.puzzleSource(), 0);
-    EXPECT_EQ(prefs.puzzleSize(), 0) << "a stored 0 is a value, not an absent key";
+    EXPECT_EQ(valuesOf(prefs), QString(kDefaults).replace(QStringLiteral("size 1000"), QStringLiteral("size 0")))
+        << "a stored 0 is a value, not an absent key";
 }
 
 TEST(PrefController, EverySettingSurvivesARoundTripThroughTheStore)
