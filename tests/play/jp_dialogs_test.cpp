@@ -68,31 +68,30 @@ TEST_F(DoneDialogTest, AnswersFollowTheButtons)
     }
 }
 
+// Many tiny steps: the bar stays within a hundredth behind the work (it counts in thousandths,
+// so it may round up by half of one), changes at most about a hundred times and never goes back.
 TEST(BuildingDialogTest, TheBarMovesOnlyInStepsOfAHundredthAndNeverBack)
 {
     JPBuildingProgressDialog dialog;
     QProgressBar *bar = dialog.progressBar();
-    // Many tiny steps: the bar stays within a hundredth and changes at most about a hundred times.
     std::mt19937 random(7);
     std::uniform_real_distribution<double> step(0.0, 0.004);
     const double tick = 1.0 / bar->maximum();
     int changes = 0;
-    int last = bar->value();
     for (double fraction = 0; fraction < 1.0;) {
+        const int last = bar->value();
         fraction = std::min(1.0, fraction + step(random));
         dialog.updateProgress(fraction);
-        const int value = bar->value();
-        EXPECT_GE(value, last);
-        // The bar counts in thousandths, so it may round up by half of one.
-        EXPECT_LE(double(value) * tick, fraction + tick / 2);
-        EXPECT_GE(double(value) * tick, fraction - 0.01 - tick / 2);
-        changes += value != last;
-        last = value;
+        EXPECT_GE(bar->value(), last);
+        EXPECT_LE(bar->value() * tick, fraction + tick / 2);
+        EXPECT_GE(bar->value() * tick, fraction - 0.01 - tick / 2);
+        changes += bar->value() != last;
     }
     EXPECT_LE(changes, 100);
     EXPECT_GE(changes, 50);
+    const int end = bar->value();
     dialog.updateProgress(0.5);
-    EXPECT_EQ(bar->value(), last);
+    EXPECT_EQ(bar->value(), end);
 }
 
 TEST(BuildingDialogTest, EndingBeforeOrDuringTheRunReturns)

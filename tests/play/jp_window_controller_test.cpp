@@ -164,12 +164,10 @@ TEST_F(WindowTest, PinningPutsTheFrameAssemblyAtTheBottomOfThePile)
     const std::vector<JPPiece *> others(items.begin(), items.end() - 1);
 
     item(PinPuzzle)->trigger();
-    EXPECT_TRUE(puzzle->pinned());
     ASSERT_EQ(items.front(), frame);
     EXPECT_EQ(std::vector<JPPiece *>(items.begin() + 1, items.end()), others) << "the rest keep their order";
     item(PinPuzzle)->trigger();
-    EXPECT_FALSE(puzzle->pinned());
-    EXPECT_EQ(items.front(), frame);
+    EXPECT_EQ(items.front(), frame) << "unpinning leaves the pile as it is";
 }
 
 TEST_F(WindowTest, TurningNeedsRotationAndASelectionAndShortcutsRunOnlyEnabledCommands)
@@ -336,9 +334,7 @@ TEST_F(WindowTest, PicturePopoverFitsTheBoardAndKeysCloseItAndStillReachTheMenus
     tj::test::drainEvents();
     imageView = shownPicture();
     ASSERT_TRUE(imageView);
-    const QSize board = window->puzzleView()->size();
-    EXPECT_LE(imageView->parentWidget()->width(), board.width());
-    EXPECT_LE(imageView->parentWidget()->height(), board.height());
+    EXPECT_TRUE(QRect(QPoint(), window->puzzleView()->size()).contains(imageView->parentWidget()->rect()));
     EXPECT_LT(imageView->width(), 640);
     EXPECT_NEAR(double(imageView->width()) / imageView->height(), 640.0 / 480.0, 0.02);
 
