@@ -19,6 +19,7 @@ Q_GUI_EXPORT bool qt_sendShortcutOverrideEvent(QObject *o, ulong timestamp, int 
 
 namespace {
 
+using tj::test::BoardText;
 using tj::test::BuildTestPuzzle;
 using tj::test::SendMouse;
 using Command = JPWindowController::Command;
@@ -70,14 +71,6 @@ protected:
         releaseTool(centreOf(tool));
     }
     QPointF centreOf(int tool) const { return strip->rectForTool(tool).center(); }
-    // Where every item lies, in pile order.
-    QStringList places() const
-    {
-        QStringList out;
-        for (const JPPiece *each : puzzle->pieces())
-            out << QStringLiteral("%1,%2").arg(each->boardLocation().x()).arg(each->boardLocation().y());
-        return out;
-    }
 
     std::unique_ptr<JPWindowController> window;
     std::unique_ptr<JPPuzzle> puzzle;
@@ -248,9 +241,9 @@ TEST_F(WindowTest, ShiftingLeavesEveryItemGrabbable)
         const QRectF rect = JPBoardController::itemRect(piece);
         piece->setDraggedLocation(QPointF(board.viewSize().width() + rect.width(), 6 - rect.height() / 2));
         item(command)->trigger();
-        const QStringList shifted = places();
+        const QString shifted = BoardText(*puzzle);
         board.keepItemsInView();
-        EXPECT_EQ(places(), shifted);
+        EXPECT_EQ(BoardText(*puzzle), shifted);
         // Read back from the file, locations come rounded; a piece at the margin stays put.
         for (JPPiece *item : puzzle->pieces())
             item->setDraggedLocation(item->draggedLocation() - QPointF(0, 1e-7));
@@ -268,16 +261,16 @@ TEST_F(WindowTest, TheEditMenuUndoesMovesUntilAJoinAndTheStatusBarShowsProgress)
     EXPECT_EQ(window->progressLabel()->text(), QStringLiteral("0 of %1 pieces joined").arg(puzzle->pieceCount()));
     int touches = 0;
     QObject::connect(window.get(), &JPWindowController::touched, [&touches] { ++touches; });
-    const QStringList before = places();
+    const QString before = BoardText(*puzzle);
     item(ShiftRight)->trigger();
-    const QStringList after = places();
+    const QString after = BoardText(*puzzle);
     ASSERT_NE(after, before);
     ASSERT_EQ(enabled({Undo, Redo}), "10");
     item(Undo)->trigger();
-    EXPECT_EQ(places(), before);
+    EXPECT_EQ(BoardText(*puzzle), before);
     ASSERT_EQ(enabled({Undo, Redo}), "01");
     item(Redo)->trigger();
-    EXPECT_EQ(places(), after);
+    EXPECT_EQ(BoardText(*puzzle), after);
     EXPECT_EQ(enabled({Undo, Redo}), "10");
     EXPECT_EQ(touches, 3);
 

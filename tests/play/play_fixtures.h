@@ -88,6 +88,27 @@ struct BoardFixture
     }
 };
 
+// Everything the board rules decide: where each item lies in list order, what is selected
+// and which pieces are joined.
+inline QString BoardText(JPPuzzle &puzzle)
+{
+    QStringList lines;
+    for (JPPiece *item : puzzle.pieces()) {
+        const QPointF at = item->boardLocation();
+        QString line = QStringLiteral("%1 at %2,%3").arg(item->pieceIndex()).arg(at.x(), 0, 'f', 4);
+        line = line.arg(at.y(), 0, 'f', 4);
+        if (item->isAssembly())
+            for (JPPiece *member : static_cast<JPAssembly *>(item)->pieces())
+                line += QStringLiteral(" +%1").arg(member->pieceIndex());
+        lines << line;
+    }
+    QStringList selected;
+    for (JPPiece *item : puzzle.selection())
+        selected << QString::number(item->pieceIndex());
+    lines << QStringLiteral("selected: ") + selected.join(QLatin1Char(' '));
+    return lines.join(QLatin1Char('\n'));
+}
+
 // What the renderer draws of the board in a frame of kBoardView.
 inline QImage frameOf(JPBoardRenderer &renderer, JPBoardController &board)
 {

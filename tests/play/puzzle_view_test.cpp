@@ -89,26 +89,6 @@ TEST_F(PuzzleView, ASwitchEndsTheDragInProgressWithoutJoining)
     EXPECT_FALSE(z.view.grab().isNull());
 }
 
-// Everything the board rules decide: where each item lies in list order, what is selected
-// and which pieces are joined.
-QString outcome(JPPuzzle &puzzle)
-{
-    QStringList lines;
-    for (JPPiece *item : puzzle.pieces()) {
-        const QPointF at = item->boardLocation();
-        QString line = QStringLiteral("%1 at %2,%3").arg(item->pieceIndex()).arg(at.x(), 0, 'f', 4).arg(at.y(), 0, 'f', 4);
-        if (item->isAssembly())
-            for (JPPiece *member : static_cast<JPAssembly *>(item)->pieces())
-                line += QStringLiteral(" +%1").arg(member->pieceIndex());
-        lines << line;
-    }
-    QStringList selected;
-    for (JPPiece *item : puzzle.selection())
-        selected << QString::number(item->pieceIndex());
-    lines << QStringLiteral("selected: ") + selected.join(QLatin1Char(' '));
-    return lines.join(QLatin1Char('\n'));
-}
-
 // Clicks, a drag, a Ctrl-click, a rectangle and a join near the middle of the board, all
 // through Qt events at view points over whole board units.
 QString playScenario(JPPuzzle &puzzle, double zoom)
@@ -138,7 +118,7 @@ QString playScenario(JPPuzzle &puzzle, double zoom)
     const QPointF corner = kMiddle + QPointF(-175, 40);
     EXPECT_EQ(z.view.board().pieceAtPoint(corner), nullptr);
     z.leftDrag(z.at(corner), z.at(kMiddle + QPointF(-20, 120)));
-    const QString selection = outcome(puzzle);
+    const QString selection = BoardText(puzzle);
 
     // A locked drag of the selection: a click picks it up, the pointer carries it, a click drops it.
     z.view.setLockedDrag(true);
@@ -157,7 +137,7 @@ QString playScenario(JPPuzzle &puzzle, double zoom)
     EXPECT_TRUE(moving->assembly() && moving->assembly() == neighbour->assembly()) << zoom;
     EXPECT_TRUE(Near(c->boardLocation(), kMiddle + QPointF(-48, 83))) << zoom;
     EXPECT_GT(changes, 0) << zoom;
-    return selection + QStringLiteral("\n--\n") + outcome(puzzle);
+    return selection + QStringLiteral("\n--\n") + BoardText(puzzle);
 }
 
 TEST(ZoomedInput, InputGivesTheSameResultsAtEveryZoom)
@@ -221,10 +201,10 @@ TEST_F(ZoomedBoard, TheWheelZoomsWithCtrlPansWhenZoomedAndStillTurnsPieces)
     QCoreApplication::sendEvent(&z.view, &pinch);
     EXPECT_NEAR(z.view.viewTransform().zoom(), 2 * std::sqrt(2.0), 1e-9);
     z.view.showWholeBoard();
-    const QString still = outcome(*f.puzzle);
+    const QString still = BoardText(*f.puzzle);
     wheel(z.view, pointer, QPoint(0, -120));
     EXPECT_TRUE(z.view.viewTransform().showsWholeBoard());
-    EXPECT_EQ(outcome(*f.puzzle), still);
+    EXPECT_EQ(BoardText(*f.puzzle), still);
 }
 
 TEST_F(ZoomedBoard, MiddleDragAndSpaceDragPanWithoutTouchingThePieces)
@@ -242,7 +222,7 @@ TEST_F(ZoomedBoard, MiddleDragAndSpaceDragPanWithoutTouchingThePieces)
 
     z.view.setZoom(2, onPiece);
     z.view.centerOn(kMiddle);
-    const QString before = outcome(*f.puzzle);
+    const QString before = BoardText(*f.puzzle);
     const QPointF origin = z.view.viewTransform().origin();
     z.leftDrag(onPiece, onPiece + QPointF(-100, -60));
     EXPECT_TRUE(Near(z.view.viewTransform().origin(), origin + QPointF(50, 30)));
@@ -252,7 +232,7 @@ TEST_F(ZoomedBoard, MiddleDragAndSpaceDragPanWithoutTouchingThePieces)
     z.mouse(QEvent::MouseMove, onPiece + QPointF(100, 60), Qt::NoButton, Qt::MiddleButton);
     z.mouse(QEvent::MouseButtonRelease, onPiece + QPointF(100, 60), Qt::MiddleButton, Qt::NoButton);
     EXPECT_TRUE(Near(z.view.viewTransform().origin(), origin));
-    EXPECT_EQ(outcome(*f.puzzle), before);
+    EXPECT_EQ(BoardText(*f.puzzle), before);
 }
 
 TEST_F(ZoomedBoard, DraggingAgainstTheEdgeScrollsAndCarriesThePiece)
