@@ -98,14 +98,8 @@ TEST_F(WindowTest, TogglesFlipTheFlagsAndTheirCheckMarks)
     JPPuzzleView *view = window->puzzleView();
     int touches = 0;
     QObject::connect(window.get(), &JPWindowController::touched, [&touches] { ++touches; });
-    struct Toggle
-    {
-        Command command;
-        std::function<bool()> on;
-        bool saved;
-        bool touches;
-    };
-    const Toggle toggles[] = {
+    // The command, whether its flag is on, whether the puzzle is changed and whether it counts as play.
+    const std::tuple<Command, std::function<bool()>, bool, bool> toggles[] = {
         {EdgesOnly, [this] { return puzzle->edgesOnly(); }, true, true},
         {PinPuzzle, [this] { return puzzle->pinned(); }, true, true},
         {ShowRotation, [this] { return puzzle->rotate(); }, false, true},
@@ -113,18 +107,18 @@ TEST_F(WindowTest, TogglesFlipTheFlagsAndTheirCheckMarks)
         {ToggleStatusBar, [this] { return window->statusBar()->isVisible(); }, false, false},
         {ShowOverview, [view] { return view->showOverview(); }, false, true},
         {FullScreen, [this] { return window->isFullScreen(); }, false, true}};
-    for (const Toggle &toggle : toggles) {
+    for (const auto &[command, on, saved, touchesPuzzle] : toggles) {
         for (int round = 0; round < 2; ++round) {
-            const bool expected = !toggle.on();
+            const bool expected = !on();
             puzzle->setDirty(false);
             puzzle->selection().assign(1, puzzle->pieces().front());
             touches = 0;
-            item(toggle.command)->trigger();
-            EXPECT_EQ(toggle.on(), expected) << toggle.command;
-            EXPECT_EQ(item(toggle.command)->isChecked(), expected) << toggle.command;
-            EXPECT_EQ(puzzle->isDirty(), toggle.saved) << toggle.command;
-            EXPECT_EQ(puzzle->selection().empty(), toggle.saved) << toggle.command;
-            EXPECT_EQ(touches, int(toggle.touches)) << toggle.command;
+            item(command)->trigger();
+            EXPECT_EQ(on(), expected) << command;
+            EXPECT_EQ(item(command)->isChecked(), expected) << command;
+            EXPECT_EQ(puzzle->isDirty(), saved) << command;
+            EXPECT_EQ(puzzle->selection().empty(), saved) << command;
+            EXPECT_EQ(touches, int(touchesPuzzle)) << command;
             EXPECT_EQ(view->lockedDrag(), prefs->lockedDrag());
             EXPECT_EQ(view->showOverview(), prefs->showOverview());
             EXPECT_EQ(window->statusBar()->isVisible(), prefs->showStatusBar());
