@@ -7,6 +7,7 @@
 #include "play/jp_board_input.h"
 #include "play/jp_board_renderer.h"
 #include "play/jp_puzzle_view.h"
+#include "support/random_number.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -38,6 +39,8 @@ struct BoardFixture
 
     explicit BoardFixture(int64_t count = 24)
     {
+        // The same shapes and layout every run: a drag can't land on another piece by chance.
+        isaac_detail::SeedForTesting({});
         JPPuzzle::creationOptions() = CreationOptions{};
         puzzle = BuildPuzzle(WriteTestPicture(600, 400, QStringLiteral("board picture.png")), count);
         if (!puzzle)
