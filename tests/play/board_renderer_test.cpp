@@ -15,14 +15,6 @@ namespace {
 
 using BoardRenderer = On<BoardFixture>;
 
-QImage frameOf(JPBoardRenderer &renderer, JPBoardController &board)
-{
-    QImage frame(kBoardView.toSize(), QImage::Format_ARGB32_Premultiplied);
-    QPainter painter(&frame);
-    renderer.draw(painter, QRectF(QPointF(0, 0), kBoardView), board, JPBoardLook{true, 0, Qt::darkGray});
-    return frame;
-}
-
 // Drops the item holding the piece at `at` beside the piece at `beside` and links them.
 JPAssembly *join(JPPuzzle &puzzle, GridCoord at, GridCoord beside)
 {

@@ -1,4 +1,3 @@
-#include "model/jp_linking.h"
 #include "play_fixtures.h"
 
 #include <map>
@@ -69,7 +68,11 @@ void runMoves(BoardFixture &f, std::vector<Snapshot> &before)
     });
     move([&] { board.scrollWheel({BoardFixture::grabPoint(a), 0, 3}); });
     move([&] { board.recordMove(puzzle.selection(), [&] { puzzle.rotatePieces(true); }); });
-    move([&] { board.recordMove(puzzle.pieces(), [&] { puzzle.shiftPieces(true, kBoardView, false); }); });
+    move([&] {
+        // With nothing selected every piece is gathered, so the step always moves something.
+        puzzle.selection().clear();
+        board.recordMove(puzzle.pieces(), [&] { puzzle.shiftPieces(true, kBoardView, false); });
+    });
     move([&] {
         // Alt sets the selection upright as the locked drag picks it up.
         board.setLockedDrag(true);
@@ -149,18 +152,6 @@ TEST_F(BoardUndo, UndoStopsAtTheLastJoin)
     EXPECT_TRUE(f.board.undo());
     EXPECT_EQ(snapshot(puzzle), joined);
     EXPECT_FALSE(f.board.undo());
-
-    // A join made outside the board's drags ends the history just the same.
-    f.drag(other, BoardFixture::grabPoint(other) + QPointF(15, 15));
-    ASSERT_EQ(f.links, 1);
-    JPPiece *next = other->connectionAtIndex(2).piece ? other->connectionAtIndex(2).piece
-                                                      : other->connectionAtIndex(0).piece;
-    other->setRotation(0);
-    next->setRotation(0);
-    PlaceBeside(other, other, next);
-    QPointF badge;
-    ASSERT_TRUE(LinkPieces(other, PieceToLinkWith(other, badge)));
-    EXPECT_FALSE(f.board.canUndo());
 }
 
 TEST_F(BoardUndo, PlacesSurviveARefitAndComeBackInsideTheBoard)
@@ -177,9 +168,7 @@ TEST_F(BoardUndo, PlacesSurviveARefitAndComeBackInsideTheBoard)
     ASSERT_TRUE(f.board.ensureLayout());
     ASSERT_LT(puzzle.scale(), oldScale);
     ASSERT_TRUE(f.board.undo());
-    const QPointF expected = start * (puzzle.scale() / oldScale);
-    EXPECT_NEAR(piece->boardLocation().x(), expected.x(), 1e-9);
-    EXPECT_NEAR(piece->boardLocation().y(), expected.y(), 1e-9);
+    EXPECT_TRUE(Near(piece->boardLocation(), start * (puzzle.scale() / oldScale), 1e-9));
 
     // A place that would now lie outside the board is pulled inside it.
     f.board.setViewSize(kBoardView);

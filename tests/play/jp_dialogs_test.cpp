@@ -25,24 +25,22 @@ protected:
 
 JPPuzzle *DoneDialogTest::puzzle = nullptr;
 
+// The title, the alert, the message and the two buttons, in one line.
 TEST_F(DoneDialogTest, FinishedAndDeletingTexts)
 {
     ASSERT_TRUE(puzzle);
-    auto finished = JPDonePuzzleDialog::initWithPuzzle(puzzle, false);
-    auto deleting = JPDonePuzzleDialog::initWithPuzzle(puzzle, true);
-    ASSERT_TRUE(finished && deleting);
-    EXPECT_EQ(finished->messageField()->text(),
-              QStringLiteral("You have finished\n\nHarbour at Dusk\n\nWhat would you like to do with the completed puzzle?"));
-    EXPECT_EQ(deleting->messageField()->text(),
-              QStringLiteral("Are you sure you want to stop working on\n\nHarbour at Dusk\n\nand delete it?"));
-    EXPECT_NE(finished->windowTitle(), QStringLiteral("Delete Puzzle"));
-    EXPECT_EQ(deleting->windowTitle(), QStringLiteral("Delete Puzzle"));
-    EXPECT_NE(finished->alertField()->text(), QStringLiteral("Warning"));
-    EXPECT_EQ(deleting->alertField()->text(), QStringLiteral("Warning"));
-    EXPECT_EQ(deleting->cancelButton()->text(), QStringLiteral("Cancel"));
-    EXPECT_FALSE(finished->imageView()->pixmap().isNull());
-    EXPECT_FALSE(deleting->imageView()->pixmap().isNull());
-
+    const auto texts = [](bool deleting) {
+        auto d = JPDonePuzzleDialog::initWithPuzzle(puzzle, deleting);
+        EXPECT_FALSE(d->imageView()->pixmap().isNull());
+        return QStringList{d->windowTitle(), d->alertField()->text(), d->messageField()->text(),
+                           d->deleteButton()->text(), d->cancelButton()->text()}
+            .join(QLatin1Char('|'));
+    };
+    EXPECT_EQ(texts(false), QStringLiteral("Puzzle Finished|Congratulations!|You have finished\n\nHarbour at Dusk"
+                                           "\n\nWhat would you like to do with the completed puzzle?|Delete Puzzle"
+                                           "|Keep Puzzle"));
+    EXPECT_EQ(texts(true), QStringLiteral("Delete Puzzle|Warning|Are you sure you want to stop working on\n\n"
+                                          "Harbour at Dusk\n\nand delete it?|Delete|Cancel"));
     EXPECT_FALSE(JPDonePuzzleDialog::initWithPuzzle(nullptr, true));
     EXPECT_FALSE(JPDonePuzzleDialog::disposePuzzle(nullptr, false));
 }
@@ -70,31 +68,30 @@ TEST_F(DoneDialogTest, AnswersFollowTheButtons)
     }
 }
 
+// Many tiny steps: the bar stays within a hundredth behind the work (it counts in thousandths,
+// so it may round up by half of one), changes at most about a hundred times and never goes back.
 TEST(BuildingDialogTest, TheBarMovesOnlyInStepsOfAHundredthAndNeverBack)
 {
     JPBuildingProgressDialog dialog;
     QProgressBar *bar = dialog.progressBar();
-    // Many tiny steps: the bar stays within a hundredth and changes at most about a hundred times.
     std::mt19937 random(7);
     std::uniform_real_distribution<double> step(0.0, 0.004);
     const double tick = 1.0 / bar->maximum();
     int changes = 0;
-    int last = bar->value();
     for (double fraction = 0; fraction < 1.0;) {
+        const int last = bar->value();
         fraction = std::min(1.0, fraction + step(random));
         dialog.updateProgress(fraction);
-        const int value = bar->value();
-        EXPECT_GE(value, last);
-        // The bar counts in thousandths, so it may round up by half of one.
-        EXPECT_LE(double(value) * tick, fraction + tick / 2);
-        EXPECT_GE(double(value) * tick, fraction - 0.01 - tick / 2);
-        changes += value != last;
-        last = value;
+        EXPECT_GE(bar->value(), last);
+        EXPECT_LE(bar->value() * tick, fraction + tick / 2);
+        EXPECT_GE(bar->value() * tick, fraction - 0.01 - tick / 2);
+        changes += bar->value() != last;
     }
     EXPECT_LE(changes, 100);
     EXPECT_GE(changes, 50);
+    const int end = bar->value();
     dialog.updateProgress(0.5);
-    EXPECT_EQ(bar->value(), last);
+    EXPECT_EQ(bar->value(), end);
 }
 
 TEST(BuildingDialogTest, EndingBeforeOrDuringTheRunReturns)

@@ -5,13 +5,16 @@
 #include "model/jp_solver.h"
 #include "model/model_fixtures.h"
 #include "play/jp_board_input.h"
+#include "play/jp_board_renderer.h"
 #include "play/jp_puzzle_view.h"
+#include "support/random_number.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QMouseEvent>
+#include <QPainter>
 
 #include <cmath>
 #include <memory>
@@ -36,6 +39,8 @@ struct BoardFixture
 
     explicit BoardFixture(int64_t count = 24)
     {
+        // The same shapes and layout every run: a drag can't land on another piece by chance.
+        isaac_detail::SeedForTesting({});
         JPPuzzle::creationOptions() = CreationOptions{};
         puzzle = BuildPuzzle(WriteTestPicture(600, 400, QStringLiteral("board picture.png")), count);
         if (!puzzle)
@@ -85,6 +90,36 @@ struct BoardFixture
         board.mouseUp({to, modifiers});
     }
 };
+
+// Everything the board rules decide: where each item lies in list order, what is selected
+// and which pieces are joined.
+inline QString BoardText(JPPuzzle &puzzle)
+{
+    QStringList lines;
+    for (JPPiece *item : puzzle.pieces()) {
+        const QPointF at = item->boardLocation();
+        QString line = QStringLiteral("%1 at %2,%3").arg(item->pieceIndex()).arg(at.x(), 0, 'f', 4);
+        line = line.arg(at.y(), 0, 'f', 4);
+        if (item->isAssembly())
+            for (JPPiece *member : static_cast<JPAssembly *>(item)->pieces())
+                line += QStringLiteral(" +%1").arg(member->pieceIndex());
+        lines << line;
+    }
+    QStringList selected;
+    for (JPPiece *item : puzzle.selection())
+        selected << QString::number(item->pieceIndex());
+    lines << QStringLiteral("selected: ") + selected.join(QLatin1Char(' '));
+    return lines.join(QLatin1Char('\n'));
+}
+
+// What the renderer draws of the board in a frame of kBoardView.
+inline QImage frameOf(JPBoardRenderer &renderer, JPBoardController &board)
+{
+    QImage frame(kBoardView.toSize(), QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&frame);
+    renderer.draw(painter, QRectF(QPointF(0, 0), kBoardView), board, JPBoardLook{true, 0, Qt::darkGray});
+    return frame;
+}
 
 // Enough of the item lies inside a view of the given size to grab it.
 inline ::testing::AssertionResult Grabbable(JPPiece *item, QSizeF view)

@@ -55,7 +55,7 @@ void loadRawSettings(JPPrefController &prefs, const QByteArray &raw)
     prefs.loadFrom(reader);
 }
 
-TEST(PrefController, EmptyOrHandDamagedSettingsFilesReadAsDefaults)
+TEST(PrefController, EmptyHandDamagedOrOutOfRangeSettingsReadAsDefaults)
 {
     {
         QSettings empty(settingsPath(), QSettings::IniFormat);
@@ -73,43 +73,24 @@ TEST(PrefController, EmptyOrHandDamagedSettingsFilesReadAsDefaults)
 
     // Words, fractions, negative numbers, serialised values of foreign or impossible types,
     // numbers past every range, lists.
-    const QList<QByteArray> damage = {
-        "nonsense",
-        "3.5",
-        "-1",
-        "@Variant(\\0\\0\\0\\x7f\\0garbage)",
-        "@Variant(\\0\\0\\0\\xb\\0\\xff\\xff\\xff\\xff)",
-        "@Variant(\\0\\0\\0\\n\\0\\xff\\xff\\xff\\xf0)",
-        "@ByteArray(\\xff\\xfe\\0)",
-        "@Rect(1 2 3 4)",
-        "9223372036854775807",
-        "-9223372036854775808",
-        "1e300",
-        "0x10",
-        "",
-        "true, false, 1",
-        QByteArray(100000, '9'),
-    };
+    const QList<QByteArray> damage = {"nonsense", "3.5", "-1", "@Variant(\\0\\0\\0\\x7f\\0garbage)",
+                                      "@Variant(\\0\\0\\0\\xb\\0\\xff\\xff\\xff\\xff)",
+                                      "@Variant(\\0\\0\\0\\n\\0\\xff\\xff\\xff\\xf0)", "@ByteArray(\\xff\\xfe\\0)",
+                                      "@Rect(1 2 3 4)", "9223372036854775807", "-9223372036854775808", "1e300", "0x10",
+                                      "", "true, false, 1", QByteArray(100000, '9')};
     for (const QByteArray &bad : damage) {
         JPPrefController prefs;
         loadRawSettings(prefs, bad);
         EXPECT_EQ(valuesOf(prefs), kDefaults) << bad.left(60).toStdString();
     }
-}
 
-TEST(PrefController, TableIndexesOutOfRangeReadAsDefaults)
-{
+    // Numbers past a table's end read as its default, but a stored size 0 is a value, not an absent key.
     QSettings settings(settingsPath(), QSettings::IniFormat);
-    settings.setValue(QStringLiteral("wmjigsaw.texture"), 9);
-    settings.setValue(QStringLiteral("wmjigsaw.category"), 12);
-    settings.setValue(QStringLiteral("wmjigsaw.source"), 7);
-    settings.setValue(QStringLiteral("wmjigsaw.size"), 0);
+    for (const auto &[key, value] : {std::pair{"texture", 9}, {"category", 12}, {"source", 7}, {"size", 0}})
+        settings.setValue(QStringLiteral("wmjigsaw.") + QLatin1String(key), value);
     JPPrefController prefs;
     prefs.loadFrom(settings);
-    EXPECT_EQ(prefs.textureIndex(), 7);
-    EXPECT_EQ(prefs.category(), 0);
-    EXPECT_EQ(prefs.puzzleSource(), 0);
-    EXPECT_EQ(prefs.puzzleSize(), 0) << "a stored 0 is a value, not an absent key";
+    EXPECT_EQ(valuesOf(prefs), QString(kDefaults).replace(QStringLiteral("size 1000"), QStringLiteral("size 0")));
 }
 
 TEST(PrefController, EverySettingSurvivesARoundTripThroughTheStore)
