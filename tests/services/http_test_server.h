@@ -33,9 +33,10 @@ struct HttpTestResponse
         Endless,            // headers without a length, then data until the client leaves
     };
 
+    // Every member has an initializer, so a designated initializer may name only what it changes.
     int status = 200;
-    QByteArray body;
-    QList<std::pair<QByteArray, QByteArray>> headers;
+    QByteArray body{};
+    QList<std::pair<QByteArray, QByteArray>> headers{};
     Behaviour behaviour = Behaviour::Normal;
     // Sent as Content-Length instead of the body's size; -1 sends the true size.
     qint64 declaredLength = -1;
@@ -45,32 +46,16 @@ struct HttpTestResponse
     // The answer starts this long after the request arrived.
     int delayMs = 0;
 
-    static HttpTestResponse ok(QByteArray content)
-    {
-        HttpTestResponse response;
-        response.body = std::move(content);
-        return response;
-    }
+    static HttpTestResponse ok(QByteArray content) { return {.body = std::move(content)}; }
     static HttpTestResponse withStatus(int code, QByteArray content = "error page")
     {
-        HttpTestResponse response;
-        response.status = code;
-        response.body = std::move(content);
-        return response;
+        return {.status = code, .body = std::move(content)};
     }
     static HttpTestResponse redirect(const QByteArray &location, int code = 302)
     {
-        HttpTestResponse response;
-        response.status = code;
-        response.headers.append({QByteArrayLiteral("Location"), location});
-        return response;
+        return {.status = code, .headers = {{QByteArrayLiteral("Location"), location}}};
     }
-    static HttpTestResponse behaving(Behaviour how)
-    {
-        HttpTestResponse response;
-        response.behaviour = how;
-        return response;
-    }
+    static HttpTestResponse behaving(Behaviour how) { return {.behaviour = how}; }
 };
 
 class HttpTestServer
@@ -86,9 +71,8 @@ public:
 
     // Listens on a free port of 127.0.0.1.
     bool start() { return m_server.listen(QHostAddress::LocalHost, 0); }
-    quint16 port() const { return m_server.serverPort(); }
     // "http://127.0.0.1:PORT", without a trailing slash.
-    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(port()); }
+    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
     QUrl url(const QString &path) const { return QUrl(baseUrl() + path); }
 
     // A fixed answer for a path (decoded, without query); replaces an earlier one.
@@ -154,18 +138,6 @@ private:
         return HttpTestResponse::withStatus(404, "not found");
     }
 
-    static QByteArray reasonFor(int status)
-    {
-        switch (status) {
-        case 200: return "OK";
-        case 301: return "Moved Permanently";
-        case 302: return "Found";
-        case 404: return "Not Found";
-        case 500: return "Internal Server Error";
-        default: return "Status";
-        }
-    }
-
     void answer(QTcpSocket *socket, HttpTestResponse response)
     {
         using B = HttpTestResponse::Behaviour;
@@ -177,7 +149,10 @@ private:
             QTimer::singleShot(delay, socket, [this, socket, response] { answer(socket, response); });
             return;
         }
-        QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonFor(response.status) + "\r\n";
+        static const QHash<int, QByteArray> reasons{
+            {200, "OK"}, {301, "Moved Permanently"}, {302, "Found"}, {404, "Not Found"}, {500, "Internal Server Error"}};
+        QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasons.value(response.status, "Status")
+                          + "\r\n";
         if (response.behaviour != B::Endless && response.sendContentLength) {
             const qint64 length = response.declaredLength >= 0 ? response.declaredLength : response.body.size();
             head += "Content-Length: " + QByteArray::number(length) + "\r\n";
@@ -199,9 +174,7 @@ private:
             feed();
             return;
         }
-        const qint64 count = response.bodyBytesSent >= 0 ? std::min<qint64>(response.bodyBytesSent, response.body.size())
-                                                         : response.body.size();
-        socket->write(response.body.left(count));
+        socket->write(response.bodyBytesSent >= 0 ? response.body.left(response.bodyBytesSent) : response.body);
         if (response.behaviour == B::Normal)
             socket->disconnectFromHost();
     }
