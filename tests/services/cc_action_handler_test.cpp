@@ -5,9 +5,6 @@
 
 #include "alert_recorder.h"
 #include "services_fixtures.h"
-#include "test_helpers.h"
-
-#include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>

@@ -1,5 +1,4 @@
 #include "services/cc_app_updater.h"
-#include "services/cc_pane_window.h"
 #include "services/cc_update_threads.h"
 
 #include "services_fixtures.h"
@@ -9,7 +8,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSettings>
 #include <QStandardPaths>
 
 using tj::test::HttpTestResponse;

@@ -1,6 +1,5 @@
 #include "services/cc_app_updater_thread.h"
 #include "services/jp_website_downloader.h"
-#include "services/wrenmoor_server.h"
 #include "support/cc_logger.h"
 
 #include "services_fixtures.h"
@@ -16,33 +15,24 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// An update download into a folder of the test's choosing; check mode hands the page to a
-// callback instead.
+// An update download into a file of the test's choosing; check mode hands the page to examine.
 class TestDownload : public CCAppUpdaterThread
 {
 public:
-    TestDownload(const QUrl &url, QString destination, bool check = false)
+    TestDownload(const QUrl &url, QString to, bool check = false)
         : CCAppUpdaterThread(url, check)
-        , m_destination(std::move(destination))
+        , destination(std::move(to))
     {
     }
 
-    std::function<bool(TestDownload *, const QString &)> examine;
-    QThread *examinedOn = nullptr;
-
+    const QString destination;
+    std::function<bool(const QString &)> examine;
     using CCAppUpdaterThread::setDownloadPath;
     using CCAppUpdaterThread::setDownloadVersion;
 
 protected:
-    QString decideDestination(const QString &) override { return m_destination; }
-    bool examineDownload(const QString &path) override
-    {
-        examinedOn = QThread::currentThread();
-        return examine ? examine(this, path) : true;
-    }
-
-private:
-    QString m_destination;
+    QString decideDestination(const QString &) override { return destination; }
+    bool examineDownload(const QString &path) override { return examine(path); }
 };
 
 class DownloadThreadTest : public tj::test::ServerTest
@@ -208,16 +198,19 @@ TEST_F(DownloadThreadTest, CheckModeExaminesThePageOnTheMainThreadThenRemovesIt)
     for (const bool accepted : {true, false}) {
         TestDownload check(server.url(QStringLiteral("/downloads")), target, true);
         QByteArray seen;
-        check.examine = [&](TestDownload *self, const QString &path) {
+        QThread *examinedOn = nullptr;
+        check.examine = [&](const QString &path) {
             seen = tj::test::readFile(path);
-            self->setDownloadPath(QStringLiteral("http://example.invalid/jigsaw_220.zip"));
-            self->setDownloadVersion({2, 2, 0});
+            examinedOn = QThread::currentThread();
+            check.setDownloadPath(QStringLiteral("http://example.invalid/jigsaw_220.zip"));
+            check.setDownloadVersion({2, 2, 0});
             return accepted;
         };
         EXPECT_EQ(runToEnd(check), QList<bool>{accepted});
-        EXPECT_EQ(check.examinedOn, QCoreApplication::instance()->thread());
+        EXPECT_EQ(examinedOn, QCoreApplication::instance()->thread());
         EXPECT_EQ(seen, page);
-        EXPECT_EQ(check.downloadPath(), accepted ? QStringLiteral("http://example.invalid/jigsaw_220.zip") : QString());
+        const QString offered = accepted ? QStringLiteral("http://example.invalid/jigsaw_220.zip") : QString();
+        EXPECT_EQ(check.downloadPath(), offered);
         EXPECT_EQ(check.downloadVersion(), (std::array<int, 3>{2, 2, 0}));
         EXPECT_FALSE(QFile::exists(target));
     }
@@ -268,5 +261,6 @@ TEST_F(DownloadThreadTest, NewsAndWebsiteDownloadsLandInTheTemporaryFolder)
     }
     EXPECT_EQ(picture.puzzleDict(), candidate);
     EXPECT_EQ(picture.sequence(), 7u);
-    EXPECT_EQ(JPWebsiteDownloader(QStringLiteral("website.plist"), {}, 1).maximumSize(), CCAppUpdaterThread::kPageSizeLimit);
+    const JPWebsiteDownloader catalogue(QStringLiteral("website.plist"), {}, 1);
+    EXPECT_EQ(catalogue.maximumSize(), CCAppUpdaterThread::kPageSizeLimit);
 }

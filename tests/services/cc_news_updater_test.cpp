@@ -1,11 +1,9 @@
 #include "services/cc_news_updater.h"
-#include "services/cc_pane_window.h"
 
 #include "services_fixtures.h"
 
 #include <QDir>
 #include <QLabel>
-#include <QSettings>
 #include <QTextBrowser>
 #include <QTimer>
 

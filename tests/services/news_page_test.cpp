@@ -3,10 +3,7 @@
 #include "services_fixtures.h"
 #include "test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <QTextBlock>
-#include <QUrl>
 
 namespace {
 

@@ -3,6 +3,7 @@
 // Pages and links as the maker's server and a mail program see them, and a real server on
 // 127.0.0.1 standing in for the maker's, for the services tests.
 
+#include "services/cc_pane_window.h"
 #include "services/cc_periodic_check.h"
 #include "services/shared_settings.h"
 #include "services/wrenmoor_server.h"

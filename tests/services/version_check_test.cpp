@@ -2,11 +2,6 @@
 
 #include "services_fixtures.h"
 
-#include <gtest/gtest.h>
-
-#include <QRandomGenerator>
-#include <QStringList>
-
 #include <algorithm>
 
 namespace {
