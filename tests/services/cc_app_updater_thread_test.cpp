@@ -103,7 +103,6 @@ TEST_F(DownloadThreadTest, EveryBadAnswerFailsOnceAndKeepsAnOlderFile)
     } cases[] = {
         {"/404", HttpTestResponse::withStatus(404)},
         {"/500", HttpTestResponse::withStatus(500)},
-        {"/300", HttpTestResponse::withStatus(300, "choices")},
         {"/302-nowhere", HttpTestResponse::withStatus(302, "no location")},
         {"/to-missing", HttpTestResponse::redirect("/missing", 301)},
         {"/declared-too-big", HttpTestResponse::ok(QByteArray(5000, 'a')), 4096},
@@ -122,8 +121,8 @@ TEST_F(DownloadThreadTest, EveryBadAnswerFailsOnceAndKeepsAnOlderFile)
         download.setMaximumSize(bad.maximumSize);
         download.setTimeout(400ms);
         EXPECT_EQ(runToEnd(download, 15000), QList<bool>{false}) << bad.path;
-        EXPECT_TRUE(download.isFinished() && !download.wasSuccessful()) << bad.path;
-        EXPECT_TRUE(download.downloadPath().isEmpty()) << bad.path;
+        EXPECT_TRUE(download.isFinished() && !download.wasSuccessful() && download.downloadPath().isEmpty())
+            << bad.path;
         EXPECT_FALSE(download.errorString().isEmpty()) << bad.path;
         EXPECT_LE(download.doneLength(), download.maximumSize()) << bad.path;
         EXPECT_EQ(leftovers(), QStringList{QStringLiteral("file.bin")}) << bad.path;

@@ -74,8 +74,9 @@ TEST(LogCollector, HostileAndUnreadableFilesCostLittle)
     ASSERT_TRUE(QFile::link(crashes + QStringLiteral("/gone"), crashes + QStringLiteral("/tobbin-jigsaw.a.crash")));
     QDir().mkpath(crashes + QStringLiteral("/tobbin-jigsaw.b.crash"));
     if (geteuid() != 0) {
-        writeFile(crashes + QStringLiteral("/tobbin-jigsaw.b2.crash"), "locked");
-        ASSERT_TRUE(QFile::setPermissions(crashes + QStringLiteral("/tobbin-jigsaw.b2.crash"), QFileDevice::Permissions()));
+        const QString locked = crashes + QStringLiteral("/tobbin-jigsaw.b2.crash");
+        writeFile(locked, "locked");
+        ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::Permissions()));
     }
     QByteArray big;
     for (int line = 0; line < 40000; ++line)

@@ -30,12 +30,6 @@ protected:
         updater->setTodayForTesting(kToday);
     }
 
-    void TearDown() override
-    {
-        updater.reset();
-        ServerTest::TearDown();
-    }
-
     void autoCheck()
     {
         updater->setAutoCheck(true);
@@ -44,13 +38,7 @@ protected:
     }
 
     static qint64 stored(const QString &key) { return ReadSettingsInteger(*SharedSettings(), key).value_or(-1); }
-    static void store(const QString &key, qint64 value)
-    {
-        const std::unique_ptr<QSettings> shared = SharedSettings();
-        shared->setValue(key, value);
-        shared->sync();
-    }
-    static QStringList pagesLeft() { return QDir::temp().entryList({QStringLiteral("*.html")}, QDir::Files); }
+    static void store(const QString &key, qint64 value) { SharedSettings()->setValue(key, value); }
 
     std::unique_ptr<CCNewsUpdater> updater;
 };
@@ -63,12 +51,13 @@ TEST_F(NewsUpdaterTest, ShowsOnlyNewerItemsAndRemembersThem)
     requestCheck(*updater);
     EXPECT_EQ(updater->currentPane(), CCNewsUpdater::Pane::NewsDisplay);
     EXPECT_EQ(updater->window()->windowTitle(), QStringLiteral("Wrenmoor News"));
-    EXPECT_EQ(updater->newsView()->toPlainText(), QStringLiteral("3/14/2024: Tobbin Jigsaw 2.2 is out. Get it now.\nIt brings red pieces."));
+    EXPECT_EQ(updater->newsView()->toPlainText(),
+              QStringLiteral("3/14/2024: Tobbin Jigsaw 2.2 is out. Get it now.\nIt brings red pieces."));
     EXPECT_EQ(stored(kLastDateKey), 20240314);
     EXPECT_EQ(stored(kLastCheckKey), kToday);
     EXPECT_EQ(updater->lastUpdateField()->text(), QStringLiteral("March 14, 2024"));
     EXPECT_EQ(updater->lastCheckField()->text(), QStringLiteral("February 10, 2026"));
-    EXPECT_TRUE(pagesLeft().isEmpty()) << "the downloaded page is deleted";
+    EXPECT_TRUE(QDir::temp().entryList({QStringLiteral("*.html")}, QDir::Files).isEmpty()) << "the page is deleted";
     updater->proceed();
     EXPECT_FALSE(updater->window()->isVisible());
 }
@@ -81,7 +70,6 @@ TEST_F(NewsUpdaterTest, OneSuccessfulAutomaticCheckADay)
     EXPECT_FALSE(updater->isRunning()) << "a due check would have started at once";
     QTimer *timer = updater->findChild<QTimer *>();
     ASSERT_TRUE(timer);
-    EXPECT_EQ(timer->interval(), 3600 * 1000);
 
     // The first tick of a new day checks, unless the window is up; the ticks after it don't.
     QObject ticking;

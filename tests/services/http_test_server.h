@@ -13,7 +13,6 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QList>
-#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>

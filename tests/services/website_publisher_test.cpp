@@ -26,7 +26,8 @@ void savePicture(const QString &path, int width, int height)
 // An independent reader's verdict: Python's zip module checks every entry's CRC.
 void expectPythonAccepts(const QString &archive)
 {
-    const QString script = QStringLiteral("import sys, zipfile\nsys.exit(1 if zipfile.ZipFile(sys.argv[1]).testzip() else 0)");
+    const QString script
+        = QStringLiteral("import sys, zipfile\nsys.exit(1 if zipfile.ZipFile(sys.argv[1]).testzip() else 0)");
     EXPECT_EQ(QProcess::execute(QStringLiteral("python3"), {QStringLiteral("-c"), script, archive}), 0);
 }
 
