@@ -1,69 +1,46 @@
 #include "services/cc_app_updater_thread.h"
 #include "services/jp_website_downloader.h"
-#include "services/wrenmoor_server.h"
 #include "support/cc_logger.h"
 
-#include "http_test_server.h"
-#include "test_helpers.h"
+#include "services_fixtures.h"
 #include "test_support.h"
 
 #include <QDir>
 #include <QFile>
-#include <QRandomGenerator>
 #include <QThread>
 
-#include <gtest/gtest.h>
-
 using tj::test::HttpTestResponse;
-using tj::test::HttpTestServer;
 using Behaviour = HttpTestResponse::Behaviour;
 using namespace std::chrono_literals;
 
 namespace {
 
-// An update download into a folder of the test's choosing; check mode hands the page to a
-// callback instead.
+// An update download into a file of the test's choosing; check mode hands the page to examine.
 class TestDownload : public CCAppUpdaterThread
 {
 public:
-    TestDownload(const QUrl &url, QString destination, bool check = false)
+    TestDownload(const QUrl &url, QString to, bool check = false)
         : CCAppUpdaterThread(url, check)
-        , m_destination(std::move(destination))
+        , destination(std::move(to))
     {
     }
 
-    std::function<bool(TestDownload *, const QString &)> examine;
-    QThread *examinedOn = nullptr;
-
+    const QString destination;
+    std::function<bool(const QString &)> examine;
     using CCAppUpdaterThread::setDownloadPath;
     using CCAppUpdaterThread::setDownloadVersion;
 
 protected:
-    QString decideDestination(const QString &) override { return m_destination; }
-    bool examineDownload(const QString &path) override
-    {
-        examinedOn = QThread::currentThread();
-        return examine ? examine(this, path) : true;
-    }
-
-private:
-    QString m_destination;
+    QString decideDestination(const QString &) override { return destination; }
+    bool examineDownload(const QString &path) override { return examine(path); }
 };
 
-QByteArray randomBytes(qsizetype size)
-{
-    QByteArray data(size, Qt::Uninitialized);
-    for (char &c : data)
-        c = char(QRandomGenerator::global()->bounded(256));
-    return data;
-}
-
-class DownloadThreadTest : public ::testing::Test
+class DownloadThreadTest : public tj::test::ServerTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(server.start());
+        ServerTest::SetUp();
         folder = tj::test::freshFolder(QStringLiteral("downloads"));
         target = folder + QStringLiteral("/file.bin");
     }
@@ -84,7 +61,6 @@ protected:
 
     QStringList leftovers() const { return QDir(folder).entryList(QDir::Files | QDir::Hidden); }
 
-    HttpTestServer server;
     QString folder;
     QString target;
 };
@@ -93,12 +69,9 @@ protected:
 
 TEST_F(DownloadThreadTest, CompleteBodyIsWrittenAndCounted)
 {
-    const QByteArray body = randomBytes(700 * 1024 + 13);
-    HttpTestResponse withLength = HttpTestResponse::ok(body);
-    HttpTestResponse withoutLength = HttpTestResponse::ok(body);
-    withoutLength.sendContentLength = false;
-    server.route(QStringLiteral("/with"), withLength);
-    server.route(QStringLiteral("/without"), withoutLength);
+    const QByteArray body = tj::test::randomBytes(700 * 1024 + 13);
+    server.route(QStringLiteral("/with"), HttpTestResponse::ok(body));
+    server.route(QStringLiteral("/without"), {.body = body, .sendContentLength = false});
 
     for (const auto &[path, declared] : {std::pair{QStringLiteral("/with"), qint64(body.size())},
                                          std::pair{QStringLiteral("/without"), qint64(0)}}) {
@@ -122,43 +95,34 @@ TEST_F(DownloadThreadTest, CompleteBodyIsWrittenAndCounted)
 
 TEST_F(DownloadThreadTest, EveryBadAnswerFailsOnceAndKeepsAnOlderFile)
 {
-    struct Case
+    const struct
     {
         const char *path;
         HttpTestResponse answer;
         qint64 maximumSize = 1 << 20;
-    };
-    HttpTestResponse endless = HttpTestResponse::behaving(Behaviour::Endless);
-    HttpTestResponse undeclared = HttpTestResponse::ok(QByteArray(5000, 'b'));
-    undeclared.sendContentLength = false;
-    HttpTestResponse shortBody = HttpTestResponse::ok(QByteArray(3000, 'c'));
-    shortBody.declaredLength = 4000; // the connection closes 1000 bytes early
-    HttpTestResponse partial = HttpTestResponse::behaving(Behaviour::StallAfterHeaders);
-    partial.body = QByteArray(1000, 'p');
-    partial.bodyBytesSent = 400;
-    const QList<Case> cases = {
+    } cases[] = {
         {"/404", HttpTestResponse::withStatus(404)},
         {"/500", HttpTestResponse::withStatus(500)},
-        {"/300", HttpTestResponse::withStatus(300, "choices")},
         {"/302-nowhere", HttpTestResponse::withStatus(302, "no location")},
         {"/to-missing", HttpTestResponse::redirect("/missing", 301)},
         {"/declared-too-big", HttpTestResponse::ok(QByteArray(5000, 'a')), 4096},
-        {"/undeclared-too-big", undeclared, 4096},
-        {"/endless", endless, 2 << 20},
-        {"/short", shortBody},
-        {"/silent", HttpTestResponse::behaving(Behaviour::StallBeforeHeaders)},
-        {"/partial", partial},
+        {"/undeclared-too-big", {.body = QByteArray(5000, 'b'), .sendContentLength = false}, 4096},
+        {"/endless", {.behaviour = Behaviour::Endless}, 2 << 20},
+        // The connection closes 1000 bytes early.
+        {"/short", {.body = QByteArray(3000, 'c'), .declaredLength = 4000}},
+        {"/silent", {.behaviour = Behaviour::StallBeforeHeaders}},
+        {"/partial", {.body = QByteArray(1000, 'p'), .behaviour = Behaviour::StallAfterHeaders, .bodyBytesSent = 400}},
     };
     tj::test::writeFile(target, "previous version");
-    for (const Case &bad : cases) {
+    for (const auto &bad : cases) {
         const QString path = QString::fromLatin1(bad.path);
         server.route(path, bad.answer);
         TestDownload download(server.url(path), target);
         download.setMaximumSize(bad.maximumSize);
         download.setTimeout(400ms);
         EXPECT_EQ(runToEnd(download, 15000), QList<bool>{false}) << bad.path;
-        EXPECT_TRUE(download.isFinished() && !download.wasSuccessful()) << bad.path;
-        EXPECT_TRUE(download.downloadPath().isEmpty()) << bad.path;
+        EXPECT_TRUE(download.isFinished() && !download.wasSuccessful() && download.downloadPath().isEmpty())
+            << bad.path;
         EXPECT_FALSE(download.errorString().isEmpty()) << bad.path;
         EXPECT_LE(download.doneLength(), download.maximumSize()) << bad.path;
         EXPECT_EQ(leftovers(), QStringList{QStringLiteral("file.bin")}) << bad.path;
@@ -176,9 +140,9 @@ TEST_F(DownloadThreadTest, EveryBadAnswerFailsOnceAndKeepsAnOlderFile)
 
 TEST_F(DownloadThreadTest, RedirectsAreFollowedFiveTimesAtMost)
 {
-    server.route(QStringLiteral("/target"), HttpTestResponse::ok("arrived"));
+    server.route(QStringLiteral("/hop0"), HttpTestResponse::ok("arrived"));
     for (int i = 1; i <= 6; ++i)
-        server.route(QStringLiteral("/hop%1").arg(i), HttpTestResponse::redirect(i == 1 ? QByteArray("/target") : "/hop" + QByteArray::number(i - 1)));
+        server.route(QStringLiteral("/hop%1").arg(i), HttpTestResponse::redirect("/hop" + QByteArray::number(i - 1)));
     TestDownload six(server.url(QStringLiteral("/hop6")), target);
     EXPECT_EQ(runToEnd(six), QList<bool>{false});
     TestDownload five(server.url(QStringLiteral("/hop5")), target);
@@ -186,30 +150,36 @@ TEST_F(DownloadThreadTest, RedirectsAreFollowedFiveTimesAtMost)
     EXPECT_EQ(tj::test::readFile(target), QByteArray("arrived"));
 }
 
-TEST_F(DownloadThreadTest, CancelNeverSucceedsAndRemovesTheFile)
+TEST_F(DownloadThreadTest, CancellingOrDestroyingStopsTheTransferAndRemovesTheFile)
 {
-    HttpTestResponse slow = HttpTestResponse::ok(QByteArray(2000, 's'));
-    slow.delayMs = 300;
-    server.route(QStringLiteral("/slow"), slow);
-    server.route(QStringLiteral("/endless"), HttpTestResponse::behaving(Behaviour::Endless));
-
-    for (const QString &path : {QStringLiteral("/slow"), QStringLiteral("/endless")}) {
-        TestDownload download(server.url(path), target);
-        QList<bool> results;
-        QObject::connect(&download, &CCAppUpdaterThread::finished, [&](bool ok) { results.append(ok); });
-        download.start();
-        ASSERT_TRUE(tj::test::waitFor([&] { return server.requestCount(path) == 1; }, 5000));
-        if (path == QLatin1String("/endless")) {
-            ASSERT_TRUE(tj::test::waitFor([&] { return download.doneLength() > 0; }, 5000));
+    server.route(QStringLiteral("/slow"), {.body = QByteArray(2000, 's'), .delayMs = 300});
+    server.route(QStringLiteral("/endless"), {.behaviour = Behaviour::Endless});
+    server.route(QStringLiteral("/silent"), {.behaviour = Behaviour::StallBeforeHeaders});
+    for (const bool destroy : {false, true})
+        for (const QString &path : {QStringLiteral("/slow"), QStringLiteral("/endless"), QStringLiteral("/silent")}) {
+            SCOPED_TRACE(path.toStdString() + (destroy ? " destroyed" : " cancelled"));
+            server.clearRequests();
+            const int closed = server.closedCount(path);
+            auto download = std::make_unique<TestDownload>(server.url(path), target);
+            QList<bool> results;
+            QObject::connect(download.get(), &CCAppUpdaterThread::finished, [&](bool ok) { results.append(ok); });
+            download->start();
+            ASSERT_TRUE(tj::test::waitFor([&] { return server.requestCount(path) == 1; }, 5000));
+            if (path == QLatin1String("/endless")) {
+                ASSERT_TRUE(tj::test::waitFor([&] { return download->doneLength() > 0; }, 5000));
+            }
+            if (destroy) {
+                download.reset();
+            } else {
+                download->cancel();
+                EXPECT_TRUE(download->isFinished() && download->isCancelled() && !download->wasSuccessful());
+            }
+            // Nothing can arrive once the server has seen the connection close.
+            ASSERT_TRUE(tj::test::waitFor([&] { return server.closedCount(path) == closed + 1; }));
+            tj::test::drainEvents();
+            EXPECT_EQ(results, destroy ? QList<bool>{} : QList<bool>{false});
+            EXPECT_TRUE(leftovers().isEmpty());
         }
-        download.cancel();
-        EXPECT_TRUE(download.isFinished() && download.isCancelled() && !download.wasSuccessful());
-        // Nothing can arrive once the server has seen the connection close.
-        ASSERT_TRUE(tj::test::waitFor([&] { return server.closedCount(path) == 1; }));
-        tj::test::drainEvents();
-        EXPECT_EQ(results, QList<bool>{false}) << path.toStdString();
-        EXPECT_TRUE(leftovers().isEmpty()) << path.toStdString();
-    }
 
     // Cancelling a finished download changes nothing.
     server.route(QStringLiteral("/quick"), HttpTestResponse::ok("done"));
@@ -220,47 +190,29 @@ TEST_F(DownloadThreadTest, CancelNeverSucceedsAndRemovesTheFile)
     EXPECT_EQ(tj::test::readFile(target), QByteArray("done"));
 }
 
-TEST_F(DownloadThreadTest, DestroyingARunningDownloadIsSafe)
+TEST_F(DownloadThreadTest, CheckModeExaminesThePageOnTheMainThreadThenRemovesIt)
 {
-    server.route(QStringLiteral("/endless"), HttpTestResponse::behaving(Behaviour::Endless));
-    server.route(QStringLiteral("/silent"), HttpTestResponse::behaving(Behaviour::StallBeforeHeaders));
-    for (const QString &path : {QStringLiteral("/endless"), QStringLiteral("/silent")}) {
-        bool reported = false;
-        {
-            auto download = std::make_unique<TestDownload>(server.url(path), target);
-            QObject::connect(download.get(), &CCAppUpdaterThread::finished, [&] { reported = true; });
-            download->start();
-            ASSERT_TRUE(tj::test::waitFor([&] { return server.requestCount(path) == 1; }, 5000));
-        }
-        tj::test::drainEvents();
-        EXPECT_FALSE(reported);
-        EXPECT_TRUE(leftovers().isEmpty());
+    const QByteArray page = "<a href=\"jigsaw_220.zip\">";
+    server.route(QStringLiteral("/downloads"), HttpTestResponse::ok(page));
+    for (const bool accepted : {true, false}) {
+        TestDownload check(server.url(QStringLiteral("/downloads")), target, true);
+        QByteArray seen;
+        QThread *examinedOn = nullptr;
+        check.examine = [&](const QString &path) {
+            seen = tj::test::readFile(path);
+            examinedOn = QThread::currentThread();
+            check.setDownloadPath(QStringLiteral("http://example.invalid/jigsaw_220.zip"));
+            check.setDownloadVersion({2, 2, 0});
+            return accepted;
+        };
+        EXPECT_EQ(runToEnd(check), QList<bool>{accepted});
+        EXPECT_EQ(examinedOn, QCoreApplication::instance()->thread());
+        EXPECT_EQ(seen, page);
+        const QString offered = accepted ? QStringLiteral("http://example.invalid/jigsaw_220.zip") : QString();
+        EXPECT_EQ(check.downloadPath(), offered);
+        EXPECT_EQ(check.downloadVersion(), (std::array<int, 3>{2, 2, 0}));
+        EXPECT_FALSE(QFile::exists(target));
     }
-}
-
-TEST_F(DownloadThreadTest, CheckModeExaminesThePageOnTheMainThread)
-{
-    server.route(QStringLiteral("/downloads"), HttpTestResponse::ok("<a href=\"jigsaw_220.zip\">"));
-    TestDownload check(server.url(QStringLiteral("/downloads")), target, true);
-    QByteArray seen;
-    check.examine = [&](TestDownload *self, const QString &path) {
-        seen = tj::test::readFile(path);
-        self->setDownloadPath(QStringLiteral("http://example.invalid/jigsaw_220.zip"));
-        self->setDownloadVersion({2, 2, 0});
-        return true;
-    };
-    EXPECT_EQ(runToEnd(check), QList<bool>{true});
-    EXPECT_EQ(check.examinedOn, QCoreApplication::instance()->thread());
-    EXPECT_EQ(seen, QByteArray("<a href=\"jigsaw_220.zip\">"));
-    EXPECT_EQ(check.downloadPath(), QStringLiteral("http://example.invalid/jigsaw_220.zip"));
-    EXPECT_EQ(check.downloadVersion(), (std::array<int, 3>{2, 2, 0}));
-    EXPECT_FALSE(QFile::exists(target)) << "the page is removed after examination";
-
-    TestDownload refused(server.url(QStringLiteral("/downloads")), target, true);
-    refused.examine = [](TestDownload *, const QString &) { return false; };
-    EXPECT_EQ(runToEnd(refused), QList<bool>{false});
-    EXPECT_TRUE(refused.downloadPath().isEmpty());
-    EXPECT_FALSE(QFile::exists(target));
 }
 
 TEST_F(DownloadThreadTest, ServerAddressComesFromTheEnvironment)
@@ -285,32 +237,29 @@ TEST_F(DownloadThreadTest, ServerAddressComesFromTheEnvironment)
     JPWebsiteDownloader refused(QStringLiteral("../x.jpg"), {}, 1);
     EXPECT_EQ(runToEnd(refused), QList<bool>{false});
     EXPECT_EQ(server.requestCount(), 0);
-    qunsetenv(kWrenmoorServerVariable);
 }
 
 TEST_F(DownloadThreadTest, NewsAndWebsiteDownloadsLandInTheTemporaryFolder)
 {
-    qputenv(kWrenmoorServerVariable, server.baseUrl().toUtf8());
     server.route(QStringLiteral("/news/index.html"), HttpTestResponse::ok("<p>3/14/2024: news</p>"));
     server.route(QStringLiteral("/puzzles/Pets/cat.jpg"), HttpTestResponse::ok("jpeg bytes"));
-
     CCNewsUpdaterThread news;
-    EXPECT_EQ(runToEnd(news), QList<bool>{true});
-    EXPECT_EQ(QFileInfo(news.downloadPath()).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
-    EXPECT_TRUE(news.downloadPath().endsWith(QStringLiteral(".html")));
-    EXPECT_EQ(tj::test::readFile(news.downloadPath()), QByteArray("<p>3/14/2024: news</p>"));
-    EXPECT_EQ(news.maximumSize(), CCAppUpdaterThread::kPageSizeLimit);
-
     const QVariantMap candidate{{QStringLiteral("name"), QStringLiteral("Cat")}};
     JPWebsiteDownloader picture(QStringLiteral("Pets/cat.jpg"), candidate, 7);
-    EXPECT_EQ(runToEnd(picture), QList<bool>{true});
-    EXPECT_TRUE(picture.downloadPath().endsWith(QStringLiteral(".jpg")));
-    EXPECT_EQ(tj::test::readFile(picture.downloadPath()), QByteArray("jpeg bytes"));
+    const std::tuple<CCAppUpdaterThread *, const char *, QByteArray, qint64> downloads[] = {
+        {&news, ".html", "<p>3/14/2024: news</p>", CCAppUpdaterThread::kPageSizeLimit},
+        {&picture, ".jpg", "jpeg bytes", CCAppUpdaterThread::kFileSizeLimit},
+    };
+    for (const auto &[download, suffix, body, limit] : downloads) {
+        EXPECT_EQ(runToEnd(*download), QList<bool>{true}) << suffix;
+        EXPECT_EQ(QFileInfo(download->downloadPath()).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
+        EXPECT_TRUE(download->downloadPath().endsWith(QLatin1String(suffix)));
+        EXPECT_EQ(tj::test::readFile(download->downloadPath()), body);
+        EXPECT_EQ(download->maximumSize(), limit);
+        QFile::remove(download->downloadPath());
+    }
     EXPECT_EQ(picture.puzzleDict(), candidate);
     EXPECT_EQ(picture.sequence(), 7u);
-    EXPECT_EQ(picture.maximumSize(), CCAppUpdaterThread::kFileSizeLimit);
-    EXPECT_EQ(JPWebsiteDownloader(QStringLiteral("website.plist"), {}, 1).maximumSize(), CCAppUpdaterThread::kPageSizeLimit);
-    QFile::remove(news.downloadPath());
-    QFile::remove(picture.downloadPath());
-    qunsetenv(kWrenmoorServerVariable);
+    const JPWebsiteDownloader catalogue(QStringLiteral("website.plist"), {}, 1);
+    EXPECT_EQ(catalogue.maximumSize(), CCAppUpdaterThread::kPageSizeLimit);
 }

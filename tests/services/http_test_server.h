@@ -13,7 +13,6 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QList>
-#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -33,9 +32,10 @@ struct HttpTestResponse
         Endless,            // headers without a length, then data until the client leaves
     };
 
+    // Every member has an initializer, so a designated initializer may name only what it changes.
     int status = 200;
-    QByteArray body;
-    QList<std::pair<QByteArray, QByteArray>> headers;
+    QByteArray body{};
+    QList<std::pair<QByteArray, QByteArray>> headers{};
     Behaviour behaviour = Behaviour::Normal;
     // Sent as Content-Length instead of the body's size; -1 sends the true size.
     qint64 declaredLength = -1;
@@ -45,32 +45,16 @@ struct HttpTestResponse
     // The answer starts this long after the request arrived.
     int delayMs = 0;
 
-    static HttpTestResponse ok(QByteArray content)
-    {
-        HttpTestResponse response;
-        response.body = std::move(content);
-        return response;
-    }
+    static HttpTestResponse ok(QByteArray content) { return {.body = std::move(content)}; }
     static HttpTestResponse withStatus(int code, QByteArray content = "error page")
     {
-        HttpTestResponse response;
-        response.status = code;
-        response.body = std::move(content);
-        return response;
+        return {.status = code, .body = std::move(content)};
     }
     static HttpTestResponse redirect(const QByteArray &location, int code = 302)
     {
-        HttpTestResponse response;
-        response.status = code;
-        response.headers.append({QByteArrayLiteral("Location"), location});
-        return response;
+        return {.status = code, .headers = {{QByteArrayLiteral("Location"), location}}};
     }
-    static HttpTestResponse behaving(Behaviour how)
-    {
-        HttpTestResponse response;
-        response.behaviour = how;
-        return response;
-    }
+    static HttpTestResponse behaving(Behaviour how) { return {.behaviour = how}; }
 };
 
 class HttpTestServer
@@ -86,9 +70,8 @@ public:
 
     // Listens on a free port of 127.0.0.1.
     bool start() { return m_server.listen(QHostAddress::LocalHost, 0); }
-    quint16 port() const { return m_server.serverPort(); }
     // "http://127.0.0.1:PORT", without a trailing slash.
-    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(port()); }
+    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
     QUrl url(const QString &path) const { return QUrl(baseUrl() + path); }
 
     // A fixed answer for a path (decoded, without query); replaces an earlier one.
@@ -105,7 +88,6 @@ public:
     void clearRequests() { m_requests.clear(); }
 
 private:
-    static constexpr qint64 kMaxRequestHead = 64 * 1024;
     static constexpr qint64 kEndlessChunk = 64 * 1024;
     // An endless body stops here anyway, so a broken client can't keep a test running.
     static constexpr qint64 kEndlessLimit = 1024LL * 1024 * 1024;
@@ -119,23 +101,13 @@ private:
             socket->deleteLater();
         });
         QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, head] {
-            if (head->isEmpty() && socket->property("answered").toBool())
-                return;
+            if (socket->property("path").isValid())
+                return; // answered: whatever else comes is ignored
             head->append(socket->readAll());
-            const qsizetype end = head->indexOf("\r\n\r\n");
-            if (end < 0) {
-                if (head->size() > kMaxRequestHead)
-                    socket->abort();
+            if (!head->contains("\r\n\r\n"))
                 return;
-            }
-            const QList<QByteArray> requestLine = head->left(head->indexOf("\r\n")).split(' ');
-            head->clear();
-            socket->setProperty("answered", true);
-            if (requestLine.size() < 2) {
-                socket->abort();
-                return;
-            }
-            const QString path = QUrl::fromPercentEncoding(requestLine[1].split('?').first());
+            const QList<QByteArray> line = head->left(head->indexOf("\r\n")).split(' ');
+            const QString path = line.size() < 2 ? QString() : QUrl::fromPercentEncoding(line[1].split('?').first());
             m_requests.append(path);
             socket->setProperty("path", path);
             answer(socket, responseFor(path));
@@ -154,18 +126,6 @@ private:
         return HttpTestResponse::withStatus(404, "not found");
     }
 
-    static QByteArray reasonFor(int status)
-    {
-        switch (status) {
-        case 200: return "OK";
-        case 301: return "Moved Permanently";
-        case 302: return "Found";
-        case 404: return "Not Found";
-        case 500: return "Internal Server Error";
-        default: return "Status";
-        }
-    }
-
     void answer(QTcpSocket *socket, HttpTestResponse response)
     {
         using B = HttpTestResponse::Behaviour;
@@ -177,7 +137,9 @@ private:
             QTimer::singleShot(delay, socket, [this, socket, response] { answer(socket, response); });
             return;
         }
-        QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonFor(response.status) + "\r\n";
+        static const QHash<int, QByteArray> reasons{{200, "OK"}, {302, "Found"}, {404, "Not Found"}};
+        QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ';
+        head += reasons.value(response.status, "Status") + "\r\n";
         if (response.behaviour != B::Endless && response.sendContentLength) {
             const qint64 length = response.declaredLength >= 0 ? response.declaredLength : response.body.size();
             head += "Content-Length: " + QByteArray::number(length) + "\r\n";
@@ -199,9 +161,7 @@ private:
             feed();
             return;
         }
-        const qint64 count = response.bodyBytesSent >= 0 ? std::min<qint64>(response.bodyBytesSent, response.body.size())
-                                                         : response.body.size();
-        socket->write(response.body.left(count));
+        socket->write(response.bodyBytesSent >= 0 ? response.body.left(response.bodyBytesSent) : response.body);
         if (response.behaviour == B::Normal)
             socket->disconnectFromHost();
     }

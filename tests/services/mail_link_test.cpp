@@ -2,10 +2,6 @@
 
 #include "services_fixtures.h"
 
-#include <gtest/gtest.h>
-
-#include <QRandomGenerator>
-
 TEST(MailLink, AnyTextArrivesIntact)
 {
     const QString subject = QStringLiteral("Tom & Jerry = 100% ?#");

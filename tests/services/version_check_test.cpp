@@ -2,11 +2,6 @@
 
 #include "services_fixtures.h"
 
-#include <gtest/gtest.h>
-
-#include <QRandomGenerator>
-#include <QStringList>
-
 #include <algorithm>
 
 namespace {
@@ -85,11 +80,8 @@ TEST(VersionCheck, NewestCandidateWinsWhateverTheOrder)
         const int count = 1 + int(random.bounded(6));
         for (int i = 0; i < count; ++i) {
             const AppVersion v{int(random.bounded(10)), int(random.bounded(10)), int(random.bounded(10000))};
-            links << QStringLiteral("jigsaw_%1%2%3.%4")
-                         .arg(v.major)
-                         .arg(v.minor)
-                         .arg(v.patch)
-                         .arg(random.bounded(2) ? QStringLiteral("dmg") : QStringLiteral("zip"));
+            const QString extension = random.bounded(2) ? QStringLiteral("dmg") : QStringLiteral("zip");
+            links << QStringLiteral("jigsaw_%1%2%3.%4").arg(v.major).arg(v.minor).arg(v.patch).arg(extension);
             if (v.ordinal() > newest.ordinal())
                 newest = v;
             if (random.bounded(3) == 0)
