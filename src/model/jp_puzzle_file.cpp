@@ -9,6 +9,7 @@
 #include "support/helpers.h"
 #include "support/log.h"
 #include "support/property_list.h"
+#include "support/puzzle_keys.h"
 
 #include <QDir>
 #include <QFile>
