@@ -39,7 +39,8 @@ inline bool PreparePhoto(QSize size, const QString &path)
 // up, and piece numbers must stay below the assembly identifiers).
 inline int64_t LargestBuildableCount(const QString &photo, int64_t wanted, const QString &scratch)
 {
-    const QSize stored = DeclaredPictureSize(photo).scaled(QSize(kMaxPictureSide, kMaxPictureSide), Qt::KeepAspectRatio);
+    const QSize stored =
+        DeclaredPictureSize(photo).scaled(QSize(kMaxPictureSide, kMaxPictureSide), Qt::KeepAspectRatio);
     auto probe = JPPuzzle::initWithPicture(QDir(scratch).filePath(QStringLiteral("probe.WMjigsaw")),
                                            CCImage::initWithSize(QSizeF(stored)), QVariantMap());
     for (int64_t count = wanted; count > 0; --count) {

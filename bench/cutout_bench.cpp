@@ -141,8 +141,9 @@ void BM_ColorEdges(benchmark::State &state)
     auto cut = picture->createPixmapForBezier(makePieces()[17]);
     for (auto _ : state)
         cut->colorEdgesWith(kRimGray, kRimGray);
-    state.counters["sec_px"] = benchmark::Counter(double(cut->width()) * cut->height(),
-                                                 benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["sec_px"] =
+        benchmark::Counter(double(cut->width()) * cut->height(),
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_ColorEdges)->Unit(benchmark::kMicrosecond);
 
@@ -159,8 +160,9 @@ void BM_PerPixelContains(benchmark::State &state)
                 inside += piece.contains(QPointF(x, y));
         benchmark::DoNotOptimize(inside);
     }
-    state.counters["sec_px"] = benchmark::Counter(double(rect.width()) * rect.height(),
-                                                 benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["sec_px"] =
+        benchmark::Counter(double(rect.width()) * rect.height(),
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_PerPixelContains)->Unit(benchmark::kMillisecond);
 

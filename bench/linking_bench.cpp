@@ -31,8 +31,8 @@ namespace {
 constexpr QSize kView(1920, 1080);
 
 QTemporaryDir *g_work = nullptr;
-QString g_photo;       // 2000 x 1318: the 1000-piece puzzles
-QString g_largePhoto;  // 6000 x 4500, stored at 2000 x 1500: the 5000-piece puzzle
+QString g_photo; // 2000 x 1318: the 1000-piece puzzles
+QString g_largePhoto; // 6000 x 4500, stored at 2000 x 1500: the 5000-piece puzzle
 
 std::unique_ptr<JPPuzzle> freshPuzzle(const QString &photo = g_photo, int64_t count = 1000)
 {
@@ -54,7 +54,8 @@ JPAssembly *growAssembly(JPPuzzle &puzzle, size_t members)
     JPAssembly *group = nullptr;
     for (uint64_t i = 1; i < uint64_t(puzzle.pieceCount()) && (!group || group->pieces().size() < members); ++i) {
         JPPiece *piece = puzzle.pieceWithIndex(i);
-        JPPiece *neighbour = piece->coord().x > 0 ? piece->connectionAtIndex(0).piece : piece->connectionAtIndex(1).piece;
+        JPPiece *neighbour =
+            piece->coord().x > 0 ? piece->connectionAtIndex(0).piece : piece->connectionAtIndex(1).piece;
         PlaceBeside(piece, piece, neighbour);
         QPointF point;
         JPPiece *target = PieceToLinkWith(piece, point);
@@ -264,8 +265,11 @@ void BM_LinkOntoLargeAssembly1000(benchmark::State &state)
 {
     linkOntoLargeAssembly(state, interior1000());
 }
-BENCHMARK(BM_LinkOntoLargeAssembly1000)->Name("LinkOntoLargeAssembly/1000")->Iterations(10)
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LinkOntoLargeAssembly1000)
+    ->Name("LinkOntoLargeAssembly/1000")
+    ->Iterations(10)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // The dropped piece opens a new leftmost column, so the composite grows to the left.
 void BM_LinkOntoLargeAssemblyGrowing(benchmark::State &state)
@@ -279,8 +283,11 @@ void BM_LinkOntoLargeAssemblyGrowing(benchmark::State &state)
     }();
     linkOntoLargeAssembly(state, made);
 }
-BENCHMARK(BM_LinkOntoLargeAssemblyGrowing)->Name("LinkOntoLargeAssemblyGrowing/1000")->Iterations(10)
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LinkOntoLargeAssemblyGrowing)
+    ->Name("LinkOntoLargeAssemblyGrowing/1000")
+    ->Iterations(10)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_LinkOntoLargeAssembly5000(benchmark::State &state)
 {
@@ -299,8 +306,11 @@ void BM_LinkOntoLargeAssembly5000(benchmark::State &state)
     }();
     linkOntoLargeAssembly(state, made);
 }
-BENCHMARK(BM_LinkOntoLargeAssembly5000)->Name("LinkOntoLargeAssembly/5000")->Iterations(5)
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LinkOntoLargeAssembly5000)
+    ->Name("LinkOntoLargeAssembly/5000")
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // Joins in quick succession onto the 999-member assembly: each while the picture of the one
 // before is still being written, so changing it costs a copy of its pixels.
@@ -344,8 +354,11 @@ void BM_LinkOntoLargeAssemblyBackToBack(benchmark::State &state)
     state.counters["members"] = double(group ? group->pieces().size() : 0);
     puzzle.reset();
 }
-BENCHMARK(BM_LinkOntoLargeAssemblyBackToBack)->Name("LinkOntoLargeAssemblyBackToBack/1000")->Iterations(12)
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LinkOntoLargeAssemblyBackToBack)
+    ->Name("LinkOntoLargeAssemblyBackToBack/1000")
+    ->Iterations(12)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_CandidateForOnePiece(benchmark::State &state)
 {

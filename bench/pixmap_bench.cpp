@@ -20,8 +20,8 @@ QImage picture(QImage::Format format)
 
 void setPixelCounter(benchmark::State &state)
 {
-    state.counters["sec_px"] = benchmark::Counter(2000.0 * 1500.0, benchmark::Counter::kIsIterationInvariantRate
-                                                                        | benchmark::Counter::kInvert);
+    state.counters["sec_px"] = benchmark::Counter(
+        2000.0 * 1500.0, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_QImageCopy(benchmark::State &state)

@@ -67,7 +67,8 @@ QImage piece(const QImage &picture, int index)
     outline.addRect(inset, inset, body, body);
     // Knobs out on two sides, holes on the others, as a typical inner piece.
     const bool flip = index % 2;
-    outline.addEllipse(QPointF(kPieceSide / 2.0, flip ? inset - knob * 0.6 : kPieceSide - inset + knob * 0.6), knob, knob);
+    outline.addEllipse(QPointF(kPieceSide / 2.0, flip ? inset - knob * 0.6 : kPieceSide - inset + knob * 0.6), knob,
+                       knob);
     outline.addEllipse(QPointF(kPieceSide - inset + knob * 0.6, kPieceSide / 2.0), knob, knob);
     QPainterPath holes;
     holes.addEllipse(QPointF(inset + knob * 0.4, kPieceSide / 2.0), knob, knob);
@@ -125,8 +126,7 @@ QByteArray qtPng(const QImage &image, int quality)
     return bytes;
 }
 
-template <typename Encode>
-void run(benchmark::State &state, Encode &&encode)
+template <typename Encode> void run(benchmark::State &state, Encode &&encode)
 {
     const std::vector<QImage> &list = pieces();
     size_t index = 0;

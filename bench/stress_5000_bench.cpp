@@ -69,7 +69,8 @@ void BM_Create(benchmark::State &state)
         QString error;
         auto made = MakePuzzleFolder(choice, g_work->filePath(QStringLiteral("puzzles")), &error);
         if (!made) {
-            state.SkipWithError(QString(QStringLiteral("the folder could not be made: ") + error).toStdString().c_str());
+            state.SkipWithError(
+                QString(QStringLiteral("the folder could not be made: ") + error).toStdString().c_str());
             return;
         }
         g_folder = made->folder;

@@ -16,8 +16,7 @@
 namespace tj::test {
 
 // Runs this thread's events until done() holds or ms milliseconds have passed; done()'s answer.
-template<typename Predicate>
-bool waitFor(Predicate done, int ms = 10000)
+template <typename Predicate> bool waitFor(Predicate done, int ms = 10000)
 {
     const QDeadlineTimer deadline(ms);
     while (!done()) {

@@ -73,8 +73,8 @@ inline QImage MakeTestPicture(int width, int height)
     for (int y = 0; y < height; ++y) {
         auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < width; ++x)
-            row[x] = qRgb((x * 255) / std::max(1, width - 1), (y * 255) / std::max(1, height - 1),
-                          ((x ^ y) * 7) & 0xFF);
+            row[x] =
+                qRgb((x * 255) / std::max(1, width - 1), (y * 255) / std::max(1, height - 1), ((x ^ y) * 7) & 0xFF);
     }
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);

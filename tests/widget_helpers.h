@@ -13,8 +13,7 @@ namespace tj::test {
 
 // Answers the next modal dialog of type Dialog once it is on screen: call it before running
 // what opens the dialog. The watcher goes away after answering, or unanswered after ms.
-template<typename Dialog>
-void whenModal(std::function<void(Dialog *)> answer, int ms = 20000)
+template <typename Dialog> void whenModal(std::function<void(Dialog *)> answer, int ms = 20000)
 {
     auto *watcher = new QTimer(qApp);
     watcher->setInterval(5);

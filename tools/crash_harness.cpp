@@ -193,7 +193,10 @@ void Harness::measure(const QString &puzzle)
         fail(QStringLiteral("an untouched puzzle can't be solved: %1").arg(solved.output.trimmed()));
     QDir(trial).removeRecursively();
     say(QStringLiteral("start %1 ms, create %2 ms, open %3 ms, whole solve %4 ms")
-            .arg(m_startMs).arg(m_createMs).arg(m_openMs).arg(m_solveMs));
+            .arg(m_startMs)
+            .arg(m_createMs)
+            .arg(m_openMs)
+            .arg(m_solveMs));
 }
 
 bool Harness::checkAfterSolveKill(const QString &folder, size_t &lastItems)
@@ -221,7 +224,8 @@ bool Harness::checkAfterSolveKill(const QString &folder, size_t &lastItems)
     const Outcome a = runProgram(QStringList{QStringLiteral("render"), folder, QStringLiteral("--out"), left} + size);
     QString unused;
     JPPuzzle::openExisting(freshFolder, &unused);
-    const Outcome b = runProgram(QStringList{QStringLiteral("render"), freshFolder, QStringLiteral("--out"), fresh} + size);
+    const Outcome b =
+        runProgram(QStringList{QStringLiteral("render"), freshFolder, QStringLiteral("--out"), fresh} + size);
     if (a.exitCode != 0 || b.exitCode != 0) {
         fail(QStringLiteral("render fails after a kill: %1 %2").arg(a.output.trimmed(), b.output.trimmed()));
     } else {
@@ -263,7 +267,10 @@ bool Harness::checkAfterSolveKill(const QString &folder, size_t &lastItems)
         fail(QStringLiteral("info and the reopened board disagree: %1").arg(info.output));
     lastItems = board->items;
     m_tally.strayFiles = board->strayFiles;
-    say(QStringLiteral("solve kill %1: %2 items, %3 assemblies").arg(m_tally.solveKills).arg(board->items).arg(board->assemblies));
+    say(QStringLiteral("solve kill %1: %2 items, %3 assemblies")
+            .arg(m_tally.solveKills)
+            .arg(board->items)
+            .arg(board->assemblies));
     return board->items <= 1;
 }
 
@@ -291,11 +298,10 @@ void Harness::solveWithKills()
         // written, saving after every link or only after a few.
         const bool afterLink = m_tally.solveKills % 2 == 1;
         const int linksLeft = int(std::min<size_t>(lastItems, size_t(m_options.pieces))) - 1;
-        const Outcome run = afterLink
-            ? runProgram({QStringLiteral("solve"), folder, QStringLiteral("--print-links"), QStringLiteral("--save-every"),
-                          QString::number(1 + uniform(3))},
-                         -1, 1 + uniform(linksLeft - 1))
-            : runProgram({QStringLiteral("solve"), folder}, uniform(window));
+        const Outcome run = afterLink ? runProgram({QStringLiteral("solve"), folder, QStringLiteral("--print-links"),
+                                                    QStringLiteral("--save-every"), QString::number(1 + uniform(3))},
+                                                   -1, 1 + uniform(linksLeft - 1))
+                                      : runProgram({QStringLiteral("solve"), folder}, uniform(window));
         if (!run.killed) {
             ++m_tally.solveRunsFinished;
             if (run.exitCode != 0)
@@ -319,7 +325,8 @@ void Harness::solveWithKills()
     const Outcome last = runProgram({QStringLiteral("solve"), folder});
     const Outcome info = runProgram({QStringLiteral("info"), folder});
     if (last.exitCode != 0 || !info.output.contains(QStringLiteral("done: yes")))
-        fail(QStringLiteral("the last puzzle can't be finished: %1 %2").arg(last.output.trimmed(), info.output.trimmed()));
+        fail(QStringLiteral("the last puzzle can't be finished: %1 %2")
+                 .arg(last.output.trimmed(), info.output.trimmed()));
     else
         ++m_tally.puzzlesFinished;
 }
@@ -339,14 +346,16 @@ void Harness::checkAfterCreateKill(const QString &support)
         }
         // What the game does at start-up for every unfinished puzzle folder.
         const bool built = QFileInfo::exists(QDir(path).filePath(QStringLiteral("puzzle.xml")));
-        const std::optional<QVariantMap> info = ReadPropertyListDictionary(QDir(path).filePath(QStringLiteral("info.plist")));
+        const std::optional<QVariantMap> info =
+            ReadPropertyListDictionary(QDir(path).filePath(QStringLiteral("info.plist")));
         m_alerts.messages.clear();
         std::unique_ptr<JPPuzzle> puzzle = JPPuzzle::initWithPath(path, nullptr, info ? &*info : nullptr);
         if (!puzzle || puzzle->creationFail() || !m_alerts.messages.isEmpty()) {
             fail(QStringLiteral("a folder left by a killed create doesn't open (%1): %2 %3")
                      .arg(built ? QStringLiteral("built") : QStringLiteral("not built"), path,
                           m_alerts.messages.join(QLatin1Char(' '))));
-            copyFolder(path, QDir(m_options.work).filePath(QStringLiteral("failed-create-%1").arg(m_tally.createKills)));
+            copyFolder(path,
+                       QDir(m_options.work).filePath(QStringLiteral("failed-create-%1").arg(m_tally.createKills)));
             continue;
         }
         ++(built ? m_tally.createOpened : m_tally.createRebuilt);
@@ -399,12 +408,23 @@ int Harness::run()
     say(QStringLiteral("solve: %1 kills (%9 right after a link; %2 runs ended by themselves), %3 reopenings, "
                        "%4 render comparisons, %5 assembly pictures left stale by a kill, %6 rewritten on opening, "
                        "%7 puzzles finished, %8 stray files in the last folder")
-            .arg(t.solveKills).arg(t.solveRunsFinished).arg(t.reopenings).arg(t.renderComparisons)
-            .arg(t.staleImages).arg(t.repairedImages).arg(t.puzzlesFinished).arg(t.strayFiles).arg(t.killsAfterLinks));
+            .arg(t.solveKills)
+            .arg(t.solveRunsFinished)
+            .arg(t.reopenings)
+            .arg(t.renderComparisons)
+            .arg(t.staleImages)
+            .arg(t.repairedImages)
+            .arg(t.puzzlesFinished)
+            .arg(t.strayFiles)
+            .arg(t.killsAfterLinks));
     say(QStringLiteral("create: %1 kills (%2 runs ended by themselves); left behind: nothing %3, ignored %4, "
                        "rebuilt on opening %5, opened as built %6")
-            .arg(t.createKills).arg(t.createRunsFinished).arg(t.createNothingLeft).arg(t.createIgnored)
-            .arg(t.createRebuilt).arg(t.createOpened));
+            .arg(t.createKills)
+            .arg(t.createRunsFinished)
+            .arg(t.createNothingLeft)
+            .arg(t.createIgnored)
+            .arg(t.createRebuilt)
+            .arg(t.createOpened));
     say(QStringLiteral("failures: %1").arg(t.failures.size()));
     return t.failures.isEmpty() ? 0 : 1;
 }
@@ -446,8 +466,8 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // The game's log and settings go to a home of the harness's own, for it and its children.
     QTemporaryDir home;
-    for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME",
-                             "XDG_RUNTIME_DIR"}) {
+    for (const char *name :
+         {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR"}) {
         const QString folder = QDir(home.path()).filePath(QString::fromLatin1(name));
         QDir().mkpath(folder);
         QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);

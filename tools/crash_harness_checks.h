@@ -131,12 +131,14 @@ inline std::optional<BoardSummary> checkBuiltPuzzle(const QString &folder, QStri
         for (const JPPiece *member : assembly->pieces()) {
             count(member);
             if (member->assembly() != assembly)
-                problems.append(QStringLiteral("piece %1 doesn't point at its assembly").arg(qulonglong(member->pieceIndex())));
+                problems.append(
+                    QStringLiteral("piece %1 doesn't point at its assembly").arg(qulonglong(member->pieceIndex())));
         }
         const QRectF covered = assembly->membersImageRect();
         const QSize expected(int(std::ceil(covered.width())), int(std::ceil(covered.height())));
         if (!assembly->image() || assembly->image()->size().toSize() != expected)
-            problems.append(QStringLiteral("assembly %1's picture doesn't cover its members").arg(qulonglong(assembly->pieceIndex())));
+            problems.append(QStringLiteral("assembly %1's picture doesn't cover its members")
+                                .arg(qulonglong(assembly->pieceIndex())));
         QImageReader reader(assembly->imagePath());
         const QImage stored = reader.read();
         if (stored.isNull() || stored.size() != expected)

@@ -26,8 +26,8 @@ namespace {
 // The proportions of a knob, in units of the side's length.
 struct Knob
 {
-    double neck;  // where the neck leaves the side, from the side's start
-    double head;  // half the head's width, less its bulge
+    double neck; // where the neck leaves the side, from the side's start
+    double head; // half the head's width, less its bulge
     double depth; // how far the head reaches out
 };
 

@@ -32,8 +32,8 @@ struct Side
 // Appends one side. x of the profile runs along `along` from `origin`; the knob bulges
 // along `outward` (or against it for a hole). Sides walked backwards share the curve of
 // the neighbour that walks it forwards.
-void appendSide(QPainterPath &path, const Side &side, QPointF origin, QPointF along,
-                QPointF outward, double unit, bool backward)
+void appendSide(QPainterPath &path, const Side &side, QPointF origin, QPointF along, QPointF outward, double unit,
+                bool backward)
 {
     const ShapeDef *def = ShapeForIndex(side.shape);
     if (!def)

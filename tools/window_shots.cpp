@@ -156,8 +156,8 @@ int main(int argc, char *argv[])
     // The new-puzzle dialog on its built-in pictures, one category, and an empty own-files list.
     SetUpStorageFolders();
     JPPrefController *prefs = JPPrefController::sharedInstance();
-    const std::pair<int, int> dialogShots[] = {{JPNewPuzzleDialog::BuiltIn, 0}, {JPNewPuzzleDialog::BuiltIn, 6},
-                                                {JPNewPuzzleDialog::OwnFiles, 0}};
+    const std::pair<int, int> dialogShots[] = {
+        {JPNewPuzzleDialog::BuiltIn, 0}, {JPNewPuzzleDialog::BuiltIn, 6}, {JPNewPuzzleDialog::OwnFiles, 0}};
     const char *const dialogNames[] = {"new-puzzle", "new-puzzle-pets", "new-puzzle-own"};
     for (size_t i = 0; i < std::size(dialogShots); ++i) {
         prefs->setPuzzleSource(dialogShots[i].first);

@@ -79,7 +79,8 @@ bool SetUpStorageFolders()
         return false;
     g_websiteFolderPath = QDir(g_puzzlePath).filePath(QStringLiteral("!Website Thumbnails"));
     if (!QFileInfo(g_websiteFolderPath).isDir() && !QDir().mkpath(g_websiteFolderPath)) {
-        LogString(QStringLiteral("Can't create support folder %1: %2").arg(g_puzzlePath, Reason(qt_error_string(errno))));
+        LogString(
+            QStringLiteral("Can't create support folder %1: %2").arg(g_puzzlePath, Reason(qt_error_string(errno))));
         return false;
     }
     g_thumbnailCache = makeFolder(PathForUserFolder(CachesFolder), QStringLiteral("Can't locate cache folder"));
@@ -144,7 +145,8 @@ QImage CacheThumbnailForFile(const QString &path, QSize *size, QString *error)
         cached = cachedFilePath(QFileInfo(temporary).completeBaseName());
         QFile moving(temporary);
         if (!moving.rename(cached)) {
-            LogString(QStringLiteral("Can't move thumbnail from %1 to %2; %3").arg(temporary, cached, Reason(moving.errorString())));
+            LogString(QStringLiteral("Can't move thumbnail from %1 to %2; %3")
+                          .arg(temporary, cached, Reason(moving.errorString())));
             QFile::remove(temporary);
             cached.clear();
         }
@@ -155,8 +157,8 @@ QImage CacheThumbnailForFile(const QString &path, QSize *size, QString *error)
             *error = unreadable;
         return QImage();
     }
-    g_cacheMap.insert(path, QVariantMap{{kGuidKey, QFileInfo(cached).completeBaseName()},
-                                        {kSizeKey, StringFromSize(declared)}});
+    g_cacheMap.insert(
+        path, QVariantMap{{kGuidKey, QFileInfo(cached).completeBaseName()}, {kSizeKey, StringFromSize(declared)}});
     if (size)
         *size = declared;
     return thumb;
@@ -176,7 +178,8 @@ void ClearCachedThumbnails(const QStringList &paths)
 bool DeletePuzzleFolder(const QString &path)
 {
     const QFileInfo info(path);
-    const bool inLibrary = g_puzzlePath.isEmpty() || info.absoluteDir().canonicalPath() == QFileInfo(g_puzzlePath).canonicalFilePath();
+    const bool inLibrary =
+        g_puzzlePath.isEmpty() || info.absoluteDir().canonicalPath() == QFileInfo(g_puzzlePath).canonicalFilePath();
     if (info.suffix().compare(QLatin1String("WMjigsaw"), Qt::CaseInsensitive) != 0 || !info.isDir() || info.isSymLink()
         || !inLibrary) {
         LogString(QStringLiteral("Not deleting %1: not a puzzle folder").arg(path));

@@ -7,9 +7,9 @@
 #include <QVariantMap>
 
 // Where the game keeps its files; set once at start-up by the application controller.
-extern QString g_puzzlePath;        // one folder per puzzle, "Cache.plist", "website.plist"
+extern QString g_puzzlePath; // one folder per puzzle, "Cache.plist", "website.plist"
 extern QString g_websiteFolderPath; // "!Website Thumbnails" in g_puzzlePath
-extern QString g_thumbnailCache;    // thumbnails of the player's own pictures
+extern QString g_thumbnailCache; // thumbnails of the player's own pictures
 // The player's own picture files offered by the new-puzzle dialog.
 extern QStringList g_imageFilePaths;
 // Picture path -> {"guid": thumbnail file name in g_thumbnailCache without ".jpg", "size": "{W, H}"}.

@@ -2,8 +2,8 @@
 
 #include "imaging/cc_image.h"
 #include "model/jp_assembly.h"
-#include "model/jp_solver.h"
 #include "model/jp_puzzle.h"
+#include "model/jp_solver.h"
 #include "model/play_stats.h"
 #include "model/puzzle_folder.h"
 #include "model/puzzle_xml.h"
@@ -13,9 +13,9 @@
 #include "support/puzzle_keys.h"
 
 #include <QDir>
-#include <QSizeF>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QSizeF>
 #include <QTemporaryFile>
 
 #include <cmath>
@@ -152,7 +152,8 @@ int runCreate(const QStringList &args)
         while (high > low && !CanCutPicture(size, high))
             --high;
         if (low > limit)
-            printError(QStringLiteral("create: the picture \"%1\" is too long and thin to cut into pieces").arg(picture));
+            printError(
+                QStringLiteral("create: the picture \"%1\" is too long and thin to cut into pieces").arg(picture));
         else
             printError(QStringLiteral("create: %1 pieces can't be cut from \"%2\" (from %3 to %4)")
                            .arg(count)

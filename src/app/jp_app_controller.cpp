@@ -1,18 +1,18 @@
 #include "app/jp_app_controller.h"
 
+#include "app/app_storage.h"
 #include "app/finished_record.h"
 #include "app/jp_finished_puzzles_dialog.h"
 #include "app/jp_help_viewer.h"
 #include "app/jp_new_puzzle_dialog.h"
-#include "app/app_storage.h"
 #include "imaging/cc_image.h"
 #include "model/jp_puzzle.h"
 #include "model/play_stats.h"
 #include "model/puzzle_folder.h"
 #include "model/puzzle_xml.h"
-#include "play/jp_pref_controller.h"
 #include "play/jp_building_progress_dialog.h"
 #include "play/jp_done_puzzle_dialog.h"
+#include "play/jp_pref_controller.h"
 #include "play/jp_window_controller.h"
 #include "services/cc_action_handler.h"
 #include "services/cc_app_updater.h"
@@ -51,8 +51,9 @@ const QString kWindowKey = QStringLiteral("wmjigsaw.window");
 
 void showCreationAlert()
 {
-    CCAlert::sharedInstance()->giveAlertMessage(QStringLiteral("Can't create new puzzle."),
-                                                QStringLiteral("Opening the new puzzle failed. Please try a different one."));
+    CCAlert::sharedInstance()->giveAlertMessage(
+        QStringLiteral("Can't create new puzzle."),
+        QStringLiteral("Opening the new puzzle failed. Please try a different one."));
 }
 
 }
@@ -301,7 +302,8 @@ void JPAppController::buildHelpMenu()
     QMenu *help = m_windowController->menuBar()->addMenu(QStringLiteral("&Help"));
     QAction *contents = help->addAction(QStringLiteral("Jigsaw Help"));
     contents->setShortcut(QKeySequence(Qt::Key_F1));
-    connect(contents, &QAction::triggered, this, [] { JPHelpViewer::sharedInstance()->showTopic(JPHelpViewer::TopicStart); });
+    connect(contents, &QAction::triggered, this,
+            [] { JPHelpViewer::sharedInstance()->showTopic(JPHelpViewer::TopicStart); });
     help->addSeparator();
     // The Window menu goes before Help, as desktop menus have it.
     QMenu *window = new QMenu(QStringLiteral("&Window"), m_windowController->menuBar());
@@ -340,9 +342,9 @@ void JPAppController::updatePuzzleToolTips()
 {
     for (size_t i = 0; i < m_puzzleActions.size() && i < m_openPuzzles.size(); ++i) {
         const JPPuzzle *puzzle = m_openPuzzles[i].get();
-        m_puzzleActions[i]->setToolTip(QStringLiteral("%1, played %2")
-                                           .arg(ProgressText(ProgressOfPuzzle(*puzzle)),
-                                                DurationText(playedSeconds(puzzle))));
+        m_puzzleActions[i]->setToolTip(
+            QStringLiteral("%1, played %2")
+                .arg(ProgressText(ProgressOfPuzzle(*puzzle)), DurationText(playedSeconds(puzzle))));
     }
 }
 
@@ -447,11 +449,13 @@ void JPAppController::loadPuzzleLibrary(const QString &supportFolder)
     const QDir folder(supportFolder);
     for (const QString &entry : folder.entryList({QStringLiteral("*.WMjigsaw")}, QDir::Dirs | QDir::NoDotAndDotDot)) {
         const QString path = folder.filePath(entry);
-        const bool alreadyOpen = std::any_of(m_openPuzzles.begin(), m_openPuzzles.end(),
-                                             [&path](const std::unique_ptr<JPPuzzle> &p) { return p->filePath() == path; });
+        const bool alreadyOpen =
+            std::any_of(m_openPuzzles.begin(), m_openPuzzles.end(),
+                        [&path](const std::unique_ptr<JPPuzzle> &p) { return p->filePath() == path; });
         if (alreadyOpen)
             continue;
-        const std::optional<QVariantMap> info = ReadPropertyListDictionary(QDir(path).filePath(QStringLiteral("info.plist")));
+        const std::optional<QVariantMap> info =
+            ReadPropertyListDictionary(QDir(path).filePath(QStringLiteral("info.plist")));
         if (info && boolForKey(*info, kDoneKey)) {
             if (!m_completedPuzzlePaths.contains(path))
                 m_completedPuzzlePaths.append(path);

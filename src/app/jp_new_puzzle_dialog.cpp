@@ -89,9 +89,14 @@ const QList<int> &JPNewPuzzleDialog::pieceCounts()
 
 const QStringList &JPNewPuzzleDialog::categoryNames()
 {
-    static const QStringList names{QString(),           QStringLiteral("Animals"),   QStringLiteral("Flowers"),
-                                   QStringLiteral("Manmade"), QStringLiteral("Mountains"), QStringLiteral("Nature"),
-                                   QStringLiteral("Pets"),    QStringLiteral("Tropical")};
+    static const QStringList names{QString(),
+                                   QStringLiteral("Animals"),
+                                   QStringLiteral("Flowers"),
+                                   QStringLiteral("Manmade"),
+                                   QStringLiteral("Mountains"),
+                                   QStringLiteral("Nature"),
+                                   QStringLiteral("Pets"),
+                                   QStringLiteral("Tropical")};
     return names;
 }
 
@@ -102,8 +107,8 @@ void JPNewPuzzleDialog::selectNewPuzzle(QWidget *parent)
 }
 
 JPNewPuzzleDialog::JPNewPuzzleDialog(QWidget *parent)
-    : QDialog(parent),
-      m_prefController(JPPrefController::sharedInstance())
+    : QDialog(parent)
+    , m_prefController(JPPrefController::sharedInstance())
 {
     setWindowTitle(QStringLiteral("New Puzzle"));
     m_website = std::make_unique<JPWebsitePuzzles>(m_prefController, g_puzzlePath);
@@ -293,11 +298,13 @@ void JPNewPuzzleDialog::identifyPuzzles()
     switch (m_sourceOfDicts) {
     case BuiltIn:
         if (m_builtinDicts.isEmpty()) {
-            const std::optional<QVariant> list = ReadPropertyList(ResourcePath(QStringLiteral("pictures/Builtin.plist")));
+            const std::optional<QVariant> list =
+                ReadPropertyList(ResourcePath(QStringLiteral("pictures/Builtin.plist")));
             if (list && list->typeId() == QMetaType::QVariantList)
                 for (const QVariant &entry : list->toList())
                     if (entry.typeId() == QMetaType::QVariantMap)
-                        m_builtinDicts.append(std::make_shared<PuzzleCandidate>(PuzzleCandidate::fromPropertyList(entry.toMap())));
+                        m_builtinDicts.append(
+                            std::make_shared<PuzzleCandidate>(PuzzleCandidate::fromPropertyList(entry.toMap())));
         }
         m_puzzleDicts = m_builtinDicts;
         break;
@@ -357,7 +364,8 @@ JPNewPuzzleDialog::Candidate JPNewPuzzleDialog::clipboardCandidate() const
 
 void JPNewPuzzleDialog::addDictForCompletedPuzzle(const QString &folder)
 {
-    const std::optional<QVariantMap> info = ReadPropertyListDictionary(QDir(folder).filePath(QStringLiteral("info.plist")));
+    const std::optional<QVariantMap> info =
+        ReadPropertyListDictionary(QDir(folder).filePath(QStringLiteral("info.plist")));
     if (!info || info->isEmpty())
         return;
     // A path inside a stored description is not trusted: the folder itself is started again.
@@ -383,7 +391,8 @@ bool JPNewPuzzleDialog::addDictForImageFile(const QString &path, QString *messag
     if (SquaresInPicture(size) < kMinimumSquares) {
         // A picture that is never listed keeps no thumbnail in the cache.
         ClearCachedThumbnails({path});
-        *message = QStringLiteral("The image file \"%1\" is too small to use as a puzzle.").arg(QFileInfo(path).fileName());
+        *message =
+            QStringLiteral("The image file \"%1\" is too small to use as a puzzle.").arg(QFileInfo(path).fileName());
         return false;
     }
     auto candidate = std::make_shared<PuzzleCandidate>();
@@ -434,7 +443,8 @@ QImage JPNewPuzzleDialog::pictureCollection(CCPictureCollection *, int index)
             return cellImage(QStringLiteral("Missing"));
     } else if (m_sourceOfDicts == BuiltIn) {
         if (!candidate.file.isEmpty())
-            thumb = readThumbnail(ResourcePath(QStringLiteral("pictures/") + candidate.file + QStringLiteral("_thumb.jpg")));
+            thumb = readThumbnail(
+                ResourcePath(QStringLiteral("pictures/") + candidate.file + QStringLiteral("_thumb.jpg")));
     }
     candidate.thumb = thumb;
     return thumb;
@@ -496,8 +506,8 @@ void JPNewPuzzleDialog::pictureCollectionSelectionChanged(CCPictureCollection *)
 void JPNewPuzzleDialog::chooseCountFor(const Candidate &candidate)
 {
     const QSize pictureSize = candidate->pictureSize();
-    const int preferred = m_awakened && m_sizeMatrix->checkedId() > 0 ? m_sizeMatrix->checkedId()
-                                                                      : m_prefController->puzzleSize();
+    const int preferred =
+        m_awakened && m_sizeMatrix->checkedId() > 0 ? m_sizeMatrix->checkedId() : m_prefController->puzzleSize();
     int chosen = 0;
     bool preferredEnabled = false;
     for (qsizetype i = pieceCounts().size() - 1; i >= 0; --i) {
@@ -594,7 +604,8 @@ void JPNewPuzzleDialog::ok()
         m_website->downloadFile(file + QStringLiteral(".jpg"), *candidate);
         return;
     case BuiltIn: {
-        const QString path = file.isEmpty() ? QString() : ResourcePath(QStringLiteral("pictures/") + file + QStringLiteral(".jpg"));
+        const QString path =
+            file.isEmpty() ? QString() : ResourcePath(QStringLiteral("pictures/") + file + QStringLiteral(".jpg"));
         if (path.isEmpty())
             return;
         selectPuzzle(path, *candidate);

@@ -164,8 +164,8 @@ void JPThumbnailView::drawImage(QPainter &painter, int index, const QRectF &area
         const QColor fill = palette().color(QPalette::Active, QPalette::Highlight);
         painter.fillRect(area, fill);
         // On a dark fill the palette's own highlighted-text colour keeps captions readable.
-        textColor = luminance(fill) >= 0.5 ? GrayColor(7)
-                                           : palette().color(QPalette::Active, QPalette::HighlightedText);
+        textColor =
+            luminance(fill) >= 0.5 ? GrayColor(7) : palette().color(QPalette::Active, QPalette::HighlightedText);
     }
     const QImage picture = delegate() ? delegate()->pictureCollection(this, index) : QImage();
     if (picture.isNull())

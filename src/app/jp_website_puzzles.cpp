@@ -122,7 +122,8 @@ void JPWebsitePuzzles::identifyWebsitePuzzles(QList<PuzzleCandidate> &candidates
 {
     const bool archiveStored = !m_prefs->websiteZipName().isEmpty();
     const bool current = QFileInfo(catalogueFile()).isFile()
-        && ((archiveStored && m_prefs->lastWebsiteDate() == DayIndexForToday()) || (!archiveStored && m_justLoadedPlist));
+        && ((archiveStored && m_prefs->lastWebsiteDate() == DayIndexForToday())
+            || (!archiveStored && m_justLoadedPlist));
     if (!current) {
         downloadFile(kCatalogueName);
         return;
@@ -279,7 +280,8 @@ void JPWebsitePuzzles::installThumbnails(const QString &name, const QString &pat
             if (!entry || !hasJpgExtension(entry->path))
                 continue;
             const QString leaf = SafeLastPathComponent(entry->path);
-            if (!hasJpgExtension(leaf) || entry->orig > kMaxThumbnailSize || unpacked + entry->orig > kMaxThumbnailBytes)
+            if (!hasJpgExtension(leaf) || entry->orig > kMaxThumbnailSize
+                || unpacked + entry->orig > kMaxThumbnailBytes)
                 continue;
             const std::optional<QByteArray> data = archive->copyDataOfFileAtIndex(i, kMaxThumbnailSize);
             if (!data || !isJpegPicture(*data) || !writeNewFile(QDir(staging).filePath(leaf), *data))

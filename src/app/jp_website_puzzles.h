@@ -79,7 +79,7 @@ private:
     JPPrefController *const m_prefs;
     const QString m_supportFolder;
     JPWebsiteDownloader *m_currentDownload = nullptr; // a child of this object
-    PuzzleCandidate m_downloadCandidate;             // the picture m_currentDownload fetches
+    PuzzleCandidate m_downloadCandidate; // the picture m_currentDownload fetches
     uint64_t m_downloadSeq = 0;
     bool m_loadingWebsiteInfo = false;
     bool m_justLoadedPlist = false;

@@ -13,13 +13,13 @@ struct PuzzleCandidate
 {
     QString name; // caption line 0 and the sort key
     QString desc; // caption line 1
-    QString cat;  // category name; the picture's folder on the website
+    QString cat; // category name; the picture's folder on the website
     // Built-in and website pictures: the base file name without extension; own pictures: the
     // picture's path; kept puzzles: the puzzle folder.
     QString file;
-    QString size;        // the picture's pixel size as "{W, H}"
-    QImage thumb;        // the thumbnail, kept once loaded
-    QImage image;        // the picture itself when it was decoded here (the clipboard's)
+    QString size; // the picture's pixel size as "{W, H}"
+    QImage thumb; // the thumbnail, kept once loaded
+    QImage image; // the picture itself when it was decoded here (the clipboard's)
     bool button = false; // an action cell
     // Everything else the dictionary it was read from carried; passes into "info.plist".
     QVariantMap others;

@@ -12,8 +12,8 @@ namespace {
 // wherever the source begins.
 struct Spans
 {
-    std::vector<int> first;    // per cell: the first source index, from the source's start
-    std::vector<int> offsets;  // per cell, and one past the last: where its shares begin
+    std::vector<int> first; // per cell: the first source index, from the source's start
+    std::vector<int> offsets; // per cell, and one past the last: where its shares begin
     std::vector<float> shares;
 };
 
@@ -80,8 +80,8 @@ QRect GridCellsFor(const QRect &pictureRect, double scale)
     return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
 }
 
-void ScaleAreaRegion(const QImage &source, QPoint sourceOrigin, double scale, QImage &target,
-                     QPoint targetOrigin, const QRect &cells)
+void ScaleAreaRegion(const QImage &source, QPoint sourceOrigin, double scale, QImage &target, QPoint targetOrigin,
+                     const QRect &cells)
 {
     if (!(scale > 0) || source.format() != QImage::Format_ARGB32_Premultiplied
         || target.format() != QImage::Format_ARGB32_Premultiplied)
@@ -118,7 +118,7 @@ void ScaleAreaRegion(const QImage &source, QPoint sourceOrigin, double scale, QI
                 sum[n] += share * averaged[n];
         }
         auto *out = reinterpret_cast<QRgb *>(target.scanLine(region.top() - targetOrigin.y() + j))
-                    + (region.left() - targetOrigin.x());
+            + (region.left() - targetOrigin.x());
         for (int i = 0; i < region.width(); ++i) {
             const float *s = sum.data() + size_t(i) * 4;
             // Premultiplied: no channel may exceed the opacity.

@@ -17,5 +17,5 @@ QRect GridCellsFor(const QRect &pictureRect, double scale);
 
 // Fills the target's cells within cells (grid coordinates) from the source, at scale > 0.
 // The source is premultiplied ARGB32 and so is the target.
-void ScaleAreaRegion(const QImage &source, QPoint sourceOrigin, double scale, QImage &target,
-                     QPoint targetOrigin, const QRect &cells);
+void ScaleAreaRegion(const QImage &source, QPoint sourceOrigin, double scale, QImage &target, QPoint targetOrigin,
+                     const QRect &cells);

@@ -40,8 +40,7 @@ QImage ScaledBitmap(const QImage &bitmap, QSize pixels)
 {
     if (bitmap.isNull() || pixels.isEmpty())
         return QImage();
-    const QImage::Format format =
-        bitmap.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+    const QImage::Format format = bitmap.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
     if (bitmap.size() == pixels)
         return bitmap.convertToFormat(format);
     return bitmap.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(format);

@@ -15,8 +15,8 @@ static_assert(std::endian::native == std::endian::little);
 namespace {
 
 template <typename Kernel>
-void convertRows(uint8_t *destination, qsizetype destinationStride, const uint8_t *source,
-                 qsizetype sourceStride, int width, int height, Kernel kernel)
+void convertRows(uint8_t *destination, qsizetype destinationStride, const uint8_t *source, qsizetype sourceStride,
+                 int width, int height, Kernel kernel)
 {
     for (int y = 0; y < height; ++y)
         kernel(reinterpret_cast<uint32_t *>(destination + y * destinationStride),
@@ -28,12 +28,12 @@ bool importPixels(PixelBitmap &bitmap, const QImage &image)
 {
     switch (image.format()) {
     case QImage::Format_ARGB32_Premultiplied:
-        convertRows(bitmap.bytes(), bitmap.bytesPerRow(), image.constBits(), image.bytesPerLine(),
-                    bitmap.width(), bitmap.height(), PixelsFromArgb);
+        convertRows(bitmap.bytes(), bitmap.bytesPerRow(), image.constBits(), image.bytesPerLine(), bitmap.width(),
+                    bitmap.height(), PixelsFromArgb);
         return true;
     case QImage::Format_RGB32:
-        convertRows(bitmap.bytes(), bitmap.bytesPerRow(), image.constBits(), image.bytesPerLine(),
-                    bitmap.width(), bitmap.height(), PixelsFromRgb);
+        convertRows(bitmap.bytes(), bitmap.bytesPerRow(), image.constBits(), image.bytesPerLine(), bitmap.width(),
+                    bitmap.height(), PixelsFromRgb);
         return true;
     default: {
         const QImage converted = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
@@ -74,7 +74,10 @@ std::optional<int> truncatedCoordinate(double value)
 }
 
 PixelBitmap::PixelBitmap(std::unique_ptr<uint8_t, FreeBytes> bytes, int width, int height, qsizetype bytesPerRow)
-    : m_bytes(std::move(bytes)), m_width(width), m_height(height), m_bytesPerRow(bytesPerRow)
+    : m_bytes(std::move(bytes))
+    , m_width(width)
+    , m_height(height)
+    , m_bytesPerRow(bytesPerRow)
 {
 }
 
@@ -96,7 +99,10 @@ std::optional<PixelBitmap> CreateQuartzBitmap(int64_t width, int64_t height)
     return PixelBitmap(std::move(bytes), int(width), int(height), bytesPerRow);
 }
 
-CCPixmap::CCPixmap(PixelBitmap bitmap) : m_bitmap(std::move(bitmap)) {}
+CCPixmap::CCPixmap(PixelBitmap bitmap)
+    : m_bitmap(std::move(bitmap))
+{
+}
 
 std::unique_ptr<CCPixmap> CCPixmap::initWithSize(QSizeF size)
 {

@@ -88,7 +88,7 @@ void CCPixmap::colorEdgesWith(Pixel edge, Pixel interior)
                 continue;
             }
             const bool rim = !up || !down || x == 0 || x == w - 1 || PixelAlpha(row[x - 1]) == 0
-                             || PixelAlpha(row[x + 1]) == 0 || PixelAlpha(up[x]) == 0 || PixelAlpha(down[x]) == 0;
+                || PixelAlpha(row[x + 1]) == 0 || PixelAlpha(up[x]) == 0 || PixelAlpha(down[x]) == 0;
             if (rim)
                 row[x] = edge;
             else if (edge != interior)

@@ -41,8 +41,8 @@ void CenterRectangle(QRectF &content, const QRectF &box)
             height = fittedHeight;
         }
     }
-    content = QRectF(floorSingle(box.x() + (box.width() - width) / 2), floorSingle(box.y() + (box.height() - height) / 2),
-                     floorSingle(width), floorSingle(height));
+    content = QRectF(floorSingle(box.x() + (box.width() - width) / 2),
+                     floorSingle(box.y() + (box.height() - height) / 2), floorSingle(width), floorSingle(height));
 }
 
 void FlipContextCore(QPainter &painter, const QRectF &rect)

@@ -82,7 +82,7 @@ Kolor LightenKolor(Kolor kolor)
 {
     const auto lighten = [](uint32_t channel) { return std::min(channel, 191u) + 64; };
     return (kolor & 0xFF000000) | lighten(KolorRed(kolor)) | lighten(KolorGreen(kolor)) << 8
-           | lighten(KolorBlue(kolor)) << 16;
+        | lighten(KolorBlue(kolor)) << 16;
 }
 
 uint32_t AlphaFromKolor(Kolor kolor)
@@ -150,8 +150,8 @@ Pixel PixelFromKolor(Kolor kolor)
     if (percent == 100)
         return MakePixel(KolorRed(kolor), KolorGreen(kolor), KolorBlue(kolor), 255);
     const uint32_t alpha = percent * 255 / 100;
-    return MakePixel(KolorRed(kolor) * alpha / 255, KolorGreen(kolor) * alpha / 255,
-                     KolorBlue(kolor) * alpha / 255, alpha);
+    return MakePixel(KolorRed(kolor) * alpha / 255, KolorGreen(kolor) * alpha / 255, KolorBlue(kolor) * alpha / 255,
+                     alpha);
 }
 
 Kolor KolorFromPixel(Pixel pixel)
@@ -162,8 +162,8 @@ Kolor KolorFromPixel(Pixel pixel)
     if (alpha == 255)
         return MakeKolor(PixelRed(pixel), PixelGreen(pixel), PixelBlue(pixel), 100);
     const auto unpremultiply = [alpha](uint32_t byte) { return (byte * 255 / alpha) & 0xFF; };
-    return MakeKolor(unpremultiply(PixelRed(pixel)), unpremultiply(PixelGreen(pixel)),
-                     unpremultiply(PixelBlue(pixel)), alpha * 100 / 255);
+    return MakeKolor(unpremultiply(PixelRed(pixel)), unpremultiply(PixelGreen(pixel)), unpremultiply(PixelBlue(pixel)),
+                     alpha * 100 / 255);
 }
 
 bool ChangePixelAlpha(Pixel &pixel, uint8_t alpha)
@@ -178,8 +178,7 @@ bool ChangePixelAlpha(Pixel &pixel, uint8_t alpha)
     else {
         // A well-formed pixel never has a colour byte above its alpha; clamp the rest.
         const auto rescale = [old, alpha](uint32_t byte) { return std::min(byte * alpha / old, 255u); };
-        pixel = MakePixel(rescale(PixelRed(pixel)), rescale(PixelGreen(pixel)), rescale(PixelBlue(pixel)),
-                          alpha);
+        pixel = MakePixel(rescale(PixelRed(pixel)), rescale(PixelGreen(pixel)), rescale(PixelBlue(pixel)), alpha);
     }
     return true;
 }

@@ -19,21 +19,48 @@ inline constexpr Kolor kBlackKolor = 0x64000000;
 // The no-colour value.
 inline constexpr Kolor kNoKolor = 0xFFFFFFFF;
 
-constexpr uint32_t KolorRed(Kolor k) { return k & 0xFF; }
-constexpr uint32_t KolorGreen(Kolor k) { return (k >> 8) & 0xFF; }
-constexpr uint32_t KolorBlue(Kolor k) { return (k >> 16) & 0xFF; }
-constexpr uint32_t KolorAlpha(Kolor k) { return k >> 24; }
+constexpr uint32_t KolorRed(Kolor k)
+{
+    return k & 0xFF;
+}
+constexpr uint32_t KolorGreen(Kolor k)
+{
+    return (k >> 8) & 0xFF;
+}
+constexpr uint32_t KolorBlue(Kolor k)
+{
+    return (k >> 16) & 0xFF;
+}
+constexpr uint32_t KolorAlpha(Kolor k)
+{
+    return k >> 24;
+}
 constexpr Kolor MakeKolor(uint32_t red, uint32_t green, uint32_t blue, uint32_t alpha = 100)
 {
     return (red & 0xFF) | (green & 0xFF) << 8 | (blue & 0xFF) << 16 | (alpha & 0xFF) << 24;
 }
 // True for an opacity of 1 to 100 percent.
-constexpr bool KolorIsColor(Kolor k) { return k - 0x01000000u <= 0x63FFFFFFu; }
+constexpr bool KolorIsColor(Kolor k)
+{
+    return k - 0x01000000u <= 0x63FFFFFFu;
+}
 
-constexpr uint32_t PixelAlpha(Pixel p) { return p & 0xFF; }
-constexpr uint32_t PixelBlue(Pixel p) { return (p >> 8) & 0xFF; }
-constexpr uint32_t PixelGreen(Pixel p) { return (p >> 16) & 0xFF; }
-constexpr uint32_t PixelRed(Pixel p) { return p >> 24; }
+constexpr uint32_t PixelAlpha(Pixel p)
+{
+    return p & 0xFF;
+}
+constexpr uint32_t PixelBlue(Pixel p)
+{
+    return (p >> 8) & 0xFF;
+}
+constexpr uint32_t PixelGreen(Pixel p)
+{
+    return (p >> 16) & 0xFF;
+}
+constexpr uint32_t PixelRed(Pixel p)
+{
+    return p >> 24;
+}
 constexpr Pixel MakePixel(uint32_t red, uint32_t green, uint32_t blue, uint32_t alpha)
 {
     return (red & 0xFF) << 24 | (green & 0xFF) << 16 | (blue & 0xFF) << 8 | (alpha & 0xFF);

@@ -78,7 +78,9 @@ double solveMonotone(const CubicCoordinate &y, double target, double low, double
 class CrossingCollector
 {
 public:
-    CrossingCollector(int top, int bottom) : m_top(top), m_bottom(bottom)
+    CrossingCollector(int top, int bottom)
+        : m_top(top)
+        , m_bottom(bottom)
     {
         // An outline usually crosses a row a few times.
         m_crossings.reserve(size_t(std::min(bottom - top, 1 << 16)) * 4);
@@ -155,8 +157,7 @@ private:
         return true;
     }
 
-    void addMonotone(const CubicCoordinate &x, const CubicCoordinate &y, double t0, double y0, double t1,
-                     double y1)
+    void addMonotone(const CubicCoordinate &x, const CubicCoordinate &y, double t0, double y0, double t1, double y1)
     {
         if (y0 == y1)
             return;

@@ -20,8 +20,7 @@ constexpr int kLanes = 8;
 constexpr qsizetype kPrefetchDistance = 8;
 
 // Calls body(x, lane) for x from 0 up to count.
-template <typename Body>
-[[gnu::always_inline]] inline void forEachPixel(int count, Body body)
+template <typename Body> [[gnu::always_inline]] inline void forEachPixel(int count, Body body)
 {
     int x = 0;
     for (; x + kLanes <= count; x += kLanes)
@@ -69,9 +68,8 @@ using Lanes = uint32_t __attribute__((vector_size(32)));
 // Rewrites one row from the marks of the rows above and here, marking the row below
 // (null past the last row) on the way.
 template <bool KeepInterior>
-[[gnu::always_inline]] inline void colorRow(Pixel *row, const uint32_t *above, const uint32_t *here,
-                                            uint32_t *below, const Pixel *belowRow, int count, Pixel edge,
-                                            Pixel interior)
+[[gnu::always_inline]] inline void colorRow(Pixel *row, const uint32_t *above, const uint32_t *here, uint32_t *below,
+                                            const Pixel *belowRow, int count, Pixel edge, Pixel interior)
 {
     int x = 0;
     for (; x + kLanes <= count; x += kLanes) {
@@ -183,8 +181,8 @@ TJ_PIXEL_KERNEL int64_t countVisibleKernel(const Pixel *__restrict row, int coun
 }
 
 TJ_PIXEL_KERNEL SpanCopy copySpansKernel(const PixelSpan *spans, qsizetype spanCount, const uint8_t *source,
-                                         qsizetype sourceStride, uint8_t *target, qsizetype targetStride,
-                                         int originX, int originY)
+                                         qsizetype sourceStride, uint8_t *target, qsizetype targetStride, int originX,
+                                         int originY)
 {
     SpanCopy copy;
     for (qsizetype i = 0; i < spanCount; ++i) {
@@ -263,8 +261,8 @@ SpanCopy CopySpans(const PixelSpan *spans, qsizetype spanCount, const uint8_t *s
     return copySpansKernel(spans, spanCount, source, sourceStride, target, targetStride, originX, originY);
 }
 
-void ColorEdges(uint8_t *bytes, qsizetype stride, int width, int height, Pixel edge, Pixel interior,
-                bool keepInterior, uint32_t *scratch)
+void ColorEdges(uint8_t *bytes, qsizetype stride, int width, int height, Pixel edge, Pixel interior, bool keepInterior,
+                uint32_t *scratch)
 {
     colorEdgesKernel(bytes, stride, width, height, edge, interior, keepInterior, scratch);
 }

@@ -26,9 +26,9 @@ int64_t CountVisible(const Pixel *row, int count);
 struct SpanCopy
 {
     uint32_t allAlpha = 0xFF; // AND of the copied alphas: 0xFF when all were opaque
-    int firstX = -1;          // the smallest x and y of a pixel with non-zero alpha, or -1
+    int firstX = -1; // the smallest x and y of a pixel with non-zero alpha, or -1
     int firstY = -1;
-    int64_t covered = 0;      // pixels under the spans
+    int64_t covered = 0; // pixels under the spans
 };
 // Copies the source pixels under the spans (source coordinates) to target, whose pixel
 // (0, 0) lies at source (originX, originY), writing 0 wherever alpha is 0.
@@ -39,5 +39,5 @@ SpanCopy CopySpans(const PixelSpan *spans, qsizetype spanCount, const uint8_t *s
 // four-neighbour of alpha 0, or on the border, become edge; the others interior, or keep
 // their value when keepInterior. Both values must have a non-zero alpha, so that no pixel
 // changes visibility. scratch holds 3 * (width + 2) values.
-void ColorEdges(uint8_t *bytes, qsizetype stride, int width, int height, Pixel edge, Pixel interior,
-                bool keepInterior, uint32_t *scratch);
+void ColorEdges(uint8_t *bytes, qsizetype stride, int width, int height, Pixel edge, Pixel interior, bool keepInterior,
+                uint32_t *scratch);

@@ -142,8 +142,7 @@ QByteArray textChunks(const PngTexts &texts)
     return chunks;
 }
 
-template <typename ConvertRow>
-QByteArray encode(int width, int height, ConvertRow &&convertRow)
+template <typename ConvertRow> QByteArray encode(int width, int height, ConvertRow &&convertRow)
 {
     if (width <= 0 || height <= 0)
         return QByteArray();
@@ -287,8 +286,7 @@ bool WriteBytesToFile(const QString &path, const QByteArray &bytes)
     return ok;
 }
 
-bool WritePngFromPixels(const QString &path, const uint8_t *abgrBytes, int width, int height,
-                        qsizetype bytesPerRow)
+bool WritePngFromPixels(const QString &path, const uint8_t *abgrBytes, int width, int height, qsizetype bytesPerRow)
 {
     const QByteArray png = EncodePng(abgrBytes, width, height, bytesPerRow);
     return !png.isEmpty() && WriteBytesToFile(path, png);

@@ -29,8 +29,7 @@ QByteArray EncodePng(const QImage &image, const PngTexts &extraTexts = {});
 
 // As EncodePng, then writes the file (not atomically). False when encoding or writing fails;
 // a partly written file is removed.
-bool WritePngFromPixels(const QString &path, const uint8_t *abgrBytes, int width, int height,
-                        qsizetype bytesPerRow);
+bool WritePngFromPixels(const QString &path, const uint8_t *abgrBytes, int width, int height, qsizetype bytesPerRow);
 
 // As EncodePng, then replaces the file at path in one step: a reader, or a crash midway,
 // sees the old file or the complete new one, never a part. False when encoding or writing

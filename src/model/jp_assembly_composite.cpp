@@ -87,9 +87,10 @@ QImage viewOf(const QImage &canvas, const QRect &canvasRect, const QRect &rect)
         return canvas;
     auto *kept = new QImage(canvas);
     const uchar *bits = kept->constBits() + qsizetype(rect.top() - canvasRect.top()) * kept->bytesPerLine()
-                        + qsizetype(rect.left() - canvasRect.left()) * 4;
-    return QImage(bits, rect.width(), rect.height(), kept->bytesPerLine(), QImage::Format_ARGB32_Premultiplied,
-                  [](void *image) { delete static_cast<QImage *>(image); }, kept);
+        + qsizetype(rect.left() - canvasRect.left()) * 4;
+    return QImage(
+        bits, rect.width(), rect.height(), kept->bytesPerLine(), QImage::Format_ARGB32_Premultiplied,
+        [](void *image) { delete static_cast<QImage *>(image); }, kept);
 }
 
 // Finds, for a member's place, the newcomers' places it meets, through buckets of a coarse
@@ -114,8 +115,7 @@ public:
     }
 
     // Calls meet(i) once for each newcomer i whose place meets rect; member tells calls apart.
-    template <typename Meet>
-    void forEachMeeting(const QRect &rect, size_t member, Meet &&meet)
+    template <typename Meet> void forEachMeeting(const QRect &rect, size_t member, Meet &&meet)
     {
         const auto test = [&](size_t i) {
             if (m_stamp[i] != member && m_places[i].intersects(rect)) {
@@ -137,8 +137,7 @@ public:
 private:
     static constexpr size_t kFewNewcomers = 8;
 
-    template <typename Visit>
-    void forBuckets(const QRect &rect, Visit &&visit)
+    template <typename Visit> void forBuckets(const QRect &rect, Visit &&visit)
     {
         const QRect inside = rect.intersected(m_area).translated(-m_area.topLeft());
         if (inside.isEmpty())
@@ -195,7 +194,8 @@ bool JPAssembly::extendComposite(const QRect &united)
     if (m_canvas.isNull() || !m_canvasRect.contains(united)) {
         // Room to grow by a quarter every way, within the picture: joins at the edge of a large
         // assembly seldom have to move its pixels.
-        QRect room = united.adjusted(-united.width() / 4, -united.height() / 4, united.width() / 4, united.height() / 4);
+        QRect room =
+            united.adjusted(-united.width() / 4, -united.height() / 4, united.width() / 4, united.height() / 4);
         if (const CCImage *picture = m_puzzle->image())
             room = room.intersected(QRect(QPoint(0, 0), picture->size().toSize()).united(united));
         QImage canvas(room.size(), QImage::Format_ARGB32_Premultiplied);
@@ -280,8 +280,8 @@ void JPAssembly::makeCompositeImage(bool whole)
     if (m_pieces.empty())
         return;
     const bool upToDate = m_drawnCount + m_undrawn.size() == m_pieces.size();
-    const bool incremental = !whole && !m_canvas.isNull() && upToDate
-                             && m_undrawn.size() * kNewcomerCost < m_pieces.size();
+    const bool incremental =
+        !whole && !m_canvas.isNull() && upToDate && m_undrawn.size() * kNewcomerCost < m_pieces.size();
     if (incremental && m_undrawn.empty())
         return;
     // Nothing else may hold the pixels while they change, or the change would copy them: the
@@ -293,7 +293,9 @@ void JPAssembly::makeCompositeImage(bool whole)
         m_canvas = QImage();
         m_drawnCount = 0;
         m_undrawn.clear();
-        LogString(QStringLiteral("Can't lock focus for assembly %1 in %2").arg(qulonglong(m_pieceIndex)).arg(m_puzzle->name()));
+        LogString(QStringLiteral("Can't lock focus for assembly %1 in %2")
+                      .arg(qulonglong(m_pieceIndex))
+                      .arg(m_puzzle->name()));
         return;
     }
     m_drawnCount = m_pieces.size();

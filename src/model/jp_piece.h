@@ -116,8 +116,7 @@ public:
 
     // Linking: whether a dragged rectangle meets rect2 across board edge `edge` within the
     // snapping tolerances; centerPoint receives the badge centre on success.
-    bool canLinkEdges(int edge, const QRectF &rect1, const QRectF &rect2, bool protrudes,
-                      QPointF *centerPoint) const;
+    bool canLinkEdges(int edge, const QRectF &rect1, const QRectF &rect2, bool protrudes, QPointF *centerPoint) const;
     // The same against this item's own enclosing rectangle.
     bool canLinkEdges(int edge, const QRectF &rect, bool protrudes, QPointF *centerPoint) const;
 

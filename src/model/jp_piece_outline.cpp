@@ -248,8 +248,8 @@ QRectF JPPiece::enclosingRect(QPointF center, bool rotate, double scale) const
         std::swap(e[0], e[2]);
         std::swap(e[1], e[3]);
     }
-    return QRectF(center.x() - (w / 2 + e[0]) * scale, center.y() - (h / 2 + e[1]) * scale,
-                  (w + e[0] + e[2]) * scale, (h + e[1] + e[3]) * scale);
+    return QRectF(center.x() - (w / 2 + e[0]) * scale, center.y() - (h / 2 + e[1]) * scale, (w + e[0] + e[2]) * scale,
+                  (h + e[1] + e[3]) * scale);
 }
 
 QRectF JPPiece::enclosingRect(QPointF center, bool rotate) const
@@ -278,7 +278,8 @@ QPainterPath JPPiece::pictureSide(int side) const
 QPointF JPPiece::enclosingOrigin() const
 {
     const double p = m_puzzle->protrusion();
-    return QPointF(m_rect.x() - (Protrudes(m_connections[0]) ? p : 0.0), m_rect.y() - (Protrudes(m_connections[1]) ? p : 0.0));
+    return QPointF(m_rect.x() - (Protrudes(m_connections[0]) ? p : 0.0),
+                   m_rect.y() - (Protrudes(m_connections[1]) ? p : 0.0));
 }
 
 QRect JPPiece::pixelBox() const

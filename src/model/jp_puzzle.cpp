@@ -30,7 +30,7 @@ constexpr int kImageQueueCount = 10;
 class EventLoopBuildingDialog : public JPBuildingDialog
 {
 public:
-    void updateProgress(double) override {}
+    void updateProgress(double) override { }
     void runModal() override
     {
         if (!m_ended)
@@ -61,8 +61,7 @@ std::function<void(JPPuzzle *)> &stopRequestHandler()
     return handler;
 }
 
-template <typename Function>
-void onMainThread(Function function)
+template <typename Function> void onMainThread(Function function)
 {
     QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(function), Qt::QueuedConnection);
 }
@@ -138,9 +137,9 @@ std::unique_ptr<JPPuzzle> JPPuzzle::initWithPath(const QString &path, std::share
     if (!puzzle->needsBuilding()) {
         QString reason;
         if (!puzzle->loadFromXml(QDir(path).filePath(QStringLiteral("puzzle.xml")), &reason)) {
-            ShowPuzzleAlert(QStringLiteral("Can't open puzzle."),
-                            QStringLiteral("The puzzle file \"%1\" can't be opened because %2.")
-                                .arg(puzzle->name(), reason));
+            ShowPuzzleAlert(
+                QStringLiteral("Can't open puzzle."),
+                QStringLiteral("The puzzle file \"%1\" can't be opened because %2.").arg(puzzle->name(), reason));
             return nullptr;
         }
         return puzzle;
@@ -246,9 +245,8 @@ bool JPPuzzle::startNewPuzzle(int64_t count)
 
     std::vector<GridCoord> coords;
     if (!calculateMetrics(count, coords)) {
-        LogString(QStringLiteral("Can't build puzzle \"%1\": %2 pieces don't fit its picture")
-                      .arg(m_filePath)
-                      .arg(count));
+        LogString(
+            QStringLiteral("Can't build puzzle \"%1\": %2 pieces don't fit its picture").arg(m_filePath).arg(count));
         return false;
     }
 

@@ -110,7 +110,7 @@ public:
     // Packs loose pieces into free nodes from the left or right and pulls back strays;
     // true when a piece moved.
     bool shiftPieces(bool right, QSizeF viewSize, bool hiddenOnly);
-    void shiftHiddenPieces() {}
+    void shiftHiddenPieces() { }
     // Turns every selected item a quarter turn.
     void rotatePieces(bool clockwise);
 

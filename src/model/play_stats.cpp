@@ -36,8 +36,8 @@ PuzzleProgress ProgressOfPuzzle(const JPPuzzle &puzzle)
 
 QString ProgressText(const PuzzleProgress &progress)
 {
-    const QString format = progress.edgesOnly ? QStringLiteral("%1 of %2 edge pieces joined")
-                                              : QStringLiteral("%1 of %2 pieces joined");
+    const QString format =
+        progress.edgesOnly ? QStringLiteral("%1 of %2 edge pieces joined") : QStringLiteral("%1 of %2 pieces joined");
     return format.arg(progress.joined).arg(progress.total);
 }
 

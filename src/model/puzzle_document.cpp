@@ -142,20 +142,48 @@ bool ReadPuzzleDocument(const QString &path, JPPuzzle *puzzle, PuzzleDocument &d
     bool reading = decoder->startTag() && !decoder->endTag();
     while (reading && decoder->getNextTag()) {
         switch (decoder->key()) {
-        case kTagBsize: document.baseSize = SizeFromText(decoder->value()); break;
-        case kTagCols: DecodePositionList(decoder->value(), document.colPositions); break;
-        case kTagRows: DecodePositionList(decoder->value(), document.rowPositions); break;
-        case kTagEdges: document.edgesOnly = decoder->integerValue() != 0; break;
-        case kTagRot: document.rotate = decoder->integerValue() != 0; break;
-        case kTagPin: document.pinned = decoder->integerValue() != 0; break;
-        case kTagGapb: document.gapBegin = GridFromText(decoder->value()); break;
-        case kTagGape: document.gapEnd = GridFromText(decoder->value()); break;
-        case kTagLsize: document.layoutExtent = GridFromText(decoder->value()); break;
-        case kTagMaxCoord: document.maxCoord = GridFromText(decoder->value()); break;
-        case kTagNexta: document.nextAssemblyId = decoder->longValue(); break;
-        case kTagPina: document.pinnedId = decoder->longValue(); break;
-        case kTagKnob: document.protrusion = double(decoder->longValue()); break;
-        case kTagScale: document.scale = double(decoder->longValue()) / 1000000000000.0; break;
+        case kTagBsize:
+            document.baseSize = SizeFromText(decoder->value());
+            break;
+        case kTagCols:
+            DecodePositionList(decoder->value(), document.colPositions);
+            break;
+        case kTagRows:
+            DecodePositionList(decoder->value(), document.rowPositions);
+            break;
+        case kTagEdges:
+            document.edgesOnly = decoder->integerValue() != 0;
+            break;
+        case kTagRot:
+            document.rotate = decoder->integerValue() != 0;
+            break;
+        case kTagPin:
+            document.pinned = decoder->integerValue() != 0;
+            break;
+        case kTagGapb:
+            document.gapBegin = GridFromText(decoder->value());
+            break;
+        case kTagGape:
+            document.gapEnd = GridFromText(decoder->value());
+            break;
+        case kTagLsize:
+            document.layoutExtent = GridFromText(decoder->value());
+            break;
+        case kTagMaxCoord:
+            document.maxCoord = GridFromText(decoder->value());
+            break;
+        case kTagNexta:
+            document.nextAssemblyId = decoder->longValue();
+            break;
+        case kTagPina:
+            document.pinnedId = decoder->longValue();
+            break;
+        case kTagKnob:
+            document.protrusion = double(decoder->longValue());
+            break;
+        case kTagScale:
+            document.scale = double(decoder->longValue()) / 1000000000000.0;
+            break;
         case kTagPcs:
             reading = readItems(*decoder, puzzle, document);
             document.truncated = !reading;

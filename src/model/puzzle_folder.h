@@ -44,10 +44,10 @@ QImage LoadPictureFitting(const QString &path, int maxSide, QString *error = nul
 // a kept puzzle folder to start again.
 struct NewPuzzleChoice
 {
-    QVariantMap dict;   // the dialog's dictionary: "path", "name", ... passed to info.plist
-    QImage image;       // "image": the picture itself when there is no path
-    QImage thumb;       // "thumb": a ready thumbnail, if any
-    int64_t count = 0;  // the requested piece count
+    QVariantMap dict; // the dialog's dictionary: "path", "name", ... passed to info.plist
+    QImage image; // "image": the picture itself when there is no path
+    QImage thumb; // "thumb": a ready thumbnail, if any
+    int64_t count = 0; // the requested piece count
 };
 
 struct MadePuzzleFolder

@@ -8,9 +8,10 @@
 const CCXmlKeyTable &PuzzleKeyTable()
 {
     static const CCXmlKeyTable table = [] {
-        const char *names[] = {"a",     "bsize", "bnd", "cols", "x",     "xs",       "coord", "drag", "edges", "gapb",
-                               "gape",  "id",    "lsize", "loose", "maxCoord", "nexta", "pc", "pcs", "pin", "pina",
-                               "knob",  "rect",  "jigsaw", "rot", "rows", "scale", "size", "ver"};
+        const char *names[] = {"a",        "bsize",  "bnd",  "cols", "x",     "xs",    "coord",
+                               "drag",     "edges",  "gapb", "gape", "id",    "lsize", "loose",
+                               "maxCoord", "nexta",  "pc",   "pcs",  "pin",   "pina",  "knob",
+                               "rect",     "jigsaw", "rot",  "rows", "scale", "size",  "ver"};
         CCXmlKeyTable keys;
         for (int i = 0; i < int(std::size(names)); ++i)
             keys.insert(QString::fromLatin1(names[i]), i + 1);
@@ -48,7 +49,8 @@ QString SizeText(QSizeF size)
 
 QString RectText(const QRectF &rect)
 {
-    return QLatin1Char('{') + PointText(rect.topLeft()) + QStringLiteral(", ") + SizeText(rect.size()) + QLatin1Char('}');
+    return QLatin1Char('{') + PointText(rect.topLeft()) + QStringLiteral(", ") + SizeText(rect.size())
+        + QLatin1Char('}');
 }
 
 namespace {

@@ -12,9 +12,34 @@
 
 // Tag numbers of the puzzle document.
 enum PuzzleTag : int {
-    kTagA = 1, kTagBsize, kTagBnd, kTagCols, kTagX, kTagXs, kTagCoord, kTagDrag, kTagEdges, kTagGapb,
-    kTagGape, kTagId, kTagLsize, kTagLoose, kTagMaxCoord, kTagNexta, kTagPc, kTagPcs, kTagPin, kTagPina,
-    kTagKnob, kTagRect, kTagJigsaw, kTagRot, kTagRows, kTagScale, kTagSize, kTagVer,
+    kTagA = 1,
+    kTagBsize,
+    kTagBnd,
+    kTagCols,
+    kTagX,
+    kTagXs,
+    kTagCoord,
+    kTagDrag,
+    kTagEdges,
+    kTagGapb,
+    kTagGape,
+    kTagId,
+    kTagLsize,
+    kTagLoose,
+    kTagMaxCoord,
+    kTagNexta,
+    kTagPc,
+    kTagPcs,
+    kTagPin,
+    kTagPina,
+    kTagKnob,
+    kTagRect,
+    kTagJigsaw,
+    kTagRot,
+    kTagRows,
+    kTagScale,
+    kTagSize,
+    kTagVer,
 };
 
 // The 28 tag names of the puzzle document with their numbers ("a" 1 ... "ver" 28).

@@ -9,7 +9,7 @@
 
 struct ShapeVertex
 {
-    double x, y;     // end point
+    double x, y; // end point
     double d1x, d1y; // first control point of the curve ending here
     double d2x, d2y; // second control point of the curve ending here
 };

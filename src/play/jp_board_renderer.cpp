@@ -286,17 +286,17 @@ const JPItemPicture *JPBoardRenderer::cachedPicture(PictureCache &cache, JPPiece
         return nullptr;
     JPItemPicture &entry = cache.pictures[item];
     const bool sameImage = item->isAssembly()
-                               ? entry.revision == static_cast<const JPAssembly *>(item)->compositeRevision()
-                               : entry.source == source;
+        ? entry.revision == static_cast<const JPAssembly *>(item)->compositeRevision()
+        : entry.source == source;
     bool current = sameImage && entry.scale == item->puzzle()->scale() && entry.rotation == shownRotation(item);
     if (current && entry.target != entry.full) {
         const QRectF needed = zoomedVisible(view).translated(-movedSince(entry, item, view.zoom())) & entry.full;
         current = needed.isEmpty() || entry.target.contains(needed);
     }
     if (!current) {
-        const QRectF wanted = view.showsWholeBoard() ? QRectF()
-                                                     : zoomedVisible(view).adjusted(-kPartialMargin, -kPartialMargin,
-                                                                                    kPartialMargin, kPartialMargin);
+        const QRectF wanted = view.showsWholeBoard()
+            ? QRectF()
+            : zoomedVisible(view).adjusted(-kPartialMargin, -kPartialMargin, kPartialMargin, kPartialMargin);
         cache.bytes -= entry.scaled.sizeInBytes();
         entry = MakeItemPicture(item, view.zoom(), wanted);
         cache.bytes += entry.scaled.sizeInBytes();

@@ -29,7 +29,7 @@ public:
     QProgressBar *progressBar() const { return m_progressBar; }
 
 protected:
-    void reject() override {}
+    void reject() override { }
 
 private:
     QProgressBar *m_progressBar = nullptr;

@@ -28,8 +28,7 @@ bool JPDonePuzzleDialog::disposePuzzle(JPPuzzle *puzzle, bool deleting, QWidget 
     return result == 1;
 }
 
-std::unique_ptr<JPDonePuzzleDialog> JPDonePuzzleDialog::initWithPuzzle(JPPuzzle *puzzle, bool deleting,
-                                                                       QWidget *parent)
+std::unique_ptr<JPDonePuzzleDialog> JPDonePuzzleDialog::initWithPuzzle(JPPuzzle *puzzle, bool deleting, QWidget *parent)
 {
     if (!puzzle)
         return nullptr;
@@ -51,8 +50,8 @@ JPDonePuzzleDialog::JPDonePuzzleDialog(JPPuzzle *puzzle, bool deleting, QWidget 
         QRectF fitted(QPointF(0, 0), image->size());
         CenterRectangle(fitted, QRectF(0, 0, kPictureSide, kPictureSide));
         const qreal ratio = devicePixelRatioF();
-        QPixmap pixmap = QPixmap::fromImage(image->qimage().scaled((fitted.size() * ratio).toSize(),
-                                                                   Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        QPixmap pixmap = QPixmap::fromImage(
+            image->qimage().scaled((fitted.size() * ratio).toSize(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
         pixmap.setDevicePixelRatio(ratio);
         m_imageView->setPixmap(pixmap);
     }

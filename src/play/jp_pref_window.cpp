@@ -37,8 +37,9 @@ QString creditText()
     const QString text = QStringLiteral("Felt textures made for Tobbin Jigsaw");
     if (readme.isEmpty())
         return text + QLatin1Char('.');
-    return text + QStringLiteral(" (<a href=\"%1\">how they were made</a>).")
-                      .arg(QUrl::fromLocalFile(readme).toString(QUrl::FullyEncoded).toHtmlEscaped());
+    return text
+        + QStringLiteral(" (<a href=\"%1\">how they were made</a>).")
+              .arg(QUrl::fromLocalFile(readme).toString(QUrl::FullyEncoded).toHtmlEscaped());
 }
 
 QIcon swatch(const QColor &color)

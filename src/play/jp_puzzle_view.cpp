@@ -174,8 +174,8 @@ void JPPuzzleView::mousePressEvent(QMouseEvent *event)
     m_buttons = event->buttons();
     m_modifiers = event->modifiers();
     const bool zoomed = !m_viewport.transform().showsWholeBoard();
-    const bool spacePan = event->button() == Qt::LeftButton && m_spaceHeld
-                          && m_board.dragType() == JPBoardController::DragTypeNone;
+    const bool spacePan =
+        event->button() == Qt::LeftButton && m_spaceHeld && m_board.dragType() == JPBoardController::DragTypeNone;
     if (zoomed && m_panButton == Qt::NoButton && (event->button() == Qt::MiddleButton || spacePan)) {
         m_panButton = event->button();
         m_panFrom = event->position();

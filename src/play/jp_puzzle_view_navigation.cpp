@@ -139,7 +139,7 @@ void JPPuzzleView::placeOverview()
     const QSize shown = JPOverviewView::sizeForBoard(QSizeF(size()));
     // A view too small for the overview and some board beside it goes without.
     const bool wanted = m_showOverview && m_board.puzzle() && !view.showsWholeBoard() && !shown.isEmpty()
-                        && width() >= 2 * shown.width() && height() >= 2 * shown.height();
+        && width() >= 2 * shown.width() && height() >= 2 * shown.height();
     if (!wanted) {
         m_overview->hide();
         return;

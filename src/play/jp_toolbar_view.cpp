@@ -28,12 +28,9 @@ struct ToolDescription
 };
 
 constexpr ToolDescription toolDescriptions[JPToolbarView::kToolCount] = {
-    {"Image", "Show completed puzzle picture"},
-    {"Pin", "Pin the frame to the board"},
-    {"Edges", "Show only edge pieces"},
-    {"Rotate", "Allow pieces to be rotated"},
-    {"LockDrag", "Drag after single click"},
-    {"Panic", "Hide Tobbin Jigsaw"},
+    {"Image", "Show completed puzzle picture"}, {"Pin", "Pin the frame to the board"},
+    {"Edges", "Show only edge pieces"},         {"Rotate", "Allow pieces to be rotated"},
+    {"LockDrag", "Drag after single click"},    {"Panic", "Hide Tobbin Jigsaw"},
 };
 
 // Tool images keep a clear margin inside their squares.
@@ -51,7 +48,8 @@ JPToolbarView::JPToolbarView(JPWindowController *controller, QWidget *parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
     for (int i = 0; i < kToolCount; ++i) {
-        const QString path = ResourcePath(QStringLiteral("tools/%1.png").arg(QLatin1String(toolDescriptions[i].imageName)));
+        const QString path =
+            ResourcePath(QStringLiteral("tools/%1.png").arg(QLatin1String(toolDescriptions[i].imageName)));
         QImage image(path);
         // The images are drawn at twice their point size for sharp high-density screens.
         image.setDevicePixelRatio(2.0);

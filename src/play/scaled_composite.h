@@ -13,12 +13,12 @@ class JPAssembly;
 // as the newcomers' own pictures, however large the assembly. Main thread only.
 struct ScaledComposite
 {
-    uint64_t revision = 0;  // the composite's revision it shows
+    uint64_t revision = 0; // the composite's revision it shows
     double scale = 0.0;
-    QRect cells;            // the board grid cells it covers (see ScaleAreaRegion)
+    QRect cells; // the board grid cells it covers (see ScaleAreaRegion)
     QImage scaled;
-    QPointF at;             // where its top-left corner goes on the board...
-    QPointF anchor;         // ...while the assembly lies at this board location
+    QPointF at; // where its top-left corner goes on the board...
+    QPointF anchor; // ...while the assembly lies at this board location
 
     // Where to draw it now.
     QPointF topLeft(QPointF boardLocation) const { return at + (boardLocation - anchor); }

@@ -150,16 +150,36 @@ void CCActionHandler::perform(Command command)
     if (!validate(command))
         return;
     switch (command) {
-    case Command::ShowAbout: showAbout(); break;
-    case Command::VisitWebsite: visitWebsite(); break;
-    case Command::Donations: donations(); break;
-    case Command::CheckUpdates: checkUpdates(); break;
-    case Command::CheckNewsUpdates: checkNewsUpdates(); break;
-    case Command::ContactWrenmoor: contactWrenmoor(false); break;
-    case Command::ReportProblem: contactWrenmoor(true); break;
-    case Command::CopyLogs: copyLogs(); break;
-    case Command::EmailLogs: emailLogs(); break;
-    case Command::NextWindow: nextWindow(); break;
+    case Command::ShowAbout:
+        showAbout();
+        break;
+    case Command::VisitWebsite:
+        visitWebsite();
+        break;
+    case Command::Donations:
+        donations();
+        break;
+    case Command::CheckUpdates:
+        checkUpdates();
+        break;
+    case Command::CheckNewsUpdates:
+        checkNewsUpdates();
+        break;
+    case Command::ContactWrenmoor:
+        contactWrenmoor(false);
+        break;
+    case Command::ReportProblem:
+        contactWrenmoor(true);
+        break;
+    case Command::CopyLogs:
+        copyLogs();
+        break;
+    case Command::EmailLogs:
+        emailLogs();
+        break;
+    case Command::NextWindow:
+        nextWindow();
+        break;
     }
 }
 

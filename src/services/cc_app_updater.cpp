@@ -115,8 +115,7 @@ void CCAppUpdater::startDownload()
     showPane(Pane::Download);
     m_success = false;
     m_checkRequest = false;
-    auto *download =
-        new CCUpdateDownloadThread(QUrl(m_updatePath), CCUpdateDownloadThread::downloadsFolder(), this);
+    auto *download = new CCUpdateDownloadThread(QUrl(m_updatePath), CCUpdateDownloadThread::downloadsFolder(), this);
     connect(download, &CCAppUpdaterThread::progressed, this, &CCAppUpdater::updateProgress);
     runDownload(download, true);
 }

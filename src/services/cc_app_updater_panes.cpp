@@ -31,13 +31,13 @@ void CCAppUpdater::buildWindow()
     connect(autoCheckBox, &QCheckBox::toggled, m_intervalBox, &QWidget::setEnabled);
     connect(m_intervalBox, &QComboBox::currentIndexChanged, this, [this](int index) { m_checkMonthly = index == 1; });
 
-    panes->addPane(QStringLiteral("Looking on the Wrenmoor website for a newer version of ***\u2026"), {stop}, &content);
+    panes->addPane(QStringLiteral("Looking on the Wrenmoor website for a newer version of ***\u2026"), {stop},
+                   &content);
     addCheckSpinner(content);
 
-    m_availableField =
-        panes->addPane(QStringLiteral("Version ### of *** is available. Would you like to download it now?"),
-                       {{QStringLiteral("Not Now"), Button::Cancel}, {QStringLiteral("Download"), Button::DefaultProceed}},
-                       &content);
+    m_availableField = panes->addPane(
+        QStringLiteral("Version ### of *** is available. Would you like to download it now?"),
+        {{QStringLiteral("Not Now"), Button::Cancel}, {QStringLiteral("Download"), Button::DefaultProceed}}, &content);
 
     panes->addPane(QStringLiteral("Downloading the new version of ***\u2026"), {stop}, &content);
     m_downloadSpinner = new QProgressBar;

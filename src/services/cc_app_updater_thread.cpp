@@ -86,7 +86,8 @@ void CCAppUpdaterThread::Runner::addProgress(qint64 bytes)
     if (m_owner->m_progressPending.exchange(true))
         return;
     CCAppUpdaterThread *owner = m_owner;
-    QMetaObject::invokeMethod(owner, [owner] { owner->reportProgress(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        owner, [owner] { owner->reportProgress(); }, Qt::QueuedConnection);
 }
 
 void CCAppUpdaterThread::Runner::run()
@@ -281,7 +282,8 @@ void CCAppUpdaterThread::finishQueued(bool success)
     m_success = success;
     if (!success)
         m_downloadPath.clear();
-    QMetaObject::invokeMethod(this, [this, success] { Q_EMIT finished(success); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, success] { Q_EMIT finished(success); }, Qt::QueuedConnection);
 }
 
 void CCAppUpdaterThread::complete(bool success, const QString &error)

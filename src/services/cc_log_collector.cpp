@@ -122,7 +122,8 @@ CCLogSources CCLogSources::standard(const QString &bundleID)
     sources.systemLogPath = QStringLiteral("/var/log/syslog");
     sources.appLogPath = CCLogger::defaultLogPath();
     if (!bundleID.isEmpty() && !bundleID.contains(QLatin1Char('/')))
-        sources.appLogPath = QFileInfo(sources.appLogPath).path() + QLatin1Char('/') + bundleID + QStringLiteral(".log");
+        sources.appLogPath =
+            QFileInfo(sources.appLogPath).path() + QLatin1Char('/') + bundleID + QStringLiteral(".log");
     return sources;
 }
 

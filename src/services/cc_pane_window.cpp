@@ -62,8 +62,9 @@ void CCPaneWindow::fitPanes()
 {
     for (QWidget *pane : m_panes) {
         pane->layout()->activate();
-        pane->resize(kPaneWidth, pane->layout()->hasHeightForWidth() ? pane->layout()->heightForWidth(kPaneWidth)
-                                                                      : pane->sizeHint().height());
+        pane->resize(kPaneWidth,
+                     pane->layout()->hasHeightForWidth() ? pane->layout()->heightForWidth(kPaneWidth)
+                                                         : pane->sizeHint().height());
     }
 }
 

@@ -9,8 +9,7 @@
 #include <QFile>
 #include <QStandardPaths>
 
-CCUpdateCheckThread::CCUpdateCheckThread(const QUrl &page, QString executableName, QString versionText,
-                                         QObject *parent)
+CCUpdateCheckThread::CCUpdateCheckThread(const QUrl &page, QString executableName, QString versionText, QObject *parent)
     : CCAppUpdaterThread(page, true, parent)
     , m_executableName(std::move(executableName))
     , m_versionText(std::move(versionText))

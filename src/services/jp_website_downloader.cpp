@@ -5,8 +5,8 @@
 
 #include <QDir>
 
-JPWebsiteDownloader::JPWebsiteDownloader(const QString &fileName, const QVariantMap &puzzleDict,
-                                         uint64_t sequence, QObject *parent)
+JPWebsiteDownloader::JPWebsiteDownloader(const QString &fileName, const QVariantMap &puzzleDict, uint64_t sequence,
+                                         QObject *parent)
     : CCNewsUpdaterThread(addressForFileName(fileName), parent)
     , m_fileName(fileName)
     , m_puzzleDict(puzzleDict)

@@ -18,7 +18,7 @@
 struct WebsiteCatalogue
 {
     QList<QVariantMap> pictures; // in catalogue order
-    QString archiveName;         // empty when the catalogue names none
+    QString archiveName; // empty when the catalogue names none
 };
 
 // A picture entry is usable when "file" is a plain file name and "cat" (when present and not

@@ -32,12 +32,10 @@ constexpr qint64 kMaxDescriptionBytes = 4096;
 
 const QStringList kPictureExtensions = {QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("png")};
 
-const char kDownloadsPage[] =
-    "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Downloads</title></head>\n"
-    "<body><p>No downloads yet.</p></body></html>\n";
-const char kNewsPage[] =
-    "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Wrenmoor news</title></head>\n"
-    "<body><p>No news yet.</p></body></html>\n";
+const char kDownloadsPage[] = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Downloads</title></head>\n"
+                              "<body><p>No downloads yet.</p></body></html>\n";
+const char kNewsPage[] = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Wrenmoor news</title></head>\n"
+                         "<body><p>No news yet.</p></body></html>\n";
 
 // Opaque, so transparent parts of a PNG come out white rather than black in the JPEG.
 QImage flattened(const QImage &image)
@@ -153,8 +151,9 @@ bool writePlaceholder(const QString &folder, const char *page)
 
 QStringList WebsiteCategoryNames()
 {
-    return {QStringLiteral("Animals"), QStringLiteral("Flowers"), QStringLiteral("Manmade"), QStringLiteral("Mountains"),
-            QStringLiteral("Nature"),  QStringLiteral("Pets"),    QStringLiteral("Tropical")};
+    return {QStringLiteral("Animals"),   QStringLiteral("Flowers"), QStringLiteral("Manmade"),
+            QStringLiteral("Mountains"), QStringLiteral("Nature"),  QStringLiteral("Pets"),
+            QStringLiteral("Tropical")};
 }
 
 QString PrettyPictureName(const QString &fileBase)
@@ -167,10 +166,12 @@ QString PrettyPictureName(const QString &fileBase)
     return words.join(QLatin1Char(' '));
 }
 
-WebsitePublishResult PublishWebsite(const QString &sourceFolder, const QString &serverFolder, const QString &archiveName)
+WebsitePublishResult PublishWebsite(const QString &sourceFolder, const QString &serverFolder,
+                                    const QString &archiveName)
 {
     WebsitePublishResult result;
-    if (!archiveName.isEmpty() && (plainFileBase(archiveName) != archiveName || archiveName.endsWith(QLatin1String(".zip")))) {
+    if (!archiveName.isEmpty()
+        && (plainFileBase(archiveName) != archiveName || archiveName.endsWith(QLatin1String(".zip")))) {
         result.error = QStringLiteral("The archive name \"%1\" must be a plain name without \".zip\"").arg(archiveName);
         return result;
     }
@@ -206,7 +207,8 @@ WebsitePublishResult PublishWebsite(const QString &sourceFolder, const QString &
             QString base = plainFileBase(file.completeBaseName());
             for (int n = 2; usedBases.count(base.toLower()); ++n)
                 base = plainFileBase(file.completeBaseName()) + QStringLiteral("-%1").arg(n);
-            std::optional<Published> published = publishPicture(file.filePath(), category, base, target, result.warnings);
+            std::optional<Published> published =
+                publishPicture(file.filePath(), category, base, target, result.warnings);
             if (!published)
                 continue;
             usedBases.insert(base.toLower());

@@ -19,9 +19,9 @@ QString PrettyPictureName(const QString &fileBase);
 struct WebsitePublishResult
 {
     bool ok = false;
-    QString error;        // why nothing usable was published
+    QString error; // why nothing usable was published
     int pictures = 0;
-    QString archiveName;  // without ".zip"
+    QString archiveName; // without ".zip"
     QStringList warnings; // pictures left out, and why
 };
 

@@ -12,8 +12,8 @@ namespace {
 constexpr uint32_t kLocalHeaderSignature = 0x04034B50;
 constexpr uint32_t kCentralHeaderSignature = 0x02014B50;
 constexpr uint32_t kEndRecordSignature = 0x06054B50;
-constexpr uint16_t kVersionNeeded = 20;             // 2.0: deflate
-constexpr uint16_t kVersionMadeBy = (3 << 8) | 20;  // made on Unix
+constexpr uint16_t kVersionNeeded = 20; // 2.0: deflate
+constexpr uint16_t kVersionMadeBy = (3 << 8) | 20; // made on Unix
 constexpr uint16_t kUtf8NamesFlag = 0x0800;
 constexpr uint32_t kRegularFileMode = 0100644u << 16;
 constexpr uint16_t kStored = 0;
@@ -85,7 +85,8 @@ uint32_t ZipCrc32(const QByteArray &data, uint32_t crc)
     return ~crc;
 }
 
-std::optional<QByteArray> MakeZipArchive(const QList<std::pair<QString, QByteArray>> &entries, const QDateTime &modified)
+std::optional<QByteArray> MakeZipArchive(const QList<std::pair<QString, QByteArray>> &entries,
+                                         const QDateTime &modified)
 {
     constexpr qint64 kLimit = std::numeric_limits<uint32_t>::max();
     if (entries.size() > std::numeric_limits<uint16_t>::max())

@@ -96,8 +96,8 @@ void CCAlert::startAlertMessage(const QString &message, const QString &moreInfo,
         QMetaObject::invokeMethod(
             app,
             [this, request, hostWindow = QPointer<QObject>(hostWindow), completion] {
-                startAlertMessage(request.message, request.moreInfo, request.buttonStrings,
-                                  request.showSuppressButton, hostWindow, completion);
+                startAlertMessage(request.message, request.moreInfo, request.buttonStrings, request.showSuppressButton,
+                                  hostWindow, completion);
             },
             Qt::QueuedConnection);
         return;
@@ -112,7 +112,8 @@ void CCAlert::startAlertMessage(const QString &message, const QString &moreInfo,
     writeAlert(request);
     // The caller expects the answer after this call returns, as with a real sheet.
     if (app)
-        QMetaObject::invokeMethod(app, [done] { done(kAlertFirstButton, false); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            app, [done] { done(kAlertFirstButton, false); }, Qt::QueuedConnection);
     else
         done(kAlertFirstButton, false);
 }

@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -40,7 +40,8 @@ public:
 class FileLock
 {
 public:
-    explicit FileLock(int fd) : m_fd(fd)
+    explicit FileLock(int fd)
+        : m_fd(fd)
     {
         while (flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
         }
@@ -89,8 +90,8 @@ QByteArray recordPrefix()
     const QDateTime now = QDateTime::currentDateTime();
     const QDate date = now.date();
     const QTime time = now.time();
-    return QString::asprintf("%d-%02d-%02d %02d:%02d:%02d ", date.year(), date.month(), date.day(),
-                             time.hour(), time.minute(), time.second())
+    return QString::asprintf("%d-%02d-%02d %02d:%02d:%02d ", date.year(), date.month(), date.day(), time.hour(),
+                             time.minute(), time.second())
                .toUtf8()
         + kBundleIdentifier + ' ';
 }
@@ -160,7 +161,10 @@ QString CCLogger::defaultLogPath()
     return state + QStringLiteral("/Wrenmoor/") + QLatin1String(kBundleIdentifier) + QStringLiteral(".log");
 }
 
-CCLogger::CCLogger(QString path) : m_path(std::move(path)) {}
+CCLogger::CCLogger(QString path)
+    : m_path(std::move(path))
+{
+}
 
 CCLogger::~CCLogger()
 {

@@ -27,9 +27,9 @@ public:
     {
         QString path;
         uint64_t header = 0; // offset of the local header
-        uint64_t size = 0;   // compressed size
-        uint64_t orig = 0;   // uncompressed size
-        uint16_t type = 0;   // compression method: 0 stored, 8 deflated
+        uint64_t size = 0; // compressed size
+        uint64_t orig = 0; // uncompressed size
+        uint16_t type = 0; // compression method: 0 stored, 8 deflated
         uint32_t crc = 0;
     };
 

@@ -92,8 +92,8 @@ void CCXmlEncoder::writeTag(const QString &name, const QString *content, bool es
     if (m_svg && m_empty)
         m_xml += kSvgNamespace;
     for (qsizetype i = 0; i + 1 < m_attributes.size(); i += 2)
-        m_xml += QLatin1Char(' ') + m_attributes.at(i) + QLatin1String("=\"") + m_attributes.at(i + 1)
-                 + QLatin1Char('"');
+        m_xml +=
+            QLatin1Char(' ') + m_attributes.at(i) + QLatin1String("=\"") + m_attributes.at(i + 1) + QLatin1Char('"');
     m_attributes.clear();
     if (!content) {
         m_xml += QLatin1Char('>');
@@ -101,8 +101,8 @@ void CCXmlEncoder::writeTag(const QString &name, const QString *content, bool es
     } else if (content->isEmpty()) {
         m_xml += QLatin1String("/>");
     } else {
-        m_xml += QLatin1Char('>') + (escapeContent ? escapedText(*content) : *content) + QLatin1String("</")
-                 + name + QLatin1Char('>');
+        m_xml += QLatin1Char('>') + (escapeContent ? escapedText(*content) : *content) + QLatin1String("</") + name
+            + QLatin1Char('>');
     }
     m_xml += QLatin1Char('\n');
     m_empty = false;

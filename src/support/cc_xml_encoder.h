@@ -76,4 +76,3 @@ private:
     int m_savedLevel = 0;
     QList<InsertionPoint> m_insertionStack;
 };
-

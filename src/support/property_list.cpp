@@ -151,8 +151,7 @@ plist_t fromList(const QVariantList &list, int depth)
     return array.release();
 }
 
-template<typename Map>
-plist_t fromMap(const Map &map, int depth)
+template <typename Map> plist_t fromMap(const Map &map, int depth)
 {
     PlistPtr dict(plist_new_dict());
     for (auto it = map.cbegin(); it != map.cend(); ++it) {

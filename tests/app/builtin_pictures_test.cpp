@@ -20,8 +20,8 @@
 
 namespace {
 
-const QStringList kCategories = {QStringLiteral("Animals"), QStringLiteral("Flowers"),  QStringLiteral("Manmade"),
-                                 QStringLiteral("Mountains"), QStringLiteral("Nature"), QStringLiteral("Pets"),
+const QStringList kCategories = {QStringLiteral("Animals"),   QStringLiteral("Flowers"), QStringLiteral("Manmade"),
+                                 QStringLiteral("Mountains"), QStringLiteral("Nature"),  QStringLiteral("Pets"),
                                  QStringLiteral("Tropical")};
 const QStringList kKeys = {QStringLiteral("file"), QStringLiteral("name"), QStringLiteral("desc"),
                            QStringLiteral("cat"), QStringLiteral("size")};
@@ -175,10 +175,10 @@ TEST(BuiltinPictures, FolderHoldsOnlyListedPicturesAndCreditsNameEachOne)
     }
     const QStringList listing = QDir(folder).entryList({QStringLiteral("*.jpg")}, QDir::Files);
     const QSet<QString> found(listing.begin(), listing.end());
-    EXPECT_TRUE((found - expected).isEmpty()) << "not in the catalogue: "
-                                              << QStringList((found - expected).values()).join(u' ').toStdString();
-    EXPECT_TRUE((expected - found).isEmpty()) << "missing: "
-                                              << QStringList((expected - found).values()).join(u' ').toStdString();
+    EXPECT_TRUE((found - expected).isEmpty())
+        << "not in the catalogue: " << QStringList((found - expected).values()).join(u' ').toStdString();
+    EXPECT_TRUE((expected - found).isEmpty())
+        << "missing: " << QStringList((expected - found).values()).join(u' ').toStdString();
 
     qint64 total = 0;
     for (const QFileInfo &info : QDir(folder).entryInfoList(QDir::Files))

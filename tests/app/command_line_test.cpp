@@ -102,12 +102,15 @@ TEST(CommandLine, BadInputFailsWithOneLineAndLeavesNothingBehind)
         {{QStringLiteral("create"), notPicture, QStringLiteral("--into"), into}, {}},
         {{QStringLiteral("create"), tiny, QStringLiteral("--into"), into}, {}},
         {{QStringLiteral("create"), thin, QStringLiteral("--into"), into}, QStringLiteral("too long and thin")},
-        {{QStringLiteral("create"), photo(), QStringLiteral("--pieces"), QStringLiteral("0"), QStringLiteral("--into"), into},
+        {{QStringLiteral("create"), photo(), QStringLiteral("--pieces"), QStringLiteral("0"), QStringLiteral("--into"),
+          into},
          {}},
         // 900 x 593 holds 14 x 9 = 126 squares.
-        {{QStringLiteral("create"), photo(), QStringLiteral("--pieces"), QStringLiteral("127"), QStringLiteral("--into"), into},
+        {{QStringLiteral("create"), photo(), QStringLiteral("--pieces"), QStringLiteral("127"),
+          QStringLiteral("--into"), into},
          QStringLiteral("(from 1 to 126)")},
-        {{QStringLiteral("create"), photo(), QStringLiteral("--pieces"), QStringLiteral("lots"), QStringLiteral("--into"), into},
+        {{QStringLiteral("create"), photo(), QStringLiteral("--pieces"), QStringLiteral("lots"),
+          QStringLiteral("--into"), into},
          {}},
         {{QStringLiteral("create"), photo(), QStringLiteral("--into"), blocker + QStringLiteral("/sub")}, {}},
         {{QStringLiteral("create")}, {}},
@@ -125,7 +128,8 @@ TEST(CommandLine, BadInputFailsWithOneLineAndLeavesNothingBehind)
     }
     EXPECT_TRUE(puzzleFolders(into).isEmpty());
     EXPECT_TRUE(run({QStringLiteral("create"), photo(), QStringLiteral("--pieces"), QStringLiteral("126"),
-                     QStringLiteral("--into"), into}) == 0);
+                     QStringLiteral("--into"), into})
+                == 0);
 }
 
 namespace {
@@ -158,18 +162,21 @@ TEST(CommandLine, RenderZoomsInAroundABoardPoint)
     const auto render = [&](const QString &name, const QStringList &extra) {
         const QString out = into + QLatin1Char('/') + name + QStringLiteral(".png");
         return run(QStringList{QStringLiteral("render"), folder, QStringLiteral("--out"), out, QStringLiteral("--size"),
-                               QStringLiteral("800x500")} + extra) == 0
-                   ? QImage(out)
-                   : QImage();
+                               QStringLiteral("800x500")}
+                   + extra)
+                == 0
+            ? QImage(out)
+            : QImage();
     };
     const QImage plain = render(QStringLiteral("plain"), {});
     ASSERT_EQ(plain.size(), QSize(800, 500));
-    EXPECT_EQ(render(QStringLiteral("one"), {QStringLiteral("--zoom"), QStringLiteral("1"), QStringLiteral("--at"),
-                                             QStringLiteral("10,10")}),
+    EXPECT_EQ(render(QStringLiteral("one"),
+                     {QStringLiteral("--zoom"), QStringLiteral("1"), QStringLiteral("--at"), QStringLiteral("10,10")}),
               plain);
     // Zoom 2 at the top-left corner shows the top-left quarter of the board, twice as large.
-    const QImage corner = render(QStringLiteral("corner"), {QStringLiteral("--zoom"), QStringLiteral("2"),
-                                                            QStringLiteral("--at"), QStringLiteral("0,0")});
+    const QImage corner =
+        render(QStringLiteral("corner"),
+               {QStringLiteral("--zoom"), QStringLiteral("2"), QStringLiteral("--at"), QStringLiteral("0,0")});
     ASSERT_EQ(corner.size(), QSize(800, 500));
     const QImage shrunk = corner.scaled(400, 250, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     const double sameQuarter = meanDifference(shrunk, plain.copy(0, 0, 400, 250));

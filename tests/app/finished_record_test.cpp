@@ -34,9 +34,12 @@ TEST(FinishedRecord, EntriesRoundTripAndTheBestTimeOfEachPictureAndCountIsMarked
     const QString path = recordPath();
     EXPECT_TRUE(ReadFinishedRecord(path).empty());
     const std::vector<FinishedPuzzle> added = {
-        entry(QStringLiteral("Harbour"), 100, 900), entry(QStringLiteral("Harbour"), 100, 700),
-        entry(QStringLiteral("Harbour"), 300, 2000), entry(QStringLiteral("Mill"), 100, 500, QStringLiteral("p2")),
-        entry(QStringLiteral("Harbour"), 100, 700), entry(QStringLiteral("Untimed"), 100, 0, QStringLiteral("p3")),
+        entry(QStringLiteral("Harbour"), 100, 900),
+        entry(QStringLiteral("Harbour"), 100, 700),
+        entry(QStringLiteral("Harbour"), 300, 2000),
+        entry(QStringLiteral("Mill"), 100, 500, QStringLiteral("p2")),
+        entry(QStringLiteral("Harbour"), 100, 700),
+        entry(QStringLiteral("Untimed"), 100, 0, QStringLiteral("p3")),
         entry(QString::fromUtf8("Odd\x01name\xef\xbf\xbf"), 50, 60, QStringLiteral("p4")),
     };
     for (const FinishedPuzzle &each : added)

@@ -6,19 +6,19 @@
 #include "model/puzzle_folder.h"
 #include "play/jp_done_puzzle_dialog.h"
 #include "play/jp_window_controller.h"
-#include "support/property_list.h"
-#include "support/cc_notifier.h"
 #include "puzzle_fixtures.h"
+#include "support/cc_notifier.h"
+#include "support/property_list.h"
 #include "test_support.h"
 #include "widget_helpers.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QLabel>
-#include <QMenu>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
 #include <QSettings>
 
 #include <functional>
@@ -161,7 +161,8 @@ TEST_F(AppControllerTest, TimePlayedFollowsTheCurrentPuzzleAndAFinishIsRecorded)
     app->validateMenus();
     const QList<QAction *> items = app->windowController()->fileMenu()->actions();
     EXPECT_TRUE(std::any_of(items.begin(), items.end(), [](QAction *item) {
-        return item->toolTip().startsWith(QStringLiteral("0 of ")) && item->toolTip().endsWith(QStringLiteral(", played 30 s"));
+        return item->toolTip().startsWith(QStringLiteral("0 of "))
+            && item->toolTip().endsWith(QStringLiteral(", played 30 s"));
     }));
 
     touch();

@@ -30,8 +30,7 @@
 // Part of QtGui's public exports: offers a key press to the shortcut map the way a real
 // key press is offered before it reaches the focused widget.
 Q_GUI_EXPORT bool qt_sendShortcutOverrideEvent(QObject *o, ulong timestamp, int k, Qt::KeyboardModifiers mods,
-                                               const QString &text = QString(), bool autorep = false,
-                                               ushort count = 1);
+                                               const QString &text = QString(), bool autorep = false, ushort count = 1);
 
 namespace {
 

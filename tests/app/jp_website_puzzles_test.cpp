@@ -92,14 +92,16 @@ protected:
         });
         QObject::connect(website.get(), &JPWebsitePuzzles::reloadGrid, [this] { ++reloads; });
         QObject::connect(website.get(), &JPWebsitePuzzles::spinnerChanged, [this](bool on) { spinner = on; });
-        QObject::connect(website.get(), &JPWebsitePuzzles::downloadFailed, [this](const QString &title, const QString &text) {
-            EXPECT_EQ(title, QStringLiteral("Website download failed."));
-            failures << text;
-        });
-        QObject::connect(website.get(), &JPWebsitePuzzles::pictureReady, [this](const QString &path, const PuzzleCandidate &picked) {
-            pictures << path;
-            pickedCandidates << picked;
-        });
+        QObject::connect(website.get(), &JPWebsitePuzzles::downloadFailed,
+                         [this](const QString &title, const QString &text) {
+                             EXPECT_EQ(title, QStringLiteral("Website download failed."));
+                             failures << text;
+                         });
+        QObject::connect(website.get(), &JPWebsitePuzzles::pictureReady,
+                         [this](const QString &path, const PuzzleCandidate &picked) {
+                             pictures << path;
+                             pickedCandidates << picked;
+                         });
     }
 
     void TearDown() override
@@ -169,15 +171,16 @@ TEST_F(WebsitePuzzlesTest, FirstUseFetchesCatalogueThenArchiveThenShowsThumbnail
     EXPECT_TRUE(candidates.isEmpty());
     settle();
 
-    EXPECT_EQ(server.requestedPaths(), (QStringList{QStringLiteral("/puzzles/website.plist"),
-                                                    QStringLiteral("/puzzles/thumbs-1.zip")}));
+    EXPECT_EQ(server.requestedPaths(),
+              (QStringList{QStringLiteral("/puzzles/website.plist"), QStringLiteral("/puzzles/thumbs-1.zip")}));
     EXPECT_FALSE(website->loadingWebsiteInfo());
     EXPECT_FALSE(spinner);
     EXPECT_TRUE(failures.isEmpty());
     ASSERT_EQ(candidates.size(), 3);
     for (const PuzzleCandidate &each : candidates)
         EXPECT_FALSE(website->thumbnailFor(each).isNull()) << each.file.toStdString();
-    EXPECT_EQ(readFile(website->catalogueFile()), readFile(publishedServer() + QStringLiteral("/puzzles/website.plist")));
+    EXPECT_EQ(readFile(website->catalogueFile()),
+              readFile(publishedServer() + QStringLiteral("/puzzles/website.plist")));
     EXPECT_EQ(prefs.websiteZipName(), QStringLiteral("thumbs-1"));
     EXPECT_EQ(prefs.lastWebsiteDate(), DayIndexForToday());
     EXPECT_TRUE(filesIn(QDir::tempPath()).filter(QStringLiteral(".zip")).isEmpty()) << "the archive is not left behind";
@@ -211,8 +214,10 @@ TEST_F(WebsitePuzzlesTest, ACatalogueNamingANewArchiveReplacesTheThumbnails)
 {
     firstUse();
     const QVariantList catalogue = {
-        QVariantMap{{kFileKey, QStringLiteral("heron")}, {kNameKey, QStringLiteral("Heron")},
-                    {kCatKey, QStringLiteral("Animals")}, {kSizeKey, QStringLiteral("{700, 600}")}},
+        QVariantMap{{kFileKey, QStringLiteral("heron")},
+                    {kNameKey, QStringLiteral("Heron")},
+                    {kCatKey, QStringLiteral("Animals")},
+                    {kSizeKey, QStringLiteral("{700, 600}")}},
         QStringLiteral("thumbs-2"),
     };
     server.route(QStringLiteral("/puzzles/website.plist"), HttpTestResponse::ok(PropertyListToXml(catalogue).value()));
@@ -221,8 +226,8 @@ TEST_F(WebsitePuzzlesTest, ACatalogueNamingANewArchiveReplacesTheThumbnails)
     prefs.setLastWebsiteDate(20000101);
     identify();
     settle();
-    EXPECT_EQ(server.requestedPaths(), (QStringList{QStringLiteral("/puzzles/website.plist"),
-                                                    QStringLiteral("/puzzles/thumbs-2.zip")}));
+    EXPECT_EQ(server.requestedPaths(),
+              (QStringList{QStringLiteral("/puzzles/website.plist"), QStringLiteral("/puzzles/thumbs-2.zip")}));
     ASSERT_EQ(candidates.size(), 1);
     EXPECT_EQ(filesIn(thumbnails()), QStringList{QStringLiteral("heron_thumb.jpg")});
     EXPECT_EQ(prefs.websiteZipName(), QStringLiteral("thumbs-2"));
@@ -242,8 +247,9 @@ TEST_F(WebsitePuzzlesTest, TheLatestPictureDownloadWinsAndHandsOverAJpgFile)
     website->downloadFile(QStringLiteral("old_dog.jpg"), dog);
     settle();
     waitEvents(600); // past the moment the first answer arrives
-    EXPECT_EQ(server.requestedPaths(), (QStringList{QStringLiteral("/puzzles/Animals/red_panda.jpg"),
-                                                    QStringLiteral("/puzzles/Pets/old_dog.jpg")}));
+    EXPECT_EQ(
+        server.requestedPaths(),
+        (QStringList{QStringLiteral("/puzzles/Animals/red_panda.jpg"), QStringLiteral("/puzzles/Pets/old_dog.jpg")}));
     ASSERT_EQ(pictures.size(), 1);
     EXPECT_TRUE(pictures[0].endsWith(QStringLiteral(".jpg")));
     EXPECT_EQ(readFile(pictures[0]), readFile(publishedServer() + QStringLiteral("/puzzles/Pets/old_dog.jpg")));
@@ -272,8 +278,8 @@ TEST_F(WebsitePuzzlesTest, FailedDownloadsKeepWhatIsInPlaceAndSayWhy)
     HttpTestResponse endless = HttpTestResponse::behaving(HttpTestResponse::Behaviour::Endless);
     HttpTestResponse stall = HttpTestResponse::behaving(HttpTestResponse::Behaviour::StallBeforeHeaders);
     website->setDownloadTimeout(300ms);
-    for (const HttpTestResponse &answer : {HttpTestResponse::withStatus(500), HttpTestResponse::withStatus(404), endless,
-                                           stall, HttpTestResponse::ok("not a property list"),
+    for (const HttpTestResponse &answer : {HttpTestResponse::withStatus(500), HttpTestResponse::withStatus(404),
+                                           endless, stall, HttpTestResponse::ok("not a property list"),
                                            HttpTestResponse::ok(PropertyListToXml(QVariantMap()).value())}) {
         server.route(QStringLiteral("/puzzles/website.plist"), answer);
         failures.clear();
@@ -293,9 +299,10 @@ TEST_F(WebsitePuzzlesTest, FailedDownloadsKeepWhatIsInPlaceAndSayWhy)
     server.route(QStringLiteral("/puzzles/Pets/old_dog.jpg"), HttpTestResponse::withStatus(404));
     website->downloadFile(QStringLiteral("old_dog.jpg"), dog);
     settle();
-    EXPECT_EQ(failures, QStringList{QStringLiteral(
-                            "The puzzle \"Old Dog\" could not be downloaded from the Wrenmoor website. Please check "
-                            "your Internet connection, or try another puzzle.")});
+    EXPECT_EQ(failures,
+              QStringList{QStringLiteral(
+                  "The puzzle \"Old Dog\" could not be downloaded from the Wrenmoor website. Please check "
+                  "your Internet connection, or try another puzzle.")});
     EXPECT_TRUE(pictures.isEmpty());
 }
 
@@ -306,8 +313,10 @@ TEST_F(WebsitePuzzlesTest, HostileArchiveEntriesLandInTheThumbnailFolderOnly)
     // Absolute, but inside the test's own home, so a faulty reader can't touch the real system.
     const QString absolute = tj::test::freshFolder(QStringLiteral("outside")) + QStringLiteral("/y_thumb.jpg");
     const QVariantList catalogue = {
-        QVariantMap{{kFileKey, QStringLiteral("x")}}, QVariantMap{{kFileKey, QStringLiteral("y")}},
-        QVariantMap{{kFileKey, QStringLiteral("z")}}, QStringLiteral("hostile"),
+        QVariantMap{{kFileKey, QStringLiteral("x")}},
+        QVariantMap{{kFileKey, QStringLiteral("y")}},
+        QVariantMap{{kFileKey, QStringLiteral("z")}},
+        QStringLiteral("hostile"),
     };
     server.route(QStringLiteral("/puzzles/website.plist"), HttpTestResponse::ok(PropertyListToXml(catalogue).value()));
     server.route(QStringLiteral("/puzzles/hostile.zip"),
@@ -322,10 +331,12 @@ TEST_F(WebsitePuzzlesTest, HostileArchiveEntriesLandInTheThumbnailFolderOnly)
     prefs.setLastWebsiteDate(20000101);
     identify();
     settle();
-    EXPECT_EQ(filesIn(thumbnails()),
-              (QStringList{QStringLiteral("x_thumb.jpg"), QStringLiteral("y_thumb.jpg"), QStringLiteral("z_thumb.jpg")}));
+    EXPECT_EQ(
+        filesIn(thumbnails()),
+        (QStringList{QStringLiteral("x_thumb.jpg"), QStringLiteral("y_thumb.jpg"), QStringLiteral("z_thumb.jpg")}));
     EXPECT_EQ(filesIn(support), QStringList{QStringLiteral("website.plist")});
-    EXPECT_EQ(QDir(support).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{QStringLiteral("!Website Thumbnails")});
+    EXPECT_EQ(QDir(support).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("!Website Thumbnails")});
     EXPECT_FALSE(QFile::exists(absolute));
     EXPECT_FALSE(QFile::exists(QDir(support).filePath(QStringLiteral("../x_thumb.jpg"))));
 
@@ -335,10 +346,12 @@ TEST_F(WebsitePuzzlesTest, HostileArchiveEntriesLandInTheThumbnailFolderOnly)
     const QList<QByteArray> useless = {
         "PK but no archive",
         MakeZipArchive({{QStringLiteral("note.txt"), "text"}, {QStringLiteral("dir/"), QByteArray()}}).value(),
-        MakeZipArchive({{QStringLiteral("x_thumb.jpg"), "not a picture"}, {QStringLiteral("y_thumb.jpg"), cutJpeg}}).value(),
+        MakeZipArchive({{QStringLiteral("x_thumb.jpg"), "not a picture"}, {QStringLiteral("y_thumb.jpg"), cutJpeg}})
+            .value(),
     };
-    server.route(QStringLiteral("/puzzles/website.plist"),
-                 HttpTestResponse::ok(PropertyListToXml(QVariantList{catalogue[0], QStringLiteral("damaged")}).value()));
+    server.route(
+        QStringLiteral("/puzzles/website.plist"),
+        HttpTestResponse::ok(PropertyListToXml(QVariantList{catalogue[0], QStringLiteral("damaged")}).value()));
     for (const QByteArray &archive : useless) {
         server.route(QStringLiteral("/puzzles/damaged.zip"), HttpTestResponse::ok(archive));
         prefs.setLastWebsiteDate(20000101);
@@ -368,7 +381,8 @@ TEST_F(WebsitePuzzlesTest, DamagedCataloguesAreRefusedWithoutLooping)
         QVariantMap{{kFileKey, QVariantList{1, 2}}},
         QVariantMap{{kFileKey, QStringLiteral("ok")}, {kCatKey, QStringLiteral("../Pets")}},
         QVariantMap{{kFileKey, QStringLiteral("ok")}, {kSizeKey, 12}},
-        42, QStringLiteral("thumbs-9"),
+        42,
+        QStringLiteral("thumbs-9"),
     };
     server.route(QStringLiteral("/puzzles/website.plist"), HttpTestResponse::ok(PropertyListToXml(hostile).value()));
     server.clearRequests();
@@ -407,7 +421,8 @@ TEST_F(WebsitePuzzlesTest, TheAdvancedUsersLocalFolderComesFirst)
 
 TEST_F(WebsitePuzzlesTest, DestroyingTheSourceMidDownloadIsQuiet)
 {
-    server.route(QStringLiteral("/puzzles/website.plist"), HttpTestResponse::behaving(HttpTestResponse::Behaviour::Endless));
+    server.route(QStringLiteral("/puzzles/website.plist"),
+                 HttpTestResponse::behaving(HttpTestResponse::Behaviour::Endless));
     identify();
     ASSERT_TRUE(waitFor([this] { return server.requestCount() == 1; }, 5000));
     const int reloadsBefore = reloads;

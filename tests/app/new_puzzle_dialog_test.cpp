@@ -1,3 +1,4 @@
+#include "alert_recorder.h"
 #include "app/app_storage.h"
 #include "app/jp_app_controller.h"
 #include "app/jp_new_puzzle_dialog.h"
@@ -9,12 +10,11 @@
 #include "play/jp_pref_controller.h"
 #include "play/jp_puzzle_view.h"
 #include "play/jp_window_controller.h"
+#include "services/http_test_server.h"
 #include "services/website_publisher.h"
 #include "services/wrenmoor_server.h"
 #include "support/property_list.h"
 #include "support/puzzle_keys.h"
-#include "alert_recorder.h"
-#include "services/http_test_server.h"
 #include "test_support.h"
 #include "widget_helpers.h"
 
@@ -52,8 +52,11 @@ QString describeBoard(const JPPuzzle &puzzle)
 {
     QStringList pieces;
     for (const JPPiece *piece : puzzle.pieces())
-        pieces << QStringLiteral("%1@%2,%3r%4").arg(piece->pieceIndex()).arg(piece->boardLocation().x(), 0, 'f', 1)
-                      .arg(piece->boardLocation().y(), 0, 'f', 1).arg(piece->rotation());
+        pieces << QStringLiteral("%1@%2,%3r%4")
+                      .arg(piece->pieceIndex())
+                      .arg(piece->boardLocation().x(), 0, 'f', 1)
+                      .arg(piece->boardLocation().y(), 0, 'f', 1)
+                      .arg(piece->rotation());
     pieces.sort();
     return pieces.join(QLatin1Char(' '));
 }
@@ -164,8 +167,9 @@ TEST_F(NewPuzzleTest, BuiltInPictureBecomesAPuzzleThatARestartReopens)
     app->saveEverything();
     QFile expected(home + QStringLiteral("/expected.txt"));
     ASSERT_TRUE(expected.open(QIODevice::WriteOnly));
-    QTextStream(&expected) << puzzle->filePath() << '\n' << describeBoard(*puzzle) << '\n' << window->width() << 'x'
-                           << window->height() << '\n';
+    QTextStream(&expected) << puzzle->filePath() << '\n'
+                           << describeBoard(*puzzle) << '\n'
+                           << window->width() << 'x' << window->height() << '\n';
     expected.close();
 
     QProcess restart;
@@ -208,7 +212,8 @@ TEST_F(NewPuzzleTest, KeptPuzzleStartedAgainIsRebuiltInPlace)
 {
     const QString picture = WriteTestPicture(640, 512, QStringLiteral("kept.png"));
     prefs->setPuzzleSize(50);
-    JPPuzzle *first = app->createPuzzle({{QStringLiteral("path"), picture}, {QStringLiteral("name"), QStringLiteral("Kept")}});
+    JPPuzzle *first =
+        app->createPuzzle({{QStringLiteral("path"), picture}, {QStringLiteral("name"), QStringLiteral("Kept")}});
     ASSERT_TRUE(first);
     const QString folder = first->filePath();
     // The finishing dialog is answered with "keep".
@@ -252,11 +257,12 @@ TEST_F(NewPuzzleTest, APictureThatCantCarryTheCountIsRefusedAndLeavesNothing)
     const QStringList before = supportEntries();
     // The first two hold no square of 64 pixels; the last holds 1000, but its stored copy,
     // 2000 x 2, is too low for any piece to have a knob.
-    for (const auto &[size, count] : std::vector<std::pair<QSize, int>>{
-             {QSize(2, 200), 1500}, {QSize(100, 100), 1500}, {QSize(64000, 64), 100}}) {
+    for (const auto &[size, count] :
+         std::vector<std::pair<QSize, int>>{{QSize(2, 200), 1500}, {QSize(100, 100), 1500}, {QSize(64000, 64), 100}}) {
         recorder.shown.clear();
         prefs->setPuzzleSize(count);
-        EXPECT_FALSE(app->createPuzzle({{QStringLiteral("path"), WriteTestPicture(size.width(), size.height(), QStringLiteral("p.png"))}}));
+        EXPECT_FALSE(app->createPuzzle(
+            {{QStringLiteral("path"), WriteTestPicture(size.width(), size.height(), QStringLiteral("p.png"))}}));
         EXPECT_EQ(alerts(), QStringList{kCreationAlert}) << size.width() << "x" << size.height();
         EXPECT_EQ(supportEntries(), before) << size.width() << "x" << size.height();
     }
@@ -294,7 +300,8 @@ TEST_F(NewPuzzleTest, OwnPicturesFollowTheSizeRuleAndAreCached)
     const QString wide = WriteTestPicture(512, 448, QStringLiteral("wide.png"));
     dialog.addImageFiles({small, wide, wide});
     ASSERT_EQ(alerts().size(), 1);
-    EXPECT_EQ(alerts()[0], QStringLiteral("Can't open picture.|The image file \"small.png\" is too small to use as a puzzle."));
+    EXPECT_EQ(alerts()[0],
+              QStringLiteral("Can't open picture.|The image file \"small.png\" is too small to use as a puzzle."));
     // The same file added twice is listed twice, before the action cell.
     ASSERT_EQ(dialog.shownPuzzles().size(), 3);
     EXPECT_EQ(dialog.shownPuzzles()[1].file, wide);
@@ -332,7 +339,9 @@ TEST_F(NewPuzzleTest, PlantedCacheEntriesNeverReachOutsideTheCacheFolder)
     const QString relative = QDir(g_thumbnailCache).relativeFilePath(victim.chopped(4));
     const QString picture = WriteTestPicture(640, 480, QStringLiteral("mine.png"));
     for (const QString &guid : {relative, victim.chopped(4), QStringLiteral(".."), QString()}) {
-        g_cacheMap.insert(picture, QVariantMap{{QStringLiteral("guid"), guid}, {QStringLiteral("size"), QStringLiteral("{640, 480}")}});
+        g_cacheMap.insert(
+            picture,
+            QVariantMap{{QStringLiteral("guid"), guid}, {QStringLiteral("size"), QStringLiteral("{640, 480}")}});
         EXPECT_TRUE(CachedImageForFile(picture, nullptr).isNull()) << guid.toStdString();
         ClearCachedThumbnails({picture});
         EXPECT_TRUE(QFileInfo::exists(victim)) << guid.toStdString();
@@ -394,7 +403,8 @@ TEST_F(NewPuzzleTest, WebsitePictureIsDownloadedAndBecomesAPuzzle)
     prefs->setPuzzleSource(JPNewPuzzleDialog::Website);
     prefs->setCategory(1);
     JPNewPuzzleDialog dialog;
-    ASSERT_TRUE(waitFor([&] { return dialog.shownPuzzles().size() == 2 && !dialog.websitePuzzles()->isDownloading(); }));
+    ASSERT_TRUE(
+        waitFor([&] { return dialog.shownPuzzles().size() == 2 && !dialog.websitePuzzles()->isDownloading(); }));
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ(dialog.pictureCollection(dialog.thumbnailView(), i).width(), 200) << i;
 
@@ -404,7 +414,8 @@ TEST_F(NewPuzzleTest, WebsitePictureIsDownloadedAndBecomesAPuzzle)
     ASSERT_TRUE(waitFor([&] { return app->currentPuzzle() != nullptr; }));
     EXPECT_EQ(app->currentPuzzle()->name(), QStringLiteral("Heron"));
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    const QVariantMap info = *ReadPropertyListDictionary(app->currentPuzzle()->filePath() + QStringLiteral("/info.plist"));
+    const QVariantMap info =
+        *ReadPropertyListDictionary(app->currentPuzzle()->filePath() + QStringLiteral("/info.plist"));
     EXPECT_EQ(info.value(kCatKey), QStringLiteral("Animals"));
     EXPECT_EQ(info.value(kFileKey), QStringLiteral("heron"));
     EXPECT_TRUE(alerts().isEmpty());

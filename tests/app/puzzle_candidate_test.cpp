@@ -9,12 +9,19 @@
 TEST(PuzzleCandidate, ReadingAndWritingKeepsStoredValuesButNoFileBorneLocation)
 {
     const QVariantMap stored{
-        {kNameKey, QStringLiteral("Heron")}, {kDescKey, QStringLiteral("At dawn")}, {kCatKey, QStringLiteral("Animals")},
-        {kFileKey, QStringLiteral("heron")}, {kSizeKey, QStringLiteral("{800, 640}")}, {kCountKey, 150},
-        {kDoneKey, true},                    {QStringLiteral("played"), 42.5},
+        {kNameKey, QStringLiteral("Heron")},
+        {kDescKey, QStringLiteral("At dawn")},
+        {kCatKey, QStringLiteral("Animals")},
+        {kFileKey, QStringLiteral("heron")},
+        {kSizeKey, QStringLiteral("{800, 640}")},
+        {kCountKey, 150},
+        {kDoneKey, true},
+        {QStringLiteral("played"), 42.5},
     };
     QVariantMap hostile = stored;
-    hostile.insert({{kPathKey, QStringLiteral("/etc")}, {kButtonKey, true}, {kThumbKey, QStringLiteral("x")},
+    hostile.insert({{kPathKey, QStringLiteral("/etc")},
+                    {kButtonKey, true},
+                    {kThumbKey, QStringLiteral("x")},
                     {kImageKey, QStringLiteral("y")}});
     const PuzzleCandidate candidate = PuzzleCandidate::fromPropertyList(hostile);
     EXPECT_EQ(candidate.name, QStringLiteral("Heron"));

@@ -67,7 +67,8 @@ TEST(PuzzleLibrary, OpensUnfinishedPuzzlesSortedWithShortcutsAndReopensTheCurren
     const QString broken = support + QStringLiteral("/BROKEN.WMjigsaw");
     QDir().mkpath(broken);
     QFile(broken + QStringLiteral("/info.plist")).open(QIODevice::WriteOnly);
-    QSettings().setValue(QStringLiteral("wmjigsaw.current"), QString(QStringLiteral("~") + bigA.mid(QDir::homePath().size())));
+    QSettings().setValue(QStringLiteral("wmjigsaw.current"),
+                         QString(QStringLiteral("~") + bigA.mid(QDir::homePath().size())));
 
     JPAppController *controller = JPAppController::sharedInstance();
     controller->applicationDidFinishLaunching();
@@ -83,9 +84,10 @@ TEST(PuzzleLibrary, OpensUnfinishedPuzzlesSortedWithShortcutsAndReopensTheCurren
     const int64_t aCount = controller->openPuzzles()[0]->pieceCount();
     const int64_t bigACount = controller->openPuzzles()[1]->pieceCount();
     const int64_t bCount = controller->openPuzzles()[2]->pieceCount();
-    EXPECT_EQ(items, (QStringList{QStringLiteral("a  (%1)|Ctrl+1").arg(aCount),
-                                  QStringLiteral("A  (%1)|Ctrl+2|current").arg(bigACount),
-                                  QStringLiteral("b  (%1)|Ctrl+3").arg(bCount)}));
+    EXPECT_EQ(items,
+              (QStringList{QStringLiteral("a  (%1)|Ctrl+1").arg(aCount),
+                           QStringLiteral("A  (%1)|Ctrl+2|current").arg(bigACount),
+                           QStringLiteral("b  (%1)|Ctrl+3").arg(bCount)}));
 
     controller->nextPuzzle();
     EXPECT_EQ(controller->currentPuzzle()->filePath(), b);
@@ -102,10 +104,12 @@ TEST(PuzzleLibrary, AFolderNamedAtStartOpensInAnEmptyLibraryWithoutTheNewPuzzleD
 {
     const QString given = makePuzzle(freshFolder(QStringLiteral("elsewhere")), QStringLiteral("given"), 20);
     bool dialogShown = false;
-    tj::test::whenModal<JPNewPuzzleDialog>([&dialogShown](JPNewPuzzleDialog *dialog) {
-        dialogShown = true;
-        dialog->reject();
-    }, 2000);
+    tj::test::whenModal<JPNewPuzzleDialog>(
+        [&dialogShown](JPNewPuzzleDialog *dialog) {
+            dialogShown = true;
+            dialog->reject();
+        },
+        2000);
     JPAppController *controller = JPAppController::sharedInstance();
     ASSERT_TRUE(controller->applicationWillFinishLaunching());
     controller->applicationDidFinishLaunching();

@@ -14,8 +14,8 @@ void check(const QString &text)
     const Kolor kolor = KolorFromString(text);
     if (kolor == kNoKolor)
         return;
-    const QString written = QString::asprintf("{%u, %u, %u, %u}", KolorRed(kolor), KolorGreen(kolor),
-                                              KolorBlue(kolor), KolorAlpha(kolor));
+    const QString written =
+        QString::asprintf("{%u, %u, %u, %u}", KolorRed(kolor), KolorGreen(kolor), KolorBlue(kolor), KolorAlpha(kolor));
     if (KolorFromString(written) != kolor)
         std::abort();
     if (KolorIsColor(kolor) && KolorFromPixel(PixelFromKolor(kolor)) == kNoKolor)

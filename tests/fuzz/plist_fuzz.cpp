@@ -64,7 +64,8 @@ public:
     {
         const size_t page = size_t(sysconf(_SC_PAGESIZE));
         m_length = (size + page - 1) / page * page + page;
-        m_mapping = static_cast<uint8_t *>(mmap(nullptr, m_length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        m_mapping =
+            static_cast<uint8_t *>(mmap(nullptr, m_length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
         if (m_mapping == MAP_FAILED)
             std::abort();
         mprotect(m_mapping + m_length - page, page, PROT_NONE);

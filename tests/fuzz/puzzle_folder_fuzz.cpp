@@ -51,8 +51,8 @@ Template *makeTemplate()
     static char *argv[] = {name, nullptr};
     static QTemporaryDir work;
     // The log and settings of what is opened go to the temporary folder, not the real home.
-    for (const char *variable : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME",
-                                 "XDG_RUNTIME_DIR"}) {
+    for (const char *variable :
+         {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR"}) {
         const QString folder = work.filePath(QString::fromLatin1(variable));
         QDir().mkpath(folder);
         QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);

@@ -88,9 +88,9 @@ TEST(CCPixmapImages, PicturesOfEveryFormatArrivePremultipliedAndUpright)
     QImage png = tj::test::MakeTestPicture(203, 151).convertToFormat(QImage::Format_ARGB32);
     png.setPixel(5, 25, qRgba(90, 60, 30, 100));
     png.setPixel(5, 65, 0);
-    for (const QImage &picture : {png, png.convertToFormat(QImage::Format_RGB32),
-                                  png.convertToFormat(QImage::Format_ARGB32_Premultiplied),
-                                  png.convertToFormat(QImage::Format_Grayscale8)}) {
+    for (const QImage &picture :
+         {png, png.convertToFormat(QImage::Format_RGB32), png.convertToFormat(QImage::Format_ARGB32_Premultiplied),
+          png.convertToFormat(QImage::Format_Grayscale8)}) {
         auto pixmap = CCPixmap::initWithQuartzImage(picture);
         ASSERT_NE(pixmap, nullptr);
         const QImage snapshot = pixmap->createCGImage();

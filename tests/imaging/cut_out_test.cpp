@@ -8,8 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <string>
 #include <future>
+#include <string>
 
 using tj::test::Hex;
 using tj::test::Side;
@@ -197,9 +197,9 @@ TEST(CutOut, NothingToCutGivesNoBuffer)
     auto source = picture();
     EXPECT_EQ(source->createPixmapForBezier(QPainterPath()), nullptr);
     // The last is a rectangle that starts past a whole pixel and so misses that pixel.
-    for (QRectF rect : {QRectF(10.2, 10, 0.2, 5), QRectF(10, 10.4, 5, 0.1), QRectF(300, 10, 20, 20),
-                        QRectF(-40, -40, 30, 30), QRectF(-1e12, 0, 2e12, 10), QRectF(0, 0, 30000, 30000),
-                        QRectF(50.2, 60.1, 0.9, 0.9)})
+    for (QRectF rect :
+         {QRectF(10.2, 10, 0.2, 5), QRectF(10, 10.4, 5, 0.1), QRectF(300, 10, 20, 20), QRectF(-40, -40, 30, 30),
+          QRectF(-1e12, 0, 2e12, 10), QRectF(0, 0, 30000, 30000), QRectF(50.2, 60.1, 0.9, 0.9)})
         EXPECT_EQ(source->createPixmapForBezier(rectangle(rect)), nullptr) << rect.x() << ", " << rect.y();
     for (int y = 0; y < 100; ++y)
         for (int x = 0; x < 100; ++x)

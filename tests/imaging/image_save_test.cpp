@@ -238,8 +238,8 @@ TEST(SaveImage, SizesAndRepresentations)
 TEST(SaveImage, ThumbnailsFitIntoTwoHundredPixelsUnderAFreshName)
 {
     const QRegularExpression guidName(QStringLiteral("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\\.jpg$"));
-    for (const auto &[picture, thumbnail] : {std::pair{QSize(4000, 3000), QSize(200, 150)},
-                                             std::pair{QSize(150, 100), QSize(150, 100)}}) {
+    for (const auto &[picture, thumbnail] :
+         {std::pair{QSize(4000, 3000), QSize(200, 150)}, std::pair{QSize(150, 100), QSize(150, 100)}}) {
         QImage bitmap(picture, QImage::Format_RGB32);
         bitmap.fill(QColor(40, 80, 120));
         const QString path = ResizeImageAndSaveToJPEG(CCImage::initWithCGImage(bitmap).get());

@@ -64,9 +64,8 @@ TEST(CrashSafety, PicturesOfLinksTheDocumentNeverRecordedAreDrawnAgainOnOpening)
     ASSERT_TRUE(puzzle->save());
     const size_t items = puzzle->pieces().size();
     const auto assemblies = Assemblies(*puzzle);
-    const JPAssembly *largest = *std::max_element(assemblies.begin(), assemblies.end(), [](auto *x, auto *y) {
-        return x->pieces().size() < y->pieces().size();
-    });
+    const JPAssembly *largest = *std::max_element(
+        assemblies.begin(), assemblies.end(), [](auto *x, auto *y) { return x->pieces().size() < y->pieces().size(); });
     const QString path = largest->imagePath();
     const QImage truth = Premultiplied(largest->image()->qimage());
     // Play on without saving, as if the game died before its next save.

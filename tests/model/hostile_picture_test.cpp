@@ -74,7 +74,8 @@ QImage quadrants(int width, int height)
 
 bool near(QColor actual, QColor expected, int tolerance = 40)
 {
-    return std::abs(actual.red() - expected.red()) <= tolerance && std::abs(actual.green() - expected.green()) <= tolerance
+    return std::abs(actual.red() - expected.red()) <= tolerance
+        && std::abs(actual.green() - expected.green()) <= tolerance
         && std::abs(actual.blue() - expected.blue()) <= tolerance;
 }
 
@@ -120,7 +121,8 @@ std::pair<QPoint, QColor> pieceColourAt(const JPPuzzle &puzzle, QPointF spot)
         if (!piece->rect().contains(point))
             continue;
         const QPointF middle = piece->rect().center();
-        return {middle.toPoint(), piece->image()->qimage().pixelColor((middle - piece->imageRect().topLeft()).toPoint())};
+        return {middle.toPoint(),
+                piece->image()->qimage().pixelColor((middle - piece->imageRect().topLeft()).toPoint())};
     }
     ADD_FAILURE() << "no piece covers " << spot.x() << ", " << spot.y();
     return {};
@@ -208,7 +210,8 @@ TEST(HostilePictures, TinyPicturesNeverLeaveAFolderThatWontReopen)
     // puzzle that fails at every start.
     for (const QSize size : {QSize(1, 1), QSize(3, 200), QSize(64, 64), QSize(447, 447)}) {
         SCOPED_TRACE(size.width());
-        const QString path = pictureFile(QStringLiteral("tiny.png"), encode(quadrants(size.width(), size.height()), "png"));
+        const QString path =
+            pictureFile(QStringLiteral("tiny.png"), encode(quadrants(size.width(), size.height()), "png"));
         EXPECT_LT(SquaresInPicture(DeclaredPictureSize(path)), kMinimumSquares);
         const Attempt attempt = makePuzzle(path, 4);
         if (!attempt.puzzle)

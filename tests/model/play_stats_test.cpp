@@ -58,9 +58,14 @@ TEST(PlayStats, TimeTexts)
         const char *clock;
         const char *duration;
     } cases[] = {
-        {0, "0:00:00", "0 s"},         {59.9, "0:00:59", "59 s"},     {61, "0:01:01", "1 min"},
-        {3600, "1:00:00", "1 h 0 min"}, {4984, "1:23:04", "1 h 23 min"}, {-5, "0:00:00", "0 s"},
-        {std::nan(""), "0:00:00", "0 s"}, {360000, "100:00:00", "100 h 0 min"},
+        {0, "0:00:00", "0 s"},
+        {59.9, "0:00:59", "59 s"},
+        {61, "0:01:01", "1 min"},
+        {3600, "1:00:00", "1 h 0 min"},
+        {4984, "1:23:04", "1 h 23 min"},
+        {-5, "0:00:00", "0 s"},
+        {std::nan(""), "0:00:00", "0 s"},
+        {360000, "100:00:00", "100 h 0 min"},
     };
     for (const auto &each : cases) {
         EXPECT_EQ(ClockText(each.seconds), QLatin1String(each.clock)) << each.seconds;

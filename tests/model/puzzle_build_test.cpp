@@ -51,7 +51,8 @@ TEST(PuzzleBuild, TheFolderHoldsTheDocumentAndPiecesThatCoverThePictureWithGreyR
     covered.fill(0);
     int64_t interiorChecked = 0;
     for (const auto &piece : puzzle->allPieces()) {
-        const QString file = QDir(folder).filePath(QStringLiteral("Pieces/%1.png").arg(qulonglong(piece->pieceIndex()), 4, 10, QLatin1Char('0')));
+        const QString file = QDir(folder).filePath(
+            QStringLiteral("Pieces/%1.png").arg(qulonglong(piece->pieceIndex()), 4, 10, QLatin1Char('0')));
         ASSERT_EQ(piece->imagePath(), file);
         const QImage stored = Premultiplied(QImage(file));
         ASSERT_FALSE(stored.isNull()) << file.toStdString();
@@ -71,7 +72,8 @@ TEST(PuzzleBuild, TheFolderHoldsTheDocumentAndPiecesThatCoverThePictureWithGreyR
                     return nx < 0 || ny < 0 || nx >= stored.width() || ny >= stored.height()
                         || qAlpha(stored.pixel(nx, ny)) == 0;
                 };
-                const int faces = transparent(-1, 0) | transparent(1, 0) << 1 | transparent(0, -1) << 2 | transparent(0, 1) << 3;
+                const int faces =
+                    transparent(-1, 0) | transparent(1, 0) << 1 | transparent(0, -1) << 2 | transparent(0, 1) << 3;
                 if (faces) {
                     ASSERT_EQ(p, qRgba(128, 128, 128, 255));
                     rimSides |= faces;
@@ -144,9 +146,9 @@ TEST(PuzzleBuild, ARebuildWhoseOldDocumentCantGoKeepsTheOldImages)
 class ShortRunDialog : public JPBuildingDialog
 {
 public:
-    void updateProgress(double) override {}
-    void runModal() override {}
-    void endModal() override {}
+    void updateProgress(double) override { }
+    void runModal() override { }
+    void endModal() override { }
 };
 
 TEST(PuzzleBuild, ProgressArrivingAfterTheDialogIsReleasedIsDropped)

@@ -17,14 +17,16 @@ QString readText(const QString &path)
 QString withAssembly(QString text, const QString &id, int first, const QString &extra = QString())
 {
     const int start = text.indexOf(QStringLiteral("\t\t<pc id=\"%1\">").arg(first));
-    const int end = text.indexOf(QStringLiteral("</pc>\n"), text.indexOf(QStringLiteral("<pc id=\"%1\">").arg(first + 1))) + 6;
+    const int end =
+        text.indexOf(QStringLiteral("</pc>\n"), text.indexOf(QStringLiteral("<pc id=\"%1\">").arg(first + 1))) + 6;
     const QString members = text.mid(start, end - start);
-    return text.replace(start, end - start,
-                        QStringLiteral("<a id=\"%1\"><coord>{%2, 0}</coord><maxCoord>{%3, 0}</maxCoord>%4<pcs>\n%5</pcs></a>\n")
-                            .arg(id)
-                            .arg(first)
-                            .arg(first + 1)
-                            .arg(extra, members));
+    return text.replace(
+        start, end - start,
+        QStringLiteral("<a id=\"%1\"><coord>{%2, 0}</coord><maxCoord>{%3, 0}</maxCoord>%4<pcs>\n%5</pcs></a>\n")
+            .arg(id)
+            .arg(first)
+            .arg(first + 1)
+            .arg(extra, members));
 }
 
 QString withNexta(QString text, const QString &nexta)
@@ -35,7 +37,8 @@ QString withNexta(QString text, const QString &nexta)
 // Inserts elements into the element of piece index, after its coord.
 QString intoPiece(QString text, int index, const QString &elements)
 {
-    const int at = text.indexOf(QStringLiteral("</coord>"), text.indexOf(QStringLiteral("<pc id=\"%1\">").arg(index))) + 8;
+    const int at =
+        text.indexOf(QStringLiteral("</coord>"), text.indexOf(QStringLiteral("<pc id=\"%1\">").arg(index))) + 8;
     return text.insert(at, elements);
 }
 
@@ -114,9 +117,12 @@ TEST_F(PuzzleFileTest, BoardStateAndAssembliesSurviveARoundTrip)
 {
     // Pieces 0 and 1 joined into assembly 5003 and pinned; piece 5 dragged and turned. The
     // elements come in another order than the game writes them.
-    QString text = withAssembly(templateText(), QStringLiteral("5003"), 0, QStringLiteral("<drag>{10.5, 20.25}</drag>"));
-    text.replace(QStringLiteral("<nexta>5001</nexta>"), QStringLiteral("<nexta>5004</nexta><pina>5003</pina><pin>1</pin>"));
-    text.replace(QRegularExpression(QStringLiteral("<scale>[^<]*</scale>")), QStringLiteral("<scale>500000000000</scale>"));
+    QString text =
+        withAssembly(templateText(), QStringLiteral("5003"), 0, QStringLiteral("<drag>{10.5, 20.25}</drag>"));
+    text.replace(QStringLiteral("<nexta>5001</nexta>"),
+                 QStringLiteral("<nexta>5004</nexta><pina>5003</pina><pin>1</pin>"));
+    text.replace(QRegularExpression(QStringLiteral("<scale>[^<]*</scale>")),
+                 QStringLiteral("<scale>500000000000</scale>"));
     text = intoPiece(text, 5, QStringLiteral("<drag>{123.5, 7}</drag><rot>3</rot>"));
 
     QString folder;
@@ -174,7 +180,8 @@ TEST_F(PuzzleFileTest, ValuesOutsideTheGridOrThePictureMakeTheFileDamaged)
         {base, QStringLiteral("<pc id=\"3\">"), QStringLiteral("<pc id=\"9999\">")},
         {base, QStringLiteral("<pc id=\"3\">"), QStringLiteral("<pc id=\"2\">")},
         {base, QStringLiteral("<pc id=\"3\">"), QStringLiteral("<pc id=\"-1\">")},
-        {withAssembly(base, QStringLiteral("5001"), 2), QStringLiteral("<pc id=\"3\">"), QStringLiteral("<pc id=\"0\">")},
+        {withAssembly(base, QStringLiteral("5001"), 2), QStringLiteral("<pc id=\"3\">"),
+         QStringLiteral("<pc id=\"0\">")},
         {base, QStringLiteral("<bsize>[^<]*</bsize>"), QStringLiteral("<bsize>{0, 0}</bsize>")},
         {base, QStringLiteral("<knob>[^<]*</knob>"), QStringLiteral("<knob>-4</knob>")},
         {base, QStringLiteral("<lsize>[^<]*</lsize>"), QStringLiteral("<lsize>{0, 3}</lsize>")},
@@ -223,8 +230,8 @@ TEST_F(PuzzleFileTest, AssemblyIdentifiersStayWithinWhatADocumentHolds)
 {
     // A counter outside 5001 ... 2147483647, or one an assembly has passed, is recomputed.
     const std::vector<std::tuple<const char *, const char *, uint64_t>> counters = {
-        {"3000000000", nullptr, 5001}, {"-5", nullptr, 5001}, {"2147483647", nullptr, 2147483647},
-        {"5002", "5003", 5004}, {"3000000000", "6000", 6001}, {"6000", "2147483647", 5001},
+        {"3000000000", nullptr, 5001}, {"-5", nullptr, 5001},        {"2147483647", nullptr, 2147483647},
+        {"5002", "5003", 5004},        {"3000000000", "6000", 6001}, {"6000", "2147483647", 5001},
     };
     for (const auto &[nexta, assembly, expected] : counters) {
         QString text = withNexta(templateText(), QLatin1String(nexta));
@@ -236,8 +243,8 @@ TEST_F(PuzzleFileTest, AssemblyIdentifiersStayWithinWhatADocumentHolds)
     }
 
     // Past the last identifier the first free one follows; the counter never leaves the range.
-    auto puzzle = openWith(withAssembly(withAssembly(templateText(), QStringLiteral("2147483647"), 0),
-                                        QStringLiteral("5001"), 2));
+    auto puzzle = openWith(
+        withAssembly(withAssembly(templateText(), QStringLiteral("2147483647"), 0), QStringLiteral("5001"), 2));
     ASSERT_TRUE(puzzle);
     EXPECT_EQ(puzzle->assignAssemblyId(), 5002u);
     puzzle = openWith(withNexta(templateText(), QStringLiteral("2147483647")));

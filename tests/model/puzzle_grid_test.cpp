@@ -36,8 +36,8 @@ TEST(PuzzleGrid, HundredPiecesOfALandscapeAndAPortraitPicture)
         int width, height;
         GridCoord grid, extent, gapBegin, gapEnd;
     };
-    for (const Case &c : {Case{1600, 1200, {12, 9}, {18, 10}, {4, 1}, {13, 7}},
-                          Case{1200, 1600, {9, 12}, {18, 10}, {5, 0}, {11, 9}}}) {
+    for (const Case &c :
+         {Case{1600, 1200, {12, 9}, {18, 10}, {4, 1}, {13, 7}}, Case{1200, 1600, {9, 12}, {18, 10}, {5, 0}, {11, 9}}}) {
         Metrics m = metricsFor(c.width, c.height, 100);
         ASSERT_TRUE(m.ok);
         const JPPuzzle &p = *m.puzzle;
@@ -64,8 +64,7 @@ TEST(PuzzleGrid, FreeCellsAreEveryCellOutsideTheGapInReadingOrder)
         std::vector<GridCoord> expected;
         for (int64_t y = 0; y < p.layoutExtent().y; ++y)
             for (int64_t x = 0; x < p.layoutExtent().x; ++x) {
-                const bool inGap = y >= p.gapBegin().y && y <= p.gapEnd().y && x >= p.gapBegin().x
-                    && x <= p.gapEnd().x;
+                const bool inGap = y >= p.gapBegin().y && y <= p.gapEnd().y && x >= p.gapBegin().x && x <= p.gapEnd().x;
                 if (!inGap || p.gapBegin().x < 0)
                     expected.push_back({x, y});
             }
@@ -83,7 +82,8 @@ TEST(PuzzleGrid, AShortGridGrowsAlongThePicturesLongerSideFirst)
     // A square picture counts as landscape.
     EXPECT_EQ(metricsFor(1000, 1000, 2).puzzle->maxCoord(), (GridCoord{2, 1}));
     for (int n = 1; n < 600; n += 7)
-        for (const auto &[w, h] : std::vector<std::pair<int, int>>{{2000, 1500}, {1500, 2000}, {1000, 1000}, {2000, 500}}) {
+        for (const auto &[w, h] :
+             std::vector<std::pair<int, int>>{{2000, 1500}, {1500, 2000}, {1000, 1000}, {2000, 500}}) {
             Metrics m = metricsFor(w, h, n);
             ASSERT_TRUE(m.ok) << n;
             EXPECT_GE(m.puzzle->pieceCount(), n) << w << "x" << h << " " << n;
@@ -108,7 +108,8 @@ TEST(PuzzleGrid, PiecesTakeDistinctFreeCellsAndThoseBeyondShareTheFirst)
 
 TEST(PuzzleGrid, ColumnsAndRowsSpanThePictureExactly)
 {
-    for (const auto &[w, h, n] : std::vector<std::tuple<int, int, int>>{{1600, 1200, 100}, {1999, 1333, 700}, {977, 1601, 333}}) {
+    for (const auto &[w, h, n] :
+         std::vector<std::tuple<int, int, int>>{{1600, 1200, 100}, {1999, 1333, 700}, {977, 1601, 333}}) {
         auto puzzle = MakePicturePuzzle(w, h);
         ASSERT_TRUE(puzzle->buildPiecesForTesting(n));
         const GridCoord g = puzzle->maxCoord();
@@ -119,8 +120,9 @@ TEST(PuzzleGrid, ColumnsAndRowsSpanThePictureExactly)
         EXPECT_EQ(puzzle->rowPosition(g.y), double(h));
         for (const auto &piece : puzzle->allPieces()) {
             const GridCoord c = piece->coord();
-            EXPECT_EQ(piece->rect(), QRectF(QPointF(puzzle->colPosition(c.x), puzzle->rowPosition(c.y)),
-                                            QPointF(puzzle->colPosition(c.x + 1), puzzle->rowPosition(c.y + 1))));
+            EXPECT_EQ(piece->rect(),
+                      QRectF(QPointF(puzzle->colPosition(c.x), puzzle->rowPosition(c.y)),
+                             QPointF(puzzle->colPosition(c.x + 1), puzzle->rowPosition(c.y + 1))));
             EXPECT_EQ(piece->pieceIndex(), uint64_t(c.y * g.x + c.x));
         }
     }
@@ -129,11 +131,15 @@ TEST(PuzzleGrid, ColumnsAndRowsSpanThePictureExactly)
 TEST(PuzzleGrid, RefusesCountsThePictureCannotCarry)
 {
     for (const auto &[w, h, n] : std::vector<std::tuple<double, double, int64_t>>{
-             {1600, 1200, 0}, {1600, 1200, -5}, {4000, 3000, 5001},
+             {1600, 1200, 0},
+             {1600, 1200, -5},
+             {4000, 3000, 5001},
              // More columns than pixels would give pieces no width.
              {20, 10, 1000},
              // Pieces of 2 pixels would have no knob, and the puzzle could never be read back.
-             {100, 100, 1500}, {2, 200, 50}, {2000, 2, 50}})
+             {100, 100, 1500},
+             {2, 200, 50},
+             {2000, 2, 50}})
         EXPECT_FALSE(JPPuzzle::gridForCount(w, h, n)) << w << "x" << h << " " << n;
     EXPECT_FALSE(metricsFor(100, 100, 1500).ok);
     EXPECT_TRUE(metricsFor(100, 100, 1000).ok);

@@ -192,7 +192,8 @@ TEST(Linking, TolerancesAlongAndAcrossTheJoint)
     // Knobs on opposite ends: the spans overlap by exactly three quarters of the shorter,
     // at a board scale whose single-precision values don't add up exactly.
     const double s = 0.9, base = 69 * s, knob = 23 * s;
-    EXPECT_TRUE(any->canLinkEdges(3, QRectF(621, 0, base + knob, 100), QRectF(621 + knob, 100, base + knob, 100), true, &point));
+    EXPECT_TRUE(any->canLinkEdges(3, QRectF(621, 0, base + knob, 100), QRectF(621 + knob, 100, base + knob, 100), true,
+                                  &point));
 }
 
 TEST(Linking, TurnedPiecesJoinOnlyNeighboursTurnedTheSameWay)
@@ -242,7 +243,8 @@ TEST(Layout, PackingPullsStraysBackAndAvoidsTheGapAndAssemblies)
     const double nw = puzzle->scale() * (puzzle->baseSize().width() + puzzle->protrusion());
     const double nh = puzzle->scale() * (puzzle->baseSize().height() + puzzle->protrusion());
     const QRectF gap(puzzle->gapBegin().x * nw, puzzle->gapBegin().y * nh,
-                     (puzzle->gapEnd().x + 1 - puzzle->gapBegin().x) * nw, (puzzle->gapEnd().y + 1 - puzzle->gapBegin().y) * nh);
+                     (puzzle->gapEnd().x + 1 - puzzle->gapBegin().x) * nw,
+                     (puzzle->gapEnd().y + 1 - puzzle->gapBegin().y) * nh);
     for (JPPiece *item : puzzle->pieces()) {
         const QPointF c = item->boardLocation();
         const QRectF test(c.x() - nw / 4, c.y() - nh / 4, nw / 2, nh / 2);

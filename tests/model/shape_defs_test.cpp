@@ -58,9 +58,9 @@ TEST(ShapeTable, KeepsTheOriginalProfiles)
     {
         double actual, expected;
     } values[] = {
-        {shape(0).vertices[3].x, 150.7582},  {shape(0).vertices[3].y, -99.7984},   {shape(0).vertices[3].d2x, 114.2243},
-        {shape(0).vertices[6].x, 205.8659},  {shape(0).vertices[6].d1y, -5.0439},  {shape(28).vertices[1].x, 58.3105},
-        {shape(28).vertices[1].y, -5.0948},  {shape(28).vertices[12].x, 274.9541}, {shape(28).vertices[12].d2y, -0.4105},
+        {shape(0).vertices[3].x, 150.7582}, {shape(0).vertices[3].y, -99.7984},   {shape(0).vertices[3].d2x, 114.2243},
+        {shape(0).vertices[6].x, 205.8659}, {shape(0).vertices[6].d1y, -5.0439},  {shape(28).vertices[1].x, 58.3105},
+        {shape(28).vertices[1].y, -5.0948}, {shape(28).vertices[12].x, 274.9541}, {shape(28).vertices[12].d2y, -0.4105},
     };
     for (const auto &[actual, expected] : values)
         EXPECT_DOUBLE_EQ(actual, expected);

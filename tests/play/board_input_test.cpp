@@ -83,8 +83,8 @@ TEST_F(BoardInput, TheRectangleSelectsByCentresAndCommandTogglesAgainstTheSelect
     // A rectangle from an empty spot to the centre of a piece, plus one unit, covers that
     // centre but not the whole piece.
     JPPiece *corner = f.board.pieceAtPoint(BoardFixture::grabPoint(puzzle.pieces().front()));
-    const QPointF end = corner->centerPoint() + QPointF(start.x() < corner->centerPoint().x() ? 1 : -1,
-                                                         start.y() < corner->centerPoint().y() ? 1 : -1);
+    const QPointF end = corner->centerPoint()
+        + QPointF(start.x() < corner->centerPoint().x() ? 1 : -1, start.y() < corner->centerPoint().y() ? 1 : -1);
     f.board.mouseDown({start, {}});
     EXPECT_EQ(f.board.dragType(), Board::DragTypeRect);
     f.board.mouseDragged({end, {}});
@@ -164,8 +164,8 @@ TEST_F(BoardInput, CommandClickTogglesWithoutDraggingUnlessNothingIsSelected)
 
 TEST_F(BoardInput, TheWheelTurnsByTheDigitsOfItsDeltaAndMarksThePuzzleDirty)
 {
-    for (const auto &[delta, turns] : std::map<double, int>{
-             {0, 0}, {0.5, 1}, {9, 1}, {9.01, 2}, {-50, 2}, {100, 3}, {5000, 3}, {1e300, 3}})
+    for (const auto &[delta, turns] :
+         std::map<double, int>{{0, 0}, {0.5, 1}, {9, 1}, {9.01, 2}, {-50, 2}, {100, 3}, {5000, 3}, {1e300, 3}})
         EXPECT_EQ(Board::quarterTurnsForDelta(delta), turns) << delta;
 
     f.puzzle->setRotate(true);

@@ -122,8 +122,11 @@ TEST_F(BoardRenderer, AnAssemblysBoardPictureIsScaledAgainOnlyWhereMembersJoined
     ASSERT_TRUE(UpdateScaledComposite(copy, *group, puzzle.scale()));
 
     // A mark on a cell far from the next newcomer survives its join: that cell isn't scaled again.
-    const QRect newcomer = GridCellsFor(puzzle.pieceWithIndex(uint64_t(2 * puzzle.maxCoord().x + 3))->imageRect().toRect(), puzzle.scale());
-    const QPoint marked = GridCellsFor(puzzle.pieceWithIndex(uint64_t(puzzle.maxCoord().x + 1))->imageRect().toRect(), puzzle.scale()).center();
+    const QRect newcomer = GridCellsFor(
+        puzzle.pieceWithIndex(uint64_t(2 * puzzle.maxCoord().x + 3))->imageRect().toRect(), puzzle.scale());
+    const QPoint marked =
+        GridCellsFor(puzzle.pieceWithIndex(uint64_t(puzzle.maxCoord().x + 1))->imageRect().toRect(), puzzle.scale())
+            .center();
     ASSERT_FALSE(newcomer.contains(marked));
     copy.scaled.setPixel(marked - copy.cells.topLeft(), qRgb(255, 0, 255));
     ASSERT_EQ(joinAndDraw({3, 2}, {3, 1}), group);

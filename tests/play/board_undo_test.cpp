@@ -40,7 +40,8 @@ JPPiece *pieceAwayFrom(JPPuzzle &puzzle, std::initializer_list<const JPPiece *> 
     for (JPPiece *piece : puzzle.pieces()) {
         bool near = std::find(pieces.begin(), pieces.end(), piece) != pieces.end();
         for (int side = 0; side < 4; ++side)
-            near = near || std::find(pieces.begin(), pieces.end(), piece->connectionAtIndex(side).piece) != pieces.end();
+            near =
+                near || std::find(pieces.begin(), pieces.end(), piece->connectionAtIndex(side).piece) != pieces.end();
         if (!near)
             return piece;
     }

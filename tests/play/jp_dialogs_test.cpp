@@ -18,7 +18,10 @@ using tj::test::BuildTestPuzzle;
 class DoneDialogTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite() { puzzle = BuildTestPuzzle(QStringLiteral("Harbour at Dusk"), 640, 480, 12).release(); }
+    static void SetUpTestSuite()
+    {
+        puzzle = BuildTestPuzzle(QStringLiteral("Harbour at Dusk"), 640, 480, 12).release();
+    }
     static void TearDownTestSuite() { delete puzzle; }
     static JPPuzzle *puzzle;
 };
@@ -36,11 +39,13 @@ TEST_F(DoneDialogTest, FinishedAndDeletingTexts)
                            d->deleteButton()->text(), d->cancelButton()->text()}
             .join(QLatin1Char('|'));
     };
-    EXPECT_EQ(texts(false), QStringLiteral("Puzzle Finished|Congratulations!|You have finished\n\nHarbour at Dusk"
-                                           "\n\nWhat would you like to do with the completed puzzle?|Delete Puzzle"
-                                           "|Keep Puzzle"));
-    EXPECT_EQ(texts(true), QStringLiteral("Delete Puzzle|Warning|Are you sure you want to stop working on\n\n"
-                                          "Harbour at Dusk\n\nand delete it?|Delete|Cancel"));
+    EXPECT_EQ(texts(false),
+              QStringLiteral("Puzzle Finished|Congratulations!|You have finished\n\nHarbour at Dusk"
+                             "\n\nWhat would you like to do with the completed puzzle?|Delete Puzzle"
+                             "|Keep Puzzle"));
+    EXPECT_EQ(texts(true),
+              QStringLiteral("Delete Puzzle|Warning|Are you sure you want to stop working on\n\n"
+                             "Harbour at Dusk\n\nand delete it?|Delete|Cancel"));
     EXPECT_FALSE(JPDonePuzzleDialog::initWithPuzzle(nullptr, true));
     EXPECT_FALSE(JPDonePuzzleDialog::disposePuzzle(nullptr, false));
 }

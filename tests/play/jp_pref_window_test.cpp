@@ -2,8 +2,8 @@
 
 #include "model/puzzle_style.h"
 #include "play/jp_pref_controller.h"
-#include "support/cc_notifier.h"
 #include "play_fixtures.h"
+#include "support/cc_notifier.h"
 
 #include <QCheckBox>
 #include <QColorDialog>

@@ -14,8 +14,7 @@
 
 // Qt's own key-event path for shortcuts, exported by QtGui (the same one its test library uses).
 Q_GUI_EXPORT bool qt_sendShortcutOverrideEvent(QObject *o, ulong timestamp, int k, Qt::KeyboardModifiers mods,
-                                               const QString &text = QString(), bool autorep = false,
-                                               ushort count = 1);
+                                               const QString &text = QString(), bool autorep = false, ushort count = 1);
 
 namespace {
 
@@ -382,7 +381,7 @@ double inkInCell(const QImage &shot, const QRectF &cell, QRgb background)
         for (int x = int(cell.left()) + 1; x < int(cell.right()) - 1; ++x) {
             const QRgb p = shot.pixel(x, y);
             sum += std::abs(qRed(p) - qRed(background)) + std::abs(qGreen(p) - qGreen(background))
-                 + std::abs(qBlue(p) - qBlue(background));
+                + std::abs(qBlue(p) - qBlue(background));
         }
     return sum;
 }

@@ -133,8 +133,8 @@ inline ::testing::AssertionResult Grabbable(JPPiece *item, QSizeF view)
 }
 
 // A mouse event sent straight to a widget, at a point of the widget.
-inline void SendMouse(QWidget *widget, QEvent::Type type, QPointF at, Qt::MouseButton button,
-                      Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers = {})
+inline void SendMouse(QWidget *widget, QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons buttons,
+                      Qt::KeyboardModifiers modifiers = {})
 {
     QMouseEvent event(type, at, widget->mapToGlobal(at), button, buttons, modifiers);
     QCoreApplication::sendEvent(widget, &event);
@@ -180,8 +180,7 @@ struct ViewedBoard : BoardFixture
 };
 
 // A test on a board f of type Board, stopped at once when its puzzle can't be built.
-template<typename Board>
-class On : public ::testing::Test
+template <typename Board> class On : public ::testing::Test
 {
 protected:
     void SetUp() override { ASSERT_TRUE(f.puzzle); }

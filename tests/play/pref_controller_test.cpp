@@ -14,11 +14,11 @@ QString settingsPath()
 }
 
 const QStringList kAllKeys = {
-    QStringLiteral("wmjigsaw.a&l"),        QStringLiteral("wmjigsaw.edges"),     QStringLiteral("wmjigsaw.rotate"),
-    QStringLiteral("wmjigsaw.lockDrag"),   QStringLiteral("wmjigsaw.useColor"),  QStringLiteral("wmjigsaw.simpleEdges"),
-    QStringLiteral("wmjigsaw.playClick"),  QStringLiteral("wmjigsaw.tools"),     QStringLiteral("wmjigsaw.downloadDate"),
-    QStringLiteral("wmjigsaw.websiteZip"), QStringLiteral("wmjigsaw.category"),  QStringLiteral("wmjigsaw.source"),
-    QStringLiteral("wmjigsaw.size"),       QStringLiteral("wmjigsaw.texture"),   QStringLiteral("wmjigsaw.color"),
+    QStringLiteral("wmjigsaw.a&l"),        QStringLiteral("wmjigsaw.edges"),    QStringLiteral("wmjigsaw.rotate"),
+    QStringLiteral("wmjigsaw.lockDrag"),   QStringLiteral("wmjigsaw.useColor"), QStringLiteral("wmjigsaw.simpleEdges"),
+    QStringLiteral("wmjigsaw.playClick"),  QStringLiteral("wmjigsaw.tools"),    QStringLiteral("wmjigsaw.downloadDate"),
+    QStringLiteral("wmjigsaw.websiteZip"), QStringLiteral("wmjigsaw.category"), QStringLiteral("wmjigsaw.source"),
+    QStringLiteral("wmjigsaw.size"),       QStringLiteral("wmjigsaw.texture"),  QStringLiteral("wmjigsaw.color"),
     QStringLiteral("wmjigsaw.statusBar"),  QStringLiteral("wmjigsaw.overview")};
 
 // Every setting but the archive name, which any text may be, in one line a failure shows whole.
@@ -73,11 +73,21 @@ TEST(PrefController, EmptyHandDamagedOrOutOfRangeSettingsReadAsDefaults)
 
     // Words, fractions, negative numbers, serialised values of foreign or impossible types,
     // numbers past every range, lists.
-    const QList<QByteArray> damage = {"nonsense", "3.5", "-1", "@Variant(\\0\\0\\0\\x7f\\0garbage)",
+    const QList<QByteArray> damage = {"nonsense",
+                                      "3.5",
+                                      "-1",
+                                      "@Variant(\\0\\0\\0\\x7f\\0garbage)",
                                       "@Variant(\\0\\0\\0\\xb\\0\\xff\\xff\\xff\\xff)",
-                                      "@Variant(\\0\\0\\0\\n\\0\\xff\\xff\\xff\\xf0)", "@ByteArray(\\xff\\xfe\\0)",
-                                      "@Rect(1 2 3 4)", "9223372036854775807", "-9223372036854775808", "1e300", "0x10",
-                                      "", "true, false, 1", QByteArray(100000, '9')};
+                                      "@Variant(\\0\\0\\0\\n\\0\\xff\\xff\\xff\\xf0)",
+                                      "@ByteArray(\\xff\\xfe\\0)",
+                                      "@Rect(1 2 3 4)",
+                                      "9223372036854775807",
+                                      "-9223372036854775808",
+                                      "1e300",
+                                      "0x10",
+                                      "",
+                                      "true, false, 1",
+                                      QByteArray(100000, '9')};
     for (const QByteArray &bad : damage) {
         JPPrefController prefs;
         loadRawSettings(prefs, bad);

@@ -20,7 +20,7 @@ bool insideBoard(const JPViewTransform &view)
     const QRectF board(QPointF(0, 0), view.boardSize());
     const QRectF shown = view.visibleRect();
     return shown.left() >= 0 && shown.top() >= 0 && shown.right() <= board.right() + 1e-9
-           && shown.bottom() <= board.bottom() + 1e-9;
+        && shown.bottom() <= board.bottom() + 1e-9;
 }
 
 std::unique_ptr<JPPuzzle> pictureOnlyPuzzle()
@@ -75,8 +75,8 @@ TEST(ViewTransform, TheVisiblePartNeverLeavesTheBoard)
     JPViewTransform view(kBoard);
     view.setZoom(2, QPointF(0, 0));
     // Panning far past an edge stops the view at it.
-    for (const auto &[pan, visibleOrigin] : {std::pair<QPointF, QPointF>{{1e6, 1e6}, {0, 0}}, {{-1e6, 0}, {800, 0}},
-                                             {{0, -1e6}, {800, 500}}}) {
+    for (const auto &[pan, visibleOrigin] :
+         {std::pair<QPointF, QPointF>{{1e6, 1e6}, {0, 0}}, {{-1e6, 0}, {800, 0}}, {{0, -1e6}, {800, 500}}}) {
         view.panBy(pan);
         EXPECT_EQ(view.origin(), visibleOrigin);
         EXPECT_TRUE(insideBoard(view));
@@ -109,8 +109,13 @@ TEST(ViewTransform, TheVisiblePartNeverLeavesTheBoard)
 
 TEST(ViewTransform, TheLargestZoomShowsPiecesAtTwiceTheirPixels)
 {
-    for (const auto &[scale, largest] : {std::pair{0.25, 8.0}, {0.1, 20.0}, {0.5, 4.0}, {1.0, 4.0}, {0.0, 4.0},
-                                         {-1.0, 4.0}, {1e-9, JPViewTransform::kZoomCeiling},
+    for (const auto &[scale, largest] : {std::pair{0.25, 8.0},
+                                         {0.1, 20.0},
+                                         {0.5, 4.0},
+                                         {1.0, 4.0},
+                                         {0.0, 4.0},
+                                         {-1.0, 4.0},
+                                         {1e-9, JPViewTransform::kZoomCeiling},
                                          {std::numeric_limits<double>::quiet_NaN(), 4.0}})
         EXPECT_DOUBLE_EQ(JPViewTransform::maxZoomForScale(scale), largest) << scale;
 }
@@ -148,8 +153,8 @@ TEST(BoardViewport, TheViewIsKeptInThePuzzleInPicturePixels)
 
 TEST(BoardViewport, ADamagedSavedViewShowsTheWholeBoard)
 {
-    const QVariant damaged[] = {QStringLiteral("nan"), QStringLiteral("inf"), -3.0, 0.5, 1e300, QVariantList{2, 3},
-                                QStringLiteral("lots"), QVariant()};
+    const QVariant damaged[] = {QStringLiteral("nan"), QStringLiteral("inf"),  -3.0,      0.5, 1e300,
+                                QVariantList{2, 3},    QStringLiteral("lots"), QVariant()};
     for (const QVariant &value : damaged) {
         auto puzzle = pictureOnlyPuzzle();
         ASSERT_TRUE(puzzle);

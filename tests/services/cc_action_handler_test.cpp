@@ -86,8 +86,9 @@ TEST_F(ActionHandlerTest, ContactMail)
     const QMap<QString, QString> problem = tj::test::mailFields(opened.urls[0]);
     EXPECT_EQ(problem.value(QStringLiteral("address")), QStringLiteral("support@wrenmoor.example"));
     EXPECT_EQ(problem.value(QStringLiteral("subject")), QStringLiteral("Problem report (Tobbin Jigsaw 2.1.5)"));
-    EXPECT_EQ(problem.value(QStringLiteral("body")), QStringLiteral("--- Please do not delete this line: Tobbin Jigsaw 2.1.5, %1 ---\n\n")
-                                                         .arg(CCKernel::sharedInstance()->systemName()));
+    EXPECT_EQ(problem.value(QStringLiteral("body")),
+              QStringLiteral("--- Please do not delete this line: Tobbin Jigsaw 2.1.5, %1 ---\n\n")
+                  .arg(CCKernel::sharedInstance()->systemName()));
     EXPECT_EQ(tj::test::mailFields(opened.urls[1]).value(QStringLiteral("subject")),
               QStringLiteral("Question or comment (Tobbin Jigsaw 2.1.5)"));
     EXPECT_TRUE(alerts.shown.isEmpty());
@@ -96,8 +97,9 @@ TEST_F(ActionHandlerTest, ContactMail)
     handler->contactWrenmoor(false);
     ASSERT_EQ(alerts.shown.size(), 1);
     EXPECT_EQ(alerts.shown[0].message, QStringLiteral("Contact failed."));
-    EXPECT_EQ(alerts.shown[0].moreInfo, QStringLiteral("I can't send email to Wrenmoor. Please visit our website, "
-                                                       "http://127.0.0.1:9, or send email to support@wrenmoor.example."));
+    EXPECT_EQ(alerts.shown[0].moreInfo,
+              QStringLiteral("I can't send email to Wrenmoor. Please visit our website, "
+                             "http://127.0.0.1:9, or send email to support@wrenmoor.example."));
 }
 
 TEST_F(ActionHandlerTest, LogsToClipboardAndMail)
@@ -106,10 +108,12 @@ TEST_F(ActionHandlerTest, LogsToClipboardAndMail)
     ASSERT_EQ(alerts.shown.size(), 1);
     EXPECT_EQ(alerts.shown[0].message, QStringLiteral("No log information."));
 
-    tj::test::writeFile(CCLogSources::standard().appLogPath, "2026-02-01 10:00:00 com.wrenmoor.tobbin-jigsaw Tom & Jerry\n");
+    tj::test::writeFile(CCLogSources::standard().appLogPath,
+                        "2026-02-01 10:00:00 com.wrenmoor.tobbin-jigsaw Tom & Jerry\n");
     QGuiApplication::clipboard()->clear();
     handler->copyLogs();
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("2026-02-01 10:00:00 com.wrenmoor.tobbin-jigsaw Tom & Jerry\n"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              QStringLiteral("2026-02-01 10:00:00 com.wrenmoor.tobbin-jigsaw Tom & Jerry\n"));
 
     handler->emailLogs();
     ASSERT_EQ(opened.urls.size(), 1);
@@ -175,4 +179,3 @@ TEST_F(ActionHandlerTest, NextWindowCyclesFromTheBack)
     handler->nextWindow();
     ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == &first; }, 2000));
 }
-

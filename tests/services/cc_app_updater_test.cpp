@@ -56,7 +56,8 @@ TEST_F(AppUpdaterTest, CheckResultsAreShownOnlyWhenAsked)
     } cases[] = {
         {HttpTestResponse::ok(tj::test::downloadsPage({QStringLiteral("jigsaw_215.dmg")})), Pane::UpToDate},
         {HttpTestResponse::withStatus(404), Pane::CheckFail},
-        {HttpTestResponse::withStatus(500, tj::test::downloadsPage({QStringLiteral("jigsaw_300.dmg")})), Pane::CheckFail},
+        {HttpTestResponse::withStatus(500, tj::test::downloadsPage({QStringLiteral("jigsaw_300.dmg")})),
+         Pane::CheckFail},
         // A page that offers nothing of ours.
         {HttpTestResponse::ok(tj::test::downloadsPage({QStringLiteral("write_300.dmg")})), Pane::CheckFail},
     };
@@ -88,9 +89,9 @@ TEST_F(AppUpdaterTest, AutomaticCheckRunsWhenDueAndShowsANewVersion)
         bool monthly;
         bool checks;
     } cases[] = {
-        {0, false, false}, {6 * kDay, false, false}, {8 * kDay, false, true}, {20 * kDay, true, false},
-        {40 * kDay, true, true},
-        {-400 * kDay, true, true}, // a date in the future is damage, not a reason to wait for years
+        {0, false, false},       {6 * kDay, false, false},  {8 * kDay, false, true}, {20 * kDay, true, false},
+        {40 * kDay, true, true}, {-400 * kDay, true, true}, // a date in the future is damage, not a reason to wait for
+                                                            // years
     };
     for (const auto &c : cases) {
         server.clearRequests();
@@ -122,8 +123,8 @@ TEST(AppUpdaterDueDate, CalendarArithmetic)
         QDate last, today;
         bool monthly, due;
     } cases[] = {
-        {QDate(2023, 1, 31), QDate(2023, 2, 27), true, false}, {QDate(2023, 1, 31), QDate(2023, 2, 28), true, true},
-        {QDate(2024, 1, 31), QDate(2024, 2, 28), true, false}, {QDate(2024, 1, 31), QDate(2024, 2, 29), true, true},
+        {QDate(2023, 1, 31), QDate(2023, 2, 27), true, false},  {QDate(2023, 1, 31), QDate(2023, 2, 28), true, true},
+        {QDate(2024, 1, 31), QDate(2024, 2, 28), true, false},  {QDate(2024, 1, 31), QDate(2024, 2, 29), true, true},
         {QDate(2024, 12, 28), QDate(2025, 1, 3), false, false}, {QDate(2024, 12, 28), QDate(2025, 1, 4), false, true},
     };
     for (const auto &c : cases)
@@ -197,8 +198,16 @@ TEST_F(AppUpdaterTest, HostileSuggestedNames)
 {
     const QString folder = tj::test::freshFolder();
     const std::pair<const char *, const char *> names[] = {
-        {"../x.zip", "x.zip"}, {"/etc/a/../b.DMG", "b.dmg"}, {"..zip", "update.zip"}, {"x.v2.zip", "xv2.zip"},
-        {"x.sh", ""}, {"x.zip.sh", ""}, {"x", ""}, {".zip", ""}, {"x.dmg/", ""}, {"", ""},
+        {"../x.zip", "x.zip"},
+        {"/etc/a/../b.DMG", "b.dmg"},
+        {"..zip", "update.zip"},
+        {"x.v2.zip", "xv2.zip"},
+        {"x.sh", ""},
+        {"x.zip.sh", ""},
+        {"x", ""},
+        {".zip", ""},
+        {"x.dmg/", ""},
+        {"", ""},
     };
     for (const auto &[suggested, stored] : names)
         EXPECT_EQ(CCUpdateDownloadThread::updateFileName(QString::fromLatin1(suggested), folder), QLatin1String(stored))

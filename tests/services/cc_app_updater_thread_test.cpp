@@ -73,8 +73,8 @@ TEST_F(DownloadThreadTest, CompleteBodyIsWrittenAndCounted)
     server.route(QStringLiteral("/with"), HttpTestResponse::ok(body));
     server.route(QStringLiteral("/without"), {.body = body, .sendContentLength = false});
 
-    for (const auto &[path, declared] : {std::pair{QStringLiteral("/with"), qint64(body.size())},
-                                         std::pair{QStringLiteral("/without"), qint64(0)}}) {
+    for (const auto &[path, declared] :
+         {std::pair{QStringLiteral("/with"), qint64(body.size())}, std::pair{QStringLiteral("/without"), qint64(0)}}) {
         TestDownload download(server.url(path), target);
         qint64 lastDone = 0;
         bool progressOrdered = true;
@@ -128,8 +128,9 @@ TEST_F(DownloadThreadTest, EveryBadAnswerFailsOnceAndKeepsAnOlderFile)
         EXPECT_EQ(leftovers(), QStringList{QStringLiteral("file.bin")}) << bad.path;
         EXPECT_EQ(tj::test::readFile(target), QByteArray("previous version")) << bad.path;
     }
-    EXPECT_TRUE(QString::fromUtf8(tj::test::readFile(CCLogger::defaultLogPath()))
-                    .contains(QStringLiteral("Download %1 failed: ").arg(server.url(QStringLiteral("/500")).toString())));
+    EXPECT_TRUE(
+        QString::fromUtf8(tj::test::readFile(CCLogger::defaultLogPath()))
+            .contains(QStringLiteral("Download %1 failed: ").arg(server.url(QStringLiteral("/500")).toString())));
 
     // Any 2xx is a success, also an empty one, and replaces the older file.
     server.route(QStringLiteral("/204"), HttpTestResponse::withStatus(204, QByteArray()));
@@ -231,7 +232,7 @@ TEST_F(DownloadThreadTest, ServerAddressComesFromTheEnvironment)
     EXPECT_EQ(JPWebsiteDownloader::addressForFileName(QStringLiteral("Pets/cat.jpg")),
               server.url(QStringLiteral("/puzzles/Pets/cat.jpg")));
     for (const QString &bad : {QString(), QStringLiteral("../x.jpg"), QStringLiteral("Pets/../../x.jpg"),
-                              QStringLiteral("Pets//x.jpg"), QStringLiteral("/etc/x.jpg"), QStringLiteral("a\\b.jpg")})
+                               QStringLiteral("Pets//x.jpg"), QStringLiteral("/etc/x.jpg"), QStringLiteral("a\\b.jpg")})
         EXPECT_FALSE(JPWebsiteDownloader::addressForFileName(bad).isValid()) << bad.toStdString();
 
     JPWebsiteDownloader refused(QStringLiteral("../x.jpg"), {}, 1);

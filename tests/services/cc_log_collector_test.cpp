@@ -35,24 +35,25 @@ TEST(LogCollector, CrashReportsAreNumberedAndRetiredOnesCount)
 
     CCLogSources sources;
     sources.crashFolders = {crashes, second, root + QStringLiteral("/missing")};
-    EXPECT_EQ(CollectLogs(kProcess, sources), QStringLiteral("1. ") + kDelimiter + QStringLiteral("first report\n")
-                                                  + QStringLiteral("2. ") + kDelimiter
-                                                  + QStringLiteral("retired report\n") + QStringLiteral("3. ")
-                                                  + kDelimiter + QStringLiteral("third report\n"));
+    EXPECT_EQ(CollectLogs(kProcess, sources),
+              QStringLiteral("1. ") + kDelimiter + QStringLiteral("first report\n") + QStringLiteral("2. ") + kDelimiter
+                  + QStringLiteral("retired report\n") + QStringLiteral("3. ") + kDelimiter
+                  + QStringLiteral("third report\n"));
 }
 
 TEST(LogCollector, CrashesAndMessagesAreJoinedByTheDelimiter)
 {
     const QString root = tj::test::freshFolder();
     writeFile(root + QStringLiteral("/crash/tobbin-jigsaw.crash"), "boom");
-    writeFile(root + QStringLiteral("/syslog"), "Feb  1 10:00:00 host tobbin-jigsaw[42]: from us\n"
-                                            "Feb  1 10:00:01 host other[7]: not us\n"
-                                            "Feb  1 10:00:02 host tobbin-jigsaw: also us\n"
-                                            "Feb  1 10:00:03 host tobbin-jigsaw-helper[8]: a different program\n");
+    writeFile(root + QStringLiteral("/syslog"),
+              "Feb  1 10:00:00 host tobbin-jigsaw[42]: from us\n"
+              "Feb  1 10:00:01 host other[7]: not us\n"
+              "Feb  1 10:00:02 host tobbin-jigsaw: also us\n"
+              "Feb  1 10:00:03 host tobbin-jigsaw-helper[8]: a different program\n");
     writeFile(root + QStringLiteral("/app.log"), "2026-02-01 10:00:00 com.wrenmoor.tobbin-jigsaw own line\n");
 
-    CCLogSources sources{{root + QStringLiteral("/crash")}, root + QStringLiteral("/syslog"),
-                         root + QStringLiteral("/app.log")};
+    CCLogSources sources{
+        {root + QStringLiteral("/crash")}, root + QStringLiteral("/syslog"), root + QStringLiteral("/app.log")};
     EXPECT_EQ(CollectLogs(kProcess, sources),
               QStringLiteral("1. ") + kDelimiter + QStringLiteral("boom\n") + kDelimiter
                   + QStringLiteral("Feb  1 10:00:00 host tobbin-jigsaw[42]: from us\n"
@@ -111,5 +112,6 @@ TEST(LogCollector, NothingFoundTellsTheUser)
     EXPECT_EQ(allLogsForApp(QStringLiteral("no-such-program-here"), QStringLiteral("com.example.some")),
               QStringLiteral("one record\n"));
     // A bundle identifier never leads out of the log folder.
-    EXPECT_EQ(CCLogSources::standard(QStringLiteral("../../etc/passwd")).appLogPath, CCLogSources::standard().appLogPath);
+    EXPECT_EQ(CCLogSources::standard(QStringLiteral("../../etc/passwd")).appLogPath,
+              CCLogSources::standard().appLogPath);
 }

@@ -26,10 +26,10 @@ namespace tj::test {
 struct HttpTestResponse
 {
     enum class Behaviour {
-        Normal,             // headers and body, then close
+        Normal, // headers and body, then close
         StallBeforeHeaders, // accept the request and never answer
-        StallAfterHeaders,  // headers and the first bodyBytesSent bytes, then silence
-        Endless,            // headers without a length, then data until the client leaves
+        StallAfterHeaders, // headers and the first bodyBytesSent bytes, then silence
+        Endless, // headers without a length, then data until the client leaves
     };
 
     // Every member has an initializer, so a designated initializer may name only what it changes.

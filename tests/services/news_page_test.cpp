@@ -40,17 +40,21 @@ TEST(NewsHeading, YearsAndRanges)
     // Two digits are this century, next year is allowed, the text's first line is a line too, and a
     // refused heading does not hide a later one.
     const std::pair<const char *, int32_t> accepted[] = {
-        {"\n3/14/24: x", 20240314},      {"\n3/14/27: x", 20270314},    {"\n3/14/2018: x", 20180314},
-        {"\n12/31/2027: x", 20271231},   {"\n01/09/2024: x", 20240109}, {"3/14/2024: x", 20240314},
+        {"\n3/14/24: x", 20240314},
+        {"\n3/14/27: x", 20270314},
+        {"\n3/14/2018: x", 20180314},
+        {"\n12/31/2027: x", 20271231},
+        {"\n01/09/2024: x", 20240109},
+        {"3/14/2024: x", 20240314},
         {"\n13/1/2024: no\n2/1/2024: yes", 20240201},
     };
     for (const auto &[text, date] : accepted)
         EXPECT_EQ(dateAt(QString::fromLatin1(text)), date) << text;
     for (const char *refused :
-         {"\n3/14/2017: x", "\n1/5/20240: x", "\n1/5/2028: x", "\n1/5/28: x", "\n1/5/94: x", "\n13/1/2024: x",
-          "\n0/1/2024: x", "\n3/0/2024: x", "\n3/32/2024: x", "\n3/14/0: x", "\n3/14/2024:x", "\n3/14/2024 : x",
-          "\n3/144/2024: x", "\n3//2024: x", "\n/3/2024: x", "\n3/14/2024:", "\n3/14/20a4: x", "x3/14/2024: x",
-          " 3/14/2024: x", "\n99999999999999/1/2024: x"})
+         {"\n3/14/2017: x", "\n1/5/20240: x",  "\n1/5/2028: x",   "\n1/5/28: x",    "\n1/5/94: x",
+          "\n13/1/2024: x", "\n0/1/2024: x",   "\n3/0/2024: x",   "\n3/32/2024: x", "\n3/14/0: x",
+          "\n3/14/2024:x",  "\n3/14/2024 : x", "\n3/144/2024: x", "\n3//2024: x",   "\n/3/2024: x",
+          "\n3/14/2024:",   "\n3/14/20a4: x",  "x3/14/2024: x",   " 3/14/2024: x",  "\n99999999999999/1/2024: x"})
         EXPECT_FALSE(dateAt(QString::fromLatin1(refused))) << refused;
 }
 
@@ -69,8 +73,9 @@ TEST(NewsHeading, SpansItsLineStartToTheColonAndTheScanStaysInsideTheText)
 TEST(NewsText, KeepsTheItemsNewerThanTheLastShownWithoutHeaderFooterOrLinks)
 {
     const QString newest = QStringLiteral("3/14/2024: Tobbin Jigsaw 2.2 is out. Get it now.\nIt brings red pieces.");
-    const QString all = newest + QStringLiteral("\n1/5/2024: New pictures for the website.\n11/30/2023: Winter sale.\n"
-                                                "Older items are in the archive.");
+    const QString all = newest
+        + QStringLiteral("\n1/5/2024: New pictures for the website.\n11/30/2023: Winter sale.\n"
+                         "Older items are in the archive.");
     const struct
     {
         const char *page;
@@ -113,9 +118,9 @@ TEST(NewsDocument, NeverLoadsFilesThePageNames)
 
 TEST(NewsDate, Text)
 {
-    const std::pair<int32_t, const char *> dates[] = {
-        {20240314, "March 14, 2024"}, {20240105, "January 5, 2024"}, {20231231, "December 31, 2023"},
-        {0, ""}, {20241301, " 1, 2024"}, {20240001, " 1, 2024"}};
+    const std::pair<int32_t, const char *> dates[] = {{20240314, "March 14, 2024"},    {20240105, "January 5, 2024"},
+                                                      {20231231, "December 31, 2023"}, {0, ""},
+                                                      {20241301, " 1, 2024"},          {20240001, " 1, 2024"}};
     for (const auto &[date, text] : dates)
         EXPECT_EQ(NewsDateText(date), QLatin1String(text)) << date;
 }

@@ -75,8 +75,7 @@ inline bool settle(const CCPeriodicCheck &check)
 }
 
 // The menu command and its check button, run to the end of the check.
-template<typename Updater>
-void requestCheck(Updater &updater)
+template <typename Updater> void requestCheck(Updater &updater)
 {
     updater.displayUpdateDialog();
     ASSERT_TRUE(updater.window()->isVisible());

@@ -16,13 +16,23 @@ std::optional<VersionCheckResult> check(const QStringList &links, const QString 
 TEST(VersionCheck, LinkVersions)
 {
     const std::pair<const char *, const char *> links[] = {
-        {"jigsaw_2103.dmg", "2.1.3"}, {"Jigsaw_219999.zip", "2.1.9999"}, {"jigsaw_300.dmg", "3.0"},
+        {"jigsaw_2103.dmg", "2.1.3"},
+        {"Jigsaw_219999.zip", "2.1.9999"},
+        {"jigsaw_300.dmg", "3.0"},
         {"jigsaw_301.dmg", "3.0.1"},
         // Refused:
-        {"write_300.dmg", nullptr}, {"jigsaw_ab1.dmg", nullptr}, {"jigsaw_2a1.dmg", nullptr},
-        {"jigsaw_21x.zip", nullptr}, {"jigsaw_2112345.dmg", nullptr}, {"jigsaw_21.dmg", nullptr},
-        {"jigsaw_300.dmg.sh", nullptr}, {"jigsaw_300.DMG", nullptr}, {"jigsaw300.dmg", nullptr},
-        {"x/jigsaw_300.dmg", nullptr}, {"jigsaw_300.tar", nullptr}, {"jigsaw_3 00.zip", nullptr},
+        {"write_300.dmg", nullptr},
+        {"jigsaw_ab1.dmg", nullptr},
+        {"jigsaw_2a1.dmg", nullptr},
+        {"jigsaw_21x.zip", nullptr},
+        {"jigsaw_2112345.dmg", nullptr},
+        {"jigsaw_21.dmg", nullptr},
+        {"jigsaw_300.dmg.sh", nullptr},
+        {"jigsaw_300.DMG", nullptr},
+        {"jigsaw300.dmg", nullptr},
+        {"x/jigsaw_300.dmg", nullptr},
+        {"jigsaw_300.tar", nullptr},
+        {"jigsaw_3 00.zip", nullptr},
     };
     for (const auto &[link, version] : links) {
         const std::optional<AppVersion> read = VersionFromLink(QString::fromLatin1(link), QStringLiteral("jigsaw"));
@@ -55,8 +65,8 @@ TEST(VersionCheck, PageThatOffersNothing)
     EXPECT_FALSE(checkForNewVersion("<a href=\"jigsaw_300.dmg\">\xff\xfe</a>", QStringLiteral("Tobbin Jigsaw"),
                                     QStringLiteral("2.1.5")))
         << "a page that is not UTF-8";
-    EXPECT_FALSE(checkForNewVersion(tj::test::downloadsPage({QStringLiteral("jigsaw_300.dmg")}), QStringLiteral("Jigsaw"),
-                                    QStringLiteral("2.1.5")))
+    EXPECT_FALSE(checkForNewVersion(tj::test::downloadsPage({QStringLiteral("jigsaw_300.dmg")}),
+                                    QStringLiteral("Jigsaw"), QStringLiteral("2.1.5")))
         << "a program outside the family has no short name";
     EXPECT_FALSE(checkForNewVersion("<a href=\"jigsaw_300.dmg", QStringLiteral("Tobbin Jigsaw"), QStringLiteral("1")))
         << "an unterminated link";

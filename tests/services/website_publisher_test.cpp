@@ -26,8 +26,8 @@ void savePicture(const QString &path, int width, int height)
 // An independent reader's verdict: Python's zip module checks every entry's CRC.
 void expectPythonAccepts(const QString &archive)
 {
-    const QString script
-        = QStringLiteral("import sys, zipfile\nsys.exit(1 if zipfile.ZipFile(sys.argv[1]).testzip() else 0)");
+    const QString script =
+        QStringLiteral("import sys, zipfile\nsys.exit(1 if zipfile.ZipFile(sys.argv[1]).testzip() else 0)");
     EXPECT_EQ(QProcess::execute(QStringLiteral("python3"), {QStringLiteral("-c"), script, archive}), 0);
 }
 
@@ -47,12 +47,11 @@ TEST(ZipWriter, ArchivesReadBackEntryForEntry)
     const QByteArray noise = tj::test::randomBytes(50000);
     QByteArray text;
     for (int i = 0; text.size() < 60000; ++i)
-        text += "Line " + QByteArray::number(i) + " of a catalogue-like text, " + QByteArray::number(i * 7919 % 1000) + "\n";
+        text += "Line " + QByteArray::number(i) + " of a catalogue-like text, " + QByteArray::number(i * 7919 % 1000)
+            + "\n";
     const QList<std::pair<QString, QByteArray>> entries = {
-        {QStringLiteral("text_thumb.jpg"), text},
-        {QStringLiteral("dense"), QByteArray(70000, 'a') + "tail"},
-        {QStringLiteral("noise.bin"), noise},
-        {QStringLiteral("sub/ünïcode name.jpg"), QByteArray("short")},
+        {QStringLiteral("text_thumb.jpg"), text},    {QStringLiteral("dense"), QByteArray(70000, 'a') + "tail"},
+        {QStringLiteral("noise.bin"), noise},        {QStringLiteral("sub/ünïcode name.jpg"), QByteArray("short")},
         {QStringLiteral("empty.jpg"), QByteArray()},
     };
     const std::optional<QByteArray> archive = MakeZipArchive(entries);
@@ -107,7 +106,8 @@ TEST_F(PublisherTest, ServerFolderHoldsCatalogueArchiveAndPictures)
     EXPECT_EQ(result.pictures, 3);
     EXPECT_EQ(result.warnings.size(), 2) << "tiny.jpg and broken.jpg";
 
-    const std::optional<WebsiteCatalogue> catalogue = ReadWebsiteCatalogue(server + QStringLiteral("/puzzles/website.plist"));
+    const std::optional<WebsiteCatalogue> catalogue =
+        ReadWebsiteCatalogue(server + QStringLiteral("/puzzles/website.plist"));
     ASSERT_TRUE(catalogue);
     EXPECT_EQ(catalogue->archiveName, result.archiveName);
     ASSERT_EQ(catalogue->pictures.size(), 3);
@@ -120,8 +120,9 @@ TEST_F(PublisherTest, ServerFolderHoldsCatalogueArchiveAndPictures)
         EXPECT_EQ(picture.size(), sizeFromText(entry.value(kSizeKey).toString()));
         EXPECT_LE(std::max(picture.size().width(), picture.size().height()), 2000);
     }
-    EXPECT_EQ(files, (QStringList{QStringLiteral("Animals/red_panda"), QStringLiteral("Flowers/red_panda-2"),
-                                  QStringLiteral("Pets/cat-on mat")}));
+    EXPECT_EQ(files,
+              (QStringList{QStringLiteral("Animals/red_panda"), QStringLiteral("Flowers/red_panda-2"),
+                           QStringLiteral("Pets/cat-on mat")}));
     const QVariantMap &panda = catalogue->pictures[0];
     EXPECT_EQ(panda.value(kNameKey), QStringLiteral("Red Panda"));
     EXPECT_EQ(panda.value(kDescKey), QStringLiteral("A red panda in a tree."));

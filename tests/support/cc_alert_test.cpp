@@ -84,8 +84,8 @@ TEST_F(CCAlertTest, WithoutPresenterAlertsAreLoggedAndAnswerWithTheFirstButton)
               kAlertFirstButton);
     EXPECT_FALSE(suppress);
     EXPECT_FALSE(alert->isAlertActive());
-    EXPECT_TRUE(sharedLog().contains(
-        " Can't open puzzle. The puzzle file \"x\" can't be opened because it is damaged.\n"));
+    EXPECT_TRUE(
+        sharedLog().contains(" Can't open puzzle. The puzzle file \"x\" can't be opened because it is damaged.\n"));
 
     int answered = -1;
     alert->startAlertMessage(QStringLiteral("Sheet."), QString(), {}, true, nullptr,
@@ -149,9 +149,8 @@ TEST_F(CCAlertTest, AlertsFromOtherThreadsShowOnTheMainThread)
     EXPECT_EQ(presenter.shown[0].thread, QCoreApplication::instance()->thread());
 
     QObject host;
-    std::thread sheetWorker([&] {
-        alert->startAlertMessage(QStringLiteral("Sheet from a worker."), QString(), {}, false, &host, {});
-    });
+    std::thread sheetWorker(
+        [&] { alert->startAlertMessage(QStringLiteral("Sheet from a worker."), QString(), {}, false, &host, {}); });
     sheetWorker.join();
     drainEvents();
     ASSERT_EQ(presenter.shown.size(), 2u);

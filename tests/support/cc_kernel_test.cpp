@@ -48,9 +48,8 @@ TEST(CCKernel, PaletteChangesSwitchAppearanceAndNotifyOncePerChange)
 
     int notified = 0;
     QObject context;
-    QObject::connect(CCNotifier::sharedInstance(), &CCNotifier::posted, &context, [&](const QString &name, QObject *) {
-        notified += name == QLatin1String(kDarkModeNotification);
-    });
+    QObject::connect(CCNotifier::sharedInstance(), &CCNotifier::posted, &context,
+                     [&](const QString &name, QObject *) { notified += name == QLatin1String(kDarkModeNotification); });
     // Two changes before the event loop runs make one update.
     setPalette(QColor(50, 50, 50), Qt::white);
     setPalette(QColor(30, 30, 30), Qt::white);

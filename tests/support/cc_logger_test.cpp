@@ -79,7 +79,8 @@ TEST(CCLogger, RecordsCarryTimeStampAndBundleIdentifierInNewFolders)
 
 TEST(CCLogger, SharedLogLivesInStateFolderAndClosesWhenTheApplicationQuits)
 {
-    const QString expected = qEnvironmentVariable("XDG_STATE_HOME") + QStringLiteral("/Wrenmoor/com.wrenmoor.tobbin-jigsaw.log");
+    const QString expected =
+        qEnvironmentVariable("XDG_STATE_HOME") + QStringLiteral("/Wrenmoor/com.wrenmoor.tobbin-jigsaw.log");
     EXPECT_EQ(CCLogger::defaultLogPath(), expected);
     EXPECT_EQ(CCLogger::sharedInstance()->path(), expected);
     LogString(QStringLiteral("through the free function"));
@@ -88,7 +89,8 @@ TEST(CCLogger, SharedLogLivesInStateFolderAndClosesWhenTheApplicationQuits)
     // A relative XDG_STATE_HOME is not a valid base folder and falls back to the default.
     const QByteArray saved = qgetenv("XDG_STATE_HOME");
     qputenv("XDG_STATE_HOME", "relative/state");
-    EXPECT_EQ(CCLogger::defaultLogPath(), QDir::homePath() + QStringLiteral("/.local/state/Wrenmoor/com.wrenmoor.tobbin-jigsaw.log"));
+    EXPECT_EQ(CCLogger::defaultLogPath(),
+              QDir::homePath() + QStringLiteral("/.local/state/Wrenmoor/com.wrenmoor.tobbin-jigsaw.log"));
     qputenv("XDG_STATE_HOME", saved);
 
     const QString path = CCLogger::defaultLogPath();
@@ -121,7 +123,9 @@ TEST(CCLogger, FileAtTheLimitIsCutAfterTheFirstNewlineFromItsMidpointBeforeTheNe
         text[kLimit - 1] = '\n';
         return text;
     };
-    const auto lined = [](qint64 size) { return std::pair{linedText(size), linedText(size).indexOf('\n', size / 2) + 1}; };
+    const auto lined = [](qint64 size) {
+        return std::pair{linedText(size), linedText(size).indexOf('\n', size / 2) + 1};
+    };
     const std::vector<std::pair<QByteArray, qint64>> cases = {
         {linedText(kLimit - 1), 0}, // below the limit: kept whole
         lined(kLimit),

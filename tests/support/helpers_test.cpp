@@ -28,7 +28,7 @@ TEST(UniqueName, StripsSeparatorsAndDotsButKeepsAnArchivesOwnExtension)
     const QString folder = tj::test::freshFolder();
     // Without an extension the dots stay: only an added extension makes them ambiguous.
     const std::vector<std::tuple<const char *, const char *, const char *>> cases = {
-        {"a/b:c.d", "jpg", "abcd.jpg"},        {"//::", "png", "untitled.png"}, {"v1.2", "", "v1.2"},
+        {"a/b:c.d", "jpg", "abcd.jpg"},        {"//::", "png", "untitled.png"},       {"v1.2", "", "v1.2"},
         {"photo.tar", "zip", "photo.tar.zip"}, {"photo.tar", "ZIP", "photo.tar.zip"}, {"photo", "zip", "photo.zip"},
     };
     for (const auto &[name, extension, unique] : cases)
@@ -46,7 +46,9 @@ TEST(UniqueName, NumbersThenFallsBackToAGuid)
     touch(folder + QStringLiteral("/x-99.jpg"));
     const QString fallback = UniqueName(QStringLiteral("x"), QStringLiteral("jpg"), folder);
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\\.jpg$"))
-                    .match(fallback).hasMatch()) << fallback.toStdString();
+                    .match(fallback)
+                    .hasMatch())
+        << fallback.toStdString();
 
     touch(folder + QStringLiteral("/bare"));
     EXPECT_EQ(UniqueName(QStringLiteral("bare"), QString(), folder), QStringLiteral("bare-1"));
@@ -74,9 +76,12 @@ TEST(PathHelpers, AppendReplaceStripAndCompare)
 
 TEST(DictionaryReaders, AbsentAndDamagedValuesReadAsDefaultsInDictionariesAndSettings)
 {
-    const QVariantMap dict{{QStringLiteral("yes"), true},       {QStringLiteral("one"), 1},
-                           {QStringLiteral("text"), QStringLiteral("12")}, {QStringLiteral("real"), 2.75},
-                           {QStringLiteral("list"), QVariantList{1, 2}}, {QStringLiteral("huge"), 1e300},
+    const QVariantMap dict{{QStringLiteral("yes"), true},
+                           {QStringLiteral("one"), 1},
+                           {QStringLiteral("text"), QStringLiteral("12")},
+                           {QStringLiteral("real"), 2.75},
+                           {QStringLiteral("list"), QVariantList{1, 2}},
+                           {QStringLiteral("huge"), 1e300},
                            {QStringLiteral("nan"), std::nan("")}};
     EXPECT_TRUE(boolForKey(dict, QStringLiteral("yes")));
     EXPECT_TRUE(boolForKey(dict, QStringLiteral("one")));

@@ -27,8 +27,7 @@ QByteArray sharedLogContent()
 }
 
 // What the shared log gained while body ran.
-template<typename Body>
-QByteArray loggedBy(Body body)
+template <typename Body> QByteArray loggedBy(Body body)
 {
     const qsizetype before = sharedLogContent().size();
     body();

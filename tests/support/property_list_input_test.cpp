@@ -16,7 +16,10 @@ namespace {
 class BinaryBuilder
 {
 public:
-    explicit BinaryBuilder(int refSize = 1) : m_refSize(refSize) {}
+    explicit BinaryBuilder(int refSize = 1)
+        : m_refSize(refSize)
+    {
+    }
 
     int add(const QByteArray &object)
     {
@@ -89,8 +92,8 @@ QByteArray chainBinary(int levels, int copies)
 
 QByteArray nestedXml(int depth)
 {
-    return "<?xml version=\"1.0\"?><plist version=\"1.0\">" + QByteArray("<array>").repeated(depth)
-        + "<true/>" + QByteArray("</array>").repeated(depth) + "</plist>";
+    return "<?xml version=\"1.0\"?><plist version=\"1.0\">" + QByteArray("<array>").repeated(depth) + "<true/>"
+        + QByteArray("</array>").repeated(depth) + "</plist>";
 }
 
 // Refused by the input check itself, not only by libplist or the conversion after it.
@@ -154,8 +157,8 @@ TEST(PropertyListInput, SharedObjectsExpandOnlyWithinLimits)
     // One megabyte of data listed 100 times would take 100 MB once expanded.
     for (const int copies : {50, 100}) {
         BinaryBuilder builder(2);
-        const int blob = builder.add(QByteArray("\x4F\x12", 2) + BinaryBuilder::bigEndian(1 << 20, 4)
-                                     + QByteArray(1 << 20, 'z'));
+        const int blob =
+            builder.add(QByteArray("\x4F\x12", 2) + BinaryBuilder::bigEndian(1 << 20, 4) + QByteArray(1 << 20, 'z'));
         builder.add(QByteArray("\xAF\x11", 2) + BinaryBuilder::bigEndian(quint64(copies), 2)
                     + BinaryBuilder::bigEndian(quint64(blob), 2).repeated(copies));
         const std::optional<QVariant> read = PropertyListFromData(builder.finish(1));
@@ -201,7 +204,12 @@ TEST(PropertyListInput, MalformedBinaryStructureIsRefused)
         {"dangling", list({QByteArray("\xA1\x05", 2)}, 0)},
         {"numeric key", list({QByteArray("\x10\x01", 2), dictionaryOfFirst}, 1)},
         // libplist aborts on a key holding a NUL character.
-        {"NUL in key", list({QByteArray("\x53" "a\0b", 4), dictionaryOfFirst}, 1)},
+        {"NUL in key",
+         list({QByteArray("\x53"
+                          "a\0b",
+                          4),
+               dictionaryOfFirst},
+              1)},
         {"NUL in wide key", list({QByteArray("\x62\0a\0\0", 5), dictionaryOfFirst}, 1)},
         {"NUL in XML key", QByteArray("<plist><dict><key>a\0b</key><true/></dict></plist>", 50)},
         {"overlong string", list({QByteArray("\x5F\x13", 2) + hugeCount + "abc"}, 0)},

@@ -29,8 +29,9 @@ QVariantMap sampleTree()
     QVariantMap nested;
     nested.insert(QStringLiteral("empty list"), QVariantList());
     nested.insert(QStringLiteral("empty dict"), QVariantMap());
-    nested.insert(QStringLiteral("list"), QVariantList{qlonglong(1), QStringLiteral("two"), 3.5, true,
-                                                       QVariantList{QVariantMap{{QStringLiteral("deep"), false}}}});
+    nested.insert(QStringLiteral("list"),
+                  QVariantList{qlonglong(1), QStringLiteral("two"), 3.5, true,
+                               QVariantList{QVariantMap{{QStringLiteral("deep"), false}}}});
     QVariantMap tree;
     tree.insert(QStringLiteral("title"), QStringLiteral("Füße & <Türme> \"quoted\" 'x' 🧩 \t tab\nnewline"));
     tree.insert(QStringLiteral("empty"), QString());
@@ -78,14 +79,16 @@ void expectSameTree(const QVariant &actual, const QVariant &expected, const QStr
 
 TEST(PropertyList, InputTypesAreNormalised)
 {
-    const QVariantMap input{{QStringLiteral("int"), 7},
-                            {QStringLiteral("uint"), 8u},
-                            {QStringLiteral("ulonglong"), qulonglong(9)},
-                            {QStringLiteral("float"), 0.5f},
-                            {QStringLiteral("strings"), QStringList{QStringLiteral("x"), QStringLiteral("y")}},
-                            {QStringLiteral("hash"), QVariantHash{{QStringLiteral("k"), QStringLiteral("v")}}},
-                            {QStringLiteral("local time"), QDateTime(QDate(2020, 6, 1), QTime(12, 0), QTimeZone(3600))}};
-    const std::optional<QVariantMap> read = PropertyListDictionaryFromData(PropertyListToXml(input).value_or(QByteArray()));
+    const QVariantMap input{
+        {QStringLiteral("int"), 7},
+        {QStringLiteral("uint"), 8u},
+        {QStringLiteral("ulonglong"), qulonglong(9)},
+        {QStringLiteral("float"), 0.5f},
+        {QStringLiteral("strings"), QStringList{QStringLiteral("x"), QStringLiteral("y")}},
+        {QStringLiteral("hash"), QVariantHash{{QStringLiteral("k"), QStringLiteral("v")}}},
+        {QStringLiteral("local time"), QDateTime(QDate(2020, 6, 1), QTime(12, 0), QTimeZone(3600))}};
+    const std::optional<QVariantMap> read =
+        PropertyListDictionaryFromData(PropertyListToXml(input).value_or(QByteArray()));
     ASSERT_TRUE(read.has_value());
     const QVariantMap expected{{QStringLiteral("int"), qlonglong(7)},
                                {QStringLiteral("uint"), qlonglong(8)},
@@ -129,7 +132,8 @@ TEST(PropertyList, ValuesAPropertyListCannotCarryAreRefusedAndLeaveTheFileAlone)
 TEST(PropertyList, DatesKeepWholeSecondsInXml)
 {
     const QDateTime precise = utc(2031, 5, 6, 7, 8, 9, 750);
-    const std::optional<QVariant> read = PropertyListFromData(PropertyListToXml(QVariantList{precise}).value_or(QByteArray()));
+    const std::optional<QVariant> read =
+        PropertyListFromData(PropertyListToXml(QVariantList{precise}).value_or(QByteArray()));
     ASSERT_TRUE(read.has_value());
     EXPECT_EQ(read->toList().value(0).toDateTime(), utc(2031, 5, 6, 7, 8, 9));
     // The range is 2001-01-01 plus or minus 2^31 seconds.
@@ -176,10 +180,11 @@ with open('shared.plist', 'wb') as out:
     const std::optional<QVariantMap> shared = ReadPropertyListDictionary(folder + QStringLiteral("/shared.plist"));
     ASSERT_TRUE(shared.has_value());
     const QString text = QStringLiteral("same text");
-    expectSameTree(*shared, QVariantMap{{QStringLiteral("a"), text},
-                                        {QStringLiteral("b"), text},
-                                        {QStringLiteral("c"), QVariantList{text, text}},
-                                        {QStringLiteral("when"), utc(2022, 3, 4, 5, 6, 7, 250)}});
+    expectSameTree(*shared,
+                   QVariantMap{{QStringLiteral("a"), text},
+                               {QStringLiteral("b"), text},
+                               {QStringLiteral("c"), QVariantList{text, text}},
+                               {QStringLiteral("when"), utc(2022, 3, 4, 5, 6, 7, 250)}});
 
     // Other roots are lists, but not dictionaries.
     const QVariantList list{QStringLiteral("a"), qlonglong(2)};

@@ -39,8 +39,8 @@ inline testing::AssertionResult runProgram(const QString &folder, const QString 
     process.write(input);
     process.closeWriteChannel();
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return testing::AssertionFailure() << program.toStdString() << " failed: "
-                                           << process.readAllStandardError().toStdString();
+        return testing::AssertionFailure()
+            << program.toStdString() << " failed: " << process.readAllStandardError().toStdString();
     return testing::AssertionSuccess();
 }
 

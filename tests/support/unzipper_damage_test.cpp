@@ -1,7 +1,7 @@
 #include "support/cc_unzipper.h"
 
-#include "test_support.h"
 #include "support_fixtures.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -86,7 +86,8 @@ entries = [
     {'name': b'good', 'data': data},
 ]
 open('checks.zip', 'wb').write(build(entries))
-)PY", QStringLiteral("checks.zip"));
+)PY",
+                                           QStringLiteral("checks.zip"));
     auto reader = CCUnzipper::initWithData(archive);
     ASSERT_TRUE(reader);
     ASSERT_EQ(reader->numberOfFiles(), 11u);
@@ -113,7 +114,8 @@ save('limits.zip', [{'name': b'at-limit', 'data': zeros, 'raw': padded(1000)},
 import zipfile
 with zipfile.ZipFile('bomb.zip', 'w', zipfile.ZIP_DEFLATED) as zf:
     zf.writestr('bomb.bin', bytes(20 * 1024 * 1024))
-)PY", QStringLiteral("limits.zip"));
+)PY",
+                                           QStringLiteral("limits.zip"));
     auto reader = CCUnzipper::initWithData(archive);
     ASSERT_TRUE(reader);
     EXPECT_FALSE(reader->copyDataOfFileAtIndex(0));

@@ -1,7 +1,7 @@
 #include "support/cc_unzipper.h"
 
-#include "test_support.h"
 #include "support_fixtures.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -164,9 +164,12 @@ with zipfile.ZipFile('types.zip', 'w', zipfile.ZIP_DEFLATED) as zf:
     auto reader = CCUnzipper::initWithFile(folder + QStringLiteral("/types.zip"));
     ASSERT_TRUE(reader);
     const std::vector<std::pair<const char *, QString>> cases = {
-        {"jpg", QStringLiteral("pics/b_thumb.jpg")}, {"JPG", QStringLiteral("A_thumb.JPG")},
-        {"gz", QStringLiteral("archive.tar.gz")},    {"txt", QStringLiteral("readme.txt")},
-        {"png", QStringLiteral("none")},             {"jp", QStringLiteral("none")},
+        {"jpg", QStringLiteral("pics/b_thumb.jpg")},
+        {"JPG", QStringLiteral("A_thumb.JPG")},
+        {"gz", QStringLiteral("archive.tar.gz")},
+        {"txt", QStringLiteral("readme.txt")},
+        {"png", QStringLiteral("none")},
+        {"jp", QStringLiteral("none")},
     };
     // Same answers before and after the directory was built.
     for (int pass = 0; pass < 2; ++pass) {
@@ -175,22 +178,32 @@ with zipfile.ZipFile('types.zip', 'w', zipfile.ZIP_DEFLATED) as zf:
         EXPECT_EQ(reader->numberOfFiles(), 9u);
     }
     // Folders and empty entries are listed but yield nothing.
-    EXPECT_EQ(listing(*reader), QStringLiteral("readme.txt:readme.txt, dir.jpg/:-, A_thumb.JPG:A_thumb.JPG, .jpg:.jpg, "
-                                               "pics/b_thumb.jpg:pics/b_thumb.jpg, c_thumb.jpg:c_thumb.jpg, "
-                                               "archive.tar.gz:archive.tar.gz, empty.txt:-, stored-empty.txt:-"));
+    EXPECT_EQ(listing(*reader),
+              QStringLiteral("readme.txt:readme.txt, dir.jpg/:-, A_thumb.JPG:A_thumb.JPG, .jpg:.jpg, "
+                             "pics/b_thumb.jpg:pics/b_thumb.jpg, c_thumb.jpg:c_thumb.jpg, "
+                             "archive.tar.gz:archive.tar.gz, empty.txt:-, stored-empty.txt:-"));
 }
 
 TEST(Unzipper, SafeLastPathComponentNeverLeavesTheFolder)
 {
     const std::vector<std::pair<QString, const char *>> cases = {
-        {QStringLiteral("../x.jpg"), "x.jpg"}, {QStringLiteral("/etc/x.jpg"), "x.jpg"},
-        {QStringLiteral("a/../../b.jpg"), "b.jpg"}, {QStringLiteral("C:\\x.jpg"), "x.jpg"},
-        {QStringLiteral("C:x.jpg"), "x.jpg"}, {QStringLiteral("..\\..\\windows\\y.jpg"), "y.jpg"},
+        {QStringLiteral("../x.jpg"), "x.jpg"},
+        {QStringLiteral("/etc/x.jpg"), "x.jpg"},
+        {QStringLiteral("a/../../b.jpg"), "b.jpg"},
+        {QStringLiteral("C:\\x.jpg"), "x.jpg"},
+        {QStringLiteral("C:x.jpg"), "x.jpg"},
+        {QStringLiteral("..\\..\\windows\\y.jpg"), "y.jpg"},
         {QStringLiteral("plain_thumb.jpg"), "plain_thumb.jpg"},
         {QStringLiteral("caf\u00e9/\u00e9t\u00e9.jpg"), "\u00e9t\u00e9.jpg"},
-        {QStringLiteral("..."), "..."}, {QString(), ""}, {QStringLiteral("folder/"), ""}, {QStringLiteral(".."), ""},
-        {QStringLiteral("a/.."), ""}, {QStringLiteral("a/."), ""}, {QStringLiteral("a\\.."), ""},
-        {QStringLiteral("bad\nname.jpg"), ""}, {QStringLiteral("nul") + QChar(0) + QStringLiteral(".jpg"), ""},
+        {QStringLiteral("..."), "..."},
+        {QString(), ""},
+        {QStringLiteral("folder/"), ""},
+        {QStringLiteral(".."), ""},
+        {QStringLiteral("a/.."), ""},
+        {QStringLiteral("a/."), ""},
+        {QStringLiteral("a\\.."), ""},
+        {QStringLiteral("bad\nname.jpg"), ""},
+        {QStringLiteral("nul") + QChar(0) + QStringLiteral(".jpg"), ""},
     };
     for (const auto &[name, safe] : cases) {
         SCOPED_TRACE(name.toStdString());

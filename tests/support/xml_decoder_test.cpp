@@ -49,8 +49,10 @@ class XmlDecoder : public ::testing::Test
 protected:
     void SetUp() override
     {
-        CCXmlDecoder::setGlobalKeyDecoder({{QStringLiteral("jigsaw"), 23}, {QStringLiteral("size"), 27},
-                                           {QStringLiteral("pc"), 17}, {QStringLiteral("x"), 5}});
+        CCXmlDecoder::setGlobalKeyDecoder({{QStringLiteral("jigsaw"), 23},
+                                           {QStringLiteral("size"), 27},
+                                           {QStringLiteral("pc"), 17},
+                                           {QStringLiteral("x"), 5}});
     }
     void TearDown() override { CCXmlDecoder::setGlobalKeyDecoder({}); }
 };
@@ -59,19 +61,24 @@ protected:
 
 TEST_F(XmlDecoder, LeafIsOneStepAndLevelsFollowNesting)
 {
-    auto decoder = reader(QStringLiteral("<jigsaw>\n\t<size>5</size>\n\t<pc id=\"3\">\n\t\t<x/>\n\t</pc>\n</jigsaw>\n"));
+    auto decoder =
+        reader(QStringLiteral("<jigsaw>\n\t<size>5</size>\n\t<pc id=\"3\">\n\t\t<x/>\n\t</pc>\n</jigsaw>\n"));
     EXPECT_TRUE(decoder->isDone());
     // Key, opening tag, closed, level and value of each step: an open element's value is the
     // blank space before its first child.
     const std::vector<std::tuple<int, bool, bool, int, QString>> expected = {
-        {23, true, false, 1, QStringLiteral("\n\t")}, {27, true, true, 1, QStringLiteral("5")},
-        {17, true, false, 2, QStringLiteral("\n\t\t")}, {5, true, true, 2, QString()},
-        {17, false, true, 1, QString()},                 {23, false, true, 0, QString()},
+        {23, true, false, 1, QStringLiteral("\n\t")},
+        {27, true, true, 1, QStringLiteral("5")},
+        {17, true, false, 2, QStringLiteral("\n\t\t")},
+        {5, true, true, 2, QString()},
+        {17, false, true, 1, QString()},
+        {23, false, true, 0, QString()},
     };
     for (const auto &step : expected) {
         ASSERT_TRUE(decoder->getNextTag());
-        EXPECT_EQ(std::tuple(decoder->key(), decoder->startTag(), decoder->endTag(), decoder->level(), decoder->value()),
-                  step)
+        EXPECT_EQ(
+            std::tuple(decoder->key(), decoder->startTag(), decoder->endTag(), decoder->level(), decoder->value()),
+            step)
             << qPrintable(decoder->xmlTag());
         EXPECT_EQ(decoder->tagHasAttributes(), decoder->key() == 17 && decoder->startTag());
     }
@@ -105,8 +112,8 @@ TEST_F(XmlDecoder, KeyTablesClassWideAndPerReader)
 
 TEST_F(XmlDecoder, CommentsAndDeclarationsAreSkipped)
 {
-    const QString document = QStringLiteral("  <!-- made by hand -->\n<!DOCTYPE r [<!ENTITY e \"v\">]>")
-                             + kHead + QStringLiteral("<!-- a -->\n<r>\n<!-- b --><a>1</a><!-- c -->\n</r>");
+    const QString document = QStringLiteral("  <!-- made by hand -->\n<!DOCTYPE r [<!ENTITY e \"v\">]>") + kHead
+        + QStringLiteral("<!-- a -->\n<r>\n<!-- b --><a>1</a><!-- c -->\n</r>");
     auto decoder = CCXmlDecoder::initWithString(document);
     ASSERT_TRUE(decoder);
     EXPECT_EQ(stepsAndValues(*decoder), QStringLiteral("r<1=\n|a</1=1|r/0="));
@@ -117,10 +124,16 @@ TEST_F(XmlDecoder, StrayTextAndBadSyntaxFailAtTheirOffset)
 {
     // Each document fails where its marker text begins.
     const std::vector<std::pair<const char *, const char *>> cases = {
-        {"<r>\n\t<a>1</a>\n\tjunk\n\t<b>2</b>\n</r>", "junk"}, {"<r><a id = \"1\"/></r>", " = "},
-        {"<r><a id=1 k=\"2\"/></r>", "1 k"}, {"<r><a id=\"1/></r>", "\"1/"}, {"<r><1a/></r>", "1a"},
-        {"<r><a #/></r>", "#"}, {"<r><a b=\"1\" / ></r>", "/ >"}, {"<r><!-- open </r>", "<!-- open"},
-        {"<r><!DOCTYPE <unclosed> </r>", "<!DOCTYPE"}, {"<r><>x</></r>", ">x"},
+        {"<r>\n\t<a>1</a>\n\tjunk\n\t<b>2</b>\n</r>", "junk"},
+        {"<r><a id = \"1\"/></r>", " = "},
+        {"<r><a id=1 k=\"2\"/></r>", "1 k"},
+        {"<r><a id=\"1/></r>", "\"1/"},
+        {"<r><1a/></r>", "1a"},
+        {"<r><a #/></r>", "#"},
+        {"<r><a b=\"1\" / ></r>", "/ >"},
+        {"<r><!-- open </r>", "<!-- open"},
+        {"<r><!DOCTYPE <unclosed> </r>", "<!DOCTYPE"},
+        {"<r><>x</></r>", ">x"},
     };
     for (const auto &[bodyText, marker] : cases) {
         const QString document = kHead + QLatin1String(bodyText);
@@ -158,8 +171,8 @@ TEST_F(XmlDecoder, CdataIsLiteral)
 
     const QString broken = kHead + QStringLiteral("<r><a><![CDATA[never closed</a></r>");
     decoder = CCXmlDecoder::initWithString(broken);
-    EXPECT_EQ(finalError(*decoder), QStringLiteral("malformed CDATA at offset 0x%1")
-                                        .arg(broken.indexOf(QStringLiteral("<![CDATA[")), 0, 16));
+    EXPECT_EQ(finalError(*decoder),
+              QStringLiteral("malformed CDATA at offset 0x%1").arg(broken.indexOf(QStringLiteral("<![CDATA[")), 0, 16));
 }
 
 TEST_F(XmlDecoder, AttributesDecodedAndLooked)
@@ -201,8 +214,12 @@ TEST_F(XmlDecoder, SpacedAttributeNamesAndNumericTagsOnlyWhenAllowed)
 TEST_F(XmlDecoder, IntegerValuesAreLenientAndSaturate)
 {
     const std::vector<std::tuple<const char *, int, qint64>> cases = {
-        {"  42", 42, 42}, {"\n\t-17 apples", -17, -17}, {"abc", 0, 0}, {"- 3", 0, 0},
-        {"2147483648", 2147483647, 2147483648LL}, {"500000000000", 2147483647, 500000000000LL},
+        {"  42", 42, 42},
+        {"\n\t-17 apples", -17, -17},
+        {"abc", 0, 0},
+        {"- 3", 0, 0},
+        {"2147483648", 2147483647, 2147483648LL},
+        {"500000000000", 2147483647, 500000000000LL},
         {"99999999999999999999999", 2147483647, std::numeric_limits<qint64>::max()},
         {"-9223372036854775808", -2147483647 - 1, std::numeric_limits<qint64>::min()},
     };
@@ -233,11 +250,27 @@ TEST_F(XmlDecoder, ValueLookups)
 TEST(XmlDecoderEscapes, References)
 {
     const std::vector<std::pair<const char *, const char *>> cases = {
-        {"&#65;", "A"}, {"&#x41;", "A"}, {"&#x41 b", "Ab"}, {"&#65 b", "Ab"}, {"a&nbsp;b", "a b"},
-        {"&quot;&lt;&gt;&apos;&amp;", "\"<>'&"}, {"x&unknown;y", "xy"}, {"&#38;lt;", "<"}, {"&amp;lt;", "&lt;"},
-        {"&#x41", "41"}, {"&#", ""}, {"&#xZZ;", ""}, {"&#xZZ", "&#xZZ"}, {"&#;", ""}, {"AT&T", "AT&T"},
-        {"a & b; c", "a & b; c"}, {"&averyveryverylong;", "&averyveryverylong;"}, {"&abcdefghijkl;", ""},
-        {"&#x1F600;", "\U0001F600"}, {"&#x110000;", "\uFFFD"}, {"&#99999999999999999999;", "\uFFFD"},
+        {"&#65;", "A"},
+        {"&#x41;", "A"},
+        {"&#x41 b", "Ab"},
+        {"&#65 b", "Ab"},
+        {"a&nbsp;b", "a b"},
+        {"&quot;&lt;&gt;&apos;&amp;", "\"<>'&"},
+        {"x&unknown;y", "xy"},
+        {"&#38;lt;", "<"},
+        {"&amp;lt;", "&lt;"},
+        {"&#x41", "41"},
+        {"&#", ""},
+        {"&#xZZ;", ""},
+        {"&#xZZ", "&#xZZ"},
+        {"&#;", ""},
+        {"AT&T", "AT&T"},
+        {"a & b; c", "a & b; c"},
+        {"&averyveryverylong;", "&averyveryverylong;"},
+        {"&abcdefghijkl;", ""},
+        {"&#x1F600;", "\U0001F600"},
+        {"&#x110000;", "\uFFFD"},
+        {"&#99999999999999999999;", "\uFFFD"},
         {"plain text", "plain text"},
     };
     for (const auto &[in, out] : cases)
@@ -246,9 +279,9 @@ TEST(XmlDecoderEscapes, References)
 
 TEST(XmlDecoderInit, AcceptsOnlyDocuments)
 {
-    for (const QString &text : {QString(), QStringLiteral("   \n"), QStringLiteral("hello"),
-                                QStringLiteral("<html></html>"), QStringLiteral("<!-- only a comment -->"),
-                                QStringLiteral("<!-- unclosed <?xml?>")})
+    for (const QString &text :
+         {QString(), QStringLiteral("   \n"), QStringLiteral("hello"), QStringLiteral("<html></html>"),
+          QStringLiteral("<!-- only a comment -->"), QStringLiteral("<!-- unclosed <?xml?>")})
         EXPECT_FALSE(CCXmlDecoder::initWithString(text)) << qPrintable(text);
     EXPECT_TRUE(CCXmlDecoder::initWithString(QStringLiteral("\uFEFF <?xml?><r/>")));
     EXPECT_TRUE(CCXmlDecoder::initWithStringOrData(QStringLiteral("<svg/>")));

@@ -41,17 +41,18 @@ TEST(XmlEncoder, IndentsChildrenJoinsChildlessElementsAndWritesAttributes)
     encoder.addTag(QStringLiteral("blank"), QStringLiteral(""));
     encoder.addTag(QString(), QStringLiteral("nameless"));
     encoder.closeTag(QStringLiteral("a"));
-    EXPECT_EQ(body(encoder), QStringLiteral("<a ver=\"1\">\n"
-                                            "\t<size>5</size>\n"
-                                            "\t<b>\n"
-                                            "\t\t<c></c>\n"
-                                            "\t\t<d>x</d>\n"
-                                            "\t</b>\n"
-                                            "\t<x id=\"-1\" bnd=\"3\" knob=\"1\"/>\n"
-                                            "\t<e></e>\n"
-                                            "\t<empty/>\n"
-                                            "\t<blank/>\n"
-                                            "</a>\n"));
+    EXPECT_EQ(body(encoder),
+              QStringLiteral("<a ver=\"1\">\n"
+                             "\t<size>5</size>\n"
+                             "\t<b>\n"
+                             "\t\t<c></c>\n"
+                             "\t\t<d>x</d>\n"
+                             "\t</b>\n"
+                             "\t<x id=\"-1\" bnd=\"3\" knob=\"1\"/>\n"
+                             "\t<e></e>\n"
+                             "\t<empty/>\n"
+                             "\t<blank/>\n"
+                             "</a>\n"));
     EXPECT_EQ(encoder.level(), 0);
 }
 
@@ -60,8 +61,9 @@ TEST(XmlEncoder, EscapesMarkupAndBlanksControlCharacters)
     CCXmlEncoder encoder;
     encoder.addAttribute(QStringLiteral("t"), QStringLiteral("\"q\" & <a>"));
     encoder.addTag(QStringLiteral("s"), QStringLiteral("a<b & \"c\" 'd'> \u0001x\ty\nz\rw\u007f\u0085"));
-    EXPECT_EQ(body(encoder), QStringLiteral("<s t=\"&quot;q&quot; &amp; &lt;a&gt;\">"
-                                            "a&lt;b &amp; &quot;c&quot; 'd'&gt;  x\ty\nz\rw  </s>\n"));
+    EXPECT_EQ(body(encoder),
+              QStringLiteral("<s t=\"&quot;q&quot; &amp; &lt;a&gt;\">"
+                             "a&lt;b &amp; &quot;c&quot; 'd'&gt;  x\ty\nz\rw  </s>\n"));
 }
 
 TEST(XmlEncoder, SvgModeHasNoDeclarationAndOneNamespace)
@@ -75,11 +77,12 @@ TEST(XmlEncoder, SvgModeHasNoDeclarationAndOneNamespace)
     encoder->openAndCloseTag(QStringLiteral("path"));
     encoder->closeTag(QStringLiteral("g"));
     encoder->closeTag(QStringLiteral("svg"));
-    EXPECT_EQ(encoder->xml(), QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\">\n"
-                                             "\t<g>\n"
-                                             "\t\t<path d=\"M0 0\"/>\n"
-                                             "\t</g>\n"
-                                             "</svg>\n"));
+    EXPECT_EQ(encoder->xml(),
+              QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\">\n"
+                             "\t<g>\n"
+                             "\t\t<path d=\"M0 0\"/>\n"
+                             "\t</g>\n"
+                             "</svg>\n"));
     EXPECT_EQ(encoder->xml().count(QStringLiteral("xmlns")), 1);
 }
 
@@ -103,13 +106,14 @@ TEST(XmlEncoder, InsertionGoesToTheSavedPointAtItsLevel)
     encoder.addTag(QStringLiteral("count"), 1);
     encoder.endInsertion();
     encoder.closeTag(QStringLiteral("root"));
-    EXPECT_EQ(body(encoder), QStringLiteral("<root>\n"
-                                            "\t<first>1</first>\n"
-                                            "\t<count>1</count>\n"
-                                            "\t<list>\n"
-                                            "\t\t<item>2</item>\n"
-                                            "\t</list>\n"
-                                            "</root>\n"));
+    EXPECT_EQ(body(encoder),
+              QStringLiteral("<root>\n"
+                             "\t<first>1</first>\n"
+                             "\t<count>1</count>\n"
+                             "\t<list>\n"
+                             "\t\t<item>2</item>\n"
+                             "\t</list>\n"
+                             "</root>\n"));
 }
 
 TEST(XmlEncoder, InsertionPointsNestAndCancel)
@@ -132,10 +136,11 @@ TEST(XmlEncoder, InsertionPointsNestAndCancel)
     encoder.endInsertion();
     encoder.cancelInsertion(); // empty stack: ignored
     encoder.closeTag(QStringLiteral("r"));
-    EXPECT_EQ(body(encoder), QStringLiteral("<r>\n"
-                                            "\t<a>1</a>\n"
-                                            "\t<b>2</b>\n"
-                                            "\t<c>3</c>\n"
-                                            "\t<d>4</d>\n"
-                                            "</r>\n"));
+    EXPECT_EQ(body(encoder),
+              QStringLiteral("<r>\n"
+                             "\t<a>1</a>\n"
+                             "\t<b>2</b>\n"
+                             "\t<c>3</c>\n"
+                             "\t<d>4</d>\n"
+                             "</r>\n"));
 }

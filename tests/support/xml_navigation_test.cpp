@@ -10,19 +10,20 @@ namespace {
 
 const QString kHead = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
 
-const QString kPieces = kHead + QStringLiteral("<jigsaw>\n"
-                                               "\t<pcs>\n"
-                                               "\t\t<pc id=\"0\">\n"
-                                               "\t\t\t<xs>\n"
-                                               "\t\t\t\t<x id=\"-1\" bnd=\"3\" knob=\"0\"/>\n"
-                                               "\t\t\t</xs>\n"
-                                               "\t\t\t<pc>nested</pc>\n"
-                                               "\t\t</pc>\n"
-                                               "\t\t<pc id=\"1\">\n"
-                                               "\t\t\t<coord>{1, 0}</coord>\n"
-                                               "\t\t</pc>\n"
-                                               "\t</pcs>\n"
-                                               "</jigsaw>\n");
+const QString kPieces = kHead
+    + QStringLiteral("<jigsaw>\n"
+                     "\t<pcs>\n"
+                     "\t\t<pc id=\"0\">\n"
+                     "\t\t\t<xs>\n"
+                     "\t\t\t\t<x id=\"-1\" bnd=\"3\" knob=\"0\"/>\n"
+                     "\t\t\t</xs>\n"
+                     "\t\t\t<pc>nested</pc>\n"
+                     "\t\t</pc>\n"
+                     "\t\t<pc id=\"1\">\n"
+                     "\t\t\t<coord>{1, 0}</coord>\n"
+                     "\t\t</pc>\n"
+                     "\t</pcs>\n"
+                     "</jigsaw>\n");
 
 std::unique_ptr<CCXmlDecoder> readUntil(const QString &document, const QString &tag)
 {
@@ -131,8 +132,9 @@ TEST(XmlNavigation, ExtractTagReturnsTheRawElement)
 
 TEST(XmlNavigation, CoalesceJoinsMixedContent)
 {
-    auto decoder = readUntil(kHead + QStringLiteral("<doc><p class=\"x\">Hello <b>world</b>again &amp; "
-                                                    "<i>more<u>!</u></i><![CDATA[<raw>]]></p><next/></doc>"),
+    auto decoder = readUntil(kHead
+                                 + QStringLiteral("<doc><p class=\"x\">Hello <b>world</b>again &amp; "
+                                                  "<i>more<u>!</u></i><![CDATA[<raw>]]></p><next/></doc>"),
                              QStringLiteral("p"));
     ASSERT_TRUE(decoder->coalesceMixedContent());
     EXPECT_EQ(decoder->value(), QStringLiteral("Hello world again & more ! <raw>"));
@@ -150,8 +152,8 @@ TEST(XmlNavigation, CoalesceJoinsMixedContent)
 
 TEST(XmlNavigation, SvgModeKeepsAttributeOrderAndDropsLeadingSpace)
 {
-    auto decoder = CCXmlDecoder::initWithString(
-        QStringLiteral("<!-- drawing -->\n<svg width=\"20\" height=\"10\">\n\t<text z=\"1\" a=\"2\">  hi</text>\n</svg>"));
+    auto decoder = CCXmlDecoder::initWithString(QStringLiteral(
+        "<!-- drawing -->\n<svg width=\"20\" height=\"10\">\n\t<text z=\"1\" a=\"2\">  hi</text>\n</svg>"));
     ASSERT_TRUE(decoder);
     EXPECT_TRUE(decoder->isSvg());
     EXPECT_EQ(decoder->xmlTag(), QStringLiteral("svg"));

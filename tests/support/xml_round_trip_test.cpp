@@ -26,15 +26,15 @@ CCXmlKeyTable keyTable()
 
 // Samples of every kind of character a text may hold.
 const QStringList kPieces = {
-    QStringLiteral("a"), QStringLiteral("Z9"), QStringLiteral(" "), QStringLiteral("\t"), QStringLiteral("\n"),
-    QStringLiteral("\r\n"), QStringLiteral("&"), QStringLiteral("<"), QStringLiteral(">"), QStringLiteral("\""),
-    QStringLiteral("'"), QStringLiteral("&amp;"), QStringLiteral("&#65;"), QStringLiteral("&#x41 "),
-    QStringLiteral("&nbsp;"), QStringLiteral("]]>"), QStringLiteral("<![CDATA["), QStringLiteral("<!--"),
-    QStringLiteral("?>"), QStringLiteral("</pc>"), QStringLiteral("é"), QStringLiteral("中文"),
-    QStringLiteral("\u00a0"), QStringLiteral("\ufeff"), QStringLiteral("\u2028"), QStringLiteral("\ufffd"),
-    QStringLiteral("\uffff"), QStringLiteral("\U0001F600"), QString(QChar(0xD83D)), QString(QChar(0xDE00)),
-    QString(QChar(0)), QString(QChar(1)), QString(QChar(0x1F)), QString(QChar(0x7F)), QString(QChar(0x85)),
-    QString(QChar(0x9F))};
+    QStringLiteral("a"),         QStringLiteral("Z9"),     QStringLiteral(" "),      QStringLiteral("\t"),
+    QStringLiteral("\n"),        QStringLiteral("\r\n"),   QStringLiteral("&"),      QStringLiteral("<"),
+    QStringLiteral(">"),         QStringLiteral("\""),     QStringLiteral("'"),      QStringLiteral("&amp;"),
+    QStringLiteral("&#65;"),     QStringLiteral("&#x41 "), QStringLiteral("&nbsp;"), QStringLiteral("]]>"),
+    QStringLiteral("<![CDATA["), QStringLiteral("<!--"),   QStringLiteral("?>"),     QStringLiteral("</pc>"),
+    QStringLiteral("é"),         QStringLiteral("中文"),   QStringLiteral("\u00a0"), QStringLiteral("\ufeff"),
+    QStringLiteral("\u2028"),    QStringLiteral("\ufffd"), QStringLiteral("\uffff"), QStringLiteral("\U0001F600"),
+    QString(QChar(0xD83D)),      QString(QChar(0xDE00)),   QString(QChar(0)),        QString(QChar(1)),
+    QString(QChar(0x1F)),        QString(QChar(0x7F)),     QString(QChar(0x85)),     QString(QChar(0x9F))};
 
 QString randomText(std::mt19937 &random)
 {

@@ -81,15 +81,15 @@ private:
     static bool canShow()
     {
         return qobject_cast<QApplication *>(QCoreApplication::instance())
-            && QThread::currentThread() == QCoreApplication::instance()->thread()
-            && !QCoreApplication::closingDown();
+            && QThread::currentThread() == QCoreApplication::instance()->thread() && !QCoreApplication::closingDown();
     }
 };
 
 }
 
 CCAlertController::CCAlertController(const CCAlertRequest &request, bool *suppressFlag, QWidget *parent)
-    : QDialog(parent), m_suppressFlag(suppressFlag)
+    : QDialog(parent)
+    , m_suppressFlag(suppressFlag)
 {
     setWindowTitle(QApplication::applicationDisplayName());
     // The alert closes only through its buttons, never from the title bar.

@@ -406,7 +406,9 @@ void CCPictureCollection::moveTo(int target, bool modifySelection)
     if (modifySelection && m_allowMultiple) {
         int from = m_anchor;
         if (from < 0)
-            from = m_selection.isEmpty() ? target : target < m_selection.first() ? m_selection.first() : m_selection.last();
+            from = m_selection.isEmpty()       ? target
+                : target < m_selection.first() ? m_selection.first()
+                                               : m_selection.last();
         extendSelection(from, target);
         return;
     }

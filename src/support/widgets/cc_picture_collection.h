@@ -26,9 +26,9 @@ public:
     {
         return {};
     }
-    virtual void pictureCollectionSelectionChanged(CCPictureCollection * /*collection*/) {}
+    virtual void pictureCollectionSelectionChanged(CCPictureCollection * /*collection*/) { }
     // Told on a double click while something is selected.
-    virtual void pictureCollectionDoubleClick(CCPictureCollection * /*collection*/) {}
+    virtual void pictureCollectionDoubleClick(CCPictureCollection * /*collection*/) { }
     // Side of the square picture area of the generic grid.
     virtual int pictureCollectionImageSize(CCPictureCollection * /*collection*/) { return 120; }
     virtual bool pictureCollectionAllowsMultipleSelection(CCPictureCollection * /*collection*/) { return false; }

@@ -60,8 +60,9 @@ void expectAnswers(const QStringList &buttons,
                    const std::vector<std::tuple<Qt::Key, Qt::KeyboardModifiers, int>> &chords)
 {
     for (const auto &[key, modifiers, answer] : chords) {
-        EXPECT_EQ(runWithKeys(request(QString(), buttons), [key, modifiers](auto *alert) { press(alert, key, modifiers); }),
-                  answer)
+        EXPECT_EQ(
+            runWithKeys(request(QString(), buttons), [key, modifiers](auto *alert) { press(alert, key, modifiers); }),
+            answer)
             << buttons.join(QLatin1Char('/')).toStdString() << " key " << key << " modifiers " << modifiers;
     }
 }
@@ -109,9 +110,10 @@ TEST(CCAlertController, ButtonsAndSuppressCheckBoxFollowTheRequest)
 TEST(CCAlertController, ReturnEnterAndEscapeChooseTheFirstTwoButtons)
 {
     const QStringList buttons{QStringLiteral("Replace"), QStringLiteral("Cancel")};
-    expectAnswers(buttons, {{Qt::Key_Return, Qt::NoModifier, kAlertFirstButton},
-                            {Qt::Key_Enter, Qt::KeypadModifier, kAlertFirstButton},
-                            {Qt::Key_Escape, Qt::NoModifier, kAlertSecondButton}});
+    expectAnswers(buttons,
+                  {{Qt::Key_Return, Qt::NoModifier, kAlertFirstButton},
+                   {Qt::Key_Enter, Qt::KeypadModifier, kAlertFirstButton},
+                   {Qt::Key_Escape, Qt::NoModifier, kAlertSecondButton}});
     // Return means button 1 even while another button has the focus.
     EXPECT_EQ(runWithKeys(request(QString(), buttons),
                           [](auto *alert) {
@@ -119,7 +121,8 @@ TEST(CCAlertController, ReturnEnterAndEscapeChooseTheFirstTwoButtons)
                               press(alert, Qt::Key_Return);
                           }),
               kAlertFirstButton);
-    EXPECT_EQ(runWithKeys(request(QString(), buttons), [](auto *alert) { QTest::mouseClick(alert->button(1), Qt::LeftButton); }),
+    EXPECT_EQ(runWithKeys(request(QString(), buttons),
+                          [](auto *alert) { QTest::mouseClick(alert->button(1), Qt::LeftButton); }),
               kAlertSecondButton);
 
     // With one button, Escape and closing the window do nothing: the only answer must be
@@ -150,13 +153,15 @@ TEST(CCAlertController, SuppressFlagTakesTheCheckBoxState)
     EXPECT_EQ(runWithKeys(
                   request(QString(), {}, true),
                   [](auto *alert) {
-                      QTest::mouseClick(alert->suppressButton(), Qt::LeftButton, {}, QPoint(5, alert->suppressButton()->height() / 2));
+                      QTest::mouseClick(alert->suppressButton(), Qt::LeftButton, {},
+                                        QPoint(5, alert->suppressButton()->height() / 2));
                       press(alert, Qt::Key_Return);
                   },
                   &suppress),
               kAlertFirstButton);
     EXPECT_TRUE(suppress);
-    EXPECT_EQ(runWithKeys(request(QString(), {}, true), [](auto *alert) { press(alert, Qt::Key_Return); }, &suppress),
+    EXPECT_EQ(runWithKeys(
+                  request(QString(), {}, true), [](auto *alert) { press(alert, Qt::Key_Return); }, &suppress),
               kAlertFirstButton);
     EXPECT_FALSE(suppress);
 }
@@ -174,11 +179,13 @@ TEST(CCAlertController, SharedServiceShowsAlertsAndCountsNesting)
             innerCount = service->activeAlertCount();
             press(inner, Qt::Key_Escape);
         });
-        innerTag = service->giveAlertMessage(QStringLiteral("Inner."), QString(), {QStringLiteral("OK"), QStringLiteral("Cancel")});
+        innerTag = service->giveAlertMessage(QStringLiteral("Inner."), QString(),
+                                             {QStringLiteral("OK"), QStringLiteral("Cancel")});
         press(outer, Qt::Key_Return);
     });
     bool suppress = true;
-    EXPECT_EQ(service->giveAlertMessage(QStringLiteral("Outer."), QStringLiteral("More."), {}, &suppress), kAlertFirstButton);
+    EXPECT_EQ(service->giveAlertMessage(QStringLiteral("Outer."), QStringLiteral("More."), {}, &suppress),
+              kAlertFirstButton);
     EXPECT_FALSE(suppress);
     EXPECT_EQ(outerCount, 1);
     EXPECT_EQ(innerCount, 2);

@@ -96,7 +96,7 @@ TEST_F(PictureCollectionTest, GridFollowsTheWidthPictureSizeAndCount)
         GridSize expected;
     };
     const Case cases[] = {
-        {200, 630, 20, false, {3, 7, QSizeF(200, 200)}}, {200, 629, 20, false, {2, 10, QSizeF(304, 200)}},
+        {200, 630, 20, false, {3, 7, QSizeF(200, 200)}},  {200, 629, 20, false, {2, 10, QSizeF(304, 200)}},
         {200, 150, 20, false, {1, 20, QSizeF(140, 200)}}, {200, 1000, 20, false, {4, 5, QSizeF(240, 200)}},
         {120, 630, 20, false, {4, 5, QSizeF(147, 120)}},  {200, 630, 6, false, {3, 2, QSizeF(200, 200)}},
         {200, 630, 6, true, {3, 3, QSizeF(200, 200)}},    {200, 630, 7, true, {3, 3, QSizeF(200, 200)}},
@@ -215,16 +215,25 @@ TEST_F(PictureCollectionTest, KeysMoveThroughTheGrid)
         int selected;
     };
     grid->selectIndex(5);
-    const Step steps[] = {{Qt::Key_Right, {}, 6},          {Qt::Key_Down, {}, 10},
-                          {Qt::Key_Left, {}, 9},           {Qt::Key_Up, {}, 5},
-                          {Qt::Key_Up, {}, 1},             {Qt::Key_Up, {}, 0},
-                          {Qt::Key_Left, {}, 0},           {Qt::Key_End, {}, 17},
-                          {Qt::Key_Right, {}, 17},         {Qt::Key_Home, {}, 0},
-                          {Qt::Key_End, Qt::ControlModifier, 17}, {Qt::Key_Home, Qt::ControlModifier, 0},
-                          {Qt::Key_Down, {}, 4},           {Qt::Key_Down, {}, 8},
-                          {Qt::Key_Right, {}, 9},          {Qt::Key_Right, {}, 10},
+    const Step steps[] = {{Qt::Key_Right, {}, 6},
+                          {Qt::Key_Down, {}, 10},
+                          {Qt::Key_Left, {}, 9},
+                          {Qt::Key_Up, {}, 5},
+                          {Qt::Key_Up, {}, 1},
+                          {Qt::Key_Up, {}, 0},
+                          {Qt::Key_Left, {}, 0},
+                          {Qt::Key_End, {}, 17},
+                          {Qt::Key_Right, {}, 17},
+                          {Qt::Key_Home, {}, 0},
+                          {Qt::Key_End, Qt::ControlModifier, 17},
+                          {Qt::Key_Home, Qt::ControlModifier, 0},
+                          {Qt::Key_Down, {}, 4},
+                          {Qt::Key_Down, {}, 8},
+                          {Qt::Key_Right, {}, 9},
+                          {Qt::Key_Right, {}, 10},
                           // From above a short last row, down stops at the last cell.
-                          {Qt::Key_Down, {}, 14},          {Qt::Key_Down, {}, 17},
+                          {Qt::Key_Down, {}, 14},
+                          {Qt::Key_Down, {}, 17},
                           // Without multiple selection Shift moves like the plain key.
                           {Qt::Key_Left, Qt::ShiftModifier, 16}};
     for (const Step &step : steps) {
