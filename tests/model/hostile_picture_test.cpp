@@ -60,25 +60,6 @@ QByteArray bombPng(uint32_t width, uint32_t height)
         + pngChunk("IEND", QByteArray());
 }
 
-// Four flat quadrants: red, green / blue, yellow.
-QImage quadrants(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    QPainter painter(&image);
-    painter.fillRect(0, 0, width / 2, height / 2, QColor(220, 30, 30));
-    painter.fillRect(width / 2, 0, width - width / 2, height / 2, QColor(30, 200, 40));
-    painter.fillRect(0, height / 2, width / 2, height - height / 2, QColor(30, 40, 210));
-    painter.fillRect(width / 2, height / 2, width - width / 2, height - height / 2, QColor(230, 220, 40));
-    return image;
-}
-
-bool near(QColor actual, QColor expected, int tolerance = 40)
-{
-    return std::abs(actual.red() - expected.red()) <= tolerance
-        && std::abs(actual.green() - expected.green()) <= tolerance
-        && std::abs(actual.blue() - expected.blue()) <= tolerance;
-}
-
 struct Attempt
 {
     QString support;
@@ -168,15 +149,15 @@ TEST(HostilePictures, CutOffFilesAreRefused)
 
 TEST(HostilePictures, UnusualPixelFormatsCmykAndOrientationTagsMakeFaithfulUprightPuzzles)
 {
-    const QImage deep = quadrants(640, 448).convertToFormat(QImage::Format_RGBA64);
-    const QImage grey = quadrants(640, 448).convertToFormat(QImage::Format_Grayscale8);
+    const QImage deep = tj::test::FourQuadrants(640, 448).convertToFormat(QImage::Format_RGBA64);
+    const QImage grey = tj::test::FourQuadrants(640, 448).convertToFormat(QImage::Format_Grayscale8);
     QImage palette(640, 448, QImage::Format_Indexed8);
     palette.setColorTable({qRgba(0, 0, 0, 0), qRgb(220, 30, 30), qRgb(30, 200, 40), qRgb(30, 40, 210)});
     for (int y = 0; y < palette.height(); ++y)
         for (int x = 0; x < palette.width(); ++x)
             palette.setPixel(x, y, x < 320 ? (y < 224 ? 1 : 3) : (y < 224 ? 2 : 0)); // bottom right clear
     // Stored sideways, tagged "turn a quarter clockwise"; the large one is decoded reduced.
-    const QImage sideways = quadrants(1024, 640), large = quadrants(4096, 2560);
+    const QImage sideways = tj::test::FourQuadrants(1024, 640), large = tj::test::FourQuadrants(4096, 2560);
     const QTransform quarter = QTransform().rotate(90);
     // citrus-cmyk.jpg was made with ImageMagick from citrus.jpg: -resize 640x -colorspace CMYK
     // (Adobe-style CMYK).
@@ -199,7 +180,7 @@ TEST(HostilePictures, UnusualPixelFormatsCmykAndOrientationTagsMakeFaithfulUprig
             continue;
         for (const QPointF at : {QPointF(0.25, 0.25), QPointF(0.75, 0.25), QPointF(0.25, 0.75), QPointF(0.6, 0.4)}) {
             const auto [middle, colour] = pieceColourAt(*attempt.puzzle, at);
-            EXPECT_TRUE(near(colour, expected.pixelColor(middle))) << at.x() << ", " << at.y();
+            EXPECT_TRUE(tj::test::NearColor(colour, expected.pixelColor(middle))) << at.x() << ", " << at.y();
         }
     }
 }
@@ -210,8 +191,8 @@ TEST(HostilePictures, TinyPicturesNeverLeaveAFolderThatWontReopen)
     // puzzle that fails at every start.
     for (const QSize size : {QSize(1, 1), QSize(3, 200), QSize(64, 64), QSize(447, 447)}) {
         SCOPED_TRACE(size.width());
-        const QString path =
-            pictureFile(QStringLiteral("tiny.png"), encode(quadrants(size.width(), size.height()), "png"));
+        const QString path = pictureFile(QStringLiteral("tiny.png"),
+                                         encode(tj::test::FourQuadrants(size.width(), size.height()), "png"));
         EXPECT_LT(SquaresInPicture(DeclaredPictureSize(path)), kMinimumSquares);
         const Attempt attempt = makePuzzle(path, 4);
         if (!attempt.puzzle)
