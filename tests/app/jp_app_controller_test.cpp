@@ -3,7 +3,6 @@
 #include "app/jp_app_controller.h"
 #include "model/jp_puzzle.h"
 #include "model/play_stats.h"
-#include "model/puzzle_folder.h"
 #include "play/jp_done_puzzle_dialog.h"
 #include "play/jp_window_controller.h"
 #include "puzzle_fixtures.h"
@@ -21,11 +20,8 @@
 #include <QMenu>
 #include <QSettings>
 
-#include <functional>
 
 namespace {
-
-using tj::test::freshFolder;
 
 // A built puzzle folder of a few pieces, as the game makes one.
 QString MakeBuiltFolder(const QString &name)
@@ -33,15 +29,6 @@ QString MakeBuiltFolder(const QString &name)
     QString folder;
     tj::test::BuildPuzzleFolder(tj::test::WriteTestPicture(480, 360), name, 12, &folder);
     return folder;
-}
-
-void whenModal(std::function<void(JPDonePuzzleDialog *)> answer, bool *shown = nullptr)
-{
-    tj::test::whenModal<JPDonePuzzleDialog>([answer, shown](JPDonePuzzleDialog *dialog) {
-        if (shown)
-            *shown = true;
-        answer(dialog);
-    });
 }
 
 class AppControllerTest : public ::testing::Test
@@ -52,81 +39,63 @@ protected:
         app = JPAppController::sharedInstance();
         app->applicationDidFinishLaunching();
     }
-    void TearDown() override
-    {
-        while (!app->openPuzzles().empty()) {
-            app->setCurrentPuzzle(app->openPuzzles().front().get());
-            whenModal([](JPDonePuzzleDialog *dialog) { dialog->ok(); });
-            app->stopPuzzle(true);
-        }
-    }
+    QString title() const { return app->windowController()->windowTitle(); }
     JPAppController *app = nullptr;
 };
 
 }
 
-TEST_F(AppControllerTest, CurrentPuzzleTitlesTheWindowAndIsAnnounced)
+// The current puzzle titles the window, is announced and remembered; deleting it asks first.
+TEST_F(AppControllerTest, TheCurrentPuzzleIsShownAnnouncedRememberedAndDeletedOnlyWhenConfirmed)
 {
-    const QString folder = MakeBuiltFolder(QStringLiteral("Lighthouse"));
-    JPPuzzle *puzzle = app->openPuzzle(folder);
-    ASSERT_TRUE(puzzle);
+    const QString second = MakeBuiltFolder(QStringLiteral("Second"));
+    JPPuzzle *a = app->openPuzzle(MakeBuiltFolder(QStringLiteral("First")));
+    JPPuzzle *b = app->openPuzzle(second);
+    ASSERT_TRUE(a && b);
     int switches = 0;
     auto connection = QObject::connect(CCNotifier::sharedInstance(), &CCNotifier::posted, [&](const QString &name) {
         switches += name == QLatin1String("wmjigsaw.switch");
     });
-
-    app->setCurrentPuzzle(puzzle);
-    EXPECT_EQ(app->currentPuzzle(), puzzle);
-    EXPECT_EQ(app->windowController()->currentPuzzle(), puzzle);
-    EXPECT_EQ(app->windowController()->windowTitle(), QStringLiteral("Jigsaw — Lighthouse"));
+    app->setCurrentPuzzle(b);
+    EXPECT_EQ(app->windowController()->currentPuzzle(), b);
+    EXPECT_EQ(title(), QStringLiteral("Jigsaw — Second"));
     EXPECT_EQ(switches, 1);
     // The switch saves: the current folder is remembered relative to the home folder.
-    const QString stored = QSettings().value(QStringLiteral("wmjigsaw.current")).toString();
-    EXPECT_TRUE(stored.startsWith(QLatin1Char('~'))) << stored.toStdString();
-    EXPECT_EQ(QDir::homePath() + stored.mid(1), folder);
-
-    app->setCurrentPuzzle(nullptr);
-    EXPECT_EQ(app->windowController()->windowTitle(), QStringLiteral("Jigsaw"));
-    EXPECT_EQ(switches, 2);
-    EXPECT_FALSE(QSettings().contains(QStringLiteral("wmjigsaw.current")));
-    QObject::disconnect(connection);
-}
-
-TEST_F(AppControllerTest, DeclinedDeletionChangesNothingAndConfirmedDeletionRemovesTheFolder)
-{
-    const QString first = MakeBuiltFolder(QStringLiteral("First"));
-    const QString second = MakeBuiltFolder(QStringLiteral("Second"));
-    JPPuzzle *a = app->openPuzzle(first);
-    JPPuzzle *b = app->openPuzzle(second);
-    ASSERT_TRUE(a && b);
-    app->setCurrentPuzzle(b);
+    EXPECT_EQ(QSettings().value(QStringLiteral("wmjigsaw.current")).toString(),
+              QLatin1Char('~') + second.mid(QDir::homePath().size()));
 
     bool shown = false;
-    whenModal(
-        [](JPDonePuzzleDialog *dialog) {
-            EXPECT_TRUE(dialog->deleting());
-            dialog->cancel();
-        },
-        &shown);
+    tj::test::whenModal<JPDonePuzzleDialog>([&shown](JPDonePuzzleDialog *dialog) {
+        shown = true;
+        EXPECT_TRUE(dialog->deleting());
+        dialog->cancel();
+    });
     app->stopPuzzle(true);
     EXPECT_TRUE(shown);
     EXPECT_EQ(app->currentPuzzle(), b);
     EXPECT_EQ(app->openPuzzles().size(), 2u);
     EXPECT_TRUE(QFileInfo::exists(second));
 
-    whenModal([](JPDonePuzzleDialog *dialog) { dialog->ok(); });
+    tj::test::whenModal<JPDonePuzzleDialog>([](JPDonePuzzleDialog *dialog) { dialog->ok(); });
     app->stopPuzzle(true);
     EXPECT_FALSE(QFileInfo::exists(second));
     EXPECT_EQ(app->openPuzzles().size(), 1u);
     EXPECT_EQ(app->currentPuzzle(), a);
-    EXPECT_EQ(app->windowController()->windowTitle(), QStringLiteral("Jigsaw — First"));
+    EXPECT_EQ(title(), QStringLiteral("Jigsaw — First"));
     EXPECT_TRUE(app->completedPuzzlePaths().isEmpty());
+
+    const int before = switches;
+    app->setCurrentPuzzle(nullptr);
+    EXPECT_EQ(title(), QStringLiteral("Jigsaw"));
+    EXPECT_EQ(switches, before + 1);
+    EXPECT_FALSE(QSettings().contains(QStringLiteral("wmjigsaw.current")));
+    QObject::disconnect(connection);
 }
 
 TEST_F(AppControllerTest, TimePlayedFollowsTheCurrentPuzzleAndAFinishIsRecorded)
 {
     const QString support = g_puzzlePath;
-    g_puzzlePath = freshFolder(QStringLiteral("support"));
+    g_puzzlePath = tj::test::freshFolder(QStringLiteral("support"));
     int64_t now = 1000;
     JPPlayClock &clock = app->playClock();
     clock.setTimeSource([&now] { return now; });
@@ -155,9 +124,7 @@ TEST_F(AppControllerTest, TimePlayedFollowsTheCurrentPuzzleAndAFinishIsRecorded)
     now += 10'000;
     app->saveEverything();
     EXPECT_DOUBLE_EQ(PlayedSeconds(beta->puzzleDict()), 30.0);
-    const auto info = ReadPropertyListDictionary(betaFolder + QStringLiteral("/info.plist"));
-    ASSERT_TRUE(info);
-    EXPECT_DOUBLE_EQ(PlayedSeconds(*info), 30.0);
+    EXPECT_DOUBLE_EQ(PlayedSeconds(*ReadPropertyListDictionary(betaFolder + QStringLiteral("/info.plist"))), 30.0);
     app->validateMenus();
     const QList<QAction *> items = app->windowController()->fileMenu()->actions();
     EXPECT_TRUE(std::any_of(items.begin(), items.end(), [](QAction *item) {
@@ -169,28 +136,25 @@ TEST_F(AppControllerTest, TimePlayedFollowsTheCurrentPuzzleAndAFinishIsRecorded)
     now += 5'000;
     bool shown = false;
     QString stats;
-    whenModal(
-        [&stats](JPDonePuzzleDialog *dialog) {
-            EXPECT_FALSE(dialog->deleting());
-            stats = dialog->statsField()->text();
-            dialog->cancel();
-        },
-        &shown);
+    tj::test::whenModal<JPDonePuzzleDialog>([&shown, &stats](JPDonePuzzleDialog *dialog) {
+        shown = true;
+        EXPECT_FALSE(dialog->deleting());
+        stats = dialog->statsField()->text();
+        dialog->cancel();
+    });
     const int64_t pieces = beta->pieceCount();
     beta->setComplete();
     ASSERT_TRUE(tj::test::waitFor([&shown] { return shown; }));
     EXPECT_EQ(stats, QStringLiteral("Finished in 35 s, %1 pieces.").arg(pieces));
-    // Kept: it leaves the open puzzles for the completed list.
+    // Kept: it leaves the open puzzles for the completed list, with its time, and is recorded.
     EXPECT_EQ(app->openPuzzles().size(), 1u);
     EXPECT_NE(app->currentPuzzle(), beta);
     EXPECT_EQ(app->completedPuzzlePaths(), QStringList{betaFolder});
+    EXPECT_DOUBLE_EQ(PlayedSeconds(*ReadPropertyListDictionary(betaFolder + QStringLiteral("/info.plist"))), 35.0);
     const std::vector<FinishedPuzzle> record = ReadFinishedRecord(FinishedRecordPath());
     ASSERT_EQ(record.size(), 1u);
-    EXPECT_EQ(record[0].name, QStringLiteral("Beta"));
-    EXPECT_EQ(record[0].pieces, pieces);
-    EXPECT_DOUBLE_EQ(record[0].seconds, 35.0);
-    // The kept puzzle keeps its time.
-    EXPECT_DOUBLE_EQ(PlayedSeconds(*ReadPropertyListDictionary(betaFolder + QStringLiteral("/info.plist"))), 35.0);
+    EXPECT_EQ(QStringLiteral("%1 %2 %3").arg(record[0].name).arg(record[0].pieces).arg(record[0].seconds),
+              QStringLiteral("Beta %1 35").arg(pieces));
 
     clock.setTimeSource({});
     g_puzzlePath = support;

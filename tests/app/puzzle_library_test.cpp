@@ -12,11 +12,9 @@
 
 #include <QAction>
 #include <QDir>
-#include <QFile>
 #include <QMenu>
 #include <QSettings>
 
-using tj::test::dataFolder;
 using tj::test::freshFolder;
 
 namespace {
@@ -24,27 +22,22 @@ namespace {
 QString makePuzzle(const QString &into, const QString &name, int64_t count)
 {
     NewPuzzleChoice choice;
-    choice.dict[QStringLiteral("path")] = QString(dataFolder() + QStringLiteral("/citrus.jpg"));
+    choice.dict[QStringLiteral("path")] = QString(tj::test::dataFolder() + QStringLiteral("/citrus.jpg"));
     choice.dict[QStringLiteral("name")] = name;
     choice.count = count;
     auto made = MakePuzzleFolder(choice, into, nullptr);
-    EXPECT_TRUE(made);
-    auto puzzle = JPPuzzle::initWithPath(made->folder, made->picture, &made->dict);
-    EXPECT_TRUE(puzzle);
-    return made->folder;
+    EXPECT_TRUE(made && JPPuzzle::initWithPath(made->folder, made->picture, &made->dict));
+    return made ? made->folder : QString();
 }
 
+// The puzzle items after the file menu's last separator: "title|shortcut[|current]".
 QStringList puzzleItems(QMenu *menu)
 {
     QStringList titles;
-    bool afterSeparator = false;
     for (QAction *action : menu->actions()) {
-        if (action->isSeparator()) {
-            afterSeparator = true;
-            titles.clear();
-            continue;
-        }
-        if (afterSeparator)
+        if (action->isSeparator())
+            titles = {};
+        else
             titles << action->text() + QLatin1Char('|') + action->shortcut().toString(QKeySequence::PortableText)
                     + (action->isChecked() ? QStringLiteral("|current") : QString());
     }
@@ -65,10 +58,9 @@ TEST(PuzzleLibrary, OpensUnfinishedPuzzlesSortedWithShortcutsAndReopensTheCurren
     ASSERT_TRUE(WritePropertyList(kept + QStringLiteral("/info.plist"), info));
     // A damaged folder is reported and left as it is.
     const QString broken = support + QStringLiteral("/BROKEN.WMjigsaw");
-    QDir().mkpath(broken);
-    QFile(broken + QStringLiteral("/info.plist")).open(QIODevice::WriteOnly);
+    tj::test::writeFile(broken + QStringLiteral("/info.plist"), {});
     QSettings().setValue(QStringLiteral("wmjigsaw.current"),
-                         QString(QStringLiteral("~") + bigA.mid(QDir::homePath().size())));
+                         QString(QLatin1Char('~') + bigA.mid(QDir::homePath().size())));
 
     JPAppController *controller = JPAppController::sharedInstance();
     controller->applicationDidFinishLaunching();
@@ -79,15 +71,11 @@ TEST(PuzzleLibrary, OpensUnfinishedPuzzlesSortedWithShortcutsAndReopensTheCurren
     EXPECT_TRUE(QDir(broken).exists());
     ASSERT_TRUE(controller->currentPuzzle());
     EXPECT_EQ(controller->currentPuzzle()->filePath(), bigA);
-
-    const QStringList items = puzzleItems(controller->windowController()->fileMenu());
-    const int64_t aCount = controller->openPuzzles()[0]->pieceCount();
-    const int64_t bigACount = controller->openPuzzles()[1]->pieceCount();
-    const int64_t bCount = controller->openPuzzles()[2]->pieceCount();
-    EXPECT_EQ(items,
-              (QStringList{QStringLiteral("a  (%1)|Ctrl+1").arg(aCount),
-                           QStringLiteral("A  (%1)|Ctrl+2|current").arg(bigACount),
-                           QStringLiteral("b  (%1)|Ctrl+3").arg(bCount)}));
+    const auto &open = controller->openPuzzles();
+    EXPECT_EQ(puzzleItems(controller->windowController()->fileMenu()),
+              (QStringList{QStringLiteral("a  (%1)|Ctrl+1").arg(open[0]->pieceCount()),
+                           QStringLiteral("A  (%1)|Ctrl+2|current").arg(open[1]->pieceCount()),
+                           QStringLiteral("b  (%1)|Ctrl+3").arg(open[2]->pieceCount())}));
 
     controller->nextPuzzle();
     EXPECT_EQ(controller->currentPuzzle()->filePath(), b);
@@ -95,7 +83,7 @@ TEST(PuzzleLibrary, OpensUnfinishedPuzzlesSortedWithShortcutsAndReopensTheCurren
     EXPECT_EQ(controller->currentPuzzle()->filePath(), smallA);
     EXPECT_TRUE(puzzleItems(controller->windowController()->fileMenu())[0].endsWith(QStringLiteral("|current")));
     EXPECT_EQ(QSettings().value(QStringLiteral("wmjigsaw.current")).toString(),
-              QStringLiteral("~") + smallA.mid(QDir::homePath().size()));
+              QLatin1Char('~') + smallA.mid(QDir::homePath().size()));
 }
 
 // An empty library brings up the New Puzzle dialog at start, unless a folder named on the
