@@ -120,28 +120,18 @@ TEST_F(ActionHandlerTest, LogsToClipboardAndMail)
     const QMap<QString, QString> mail = tj::test::mailFields(opened.urls[0]);
     EXPECT_EQ(mail.value(QStringLiteral("subject")), QStringLiteral("Logs for Tobbin Jigsaw 2.1.5"));
     EXPECT_EQ(mail.value(QStringLiteral("body")), QGuiApplication::clipboard()->text());
-
-    opened.refuse(QStringLiteral("mailto"));
-    handler->emailLogs();
-    ASSERT_EQ(alerts.shown.size(), 2);
-    EXPECT_EQ(alerts.shown[1].message, QStringLiteral("Contact failed."));
-    EXPECT_TRUE(alerts.shown[1].moreInfo.endsWith(QStringLiteral("email them to support@wrenmoor.example.")));
 }
 
-TEST_F(ActionHandlerTest, AboutBox)
+TEST_F(ActionHandlerTest, AboutBoxIsOneWindowShowingVersionAndBuild)
 {
-    handler->setAboutString(QStringLiteral("Jigsaw puzzle maker, from our pictures or yours."));
+    handler->setAboutString(QStringLiteral("Jigsaw puzzle maker."));
     qApp->setProperty("WMBuild", QStringLiteral("417"));
     handler->showAbout();
     CCAboutController *about = CCAboutController::current();
-    ASSERT_TRUE(about);
-    EXPECT_TRUE(about->isVisible());
-    EXPECT_EQ(about->nameField()->text(), QStringLiteral("Tobbin Jigsaw"));
-    EXPECT_EQ(about->versionField()->text(), QStringLiteral("Version 2.1.5 (417)"));
-    EXPECT_EQ(about->descriptionField()->text(), QStringLiteral("Jigsaw puzzle maker, from our pictures or yours."));
-    EXPECT_TRUE(about->linkView()->text().contains(QStringLiteral("href=\"http://127.0.0.1:9\"")));
+    ASSERT_TRUE(about && about->isVisible());
+    EXPECT_EQ(about->versionField()->text() + u'|' + about->descriptionField()->text(),
+              QStringLiteral("Version 2.1.5 (417)|Jigsaw puzzle maker."));
     EXPECT_TRUE(about->licenseLinkView()->text().contains(QStringLiteral("http://127.0.0.1:9/license/\">License<")));
-
     handler->showAbout();
     EXPECT_EQ(CCAboutController::current(), about) << "one about box at a time";
     about->close();
@@ -151,8 +141,9 @@ TEST_F(ActionHandlerTest, AboutBox)
     handler->setAboutString(QString());
     handler->showAbout();
     ASSERT_TRUE(CCAboutController::current());
-    EXPECT_EQ(CCAboutController::current()->descriptionField()->text(), QStringLiteral("A Wrenmoor app."));
-    EXPECT_EQ(CCAboutController::current()->versionField()->text(), QStringLiteral("Version 2.1.5 (2.1.5)"));
+    EXPECT_EQ(CCAboutController::current()->versionField()->text() + u'|'
+                  + CCAboutController::current()->descriptionField()->text(),
+              QStringLiteral("Version 2.1.5 (2.1.5)|A Wrenmoor app."));
     CCAboutController::current()->close();
 }
 

@@ -239,28 +239,3 @@ TEST_F(DownloadThreadTest, ServerAddressComesFromTheEnvironment)
     EXPECT_EQ(runToEnd(refused), QList<bool>{false});
     EXPECT_EQ(server.requestCount(), 0);
 }
-
-TEST_F(DownloadThreadTest, NewsAndWebsiteDownloadsLandInTheTemporaryFolder)
-{
-    server.route(QStringLiteral("/news/index.html"), HttpTestResponse::ok("<p>3/14/2024: news</p>"));
-    server.route(QStringLiteral("/puzzles/Pets/cat.jpg"), HttpTestResponse::ok("jpeg bytes"));
-    CCNewsUpdaterThread news;
-    const QVariantMap candidate{{QStringLiteral("name"), QStringLiteral("Cat")}};
-    JPWebsiteDownloader picture(QStringLiteral("Pets/cat.jpg"), candidate, 7);
-    const std::tuple<CCAppUpdaterThread *, const char *, QByteArray, qint64> downloads[] = {
-        {&news, ".html", "<p>3/14/2024: news</p>", CCAppUpdaterThread::kPageSizeLimit},
-        {&picture, ".jpg", "jpeg bytes", CCAppUpdaterThread::kFileSizeLimit},
-    };
-    for (const auto &[download, suffix, body, limit] : downloads) {
-        EXPECT_EQ(runToEnd(*download), QList<bool>{true}) << suffix;
-        EXPECT_EQ(QFileInfo(download->downloadPath()).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
-        EXPECT_TRUE(download->downloadPath().endsWith(QLatin1String(suffix)));
-        EXPECT_EQ(tj::test::readFile(download->downloadPath()), body);
-        EXPECT_EQ(download->maximumSize(), limit);
-        QFile::remove(download->downloadPath());
-    }
-    EXPECT_EQ(picture.puzzleDict(), candidate);
-    EXPECT_EQ(picture.sequence(), 7u);
-    const JPWebsiteDownloader catalogue(QStringLiteral("website.plist"), {}, 1);
-    EXPECT_EQ(catalogue.maximumSize(), CCAppUpdaterThread::kPageSizeLimit);
-}

