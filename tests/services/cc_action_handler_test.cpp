@@ -14,7 +14,7 @@
 #include <QLabel>
 #include <QMenu>
 
-using tj::test::waitFor;
+using namespace tj::test;
 using Command = CCActionHandler::Command;
 
 namespace {
@@ -32,8 +32,8 @@ protected:
     void TearDown() override { qunsetenv("WRENMOOR_SERVER"); }
 
     CCActionHandler *handler = CCActionHandler::sharedInstance();
-    tj::test::UrlRecorder opened;
-    tj::test::AlertRecorder alerts;
+    UrlRecorder opened;
+    AlertRecorder alerts;
 };
 
 }
@@ -83,13 +83,13 @@ TEST_F(ActionHandlerTest, ContactMail)
     handler->contactWrenmoor(false);
     ASSERT_EQ(opened.urls.size(), 2);
     EXPECT_EQ(opened.urls[0].scheme(), QStringLiteral("mailto"));
-    const QMap<QString, QString> problem = tj::test::mailFields(opened.urls[0]);
+    const QMap<QString, QString> problem = mailFields(opened.urls[0]);
     EXPECT_EQ(problem.value(QStringLiteral("address")), QStringLiteral("support@wrenmoor.example"));
     EXPECT_EQ(problem.value(QStringLiteral("subject")), QStringLiteral("Problem report (Tobbin Jigsaw 2.1.5)"));
     EXPECT_EQ(problem.value(QStringLiteral("body")),
               QStringLiteral("--- Please do not delete this line: Tobbin Jigsaw 2.1.5, %1 ---\n\n")
                   .arg(CCKernel::sharedInstance()->systemName()));
-    EXPECT_EQ(tj::test::mailFields(opened.urls[1]).value(QStringLiteral("subject")),
+    EXPECT_EQ(mailFields(opened.urls[1]).value(QStringLiteral("subject")),
               QStringLiteral("Question or comment (Tobbin Jigsaw 2.1.5)"));
     EXPECT_TRUE(alerts.shown.isEmpty());
 
@@ -108,8 +108,7 @@ TEST_F(ActionHandlerTest, LogsToClipboardAndMail)
     ASSERT_EQ(alerts.shown.size(), 1);
     EXPECT_EQ(alerts.shown[0].message, QStringLiteral("No log information."));
 
-    tj::test::writeFile(CCLogSources::standard().appLogPath,
-                        "2026-02-01 10:00:00 com.wrenmoor.tobbin-jigsaw Tom & Jerry\n");
+    writeFile(CCLogSources::standard().appLogPath, "2026-02-01 10:00:00 com.wrenmoor.tobbin-jigsaw Tom & Jerry\n");
     QGuiApplication::clipboard()->clear();
     handler->copyLogs();
     EXPECT_EQ(QGuiApplication::clipboard()->text(),
@@ -117,7 +116,7 @@ TEST_F(ActionHandlerTest, LogsToClipboardAndMail)
 
     handler->emailLogs();
     ASSERT_EQ(opened.urls.size(), 1);
-    const QMap<QString, QString> mail = tj::test::mailFields(opened.urls[0]);
+    const QMap<QString, QString> mail = mailFields(opened.urls[0]);
     EXPECT_EQ(mail.value(QStringLiteral("subject")), QStringLiteral("Logs for Tobbin Jigsaw 2.1.5"));
     EXPECT_EQ(mail.value(QStringLiteral("body")), QGuiApplication::clipboard()->text());
 }

@@ -11,11 +11,8 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 
-using tj::test::HttpTestResponse;
+using namespace tj::test;
 using Behaviour = HttpTestResponse::Behaviour;
-using tj::test::requestCheck;
-using tj::test::settle;
-using tj::test::waitFor;
 using Pane = CCAppUpdater::Pane;
 
 namespace {
@@ -27,7 +24,7 @@ QString downloadsFolder()
     return QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
 }
 
-class AppUpdaterTest : public tj::test::ServerTest
+class AppUpdaterTest : public ServerTest
 {
 protected:
     void SetUp() override
@@ -40,10 +37,10 @@ protected:
 
     void offer(const QStringList &links)
     {
-        server.route(QStringLiteral("/downloads"), HttpTestResponse::ok(tj::test::downloadsPage(links)));
+        server.route(QStringLiteral("/downloads"), HttpTestResponse::ok(downloadsPage(links)));
     }
 
-    tj::test::UrlRecorder opened;
+    UrlRecorder opened;
 };
 
 }
@@ -55,12 +52,11 @@ TEST_F(AppUpdaterTest, CheckResultsAreShownOnlyWhenAsked)
         HttpTestResponse response;
         Pane shown;
     } cases[] = {
-        {HttpTestResponse::ok(tj::test::downloadsPage({QStringLiteral("jigsaw_215.dmg")})), Pane::UpToDate},
+        {HttpTestResponse::ok(downloadsPage({QStringLiteral("jigsaw_215.dmg")})), Pane::UpToDate},
         {HttpTestResponse::withStatus(404), Pane::CheckFail},
-        {HttpTestResponse::withStatus(500, tj::test::downloadsPage({QStringLiteral("jigsaw_300.dmg")})),
-         Pane::CheckFail},
+        {HttpTestResponse::withStatus(500, downloadsPage({QStringLiteral("jigsaw_300.dmg")})), Pane::CheckFail},
         // A page that offers nothing of ours.
-        {HttpTestResponse::ok(tj::test::downloadsPage({QStringLiteral("write_300.dmg")})), Pane::CheckFail},
+        {HttpTestResponse::ok(downloadsPage({QStringLiteral("write_300.dmg")})), Pane::CheckFail},
     };
     for (const auto &c : cases) {
         QSettings().remove(kLastCheckKey);
@@ -140,7 +136,7 @@ TEST_F(AppUpdaterTest, RequestedCheckOffersTheNewestFileAndDownloadsItWithProgre
     server.route(QStringLiteral("/downloads/jigsaw_220.zip"), {.body = archive, .delayMs = 50});
     // An older download of the same name stays as it is.
     const QString old = downloadsFolder() + QStringLiteral("/jigsaw_220.zip");
-    tj::test::writeFile(old, "older");
+    writeFile(old, "older");
 
     CCAppUpdater updater;
     requestCheck(updater);
@@ -157,8 +153,8 @@ TEST_F(AppUpdaterTest, RequestedCheckOffersTheNewestFileAndDownloadsItWithProgre
 
     const QString file = downloadsFolder() + QStringLiteral("/jigsaw_220-1.zip");
     EXPECT_EQ(updater.updatePath(), file);
-    EXPECT_EQ(tj::test::readFile(file), archive);
-    EXPECT_EQ(tj::test::readFile(old), QByteArray("older"));
+    EXPECT_EQ(readFile(file), archive);
+    EXPECT_EQ(readFile(old), QByteArray("older"));
     EXPECT_EQ(opened.urls, (QList<QUrl>{QUrl::fromLocalFile(downloadsFolder()), QUrl::fromLocalFile(file)}));
     EXPECT_FALSE(updater.window()->isVisible());
     EXPECT_EQ(updater.downloadSpinner()->maximum(), archive.size());
@@ -189,7 +185,7 @@ TEST_F(AppUpdaterTest, FailedOrCancelledDownloadLeavesNothing)
     updater.cancel();
     EXPECT_FALSE(updater.isRunning());
     EXPECT_FALSE(updater.window()->isVisible());
-    tj::test::drainEvents();
+    drainEvents();
     EXPECT_EQ(finished, 3) << "two checks and the failed download reported; the cancelled one did not";
     EXPECT_TRUE(QDir(downloadsFolder()).isEmpty(QDir::Files | QDir::Hidden));
     EXPECT_TRUE(opened.urls.isEmpty());
@@ -197,7 +193,7 @@ TEST_F(AppUpdaterTest, FailedOrCancelledDownloadLeavesNothing)
 
 TEST_F(AppUpdaterTest, HostileSuggestedNames)
 {
-    const QString folder = tj::test::freshFolder();
+    const QString folder = freshFolder();
     const std::pair<const char *, const char *> names[] = {
         {"../x.zip", "x.zip"},
         {"/etc/a/../b.DMG", "b.dmg"},
@@ -252,7 +248,7 @@ TEST_F(AppUpdaterTest, SettingsAreReadLenientlyAndStoredOnClose)
         EXPECT_FALSE(updater.autoCheck());
     }
     offer({QStringLiteral("jigsaw_215.dmg")});
-    server.route(QString::fromLatin1(kNewsPath), HttpTestResponse::ok(tj::test::kNewsPage));
+    server.route(QString::fromLatin1(kNewsPath), HttpTestResponse::ok(kNewsPage));
     expectStoredOnClose<CCAppUpdater>("com.wrenmoor.shared.autoUpdate");
     expectStoredOnClose<CCNewsUpdater>("com.wrenmoor.shared.autoNewsCheck");
 }

@@ -9,7 +9,7 @@
 #include <QFile>
 #include <QThread>
 
-using tj::test::HttpTestResponse;
+using namespace tj::test;
 using Behaviour = HttpTestResponse::Behaviour;
 using namespace std::chrono_literals;
 
@@ -35,13 +35,13 @@ protected:
     bool examineDownload(const QString &path) override { return examine(path); }
 };
 
-class DownloadThreadTest : public tj::test::ServerTest
+class DownloadThreadTest : public ServerTest
 {
 protected:
     void SetUp() override
     {
         ServerTest::SetUp();
-        folder = tj::test::freshFolder(QStringLiteral("downloads"));
+        folder = freshFolder(QStringLiteral("downloads"));
         target = folder + QStringLiteral("/file.bin");
     }
 
@@ -54,8 +54,8 @@ protected:
             EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
         });
         download.start();
-        EXPECT_TRUE(tj::test::waitFor([&] { return !results.isEmpty(); }, waitMs));
-        tj::test::drainEvents(); // a second report would show up here
+        EXPECT_TRUE(waitFor([&] { return !results.isEmpty(); }, waitMs));
+        drainEvents(); // a second report would show up here
         return results;
     }
 
@@ -69,7 +69,7 @@ protected:
 
 TEST_F(DownloadThreadTest, CompleteBodyIsWrittenAndCounted)
 {
-    const QByteArray body = tj::test::randomBytes(700 * 1024 + 13);
+    const QByteArray body = randomBytes(700 * 1024 + 13);
     server.route(QStringLiteral("/with"), HttpTestResponse::ok(body));
     server.route(QStringLiteral("/without"), {.body = body, .sendContentLength = false});
 
@@ -85,7 +85,7 @@ TEST_F(DownloadThreadTest, CompleteBodyIsWrittenAndCounted)
         EXPECT_EQ(runToEnd(download), QList<bool>{true}) << path.toStdString();
         EXPECT_TRUE(download.isFinished() && download.wasSuccessful() && !download.isExecuting());
         EXPECT_EQ(download.downloadPath(), target);
-        EXPECT_EQ(tj::test::readFile(target), body);
+        EXPECT_EQ(readFile(target), body);
         EXPECT_EQ(download.totalLength(), declared);
         EXPECT_EQ(download.doneLength(), body.size());
         EXPECT_TRUE(progressOrdered);
@@ -113,7 +113,7 @@ TEST_F(DownloadThreadTest, EveryBadAnswerFailsOnceAndKeepsAnOlderFile)
         {"/silent", {.behaviour = Behaviour::StallBeforeHeaders}},
         {"/partial", {.body = QByteArray(1000, 'p'), .behaviour = Behaviour::StallAfterHeaders, .bodyBytesSent = 400}},
     };
-    tj::test::writeFile(target, "previous version");
+    writeFile(target, "previous version");
     for (const auto &bad : cases) {
         const QString path = QString::fromLatin1(bad.path);
         server.route(path, bad.answer);
@@ -126,17 +126,17 @@ TEST_F(DownloadThreadTest, EveryBadAnswerFailsOnceAndKeepsAnOlderFile)
         EXPECT_FALSE(download.errorString().isEmpty()) << bad.path;
         EXPECT_LE(download.doneLength(), download.maximumSize()) << bad.path;
         EXPECT_EQ(leftovers(), QStringList{QStringLiteral("file.bin")}) << bad.path;
-        EXPECT_EQ(tj::test::readFile(target), QByteArray("previous version")) << bad.path;
+        EXPECT_EQ(readFile(target), QByteArray("previous version")) << bad.path;
     }
     EXPECT_TRUE(
-        QString::fromUtf8(tj::test::readFile(CCLogger::defaultLogPath()))
+        QString::fromUtf8(readFile(CCLogger::defaultLogPath()))
             .contains(QStringLiteral("Download %1 failed: ").arg(server.url(QStringLiteral("/500")).toString())));
 
     // Any 2xx is a success, also an empty one, and replaces the older file.
     server.route(QStringLiteral("/204"), HttpTestResponse::withStatus(204, QByteArray()));
     TestDownload empty(server.url(QStringLiteral("/204")), target);
     EXPECT_EQ(runToEnd(empty), QList<bool>{true});
-    EXPECT_TRUE(tj::test::readFile(target).isEmpty());
+    EXPECT_TRUE(readFile(target).isEmpty());
 }
 
 TEST_F(DownloadThreadTest, RedirectsAreFollowedFiveTimesAtMost)
@@ -148,7 +148,7 @@ TEST_F(DownloadThreadTest, RedirectsAreFollowedFiveTimesAtMost)
     EXPECT_EQ(runToEnd(six), QList<bool>{false});
     TestDownload five(server.url(QStringLiteral("/hop5")), target);
     EXPECT_EQ(runToEnd(five), QList<bool>{true});
-    EXPECT_EQ(tj::test::readFile(target), QByteArray("arrived"));
+    EXPECT_EQ(readFile(target), QByteArray("arrived"));
 }
 
 TEST_F(DownloadThreadTest, CancellingOrDestroyingStopsTheTransferAndRemovesTheFile)
@@ -165,9 +165,9 @@ TEST_F(DownloadThreadTest, CancellingOrDestroyingStopsTheTransferAndRemovesTheFi
             QList<bool> results;
             QObject::connect(download.get(), &CCAppUpdaterThread::finished, [&](bool ok) { results.append(ok); });
             download->start();
-            ASSERT_TRUE(tj::test::waitFor([&] { return server.requestCount(path) == 1; }, 5000));
+            ASSERT_TRUE(waitFor([&] { return server.requestCount(path) == 1; }, 5000));
             if (path == QLatin1String("/endless")) {
-                ASSERT_TRUE(tj::test::waitFor([&] { return download->doneLength() > 0; }, 5000));
+                ASSERT_TRUE(waitFor([&] { return download->doneLength() > 0; }, 5000));
             }
             if (destroy) {
                 download.reset();
@@ -176,8 +176,8 @@ TEST_F(DownloadThreadTest, CancellingOrDestroyingStopsTheTransferAndRemovesTheFi
                 EXPECT_TRUE(download->isFinished() && download->isCancelled() && !download->wasSuccessful());
             }
             // Nothing can arrive once the server has seen the connection close.
-            ASSERT_TRUE(tj::test::waitFor([&] { return server.closedCount(path) == closed + 1; }));
-            tj::test::drainEvents();
+            ASSERT_TRUE(waitFor([&] { return server.closedCount(path) == closed + 1; }));
+            drainEvents();
             EXPECT_EQ(results, destroy ? QList<bool>{} : QList<bool>{false});
             EXPECT_TRUE(leftovers().isEmpty());
         }
@@ -188,7 +188,7 @@ TEST_F(DownloadThreadTest, CancellingOrDestroyingStopsTheTransferAndRemovesTheFi
     EXPECT_EQ(runToEnd(quick), QList<bool>{true});
     quick.cancel();
     EXPECT_TRUE(quick.wasSuccessful());
-    EXPECT_EQ(tj::test::readFile(target), QByteArray("done"));
+    EXPECT_EQ(readFile(target), QByteArray("done"));
 }
 
 TEST_F(DownloadThreadTest, CheckModeExaminesThePageOnTheMainThreadThenRemovesIt)
@@ -200,7 +200,7 @@ TEST_F(DownloadThreadTest, CheckModeExaminesThePageOnTheMainThreadThenRemovesIt)
         QByteArray seen;
         QThread *examinedOn = nullptr;
         check.examine = [&](const QString &path) {
-            seen = tj::test::readFile(path);
+            seen = readFile(path);
             examinedOn = QThread::currentThread();
             check.setDownloadPath(QStringLiteral("http://example.invalid/jigsaw_220.zip"));
             check.setDownloadVersion({2, 2, 0});

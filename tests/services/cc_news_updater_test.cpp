@@ -7,10 +7,7 @@
 #include <QTextBrowser>
 #include <QTimer>
 
-using tj::test::HttpTestResponse;
-using tj::test::kNewsPage;
-using tj::test::requestCheck;
-using tj::test::settle;
+using namespace tj::test;
 
 namespace {
 
@@ -19,7 +16,7 @@ const QString kLastCheckKey = QStringLiteral("com.wrenmoor.shared.lastNewsCheck"
 const QString kLastDateKey = QStringLiteral("com.wrenmoor.shared.lastNewsDate");
 const QString kNewsPagePath = QString::fromLatin1(kNewsPath);
 
-class NewsUpdaterTest : public tj::test::ServerTest
+class NewsUpdaterTest : public ServerTest
 {
 protected:
     void SetUp() override
@@ -77,16 +74,16 @@ TEST_F(NewsUpdaterTest, OneSuccessfulAutomaticCheckADay)
     QObject::connect(timer, &QTimer::timeout, &ticking, [&] { ++ticks; });
     const auto tickTwice = [&] {
         const int seen = ticks;
-        return tj::test::waitFor([&] { return ticks > seen + 1; });
+        return waitFor([&] { return ticks > seen + 1; });
     };
     updater->setTodayForTesting(kToday + 1);
     timer->start(1);
-    ASSERT_TRUE(tj::test::waitFor([&] { return updater->window()->isVisible(); }));
+    ASSERT_TRUE(waitFor([&] { return updater->window()->isVisible(); }));
     updater->setTodayForTesting(kToday + 2);
     ASSERT_TRUE(tickTwice());
     EXPECT_EQ(server.requestCount(), 1);
     updater->cancel();
-    ASSERT_TRUE(tj::test::waitFor([&] { return stored(kLastCheckKey) == kToday + 2; }));
+    ASSERT_TRUE(waitFor([&] { return stored(kLastCheckKey) == kToday + 2; }));
     ASSERT_TRUE(tickTwice());
     EXPECT_EQ(server.requestCount(), 2);
 }

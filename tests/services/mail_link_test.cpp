@@ -2,6 +2,8 @@
 
 #include "services_fixtures.h"
 
+using namespace tj::test;
+
 TEST(MailLink, AnyTextArrivesIntact)
 {
     ASSERT_EQ(MailLink(QString(), QString()).path(), QLatin1String(kSupportAddress));
@@ -15,7 +17,7 @@ TEST(MailLink, AnyTextArrivesIntact)
             // Half a surrogate pair is no text; keep whole characters only.
             text = QString::fromUtf8(text.toUtf8());
         }
-        const QMap<QString, QString> read = tj::test::mailFields(MailLink(texts[0], texts[1]));
+        const QMap<QString, QString> read = mailFields(MailLink(texts[0], texts[1]));
         ASSERT_EQ(read.value(QStringLiteral("subject")), texts[0]);
         ASSERT_EQ(read.value(QStringLiteral("body")), texts[1]);
     }

@@ -4,11 +4,13 @@
 
 #include <algorithm>
 
+using namespace tj::test;
+
 namespace {
 
 std::optional<VersionCheckResult> check(const QStringList &links, const QString &running = QStringLiteral("2.1.5"))
 {
-    return checkForNewVersion(tj::test::downloadsPage(links), QString::fromLatin1(kAppExecutableName), running);
+    return checkForNewVersion(downloadsPage(links), QString::fromLatin1(kAppExecutableName), running);
 }
 
 }
@@ -56,8 +58,8 @@ TEST(VersionCheck, PageThatOffersNothing)
     EXPECT_FALSE(checkForNewVersion("<a href=\"jigsaw_300.dmg\">\xff\xfe</a>", QStringLiteral("Tobbin Jigsaw"),
                                     QStringLiteral("2.1.5")))
         << "a page that is not UTF-8";
-    EXPECT_FALSE(checkForNewVersion(tj::test::downloadsPage({QStringLiteral("jigsaw_300.dmg")}),
-                                    QStringLiteral("Jigsaw"), QStringLiteral("2.1.5")))
+    EXPECT_FALSE(checkForNewVersion(downloadsPage({QStringLiteral("jigsaw_300.dmg")}), QStringLiteral("Jigsaw"),
+                                    QStringLiteral("2.1.5")))
         << "a program outside the family has no short name";
     EXPECT_FALSE(checkForNewVersion("<a href=\"jigsaw_300.dmg", QStringLiteral("Tobbin Jigsaw"), QStringLiteral("1")))
         << "an unterminated link";
