@@ -148,21 +148,17 @@ TEST(CCAlertController, ControlAndFirstLetterChoosesTheThirdButton)
 
 TEST(CCAlertController, SuppressFlagTakesTheCheckBoxState)
 {
-    bool suppress = false;
-    EXPECT_EQ(runWithKeys(
-                  request(QString(), {}, true),
-                  [](auto *alert) {
-                      QTest::mouseClick(alert->suppressButton(), Qt::LeftButton, {},
-                                        QPoint(5, alert->suppressButton()->height() / 2));
-                      press(alert, Qt::Key_Return);
-                  },
-                  &suppress),
-              kAlertFirstButton);
-    EXPECT_TRUE(suppress);
-    EXPECT_EQ(runWithKeys(
-                  request(QString(), {}, true), [](auto *alert) { press(alert, Qt::Key_Return); }, &suppress),
-              kAlertFirstButton);
-    EXPECT_FALSE(suppress);
+    for (const bool tick : {true, false}) {
+        bool suppress = !tick;
+        const auto answer = [tick](CCAlertController *alert) {
+            if (tick)
+                QTest::mouseClick(alert->suppressButton(), Qt::LeftButton, {},
+                                  QPoint(5, alert->suppressButton()->height() / 2));
+            press(alert, Qt::Key_Return);
+        };
+        EXPECT_EQ(runWithKeys(request(QString(), {}, true), answer, &suppress), kAlertFirstButton);
+        EXPECT_EQ(suppress, tick);
+    }
 }
 
 TEST(CCAlertController, SharedServiceShowsAlertsAndCountsNesting)

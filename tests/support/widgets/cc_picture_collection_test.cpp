@@ -58,16 +58,13 @@ protected:
     }
 
     // Sizes the scroll area so that the grid's usable width and visible height are these.
-    void resizeScroller(int width, int height)
+    void setUsableSize(int width, int height, bool reload = true)
     {
         QScrollArea *scroller = grid->scrollView();
         const int frame = 2 * scroller->frameWidth();
         scroller->resize(width + frame + scroller->verticalScrollBar()->sizeHint().width(), height + frame);
-    }
-    void setUsableSize(int width, int height)
-    {
-        resizeScroller(width, height);
-        grid->reloadData();
+        if (reload)
+            grid->reloadData();
     }
 
     void click(int index, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
@@ -144,7 +141,7 @@ TEST_F(PictureCollectionTest, PointsMapBackToTheCellsTheyLieIn)
 TEST_F(PictureCollectionTest, ReloadSelectsTheFirstCellButAResizeKeepsTheSelection)
 {
     grid->selectIndex(13);
-    resizeScroller(400, 200);
+    setUsableSize(400, 200, false);
     EXPECT_EQ(grid->width(), 400);
     EXPECT_EQ(grid->gridSize().columns, 3);
     EXPECT_EQ(grid->selectedIndexes(), only(13));
