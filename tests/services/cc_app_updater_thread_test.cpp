@@ -28,7 +28,6 @@ public:
     const QString destination;
     std::function<bool(const QString &)> examine;
     using CCAppUpdaterThread::setDownloadPath;
-    using CCAppUpdaterThread::setDownloadVersion;
 
 protected:
     QString decideDestination(const QString &) override { return destination; }
@@ -192,7 +191,6 @@ TEST_F(DownloadThreadTest, CheckModeExaminesThePageOnTheMainThreadThenRemovesIt)
             seen = readFile(path);
             examinedOn = QThread::currentThread();
             check.setDownloadPath(QStringLiteral("http://example.invalid/jigsaw_220.zip"));
-            check.setDownloadVersion({2, 2, 0});
             return accepted;
         };
         EXPECT_EQ(runToEnd(check), QList<bool>{accepted});
@@ -200,7 +198,6 @@ TEST_F(DownloadThreadTest, CheckModeExaminesThePageOnTheMainThreadThenRemovesIt)
         EXPECT_EQ(seen, page);
         const QString offered = accepted ? QStringLiteral("http://example.invalid/jigsaw_220.zip") : QString();
         EXPECT_EQ(check.downloadPath(), offered);
-        EXPECT_EQ(check.downloadVersion(), (std::array<int, 3>{2, 2, 0}));
         EXPECT_FALSE(QFile::exists(target));
     }
 }

@@ -58,13 +58,11 @@ TEST(ZipWriter, ArchivesReadBackEntryForEntry)
     ASSERT_TRUE(reader);
     ASSERT_EQ(reader->numberOfFiles(), uint64_t(entries.size()));
     for (uint64_t i = 0; i < uint64_t(entries.size()); ++i) {
-        EXPECT_EQ(reader->filePathAtIndex(i), entries[qsizetype(i)].first);
-        const std::optional<QByteArray> data = reader->copyDataOfFileAtIndex(i);
-        if (entries[qsizetype(i)].second.isEmpty()) {
-            EXPECT_FALSE(data) << "the reader yields nothing for empty entries";
-        } else {
-            EXPECT_EQ(data.value_or(QByteArray()), entries[qsizetype(i)].second);
-        }
+        const auto &[name, bytes] = entries[qsizetype(i)];
+        EXPECT_EQ(reader->filePathAtIndex(i), name);
+        // The reader yields nothing for empty entries.
+        EXPECT_EQ(reader->copyDataOfFileAtIndex(i), bytes.isEmpty() ? std::nullopt : std::optional(bytes))
+            << name.toStdString();
     }
     expectPythonAccepts(path);
 
