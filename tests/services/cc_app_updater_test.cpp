@@ -47,29 +47,25 @@ protected:
 
 TEST_F(AppUpdaterTest, CheckResultsAreShownOnlyWhenAsked)
 {
-    const struct
-    {
-        HttpTestResponse response;
-        Pane shown;
-    } cases[] = {
+    const std::pair<HttpTestResponse, Pane> cases[] = {
         {HttpTestResponse::ok(downloadsPage({QStringLiteral("jigsaw_215.dmg")})), Pane::UpToDate},
         {HttpTestResponse::withStatus(404), Pane::CheckFail},
         {HttpTestResponse::withStatus(500, downloadsPage({QStringLiteral("jigsaw_300.dmg")})), Pane::CheckFail},
         // A page that offers nothing of ours.
         {HttpTestResponse::ok(downloadsPage({QStringLiteral("write_300.dmg")})), Pane::CheckFail},
     };
-    for (const auto &c : cases) {
+    for (const auto &[response, shown] : cases) {
         QSettings().remove(kLastCheckKey);
-        server.route(QStringLiteral("/downloads"), c.response);
+        server.route(QStringLiteral("/downloads"), response);
         CCAppUpdater updater;
         updater.startCheck(false);
         ASSERT_TRUE(settle(updater));
         EXPECT_FALSE(updater.window()->isVisible()) << "an automatic check shows no failure, nor that all is well";
         // A current version is still a successful check.
-        EXPECT_EQ(bool(updater.lastCheckDate()), c.shown == Pane::UpToDate) << c.response.status;
+        EXPECT_EQ(bool(updater.lastCheckDate()), shown == Pane::UpToDate) << response.status;
 
         requestCheck(updater);
-        EXPECT_EQ(updater.currentPane(), c.shown) << c.response.status;
+        EXPECT_EQ(updater.currentPane(), shown) << response.status;
         EXPECT_TRUE(updater.updatePath().isEmpty());
         updater.proceed();
         EXPECT_FALSE(updater.window()->isVisible());
@@ -80,30 +76,26 @@ TEST_F(AppUpdaterTest, AutomaticCheckRunsWhenDueAndShowsANewVersion)
 {
     offer({QStringLiteral("jigsaw_2103.dmg"), QStringLiteral("jigsaw_301.dmg")});
     constexpr qint64 kDay = 86400;
-    const struct
-    {
-        qint64 secondsAgo;
-        bool monthly;
-        bool checks;
-    } cases[] = {
-        {0, false, false},       {6 * kDay, false, false},  {8 * kDay, false, true}, {20 * kDay, true, false},
-        {40 * kDay, true, true}, {-400 * kDay, true, true}, // a date in the future is damage, not a reason to wait for
-                                                            // years
+    // Seconds since the last check, monthly, and whether that is due. A date in the future is
+    // damage, not a reason to wait for years.
+    const std::tuple<qint64, bool, bool> cases[] = {
+        {0, false, false},        {6 * kDay, false, false}, {8 * kDay, false, true},
+        {20 * kDay, true, false}, {40 * kDay, true, true},  {-400 * kDay, true, true},
     };
-    for (const auto &c : cases) {
+    for (const auto &[secondsAgo, monthly, checks] : cases) {
         server.clearRequests();
-        QSettings().setValue(kLastCheckKey, QString::number(QDateTime::currentSecsSinceEpoch() - c.secondsAgo));
+        QSettings().setValue(kLastCheckKey, QString::number(QDateTime::currentSecsSinceEpoch() - secondsAgo));
         CCAppUpdater updater;
         updater.setAutoCheck(true);
-        updater.setCheckMonthly(c.monthly);
+        updater.setCheckMonthly(monthly);
         updater.startAutoCheck();
         ASSERT_TRUE(updater.hasAutoCheckTimer());
         // A due check starts at once.
-        EXPECT_EQ(updater.isRunning(), c.checks) << c.secondsAgo;
+        EXPECT_EQ(updater.isRunning(), checks) << secondsAgo;
         ASSERT_TRUE(settle(updater));
-        EXPECT_EQ(server.requestCount(), c.checks ? 1 : 0) << c.secondsAgo;
-        EXPECT_EQ(updater.window()->isVisible(), c.checks) << c.secondsAgo;
-        if (c.checks) {
+        EXPECT_EQ(server.requestCount(), checks ? 1 : 0) << secondsAgo;
+        EXPECT_EQ(updater.window()->isVisible(), checks) << secondsAgo;
+        if (checks) {
             EXPECT_TRUE(updater.availableField()->text().startsWith(QStringLiteral("Version 3.0.1 of")));
         }
         updater.cancel();
@@ -115,17 +107,14 @@ TEST_F(AppUpdaterTest, AutomaticCheckRunsWhenDueAndShowsANewVersion)
 
 TEST(AppUpdaterDueDate, CalendarArithmetic)
 {
-    const struct
-    {
-        QDate last, today;
-        bool monthly, due;
-    } cases[] = {
+    // The last check, today, monthly, and whether a check is due.
+    const std::tuple<QDate, QDate, bool, bool> cases[] = {
         {QDate(2023, 1, 31), QDate(2023, 2, 27), true, false},  {QDate(2023, 1, 31), QDate(2023, 2, 28), true, true},
         {QDate(2024, 1, 31), QDate(2024, 2, 28), true, false},  {QDate(2024, 1, 31), QDate(2024, 2, 29), true, true},
         {QDate(2024, 12, 28), QDate(2025, 1, 3), false, false}, {QDate(2024, 12, 28), QDate(2025, 1, 4), false, true},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(CCAppUpdater::isAutoCheckDue(c.last, c.today, c.monthly), c.due) << c.today.toString().toStdString();
+    for (const auto &[last, today, monthly, due] : cases)
+        EXPECT_EQ(CCAppUpdater::isAutoCheckDue(last, today, monthly), due) << today.toString().toStdString();
     EXPECT_TRUE(CCAppUpdater::isAutoCheckDue(std::nullopt, QDate(2024, 1, 1), false));
 }
 

@@ -102,35 +102,31 @@ TEST_F(NewsUpdaterTest, AutomaticCheckShowsNewsDespiteDamagedDates)
 
 TEST_F(NewsUpdaterTest, NoNewsAndFailuresAreShownOnlyWhenAsked)
 {
-    const struct
-    {
-        HttpTestResponse response;
-        qint64 lastDate; // stored before, and expected after
-        CCNewsUpdater::Pane shown;
-        qint64 lastCheck;
-    } cases[] = {
+    // The page, the last news date stored before and expected after, the pane a requested check
+    // shows, and the last check date stored by the automatic one.
+    const std::tuple<HttpTestResponse, qint64, CCNewsUpdater::Pane, qint64> cases[] = {
         {HttpTestResponse::ok(kNewsPage), 20240314, CCNewsUpdater::Pane::UpToDate, kToday},
         // A failed download leaves the day open for the next tick.
         {HttpTestResponse::withStatus(404, kNewsPage), -1, CCNewsUpdater::Pane::CheckFail, -1},
         // A page without news was still fetched.
         {HttpTestResponse::ok("<html><body>No news yet.</body></html>"), -1, CCNewsUpdater::Pane::CheckFail, kToday},
     };
-    for (const auto &c : cases) {
+    for (const auto &[response, lastDate, shown, lastCheck] : cases) {
         SharedSettings()->clear();
-        if (c.lastDate > 0)
-            store(kLastDateKey, c.lastDate);
-        server.route(kNewsPagePath, c.response);
+        if (lastDate > 0)
+            store(kLastDateKey, lastDate);
+        server.route(kNewsPagePath, response);
         server.clearRequests();
         autoCheck();
         EXPECT_EQ(server.requestCount(kNewsPagePath), 1);
         EXPECT_FALSE(updater->window()->isVisible());
-        EXPECT_EQ(stored(kLastCheckKey), c.lastCheck);
+        EXPECT_EQ(stored(kLastCheckKey), lastCheck);
         updater->setAutoCheck(false);
         updater->startAutoCheck();
 
         requestCheck(*updater);
-        EXPECT_EQ(updater->currentPane(), c.shown) << c.response.status;
-        EXPECT_EQ(stored(kLastDateKey), c.lastDate);
+        EXPECT_EQ(updater->currentPane(), shown) << response.status;
+        EXPECT_EQ(stored(kLastDateKey), lastDate);
         updater->cancel();
     }
 }
