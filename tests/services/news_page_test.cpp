@@ -67,13 +67,8 @@ TEST(NewsText, KeepsTheItemsNewerThanTheLastShownWithoutHeaderFooterOrLinks)
     const QString all = newest
         + QStringLiteral("\n1/5/2024: New pictures for the website.\n11/30/2023: Winter sale.\n"
                          "Older items are in the archive.");
-    const struct
-    {
-        const char *page;
-        int32_t previous;
-        std::optional<int32_t> newest;
-        QString text;
-    } cases[] = {
+    // The page, the newest date shown before, the newest date found, and the text left.
+    const std::tuple<const char *, int32_t, std::optional<int32_t>, QString> cases[] = {
         {kNewsPage, 20240105, 20240314, newest},
         // Nothing newer than the newest item shown before cuts nothing but the footer either.
         {kNewsPage, 0, 20240314, all},
@@ -83,12 +78,12 @@ TEST(NewsText, KeepsTheItemsNewerThanTheLastShownWithoutHeaderFooterOrLinks)
         {"<html><body><p>Nothing yet.</p><p>Come back for news</p></body></html>", 0, std::nullopt,
          QStringLiteral("Nothing yet.\nCome back for news")},
     };
-    for (const auto &c : cases) {
-        auto text = document(c.page);
-        EXPECT_EQ(handleNewsText(text.get(), c.previous, kToday), c.newest) << c.page;
-        EXPECT_EQ(text->toPlainText(), c.text) << c.previous;
+    for (const auto &[page, previous, newestDate, left] : cases) {
+        auto text = document(page);
+        EXPECT_EQ(handleNewsText(text.get(), previous, kToday), newestDate) << page;
+        EXPECT_EQ(text->toPlainText(), left) << previous;
         // No link, underline or colour is left.
-        EXPECT_FALSE(text->toHtml().contains(QRegularExpression(QStringLiteral("href|underline|color:")))) << c.page;
+        EXPECT_FALSE(text->toHtml().contains(QRegularExpression(QStringLiteral("href|underline|color:")))) << page;
     }
 }
 

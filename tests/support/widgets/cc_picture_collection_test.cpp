@@ -85,31 +85,26 @@ protected:
 
 TEST_F(PictureCollectionTest, GridFollowsTheWidthPictureSizeAndCount)
 {
-    // An empty last cell adds a row only when the last row is full.
-    struct Case
-    {
-        int side, width, count;
-        bool emptyLastCell;
-        GridSize expected;
-    };
-    const Case cases[] = {
+    // Picture side, usable width, count, an empty last cell, and the grid. An empty last cell adds
+    // a row only when the last row is full.
+    const std::tuple<int, int, int, bool, GridSize> cases[] = {
         {200, 630, 20, false, {3, 7, QSizeF(200, 200)}},  {200, 629, 20, false, {2, 10, QSizeF(304, 200)}},
         {200, 150, 20, false, {1, 20, QSizeF(140, 200)}}, {200, 1000, 20, false, {4, 5, QSizeF(240, 200)}},
         {120, 630, 20, false, {4, 5, QSizeF(147, 120)}},  {200, 630, 6, false, {3, 2, QSizeF(200, 200)}},
         {200, 630, 6, true, {3, 3, QSizeF(200, 200)}},    {200, 630, 7, true, {3, 3, QSizeF(200, 200)}},
         {200, 630, 0, false, {3, 0, QSizeF(200, 200)}},   {200, 630, 0, true, {3, 1, QSizeF(200, 200)}},
     };
-    for (const Case &c : cases) {
-        delegate.side = c.side;
-        delegate.count = c.count;
-        delegate.emptyLastCell = c.emptyLastCell;
-        setUsableSize(c.width, 300);
+    for (const auto &[side, width, count, emptyLastCell, expected] : cases) {
+        delegate.side = side;
+        delegate.count = count;
+        delegate.emptyLastCell = emptyLastCell;
+        setUsableSize(width, 300);
         tj::test::drainEvents();
-        SCOPED_TRACE(testing::Message() << c.side << " " << c.width << " " << c.count << " " << c.emptyLastCell);
-        EXPECT_EQ(grid->width(), c.width);
-        EXPECT_EQ(grid->gridSize(), c.expected);
+        SCOPED_TRACE(testing::Message() << side << " " << width << " " << count << " " << emptyLastCell);
+        EXPECT_EQ(grid->width(), width);
+        EXPECT_EQ(grid->gridSize(), expected);
         // As tall as its rows, and at least as tall as the visible area.
-        EXPECT_EQ(grid->height(), std::max(300, c.expected.rows * (c.side + 10) + 1));
+        EXPECT_EQ(grid->height(), std::max(300, expected.rows * (side + 10) + 1));
     }
 }
 
