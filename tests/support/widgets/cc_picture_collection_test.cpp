@@ -71,10 +71,6 @@ protected:
     {
         QTest::mouseClick(grid, Qt::LeftButton, modifiers, grid->rectForPicture(index).center().toPoint());
     }
-    void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-    {
-        QTest::keyClick(grid, Qt::Key(key), modifiers);
-    }
     int scrollY() const { return grid->scrollView()->verticalScrollBar()->value(); }
     QList<int> only(int index) const { return {index}; }
 
@@ -175,14 +171,14 @@ TEST_F(PictureCollectionTest, ClicksSelectAndTellTheDelegateOnRelease)
     EXPECT_EQ(delegate.selectionChanges, 1);
     EXPECT_EQ(delegate.lastSelection, only(5));
 
-    // Command-click never empties a single selection, and replaces it otherwise.
-    click(5, Qt::ControlModifier);
-    EXPECT_EQ(grid->selectedIndexes(), only(5));
-    click(7, Qt::ControlModifier);
-    EXPECT_EQ(grid->selectedIndexes(), only(7));
-    // Shift does not extend without multiple selection.
-    click(9, Qt::ShiftModifier);
-    EXPECT_EQ(grid->selectedIndexes(), only(9));
+    // Command-click never empties a single selection, and replaces it otherwise; Shift does not
+    // extend without multiple selection.
+    const std::pair<int, Qt::KeyboardModifier> clicks[] = {
+        {5, Qt::ControlModifier}, {7, Qt::ControlModifier}, {9, Qt::ShiftModifier}};
+    for (const auto &[index, modifier] : clicks) {
+        click(index, modifier);
+        EXPECT_EQ(grid->selectedIndexes(), only(index));
+    }
 
     const int told = delegate.selectionChanges;
     QTest::mouseClick(grid, Qt::LeftButton, {}, QPoint(5, grid->height() - 1));
@@ -220,7 +216,7 @@ TEST_F(PictureCollectionTest, KeysMoveThroughTheGrid)
     // Down on the last row keeps the selection and only scrolls it into view.
     grid->scrollView()->verticalScrollBar()->setValue(0);
     const int told = delegate.selectionChanges;
-    key(Qt::Key_Down);
+    QTest::keyClick(grid, Qt::Key_Down);
     EXPECT_EQ(grid->selectedIndexes(), only(16));
     EXPECT_EQ(delegate.selectionChanges, told);
     EXPECT_TRUE(QRectF(grid->visibleArea()).contains(grid->rectForPicture(16)));
@@ -237,9 +233,9 @@ TEST_F(PictureCollectionTest, SelectionScrollsIntoViewAndPagesMoveWithoutSelecti
     grid->selectIndex(100);
     EXPECT_EQ(scrollY(), before);
 
-    key(Qt::Key_PageDown);
+    QTest::keyClick(grid, Qt::Key_PageDown);
     EXPECT_GT(scrollY(), before);
-    key(Qt::Key_PageUp);
+    QTest::keyClick(grid, Qt::Key_PageUp);
     EXPECT_EQ(scrollY(), before);
     EXPECT_EQ(grid->selectedIndexes(), only(100));
     grid->selectIndex(1);
