@@ -1,12 +1,11 @@
 // The downloads page as served, after a first line holding the running version text.
 #include "services/version_check.h"
 
-#include <cstdint>
-#include <cstdlib>
+#include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QByteArray input(reinterpret_cast<const char *>(data), qsizetype(size));
+    const QByteArray input = FuzzBytes(data, size);
     const qsizetype lineEnd = input.indexOf('\n');
     const QString versionText = lineEnd < 0 ? QStringLiteral("2.1.5") : QString::fromUtf8(input.left(lineEnd));
     const QByteArray page = lineEnd < 0 ? input : input.mid(lineEnd + 1);
@@ -16,19 +15,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!result)
         return 0;
     const std::optional<AppVersion> running = ParseRunningVersion(versionText);
-    if (!running)
-        std::abort();
+    FUZZ_CHECK(running);
     if (!result->updateLink.isEmpty()) {
         // An offered file names exactly the version reported, and it is newer.
         const std::optional<AppVersion> linked = VersionFromLink(result->updateLink, QStringLiteral("jigsaw"));
-        if (!linked || !(*linked == result->version) || linked->ordinal() <= running->ordinal())
-            std::abort();
-        if (result->updateLink.contains(QLatin1Char('/')) || result->updateLink.contains(QLatin1Char('"')))
-            std::abort();
-    } else if (result->version.ordinal() > running->ordinal()) {
-        std::abort();
+        FUZZ_CHECK(linked && *linked == result->version && linked->ordinal() > running->ordinal());
+        FUZZ_CHECK(!result->updateLink.contains(QLatin1Char('/')) && !result->updateLink.contains(QLatin1Char('"')));
+    } else {
+        FUZZ_CHECK(result->version.ordinal() <= running->ordinal());
     }
-    if (result->version.major > 9 || result->version.minor > 9 || result->version.patch > 9999)
-        std::abort();
+    FUZZ_CHECK(result->version.major <= 9 && result->version.minor <= 9 && result->version.patch <= 9999);
     return 0;
 }

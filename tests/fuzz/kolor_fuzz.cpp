@@ -2,9 +2,8 @@
 // settings would write back and read again unchanged.
 #include "imaging/kolor.h"
 
-#include <QString>
+#include "fuzz_support.h"
 
-#include <cstdlib>
 #include <string>
 
 namespace {
@@ -16,17 +15,15 @@ void check(const QString &text)
         return;
     const QString written =
         QString::asprintf("{%u, %u, %u, %u}", KolorRed(kolor), KolorGreen(kolor), KolorBlue(kolor), KolorAlpha(kolor));
-    if (KolorFromString(written) != kolor)
-        std::abort();
-    if (KolorIsColor(kolor) && KolorFromPixel(PixelFromKolor(kolor)) == kNoKolor)
-        std::abort();
+    FUZZ_CHECK(KolorFromString(written) == kolor);
+    FUZZ_CHECK(!KolorIsColor(kolor) || KolorFromPixel(PixelFromKolor(kolor)) != kNoKolor);
 }
 
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    check(QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size)));
+    check(QString::fromUtf8(FuzzBytes(data, size)));
     std::u16string units(size / 2, u'\0');
     for (size_t i = 0; i < units.size(); ++i)
         units[i] = char16_t(data[2 * i] | data[2 * i + 1] << 8);

@@ -2,11 +2,12 @@
 // written XML must read back to the same tree (dates to the second, which is all XML keeps).
 #include "support/property_list.h"
 
+#include "fuzz_support.h"
+
 #include <QDateTime>
 
+#include <algorithm>
 #include <cmath>
-#include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -21,35 +22,17 @@ bool sameTree(const QVariant &a, const QVariant &b)
     case QMetaType::QVariantMap: {
         const QVariantMap left = a.toMap();
         const QVariantMap right = b.toMap();
-        if (left.keys() != right.keys())
-            return false;
-        for (auto it = left.cbegin(); it != left.cend(); ++it) {
-            if (!sameTree(it.value(), right.value(it.key())))
-                return false;
-        }
-        return true;
+        return left.keys() == right.keys() && std::equal(left.cbegin(), left.cend(), right.cbegin(), sameTree);
     }
     case QMetaType::QVariantList: {
         const QVariantList left = a.toList();
         const QVariantList right = b.toList();
-        if (left.size() != right.size())
-            return false;
-        for (qsizetype i = 0; i < left.size(); ++i) {
-            if (!sameTree(left[i], right[i]))
-                return false;
-        }
-        return true;
+        return std::equal(left.cbegin(), left.cend(), right.cbegin(), right.cend(), sameTree);
     }
-    case QMetaType::Double: {
-        const double left = a.toDouble();
-        const double right = b.toDouble();
-        return left == right || (std::isnan(left) && std::isnan(right));
-    }
-    case QMetaType::QDateTime: {
-        const qint64 left = a.toDateTime().toMSecsSinceEpoch();
-        const qint64 right = b.toDateTime().toMSecsSinceEpoch();
-        return std::llabs(left - right) < 1000;
-    }
+    case QMetaType::Double:
+        return a.toDouble() == b.toDouble() || (std::isnan(a.toDouble()) && std::isnan(b.toDouble()));
+    case QMetaType::QDateTime:
+        return std::llabs(a.toDateTime().toMSecsSinceEpoch() - b.toDateTime().toMSecsSinceEpoch()) < 1000;
     default:
         return a == b;
     }
@@ -66,8 +49,7 @@ public:
         m_length = (size + page - 1) / page * page + page;
         m_mapping =
             static_cast<uint8_t *>(mmap(nullptr, m_length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-        if (m_mapping == MAP_FAILED)
-            std::abort();
+        FUZZ_CHECK(m_mapping != MAP_FAILED);
         mprotect(m_mapping + m_length - page, page, PROT_NONE);
         m_bytes = m_mapping + m_length - page - size;
         if (size)
@@ -97,7 +79,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!xml)
         return 0;
     const std::optional<QVariant> again = PropertyListFromData(*xml);
-    if (!again || !sameTree(*read, *again))
-        std::abort();
+    FUZZ_CHECK(again && sameTree(*read, *again));
     return 0;
 }

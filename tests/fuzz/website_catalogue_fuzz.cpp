@@ -3,8 +3,7 @@
 // anything but the bytes.
 #include "services/website_catalogue.h"
 
-#include <cstdint>
-#include <cstdlib>
+#include "fuzz_support.h"
 
 namespace {
 
@@ -18,19 +17,16 @@ bool staysInside(const QString &name)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    const QByteArray bytes = FuzzBytes(data, size);
     const std::optional<WebsiteCatalogue> catalogue = WebsiteCatalogueFromData(bytes);
     if (!catalogue)
         return 0;
     for (const QVariantMap &entry : catalogue->pictures) {
-        if (!IsUsableWebsitePicture(entry) || !staysInside(entry.value(kFileKey).toString()))
-            std::abort();
+        FUZZ_CHECK(IsUsableWebsitePicture(entry) && staysInside(entry.value(kFileKey).toString()));
         const QString cat = entry.value(kCatKey).toString();
-        if (!cat.isEmpty() && !staysInside(cat))
-            std::abort();
+        FUZZ_CHECK(cat.isEmpty() || staysInside(cat));
     }
     const std::optional<WebsiteCatalogue> again = WebsiteCatalogueFromData(bytes);
-    if (!again || again->pictures != catalogue->pictures || again->archiveName != catalogue->archiveName)
-        std::abort();
+    FUZZ_CHECK(again && again->pictures == catalogue->pictures && again->archiveName == catalogue->archiveName);
     return 0;
 }

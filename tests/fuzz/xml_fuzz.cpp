@@ -4,11 +4,8 @@
 #include "support/cc_xml_decoder.h"
 #include "support/cc_xml_encoder.h"
 
-#include <QByteArray>
+#include "fuzz_support.h"
 
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -24,12 +21,6 @@ struct Leaf
     CCXmlAttributes attributes;
     QString value;
 };
-
-[[noreturn]] void fail(const char *what, const QString &detail)
-{
-    std::fprintf(stderr, "%s: %s\n", what, detail.toUtf8().constData());
-    std::abort();
-}
 
 QString surviving(const QString &text)
 {
@@ -74,18 +65,18 @@ void checkRoundTrip(const std::vector<Leaf> &leaves, bool numericTags)
 
     auto reread = CCXmlDecoder::initWithStringOrData(encoder.xml().toUtf8());
     if (!reread)
-        fail("written document not readable", encoder.xml());
+        FuzzFail("written document not readable", encoder.xml());
     reread->setAllowNumericTags(numericTags);
     if (!reread->getNextTag())
-        fail("no root", encoder.xml());
+        FuzzFail("no root", encoder.xml());
     for (const Leaf &leaf : expected) {
         if (!reread->getNextTag() || !reread->startTag() || !reread->endTag())
-            fail("leaf lost", encoder.xml() + reread->error());
+            FuzzFail("leaf lost", encoder.xml() + reread->error());
         if (reread->xmlTag() != leaf.tag || reread->value() != leaf.value || reread->attributes() != leaf.attributes)
-            fail("leaf changed", encoder.xml());
+            FuzzFail("leaf changed", encoder.xml());
     }
     if (!reread->getNextTag() || reread->startTag() || reread->getNextTag() || !reread->error().isEmpty())
-        fail("bad ending", encoder.xml() + reread->error());
+        FuzzFail("bad ending", encoder.xml() + reread->error());
 }
 
 }
@@ -94,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size > kMaxInput)
         return 0;
-    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    const QByteArray bytes = FuzzBytes(data, size);
     CCXmlDecoder::decodeEscapes(QString::fromUtf8(bytes));
 
     auto decoder = CCXmlDecoder::initWithStringOrData(bytes);
@@ -114,34 +105,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     int scanningCalls = 0;
     while (decoder->getNextTag()) {
         if (++steps > qsizetype(size))
-            fail("more steps than characters", QString::fromUtf8(bytes));
+            FuzzFail("more steps than characters", QString::fromUtf8(bytes));
         if (decoder->startTag() && decoder->endTag())
             leaves.push_back({decoder->xmlTag(), decoder->attributes(), decoder->value()});
         decoder->integerValue();
         decoder->longValue();
         if (!navigate)
             continue;
-        switch (steps % 5) {
-        case 0:
+        const int pick = int(steps % 5);
+        if (pick == 0)
             decoder->followingTagWithAttributes();
-            break;
-        case 1:
-            if (scanningCalls++ < kScanningCalls)
-                decoder->unskipTag(decoder->skipTag());
-            break;
-        case 2:
-            if (scanningCalls++ < kScanningCalls)
-                decoder->extractTag();
-            break;
-        case 3:
+        else if (pick == 1 && scanningCalls++ < kScanningCalls)
+            decoder->unskipTag(decoder->skipTag());
+        else if (pick == 2 && scanningCalls++ < kScanningCalls)
+            decoder->extractTag();
+        else if (pick == 3)
             decoder->coalesceMixedContent();
-            break;
-        default:
-            break;
-        }
     }
     if (!decoder->isDone())
-        fail("stopped without being done", QString::fromUtf8(bytes));
+        FuzzFail("stopped without being done", QString::fromUtf8(bytes));
     if (!spacedAttributes && !navigate)
         checkRoundTrip(leaves, numericTags);
     return 0;

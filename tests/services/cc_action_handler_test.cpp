@@ -14,7 +14,7 @@
 #include <QLabel>
 #include <QMenu>
 
-using tj::test::waitFor;
+using namespace tj::test;
 using Command = CCActionHandler::Command;
 
 namespace {
@@ -32,8 +32,8 @@ protected:
     void TearDown() override { qunsetenv("WRENMOOR_SERVER"); }
 
     CCActionHandler *handler = CCActionHandler::sharedInstance();
-    tj::test::UrlRecorder opened;
-    tj::test::AlertRecorder alerts;
+    UrlRecorder opened;
+    AlertRecorder alerts;
 };
 
 }
@@ -43,8 +43,6 @@ TEST_F(ActionHandlerTest, ModalWindowDisablesAllButTheWebsite)
     QMenu help;
     QMenu windows;
     handler->installMenuItems(&help, &windows);
-    ASSERT_EQ(help.actions().size(), 12) << "nine commands and three separators";
-    ASSERT_EQ(windows.actions().size(), 1);
 
     const auto enabledAfterValidation = [&] {
         Q_EMIT help.aboutToShow();
@@ -60,7 +58,7 @@ TEST_F(ActionHandlerTest, ModalWindowDisablesAllButTheWebsite)
     popover->setAttribute(Qt::WA_DeleteOnClose);
     const QPointer<QFrame> watch = popover;
     popover->show();
-    EXPECT_EQ(enabledAfterValidation().size(), 10);
+    EXPECT_EQ(enabledAfterValidation().size(), 10) << "the nine help commands and the next window";
     EXPECT_TRUE(!watch || !watch->isVisible());
 
     QDialog modal;
@@ -83,13 +81,13 @@ TEST_F(ActionHandlerTest, ContactMail)
     handler->contactWrenmoor(false);
     ASSERT_EQ(opened.urls.size(), 2);
     EXPECT_EQ(opened.urls[0].scheme(), QStringLiteral("mailto"));
-    const QMap<QString, QString> problem = tj::test::mailFields(opened.urls[0]);
+    const QMap<QString, QString> problem = mailFields(opened.urls[0]);
     EXPECT_EQ(problem.value(QStringLiteral("address")), QStringLiteral("support@wrenmoor.example"));
     EXPECT_EQ(problem.value(QStringLiteral("subject")), QStringLiteral("Problem report (Tobbin Jigsaw 2.1.5)"));
     EXPECT_EQ(problem.value(QStringLiteral("body")),
               QStringLiteral("--- Please do not delete this line: Tobbin Jigsaw 2.1.5, %1 ---\n\n")
                   .arg(CCKernel::sharedInstance()->systemName()));
-    EXPECT_EQ(tj::test::mailFields(opened.urls[1]).value(QStringLiteral("subject")),
+    EXPECT_EQ(mailFields(opened.urls[1]).value(QStringLiteral("subject")),
               QStringLiteral("Question or comment (Tobbin Jigsaw 2.1.5)"));
     EXPECT_TRUE(alerts.shown.isEmpty());
 
@@ -108,8 +106,7 @@ TEST_F(ActionHandlerTest, LogsToClipboardAndMail)
     ASSERT_EQ(alerts.shown.size(), 1);
     EXPECT_EQ(alerts.shown[0].message, QStringLiteral("No log information."));
 
-    tj::test::writeFile(CCLogSources::standard().appLogPath,
-                        "2026-02-01 10:00:00 com.wrenmoor.tobbin-jigsaw Tom & Jerry\n");
+    writeFile(CCLogSources::standard().appLogPath, "2026-02-01 10:00:00 com.wrenmoor.tobbin-jigsaw Tom & Jerry\n");
     QGuiApplication::clipboard()->clear();
     handler->copyLogs();
     EXPECT_EQ(QGuiApplication::clipboard()->text(),
@@ -117,31 +114,21 @@ TEST_F(ActionHandlerTest, LogsToClipboardAndMail)
 
     handler->emailLogs();
     ASSERT_EQ(opened.urls.size(), 1);
-    const QMap<QString, QString> mail = tj::test::mailFields(opened.urls[0]);
+    const QMap<QString, QString> mail = mailFields(opened.urls[0]);
     EXPECT_EQ(mail.value(QStringLiteral("subject")), QStringLiteral("Logs for Tobbin Jigsaw 2.1.5"));
     EXPECT_EQ(mail.value(QStringLiteral("body")), QGuiApplication::clipboard()->text());
-
-    opened.refuse(QStringLiteral("mailto"));
-    handler->emailLogs();
-    ASSERT_EQ(alerts.shown.size(), 2);
-    EXPECT_EQ(alerts.shown[1].message, QStringLiteral("Contact failed."));
-    EXPECT_TRUE(alerts.shown[1].moreInfo.endsWith(QStringLiteral("email them to support@wrenmoor.example.")));
 }
 
-TEST_F(ActionHandlerTest, AboutBox)
+TEST_F(ActionHandlerTest, AboutBoxIsOneWindowShowingVersionAndBuild)
 {
-    handler->setAboutString(QStringLiteral("Jigsaw puzzle maker, from our pictures or yours."));
+    handler->setAboutString(QStringLiteral("Jigsaw puzzle maker."));
     qApp->setProperty("WMBuild", QStringLiteral("417"));
     handler->showAbout();
     CCAboutController *about = CCAboutController::current();
-    ASSERT_TRUE(about);
-    EXPECT_TRUE(about->isVisible());
-    EXPECT_EQ(about->nameField()->text(), QStringLiteral("Tobbin Jigsaw"));
-    EXPECT_EQ(about->versionField()->text(), QStringLiteral("Version 2.1.5 (417)"));
-    EXPECT_EQ(about->descriptionField()->text(), QStringLiteral("Jigsaw puzzle maker, from our pictures or yours."));
-    EXPECT_TRUE(about->linkView()->text().contains(QStringLiteral("href=\"http://127.0.0.1:9\"")));
+    ASSERT_TRUE(about && about->isVisible());
+    EXPECT_EQ(about->versionField()->text() + u'|' + about->descriptionField()->text(),
+              QStringLiteral("Version 2.1.5 (417)|Jigsaw puzzle maker."));
     EXPECT_TRUE(about->licenseLinkView()->text().contains(QStringLiteral("http://127.0.0.1:9/license/\">License<")));
-
     handler->showAbout();
     EXPECT_EQ(CCAboutController::current(), about) << "one about box at a time";
     about->close();
@@ -151,8 +138,9 @@ TEST_F(ActionHandlerTest, AboutBox)
     handler->setAboutString(QString());
     handler->showAbout();
     ASSERT_TRUE(CCAboutController::current());
-    EXPECT_EQ(CCAboutController::current()->descriptionField()->text(), QStringLiteral("A Wrenmoor app."));
-    EXPECT_EQ(CCAboutController::current()->versionField()->text(), QStringLiteral("Version 2.1.5 (2.1.5)"));
+    EXPECT_EQ(CCAboutController::current()->versionField()->text() + u'|'
+                  + CCAboutController::current()->descriptionField()->text(),
+              QStringLiteral("Version 2.1.5 (2.1.5)|A Wrenmoor app."));
     CCAboutController::current()->close();
 }
 

@@ -1,4 +1,5 @@
 #include "services/cc_app_updater.h"
+#include "services/cc_news_updater.h"
 #include "services/cc_update_threads.h"
 
 #include "services_fixtures.h"
@@ -10,11 +11,8 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 
-using tj::test::HttpTestResponse;
+using namespace tj::test;
 using Behaviour = HttpTestResponse::Behaviour;
-using tj::test::requestCheck;
-using tj::test::settle;
-using tj::test::waitFor;
 using Pane = CCAppUpdater::Pane;
 
 namespace {
@@ -26,7 +24,7 @@ QString downloadsFolder()
     return QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
 }
 
-class AppUpdaterTest : public tj::test::ServerTest
+class AppUpdaterTest : public ServerTest
 {
 protected:
     void SetUp() override
@@ -39,40 +37,35 @@ protected:
 
     void offer(const QStringList &links)
     {
-        server.route(QStringLiteral("/downloads"), HttpTestResponse::ok(tj::test::downloadsPage(links)));
+        server.route(QStringLiteral("/downloads"), HttpTestResponse::ok(downloadsPage(links)));
     }
 
-    tj::test::UrlRecorder opened;
+    UrlRecorder opened;
 };
 
 }
 
 TEST_F(AppUpdaterTest, CheckResultsAreShownOnlyWhenAsked)
 {
-    const struct
-    {
-        HttpTestResponse response;
-        Pane shown;
-    } cases[] = {
-        {HttpTestResponse::ok(tj::test::downloadsPage({QStringLiteral("jigsaw_215.dmg")})), Pane::UpToDate},
+    const std::pair<HttpTestResponse, Pane> cases[] = {
+        {HttpTestResponse::ok(downloadsPage({QStringLiteral("jigsaw_215.dmg")})), Pane::UpToDate},
         {HttpTestResponse::withStatus(404), Pane::CheckFail},
-        {HttpTestResponse::withStatus(500, tj::test::downloadsPage({QStringLiteral("jigsaw_300.dmg")})),
-         Pane::CheckFail},
+        {HttpTestResponse::withStatus(500, downloadsPage({QStringLiteral("jigsaw_300.dmg")})), Pane::CheckFail},
         // A page that offers nothing of ours.
-        {HttpTestResponse::ok(tj::test::downloadsPage({QStringLiteral("write_300.dmg")})), Pane::CheckFail},
+        {HttpTestResponse::ok(downloadsPage({QStringLiteral("write_300.dmg")})), Pane::CheckFail},
     };
-    for (const auto &c : cases) {
+    for (const auto &[response, shown] : cases) {
         QSettings().remove(kLastCheckKey);
-        server.route(QStringLiteral("/downloads"), c.response);
+        server.route(QStringLiteral("/downloads"), response);
         CCAppUpdater updater;
         updater.startCheck(false);
         ASSERT_TRUE(settle(updater));
         EXPECT_FALSE(updater.window()->isVisible()) << "an automatic check shows no failure, nor that all is well";
         // A current version is still a successful check.
-        EXPECT_EQ(bool(updater.lastCheckDate()), c.shown == Pane::UpToDate) << c.response.status;
+        EXPECT_EQ(bool(updater.lastCheckDate()), shown == Pane::UpToDate) << response.status;
 
         requestCheck(updater);
-        EXPECT_EQ(updater.currentPane(), c.shown) << c.response.status;
+        EXPECT_EQ(updater.currentPane(), shown) << response.status;
         EXPECT_TRUE(updater.updatePath().isEmpty());
         updater.proceed();
         EXPECT_FALSE(updater.window()->isVisible());
@@ -83,30 +76,26 @@ TEST_F(AppUpdaterTest, AutomaticCheckRunsWhenDueAndShowsANewVersion)
 {
     offer({QStringLiteral("jigsaw_2103.dmg"), QStringLiteral("jigsaw_301.dmg")});
     constexpr qint64 kDay = 86400;
-    const struct
-    {
-        qint64 secondsAgo;
-        bool monthly;
-        bool checks;
-    } cases[] = {
-        {0, false, false},       {6 * kDay, false, false},  {8 * kDay, false, true}, {20 * kDay, true, false},
-        {40 * kDay, true, true}, {-400 * kDay, true, true}, // a date in the future is damage, not a reason to wait for
-                                                            // years
+    // Seconds since the last check, monthly, and whether that is due. A date in the future is
+    // damage, not a reason to wait for years.
+    const std::tuple<qint64, bool, bool> cases[] = {
+        {0, false, false},        {6 * kDay, false, false}, {8 * kDay, false, true},
+        {20 * kDay, true, false}, {40 * kDay, true, true},  {-400 * kDay, true, true},
     };
-    for (const auto &c : cases) {
+    for (const auto &[secondsAgo, monthly, checks] : cases) {
         server.clearRequests();
-        QSettings().setValue(kLastCheckKey, QString::number(QDateTime::currentSecsSinceEpoch() - c.secondsAgo));
+        QSettings().setValue(kLastCheckKey, QString::number(QDateTime::currentSecsSinceEpoch() - secondsAgo));
         CCAppUpdater updater;
         updater.setAutoCheck(true);
-        updater.setCheckMonthly(c.monthly);
+        updater.setCheckMonthly(monthly);
         updater.startAutoCheck();
         ASSERT_TRUE(updater.hasAutoCheckTimer());
         // A due check starts at once.
-        EXPECT_EQ(updater.isRunning(), c.checks) << c.secondsAgo;
+        EXPECT_EQ(updater.isRunning(), checks) << secondsAgo;
         ASSERT_TRUE(settle(updater));
-        EXPECT_EQ(server.requestCount(), c.checks ? 1 : 0) << c.secondsAgo;
-        EXPECT_EQ(updater.window()->isVisible(), c.checks) << c.secondsAgo;
-        if (c.checks) {
+        EXPECT_EQ(server.requestCount(), checks ? 1 : 0) << secondsAgo;
+        EXPECT_EQ(updater.window()->isVisible(), checks) << secondsAgo;
+        if (checks) {
             EXPECT_TRUE(updater.availableField()->text().startsWith(QStringLiteral("Version 3.0.1 of")));
         }
         updater.cancel();
@@ -118,17 +107,14 @@ TEST_F(AppUpdaterTest, AutomaticCheckRunsWhenDueAndShowsANewVersion)
 
 TEST(AppUpdaterDueDate, CalendarArithmetic)
 {
-    const struct
-    {
-        QDate last, today;
-        bool monthly, due;
-    } cases[] = {
+    // The last check, today, monthly, and whether a check is due.
+    const std::tuple<QDate, QDate, bool, bool> cases[] = {
         {QDate(2023, 1, 31), QDate(2023, 2, 27), true, false},  {QDate(2023, 1, 31), QDate(2023, 2, 28), true, true},
         {QDate(2024, 1, 31), QDate(2024, 2, 28), true, false},  {QDate(2024, 1, 31), QDate(2024, 2, 29), true, true},
         {QDate(2024, 12, 28), QDate(2025, 1, 3), false, false}, {QDate(2024, 12, 28), QDate(2025, 1, 4), false, true},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(CCAppUpdater::isAutoCheckDue(c.last, c.today, c.monthly), c.due) << c.today.toString().toStdString();
+    for (const auto &[last, today, monthly, due] : cases)
+        EXPECT_EQ(CCAppUpdater::isAutoCheckDue(last, today, monthly), due) << today.toString().toStdString();
     EXPECT_TRUE(CCAppUpdater::isAutoCheckDue(std::nullopt, QDate(2024, 1, 1), false));
 }
 
@@ -139,7 +125,7 @@ TEST_F(AppUpdaterTest, RequestedCheckOffersTheNewestFileAndDownloadsItWithProgre
     server.route(QStringLiteral("/downloads/jigsaw_220.zip"), {.body = archive, .delayMs = 50});
     // An older download of the same name stays as it is.
     const QString old = downloadsFolder() + QStringLiteral("/jigsaw_220.zip");
-    tj::test::writeFile(old, "older");
+    writeFile(old, "older");
 
     CCAppUpdater updater;
     requestCheck(updater);
@@ -156,8 +142,8 @@ TEST_F(AppUpdaterTest, RequestedCheckOffersTheNewestFileAndDownloadsItWithProgre
 
     const QString file = downloadsFolder() + QStringLiteral("/jigsaw_220-1.zip");
     EXPECT_EQ(updater.updatePath(), file);
-    EXPECT_EQ(tj::test::readFile(file), archive);
-    EXPECT_EQ(tj::test::readFile(old), QByteArray("older"));
+    EXPECT_EQ(readFile(file), archive);
+    EXPECT_EQ(readFile(old), QByteArray("older"));
     EXPECT_EQ(opened.urls, (QList<QUrl>{QUrl::fromLocalFile(downloadsFolder()), QUrl::fromLocalFile(file)}));
     EXPECT_FALSE(updater.window()->isVisible());
     EXPECT_EQ(updater.downloadSpinner()->maximum(), archive.size());
@@ -188,7 +174,7 @@ TEST_F(AppUpdaterTest, FailedOrCancelledDownloadLeavesNothing)
     updater.cancel();
     EXPECT_FALSE(updater.isRunning());
     EXPECT_FALSE(updater.window()->isVisible());
-    tj::test::drainEvents();
+    drainEvents();
     EXPECT_EQ(finished, 3) << "two checks and the failed download reported; the cancelled one did not";
     EXPECT_TRUE(QDir(downloadsFolder()).isEmpty(QDir::Files | QDir::Hidden));
     EXPECT_TRUE(opened.urls.isEmpty());
@@ -196,7 +182,7 @@ TEST_F(AppUpdaterTest, FailedOrCancelledDownloadLeavesNothing)
 
 TEST_F(AppUpdaterTest, HostileSuggestedNames)
 {
-    const QString folder = tj::test::freshFolder();
+    const QString folder = freshFolder();
     const std::pair<const char *, const char *> names[] = {
         {"../x.zip", "x.zip"},
         {"/etc/a/../b.DMG", "b.dmg"},
@@ -213,23 +199,32 @@ TEST_F(AppUpdaterTest, HostileSuggestedNames)
         EXPECT_EQ(CCUpdateDownloadThread::updateFileName(QString::fromLatin1(suggested), folder), QLatin1String(stored))
             << suggested;
 
-    // Over the network: a script is refused before a byte is stored; a climbing name lands inside.
+    // Over the network a script is refused before a byte is stored.
     server.route(QStringLiteral("/downloads/x.sh"), HttpTestResponse::ok("#!/bin/sh\n"));
-    server.route(QStringLiteral("/downloads/../x.zip"), HttpTestResponse::ok("PK"));
-    server.route(QStringLiteral("/x.zip"), HttpTestResponse::ok("PK"));
-    const QString downloads = tj::test::freshFolder();
-    const auto fetch = [&](const char *path) {
-        const QUrl url(server.baseUrl() + QLatin1String(path));
-        auto download = std::make_unique<CCUpdateDownloadThread>(url, downloads);
-        download->start();
-        EXPECT_TRUE(waitFor([&] { return download->isFinished(); }));
-        return download;
-    };
-    EXPECT_FALSE(fetch("/downloads/x.sh")->wasSuccessful());
-    const auto climbing = fetch("/downloads/..%2Fx.zip");
-    EXPECT_TRUE(climbing->wasSuccessful());
-    EXPECT_EQ(QDir(downloads).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("x.zip")});
-    EXPECT_EQ(climbing->downloadPath(), downloads + QStringLiteral("/x.zip"));
+    CCUpdateDownloadThread download(server.url(QStringLiteral("/downloads/x.sh")), folder);
+    download.start();
+    ASSERT_TRUE(waitFor([&] { return download.isFinished(); }));
+    EXPECT_FALSE(download.wasSuccessful());
+    EXPECT_TRUE(QDir(folder).isEmpty(QDir::Files | QDir::Hidden));
+}
+
+// Closing the window stores the automatic-check setting and applies it; the next start reads it.
+template <typename Updater> void expectStoredOnClose(const char *key)
+{
+    constexpr bool kApp = std::is_same_v<Updater, CCAppUpdater>;
+    Updater updater;
+    updater.displayUpdateDialog();
+    updater.setAutoCheck(true);
+    if constexpr (kApp)
+        updater.setCheckMonthly(true);
+    updater.cancel();
+    EXPECT_TRUE(updater.hasAutoCheckTimer()) << key;
+    EXPECT_TRUE(ReadSettingsBool(*SharedSettings(), QString::fromLatin1(key))) << key;
+    ASSERT_TRUE(settle(updater));
+    EXPECT_TRUE(Updater().autoCheck()) << key;
+    if constexpr (kApp) {
+        EXPECT_TRUE(Updater().checkMonthly());
+    }
 }
 
 TEST_F(AppUpdaterTest, SettingsAreReadLenientlyAndStoredOnClose)
@@ -242,22 +237,12 @@ TEST_F(AppUpdaterTest, SettingsAreReadLenientlyAndStoredOnClose)
         EXPECT_FALSE(updater.autoCheck());
     }
     offer({QStringLiteral("jigsaw_215.dmg")});
-    CCAppUpdater updater;
-    updater.displayUpdateDialog();
-    updater.setAutoCheck(true);
-    updater.setCheckMonthly(true);
-    updater.cancel();
-    EXPECT_TRUE(updater.hasAutoCheckTimer()) << "closing the window applies the setting";
-    ASSERT_TRUE(settle(updater));
-    const std::unique_ptr<QSettings> shared = SharedSettings();
-    EXPECT_TRUE(ReadSettingsBool(*shared, QStringLiteral("com.wrenmoor.shared.autoUpdate")));
-    EXPECT_TRUE(ReadSettingsBool(*shared, QStringLiteral("com.wrenmoor.shared.autoUpdateMonthly")));
-    CCAppUpdater reread;
-    EXPECT_TRUE(reread.autoCheck());
-    EXPECT_TRUE(reread.checkMonthly());
+    server.route(QString::fromLatin1(kNewsPath), HttpTestResponse::ok(kNewsPage));
+    expectStoredOnClose<CCAppUpdater>("com.wrenmoor.shared.autoUpdate");
+    expectStoredOnClose<CCNewsUpdater>("com.wrenmoor.shared.autoNewsCheck");
 }
 
-TEST_F(AppUpdaterTest, PanesSwapKeepingTheTopEdge)
+TEST_F(AppUpdaterTest, ButtonsSwapPanesWithTheirPlaceholdersFilled)
 {
     offer({QStringLiteral("jigsaw_300.dmg")});
     CCAppUpdater updater;
@@ -268,11 +253,9 @@ TEST_F(AppUpdaterTest, PanesSwapKeepingTheTopEdge)
         ADD_FAILURE() << "no button " << title.toStdString();
     };
     updater.displayUpdateDialog();
-    const int top = updater.window()->y();
     click(Pane::Main, QStringLiteral("Check Now"));
     ASSERT_TRUE(settle(updater));
     EXPECT_EQ(updater.window()->height(), updater.pane(Pane::Available)->height());
-    EXPECT_EQ(updater.window()->y(), top);
     for (int i = 0; i < updater.window()->paneCount(); ++i) {
         const QWidget *pane = updater.pane(Pane(i));
         EXPECT_EQ(pane->isVisible(), Pane(i) == Pane::Available);

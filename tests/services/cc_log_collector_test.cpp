@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using tj::test::writeFile;
+using namespace tj::test;
 
 namespace {
 
@@ -23,7 +23,7 @@ const QString kDelimiter = QString::fromLatin1(kLogDelimiter);
 
 TEST(LogCollector, CrashReportsAreNumberedAndRetiredOnesCount)
 {
-    const QString root = tj::test::freshFolder();
+    const QString root = freshFolder();
     const QString crashes = root + QStringLiteral("/crash");
     writeFile(crashes + QStringLiteral("/_usr_bin_tobbin-jigsaw.1000.crash"), "first report");
     writeFile(crashes + QStringLiteral("/another-program.crash"), "not ours");
@@ -43,7 +43,7 @@ TEST(LogCollector, CrashReportsAreNumberedAndRetiredOnesCount)
 
 TEST(LogCollector, CrashesAndMessagesAreJoinedByTheDelimiter)
 {
-    const QString root = tj::test::freshFolder();
+    const QString root = freshFolder();
     writeFile(root + QStringLiteral("/crash/tobbin-jigsaw.crash"), "boom");
     writeFile(root + QStringLiteral("/syslog"),
               "Feb  1 10:00:00 host tobbin-jigsaw[42]: from us\n"
@@ -66,7 +66,7 @@ TEST(LogCollector, CrashesAndMessagesAreJoinedByTheDelimiter)
 
 TEST(LogCollector, HostileAndUnreadableFilesCostLittle)
 {
-    const QString crashes = tj::test::freshFolder() + QStringLiteral("/crash");
+    const QString crashes = freshFolder() + QStringLiteral("/crash");
     QDir().mkpath(crashes + QStringLiteral("/Retired"));
     // A pipe would block a reader for ever; a loop of folders would never end.
     ASSERT_EQ(mkfifo(QFile::encodeName(crashes + QStringLiteral("/tobbin-jigsaw.fifo.crash")).constData(), 0600), 0);
@@ -99,7 +99,7 @@ TEST(LogCollector, HostileAndUnreadableFilesCostLittle)
 
 TEST(LogCollector, NothingFoundTellsTheUser)
 {
-    tj::test::AlertRecorder presenter;
+    AlertRecorder presenter;
     EXPECT_FALSE(allLogsForApp(QStringLiteral("no-such-program-here"), QStringLiteral("com.example.nothing")));
     ASSERT_EQ(presenter.shown.size(), 1);
     EXPECT_EQ(presenter.shown.first().message, QStringLiteral("No log information."));

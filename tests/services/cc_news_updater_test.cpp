@@ -7,10 +7,7 @@
 #include <QTextBrowser>
 #include <QTimer>
 
-using tj::test::HttpTestResponse;
-using tj::test::kNewsPage;
-using tj::test::requestCheck;
-using tj::test::settle;
+using namespace tj::test;
 
 namespace {
 
@@ -19,7 +16,7 @@ const QString kLastCheckKey = QStringLiteral("com.wrenmoor.shared.lastNewsCheck"
 const QString kLastDateKey = QStringLiteral("com.wrenmoor.shared.lastNewsDate");
 const QString kNewsPagePath = QString::fromLatin1(kNewsPath);
 
-class NewsUpdaterTest : public tj::test::ServerTest
+class NewsUpdaterTest : public ServerTest
 {
 protected:
     void SetUp() override
@@ -77,16 +74,16 @@ TEST_F(NewsUpdaterTest, OneSuccessfulAutomaticCheckADay)
     QObject::connect(timer, &QTimer::timeout, &ticking, [&] { ++ticks; });
     const auto tickTwice = [&] {
         const int seen = ticks;
-        return tj::test::waitFor([&] { return ticks > seen + 1; });
+        return waitFor([&] { return ticks > seen + 1; });
     };
     updater->setTodayForTesting(kToday + 1);
     timer->start(1);
-    ASSERT_TRUE(tj::test::waitFor([&] { return updater->window()->isVisible(); }));
+    ASSERT_TRUE(waitFor([&] { return updater->window()->isVisible(); }));
     updater->setTodayForTesting(kToday + 2);
     ASSERT_TRUE(tickTwice());
     EXPECT_EQ(server.requestCount(), 1);
     updater->cancel();
-    ASSERT_TRUE(tj::test::waitFor([&] { return stored(kLastCheckKey) == kToday + 2; }));
+    ASSERT_TRUE(waitFor([&] { return stored(kLastCheckKey) == kToday + 2; }));
     ASSERT_TRUE(tickTwice());
     EXPECT_EQ(server.requestCount(), 2);
 }
@@ -105,48 +102,31 @@ TEST_F(NewsUpdaterTest, AutomaticCheckShowsNewsDespiteDamagedDates)
 
 TEST_F(NewsUpdaterTest, NoNewsAndFailuresAreShownOnlyWhenAsked)
 {
-    const struct
-    {
-        HttpTestResponse response;
-        qint64 lastDate; // stored before, and expected after
-        CCNewsUpdater::Pane shown;
-        qint64 lastCheck;
-    } cases[] = {
+    // The page, the last news date stored before and expected after, the pane a requested check
+    // shows, and the last check date stored by the automatic one.
+    const std::tuple<HttpTestResponse, qint64, CCNewsUpdater::Pane, qint64> cases[] = {
         {HttpTestResponse::ok(kNewsPage), 20240314, CCNewsUpdater::Pane::UpToDate, kToday},
         // A failed download leaves the day open for the next tick.
         {HttpTestResponse::withStatus(404, kNewsPage), -1, CCNewsUpdater::Pane::CheckFail, -1},
         // A page without news was still fetched.
         {HttpTestResponse::ok("<html><body>No news yet.</body></html>"), -1, CCNewsUpdater::Pane::CheckFail, kToday},
     };
-    for (const auto &c : cases) {
+    for (const auto &[response, lastDate, shown, lastCheck] : cases) {
         SharedSettings()->clear();
-        if (c.lastDate > 0)
-            store(kLastDateKey, c.lastDate);
-        server.route(kNewsPagePath, c.response);
+        if (lastDate > 0)
+            store(kLastDateKey, lastDate);
+        server.route(kNewsPagePath, response);
         server.clearRequests();
         autoCheck();
         EXPECT_EQ(server.requestCount(kNewsPagePath), 1);
         EXPECT_FALSE(updater->window()->isVisible());
-        EXPECT_EQ(stored(kLastCheckKey), c.lastCheck);
+        EXPECT_EQ(stored(kLastCheckKey), lastCheck);
         updater->setAutoCheck(false);
         updater->startAutoCheck();
 
         requestCheck(*updater);
-        EXPECT_EQ(updater->currentPane(), c.shown) << c.response.status;
-        EXPECT_EQ(stored(kLastDateKey), c.lastDate);
+        EXPECT_EQ(updater->currentPane(), shown) << response.status;
+        EXPECT_EQ(stored(kLastDateKey), lastDate);
         updater->cancel();
     }
-}
-
-TEST_F(NewsUpdaterTest, SettingStoredWhenTheWindowCloses)
-{
-    updater->displayUpdateDialog();
-    EXPECT_EQ(updater->window()->windowTitle(), QStringLiteral("Check for Wrenmoor News"));
-    EXPECT_TRUE(updater->lastUpdateField()->text().isEmpty());
-    updater->setAutoCheck(true);
-    updater->cancel();
-    EXPECT_TRUE(ReadSettingsBool(*SharedSettings(), QStringLiteral("com.wrenmoor.shared.autoNewsCheck")));
-    EXPECT_TRUE(updater->hasAutoCheckTimer());
-    settle(*updater);
-    EXPECT_TRUE(CCNewsUpdater().autoCheck()) << "the setting is read at the next start";
 }

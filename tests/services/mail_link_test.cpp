@@ -2,20 +2,11 @@
 
 #include "services_fixtures.h"
 
+using namespace tj::test;
+
 TEST(MailLink, AnyTextArrivesIntact)
 {
-    const QString subject = QStringLiteral("Tom & Jerry = 100% ?#");
-    const QString body = QStringLiteral("line one & two\n\nk\u00e4se &body=trap");
-    const QUrl link = MailLink(subject, body);
-    ASSERT_TRUE(link.isValid());
-    const QByteArray encoded = link.toEncoded();
-    EXPECT_TRUE(encoded.startsWith("mailto:support@wrenmoor.example?subject=Tom%20%26%20Jerry"));
-    EXPECT_EQ(encoded.count('&'), 1) << "only the separator before the body stays a bare &";
-    const QMap<QString, QString> fields = tj::test::mailFields(link);
-    EXPECT_EQ(fields.value(QStringLiteral("address")), QLatin1String(kSupportAddress));
-    EXPECT_EQ(fields.value(QStringLiteral("subject")), subject);
-    EXPECT_EQ(fields.value(QStringLiteral("body")), body);
-
+    ASSERT_EQ(MailLink(QString(), QString()).path(), QLatin1String(kSupportAddress));
     QRandomGenerator random(7);
     const QString alphabet = QStringLiteral("ab &=?#%+/\\:;\n\t\"'<>\u00e9\u4e16\U0001F600");
     for (int round = 0; round < 300; ++round) {
@@ -26,7 +17,7 @@ TEST(MailLink, AnyTextArrivesIntact)
             // Half a surrogate pair is no text; keep whole characters only.
             text = QString::fromUtf8(text.toUtf8());
         }
-        const QMap<QString, QString> read = tj::test::mailFields(MailLink(texts[0], texts[1]));
+        const QMap<QString, QString> read = mailFields(MailLink(texts[0], texts[1]));
         ASSERT_EQ(read.value(QStringLiteral("subject")), texts[0]);
         ASSERT_EQ(read.value(QStringLiteral("body")), texts[1]);
     }

@@ -12,7 +12,7 @@
 #include <QImageReader>
 #include <QProcess>
 
-using tj::test::writeFile;
+using namespace tj::test;
 
 namespace {
 
@@ -20,7 +20,7 @@ namespace {
 void savePicture(const QString &path, int width, int height)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    ASSERT_TRUE(tj::test::MakeTestPicture(width, height).save(path));
+    ASSERT_TRUE(MakeTestPicture(width, height).save(path));
 }
 
 // An independent reader's verdict: Python's zip module checks every entry's CRC.
@@ -31,12 +31,6 @@ void expectPythonAccepts(const QString &archive)
     EXPECT_EQ(QProcess::execute(QStringLiteral("python3"), {QStringLiteral("-c"), script, archive}), 0);
 }
 
-QSize sizeFromText(const QString &text)
-{
-    const QStringList parts = QString(text).remove(QLatin1Char('{')).remove(QLatin1Char('}')).split(QLatin1Char(','));
-    return parts.size() == 2 ? QSize(parts[0].trimmed().toInt(), parts[1].trimmed().toInt()) : QSize();
-}
-
 }
 
 TEST(ZipWriter, ArchivesReadBackEntryForEntry)
@@ -44,7 +38,7 @@ TEST(ZipWriter, ArchivesReadBackEntryForEntry)
     EXPECT_EQ(ZipCrc32("123456789"), 0xCBF43926u) << "the standard CRC-32 check value";
     EXPECT_EQ(ZipCrc32("6789", ZipCrc32("12345")), ZipCrc32("123456789"));
 
-    const QByteArray noise = tj::test::randomBytes(50000);
+    const QByteArray noise = randomBytes(50000);
     QByteArray text;
     for (int i = 0; text.size() < 60000; ++i)
         text += "Line " + QByteArray::number(i) + " of a catalogue-like text, " + QByteArray::number(i * 7919 % 1000)
@@ -58,19 +52,17 @@ TEST(ZipWriter, ArchivesReadBackEntryForEntry)
     ASSERT_TRUE(archive);
     EXPECT_LT(archive->size(), text.size() / 2 + 70004 + 50000 + 1000) << "the text is deflated";
 
-    const QString path = tj::test::freshFolder() + QStringLiteral("/written.zip");
+    const QString path = freshFolder() + QStringLiteral("/written.zip");
     writeFile(path, *archive);
     std::unique_ptr<CCUnzipper> reader = CCUnzipper::initWithFile(path);
     ASSERT_TRUE(reader);
     ASSERT_EQ(reader->numberOfFiles(), uint64_t(entries.size()));
     for (uint64_t i = 0; i < uint64_t(entries.size()); ++i) {
-        EXPECT_EQ(reader->filePathAtIndex(i), entries[qsizetype(i)].first);
-        const std::optional<QByteArray> data = reader->copyDataOfFileAtIndex(i);
-        if (entries[qsizetype(i)].second.isEmpty()) {
-            EXPECT_FALSE(data) << "the reader yields nothing for empty entries";
-        } else {
-            EXPECT_EQ(data.value_or(QByteArray()), entries[qsizetype(i)].second);
-        }
+        const auto &[name, bytes] = entries[qsizetype(i)];
+        EXPECT_EQ(reader->filePathAtIndex(i), name);
+        // The reader yields nothing for empty entries.
+        EXPECT_EQ(reader->copyDataOfFileAtIndex(i), bytes.isEmpty() ? std::nullopt : std::optional(bytes))
+            << name.toStdString();
     }
     expectPythonAccepts(path);
 
@@ -82,8 +74,8 @@ class PublisherTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        source = tj::test::freshFolder(QStringLiteral("pictures"));
-        server = tj::test::freshFolder(QStringLiteral("server"));
+        source = freshFolder(QStringLiteral("pictures"));
+        server = freshFolder(QStringLiteral("server"));
         savePicture(source + QStringLiteral("/Animals/red_panda.jpg"), 2400, 1600);
         writeFile(source + QStringLiteral("/Animals/red_panda.txt"), "A red panda\n  in a tree.\n");
         savePicture(source + QStringLiteral("/Flowers/red_panda.png"), 900, 1400);
@@ -112,13 +104,16 @@ TEST_F(PublisherTest, ServerFolderHoldsCatalogueArchiveAndPictures)
     EXPECT_EQ(catalogue->archiveName, result.archiveName);
     ASSERT_EQ(catalogue->pictures.size(), 3);
     QStringList files;
+    QList<QSize> sizes;
     for (const QVariantMap &entry : catalogue->pictures) {
         EXPECT_TRUE(IsUsableWebsitePicture(entry));
         files << entry.value(kCatKey).toString() + QLatin1Char('/') + entry.value(kFileKey).toString();
         QImageReader picture(server + QStringLiteral("/puzzles/") + files.last() + QStringLiteral(".jpg"));
         EXPECT_EQ(picture.format(), QByteArray("jpeg"));
-        EXPECT_EQ(picture.size(), sizeFromText(entry.value(kSizeKey).toString()));
-        EXPECT_LE(std::max(picture.size().width(), picture.size().height()), 2000);
+        sizes << picture.size();
+        EXPECT_EQ(entry.value(kSizeKey),
+                  QStringLiteral("{%1, %2}").arg(sizes.last().width()).arg(sizes.last().height()));
+        EXPECT_LE(std::max(sizes.last().width(), sizes.last().height()), 2000);
     }
     EXPECT_EQ(files,
               (QStringList{QStringLiteral("Animals/red_panda"), QStringLiteral("Flowers/red_panda-2"),
@@ -138,13 +133,13 @@ TEST_F(PublisherTest, ServerFolderHoldsCatalogueArchiveAndPictures)
         EXPECT_EQ(archive->filePathAtIndex(i), WebsiteThumbnailName(entry.value(kFileKey).toString()));
         QImage thumbnail;
         ASSERT_TRUE(thumbnail.loadFromData(archive->copyDataOfFileAtIndex(i).value_or(QByteArray()), "JPEG"));
-        const QSize full = sizeFromText(entry.value(kSizeKey).toString());
+        const QSize full = sizes[qsizetype(i)];
         EXPECT_EQ(std::max(thumbnail.width(), thumbnail.height()), 200);
         EXPECT_NEAR(double(thumbnail.width()) / thumbnail.height(), double(full.width()) / full.height(), 0.02);
     }
     expectPythonAccepts(archivePath);
 
-    EXPECT_FALSE(tj::test::readFile(server + QStringLiteral("/downloads/index.html")).toLower().contains("href"));
+    EXPECT_FALSE(readFile(server + QStringLiteral("/downloads/index.html")).toLower().contains("href"));
     EXPECT_TRUE(QFile::exists(server + QStringLiteral("/news/index.html")));
 }
 
@@ -167,14 +162,14 @@ TEST_F(PublisherTest, ArchiveNameFollowsTheThumbnails)
               QStringList{QStringLiteral("spring.zip")})
         << "older archives are removed";
 
-    EXPECT_TRUE(tj::test::readFile(server + QStringLiteral("/news/index.html")).contains("the maker's own news"));
+    EXPECT_TRUE(readFile(server + QStringLiteral("/news/index.html")).contains("the maker's own news"));
 }
 
 TEST_F(PublisherTest, RefusesWhatCanNotBeServed)
 {
     for (const QString &bad : {QStringLiteral("../up"), QStringLiteral("a/b"), QStringLiteral("thumbs.zip")})
         EXPECT_FALSE(PublishWebsite(source, server, bad).ok) << bad.toStdString();
-    const QString empty = tj::test::freshFolder(QStringLiteral("empty"));
+    const QString empty = freshFolder(QStringLiteral("empty"));
     const WebsitePublishResult nothing = PublishWebsite(empty, server);
     EXPECT_FALSE(nothing.ok);
     EXPECT_FALSE(nothing.error.isEmpty());
