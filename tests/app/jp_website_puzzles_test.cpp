@@ -164,7 +164,7 @@ TEST_F(WebsitePuzzlesTest, FirstUseFetchesCatalogueThenArchiveAndLaterDaysOnlyTh
     EXPECT_FALSE(website->thumbnailFor(candidate(QStringLiteral("kingfisher"))).isNull());
 }
 
-TEST_F(WebsitePuzzlesTest, TheLatestPictureDownloadWinsAndHandsOverAJpgFile)
+TEST_F(WebsitePuzzlesTest, TheLatestPictureDownloadWinsAndHandsOverACopyAsAJpgFile)
 {
     firstUse();
     HttpTestResponse slow = HttpTestResponse::ok("late");
@@ -195,6 +195,24 @@ TEST_F(WebsitePuzzlesTest, TheLatestPictureDownloadWinsAndHandsOverAJpgFile)
     waitEvents(600);
     EXPECT_EQ(pictures.size(), 1);
     EXPECT_TRUE(failures.isEmpty());
+
+    // An advanced user's local folder comes first, and only plain names are looked up there.
+    pictures.clear();
+    server.clearRequests();
+    prefs.setAdvancedAndLocal(true);
+    const QString local = JPWebsitePuzzles::localPictureFolder() + QStringLiteral("/Pets/old_dog.jpg");
+    tj::test::writeFile(local, readFile(tj::test::WriteTestPicture(700, 600)));
+    website->downloadFile(QStringLiteral("old_dog.jpg"), dog);
+    ASSERT_EQ(pictures.size(), 1) << "handed over at once";
+    EXPECT_EQ(readFile(pictures[0]), readFile(local));
+    EXPECT_NE(pictures[0], local);
+    EXPECT_EQ(server.requestCount(), 0);
+
+    EXPECT_FALSE(website->downloadLocalFile(QStringLiteral("../old_dog.jpg"), {}));
+    PuzzleCandidate climbing;
+    climbing.cat = QStringLiteral("..");
+    EXPECT_FALSE(website->downloadLocalFile(QStringLiteral("old_dog.jpg"), climbing));
+    QFile::remove(pictures[0]);
 }
 
 TEST_F(WebsitePuzzlesTest, FailedDownloadsKeepWhatIsInPlaceAndSayWhy)
@@ -303,25 +321,6 @@ TEST_F(WebsitePuzzlesTest, DamagedCataloguesAreRefusedWithoutLooping)
     refresh();
     EXPECT_EQ(server.requestedPaths(), served(QStringLiteral("website.plist")));
     EXPECT_TRUE(candidates.isEmpty());
-}
-
-TEST_F(WebsitePuzzlesTest, TheAdvancedUsersLocalFolderComesFirst)
-{
-    firstUse();
-    prefs.setAdvancedAndLocal(true);
-    const QString local = JPWebsitePuzzles::localPictureFolder() + QStringLiteral("/Pets/old_dog.jpg");
-    tj::test::writeFile(local, readFile(tj::test::WriteTestPicture(700, 600)));
-    website->downloadFile(QStringLiteral("old_dog.jpg"), candidate(QStringLiteral("old_dog")));
-    ASSERT_EQ(pictures.size(), 1) << "handed over at once";
-    EXPECT_EQ(readFile(pictures[0]), readFile(local));
-    EXPECT_NE(pictures[0], local);
-    EXPECT_EQ(server.requestCount(), 0);
-
-    EXPECT_FALSE(website->downloadLocalFile(QStringLiteral("../old_dog.jpg"), {}));
-    PuzzleCandidate climbing;
-    climbing.cat = QStringLiteral("..");
-    EXPECT_FALSE(website->downloadLocalFile(QStringLiteral("old_dog.jpg"), climbing));
-    QFile::remove(pictures[0]);
 }
 
 TEST_F(WebsitePuzzlesTest, DestroyingTheSourceMidDownloadIsQuiet)

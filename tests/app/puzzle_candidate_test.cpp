@@ -29,10 +29,6 @@ TEST(PuzzleCandidate, ReadingAndWritingKeepsStoredValuesButNoFileBorneLocation)
     EXPECT_FALSE(candidate.button);
     EXPECT_EQ(candidate.puzzleDict(), stored);
 
-    QVariantMap withPath = stored;
-    withPath[kPathKey] = QStringLiteral("/pictures/heron.jpg");
-    EXPECT_EQ(candidate.puzzleDict(QStringLiteral("/pictures/heron.jpg")), withPath);
-
     // A known key holding something other than text is no field, but isn't lost either.
     const QVariantMap odd{{kNameKey, 7}, {kSizeKey, QVariantList{1, 2}}};
     const PuzzleCandidate oddCandidate = PuzzleCandidate::fromPropertyList(odd);
