@@ -16,9 +16,7 @@
 
 using tj::test::HttpTestResponse;
 using tj::test::readFile;
-using tj::test::waitEvents;
 using tj::test::waitFor;
-using namespace std::chrono_literals;
 
 namespace {
 
@@ -177,7 +175,7 @@ TEST_F(WebsitePuzzlesTest, TheLatestPictureDownloadWinsAndHandsOverACopyAsAJpgFi
     const PuzzleCandidate dog = candidate(QStringLiteral("old_dog"));
     website->downloadFile(QStringLiteral("old_dog.jpg"), dog);
     settle();
-    waitEvents(600); // past the moment the first answer arrives
+    tj::test::waitEvents(600); // past the moment the first answer arrives
     EXPECT_EQ(server.requestedPaths(), served(QStringLiteral("Animals/red_panda.jpg Pets/old_dog.jpg")));
     ASSERT_EQ(pictures.size(), 1);
     EXPECT_TRUE(pictures[0].endsWith(QStringLiteral(".jpg")));
@@ -192,7 +190,7 @@ TEST_F(WebsitePuzzlesTest, TheLatestPictureDownloadWinsAndHandsOverACopyAsAJpgFi
     website->downloadFile(QStringLiteral("red_panda.jpg"), candidate(QStringLiteral("red_panda")));
     website->cancelDownload();
     EXPECT_FALSE(spinner);
-    waitEvents(600);
+    tj::test::waitEvents(600);
     EXPECT_EQ(pictures.size(), 1);
     EXPECT_TRUE(failures.isEmpty());
 
@@ -221,7 +219,7 @@ TEST_F(WebsitePuzzlesTest, FailedDownloadsKeepWhatIsInPlaceAndSayWhy)
     const QByteArray catalogue = readFile(website->catalogueFile());
     const QStringList thumbnailFiles = filesIn(website->thumbnailFolder());
     const PuzzleCandidate dog = candidate(QStringLiteral("old_dog"));
-    website->setDownloadTimeout(300ms);
+    website->setDownloadTimeout(std::chrono::milliseconds(300));
     for (const HttpTestResponse &answer : {HttpTestResponse::withStatus(500), HttpTestResponse::withStatus(404),
                                            HttpTestResponse::behaving(HttpTestResponse::Behaviour::Endless),
                                            HttpTestResponse::behaving(HttpTestResponse::Behaviour::StallBeforeHeaders),

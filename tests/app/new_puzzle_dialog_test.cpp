@@ -20,7 +20,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
@@ -50,9 +49,14 @@ QVariantMap infoOf(const QString &folder)
     return ReadPropertyListDictionary(folder + QStringLiteral("/info.plist")).value_or(QVariantMap());
 }
 
-// Where every piece lies, in a form that survives a file round trip.
-QString describeBoard(const JPPuzzle &puzzle)
+// The window's size and where every piece lies once the board has been laid out in the window,
+// in a form that survives a file round trip.
+QString describeWindow(JPWindowController *window, const JPPuzzle &puzzle)
 {
+    tj::test::drainEvents();
+    JPBoardController &board = window->puzzleView()->board();
+    board.setViewSize(window->puzzleView()->size());
+    board.ensureLayout();
     QStringList pieces;
     for (const JPPiece *piece : puzzle.pieces())
         pieces << QStringLiteral("%1@%2,%3r%4")
@@ -61,17 +65,7 @@ QString describeBoard(const JPPuzzle &puzzle)
                       .arg(piece->boardLocation().y(), 0, 'f', 1)
                       .arg(piece->rotation());
     pieces.sort();
-    return pieces.join(QLatin1Char(' '));
-}
-
-// The window's size and the board, once the board has been laid out in the window.
-QString describeWindow(JPWindowController *window, const JPPuzzle &puzzle)
-{
-    tj::test::drainEvents();
-    JPBoardController &board = window->puzzleView()->board();
-    board.setViewSize(window->puzzleView()->size());
-    board.ensureLayout();
-    return QStringLiteral("%1x%2\n").arg(window->width()).arg(window->height()) + describeBoard(puzzle);
+    return QStringLiteral("%1x%2 ").arg(window->width()).arg(window->height()) + pieces.join(QLatin1Char(' '));
 }
 
 class NewPuzzleTest : public ::testing::Test
@@ -79,7 +73,6 @@ class NewPuzzleTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        app = JPAppController::sharedInstance();
         ASSERT_TRUE(app->applicationWillFinishLaunching());
         app->applicationDidFinishLaunching();
     }
@@ -120,7 +113,7 @@ protected:
     }
 
     tj::test::AlertRecorder recorder;
-    JPAppController *app = nullptr;
+    JPAppController *app = JPAppController::sharedInstance();
     JPPrefController *prefs = JPPrefController::sharedInstance();
 };
 
@@ -224,13 +217,13 @@ TEST_F(NewPuzzleTest, KeptPuzzleStartedAgainIsRebuiltInPlace)
     // A rebuild that fails (the stored picture has been spoilt) leaves it kept, not something
     // that is tried again at every start.
     const QString stored = folder + QStringLiteral("/image.jpg");
-    ASSERT_TRUE(QFile::rename(stored, stored + QStringLiteral(".good")));
+    const QByteArray good = tj::test::readFile(stored);
     ASSERT_TRUE(QImage(2, 200, QImage::Format_RGB32).save(stored, "JPEG"));
     EXPECT_FALSE(app->createPuzzle({{kPathKey, folder}}));
     EXPECT_EQ(alerts(), QStringList{kCreationAlert});
     EXPECT_TRUE(app->completedPuzzlePaths().contains(folder));
     EXPECT_TRUE(infoOf(folder).value(kDoneKey).toBool() && !infoOf(folder).contains(kResetKey));
-    ASSERT_TRUE(QFile::remove(stored) && QFile::rename(stored + QStringLiteral(".good"), stored));
+    tj::test::writeFile(stored, good);
 
     const auto dialog = dialogFor(JPNewPuzzleDialog::Completed);
     ASSERT_EQ(dialog->shownPuzzles().size(), 1);
