@@ -138,7 +138,6 @@ TEST_F(NewPuzzleTest, FirstLaunchSizesTheWindowOnceAndOpensTheDialog)
 // half is the same program started again in the same home, which must find it as it was.
 TEST_F(NewPuzzleTest, BuiltInPictureBecomesAPuzzleThatARestartReopens)
 {
-    const QString home = QDir::homePath();
     const auto dialog = dialogFor(JPNewPuzzleDialog::BuiltIn, 5);
     const QList<PuzzleCandidate> shown = dialog->shownPuzzles();
     ASSERT_GE(shown.size(), 4);
@@ -175,10 +174,10 @@ TEST_F(NewPuzzleTest, BuiltInPictureBecomesAPuzzleThatARestartReopens)
     describeWindow(window, *puzzle);
     window->action(JPWindowController::ShiftRight)->trigger();
     app->saveEverything();
-    tj::test::writeFile(home + QStringLiteral("/expected.txt"),
+    tj::test::writeFile(QDir::homePath() + QStringLiteral("/expected.txt"),
                         (puzzle->filePath() + QLatin1Char('\n') + describeWindow(window, *puzzle)).toUtf8());
 
-    qputenv("TJ_TEST_HOME", home.toUtf8());
+    qputenv("TJ_TEST_HOME", QDir::homePath().toUtf8());
     QProcess restart;
     restart.setProcessChannelMode(QProcess::MergedChannels);
     restart.start(QCoreApplication::applicationFilePath(),
