@@ -259,15 +259,11 @@ TEST_F(WebsitePuzzlesTest, HostileArchiveEntriesLandInTheThumbnailFolderOnly)
     const QVariantMap x{{kFileKey, QStringLiteral("x")}};
     serveCatalogue({x, QVariantMap{{kFileKey, QStringLiteral("y")}}, QVariantMap{{kFileKey, QStringLiteral("z")}},
                     QStringLiteral("hostile")});
-    route(QStringLiteral("hostile.zip"),
-          HttpTestResponse::ok(MakeZipArchive({{QStringLiteral("../x_thumb.jpg"), jpeg},
-                                               {absolute, jpeg},
-                                               {QStringLiteral("deep/../../z_thumb.jpg"), jpeg},
-                                               {QStringLiteral(".."), jpeg},
-                                               {QStringLiteral("shout_thumb.JPG"), jpeg},
-                                               {QStringLiteral("note.txt"), "text"},
-                                               {QStringLiteral("dir/"), QByteArray()}})
-                                   .value()));
+    QList<std::pair<QString, QByteArray>> entries{{QStringLiteral("note.txt"), "text"}, {QStringLiteral("dir/"), {}}};
+    for (const QString &name : {QStringLiteral("../x_thumb.jpg"), absolute, QStringLiteral("deep/../../z_thumb.jpg"),
+                                QStringLiteral(".."), QStringLiteral("shout_thumb.JPG")})
+        entries.append({name, jpeg});
+    route(QStringLiteral("hostile.zip"), HttpTestResponse::ok(MakeZipArchive(entries).value()));
     refresh(kLongAgo);
     EXPECT_EQ(server.requestedPaths(), served(QStringLiteral("website.plist hostile.zip")));
     EXPECT_EQ(candidates.size(), 3);
