@@ -300,14 +300,10 @@ TEST_F(WebsitePuzzlesTest, DamagedCataloguesAreRefusedWithoutLooping)
     EXPECT_FALSE(QFile::exists(website->catalogueFile()));
 
     // Only unusable entries: stored, but listed as nothing and never fetched again at once.
-    serveCatalogue({
-        QVariantMap{{kFileKey, QStringLiteral("../../escape")}},
-        QVariantMap{{kFileKey, QVariantList{1, 2}}},
-        QVariantMap{{kFileKey, QStringLiteral("ok")}, {kCatKey, QStringLiteral("../Pets")}},
-        QVariantMap{{kFileKey, QStringLiteral("ok")}, {kSizeKey, 12}},
-        42,
-        QStringLiteral("thumbs-9"),
-    });
+    serveCatalogue({QVariantMap{{kFileKey, QStringLiteral("../../escape")}},
+                    QVariantMap{{kFileKey, QVariantList{1, 2}}},
+                    QVariantMap{{kFileKey, QStringLiteral("ok")}, {kCatKey, QStringLiteral("../Pets")}},
+                    QVariantMap{{kFileKey, QStringLiteral("ok")}, {kSizeKey, 12}}, 42, QStringLiteral("thumbs-9")});
     server.clearRequests();
     refresh();
     EXPECT_EQ(server.requestedPaths(), served(QStringLiteral("website.plist")));
