@@ -1,9 +1,9 @@
 #include "app/jp_website_puzzles.h"
 #include "play/jp_pref_controller.h"
-#include "services/website_catalogue.h"
 #include "services/zip_writer.h"
 #include "support/helpers.h"
 #include "support/property_list.h"
+#include "support/puzzle_keys.h"
 
 #include "app_fixtures_a.h"
 
