@@ -38,12 +38,6 @@ namespace {
 const QString kCreationAlert =
     QStringLiteral("Can't create new puzzle.|Opening the new puzzle failed. Please try a different one.");
 
-// Everything in the support folder, hidden entries too.
-QStringList supportEntries()
-{
-    return QDir(g_puzzlePath).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
 QVariantMap infoOf(const QString &folder)
 {
     return ReadPropertyListDictionary(folder + QStringLiteral("/info.plist")).value_or(QVariantMap());
@@ -236,7 +230,11 @@ TEST_F(NewPuzzleTest, KeptPuzzleStartedAgainIsRebuiltInPlace)
 
 TEST_F(NewPuzzleTest, APictureThatCantCarryTheCountIsRefusedAndLeavesNothing)
 {
-    const QStringList before = supportEntries();
+    // Everything in the support folder, hidden entries too.
+    const auto entries = [] {
+        return QDir(g_puzzlePath).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    };
+    const QStringList before = entries();
     // The first two hold no square of 64 pixels; the last holds 1000, but its stored copy,
     // 2000 x 2, is too low for any piece to have a knob.
     for (const auto &[size, count] :
@@ -246,7 +244,7 @@ TEST_F(NewPuzzleTest, APictureThatCantCarryTheCountIsRefusedAndLeavesNothing)
         prefs->setPuzzleSize(count);
         EXPECT_FALSE(app->createPuzzle({{kPathKey, WriteTestPicture(size.width(), size.height())}}));
         EXPECT_EQ(alerts(), QStringList{kCreationAlert});
-        EXPECT_EQ(supportEntries(), before);
+        EXPECT_EQ(entries(), before);
     }
 
     // The dialog never offers a count that can't be made: 64000 x 640 holds 10000 squares,
