@@ -37,6 +37,7 @@ TEST(BuiltinPictures, CatalogueMatchesTheFolderAndEachPictureItsListingAndThumbn
     const QString folder = QFileInfo(list).absolutePath();
     const QString credits = QString::fromUtf8(tj::test::readFile(folder + QStringLiteral("/CREDITS.md")));
     QSet<QString> categories, expected;
+    qint64 total = 0;
     for (const QVariant &item : entries) {
         const QVariantMap entry = item.toMap();
         const QString file = entry.value(kFileKey).toString();
@@ -64,6 +65,8 @@ TEST(BuiltinPictures, CatalogueMatchesTheFolderAndEachPictureItsListingAndThumbn
         EXPECT_EQ(reader.imageFormat(), QImage::Format_RGB32) << "expected a colour JPEG";
         // The dialog goes by the listed size (2560 x 1600 holds exactly 40 x 25 = 1000 squares).
         EXPECT_GE(SquaresInPicture(size), 1000);
+        EXPECT_LE(std::max(size.width(), size.height()), 4096);
+        total += QFileInfo(path).size();
 
         // Decoded through the game's guarded path, so a cut-off thumbnail counts as broken.
         const QString thumbPath = picturePath(file + QStringLiteral("_thumb"));
@@ -82,4 +85,5 @@ TEST(BuiltinPictures, CatalogueMatchesTheFolderAndEachPictureItsListingAndThumbn
     EXPECT_EQ(categories, QSet<QString>(dialogCategories.begin(), dialogCategories.end()));
     const QStringList listing = QDir(folder).entryList({QStringLiteral("*.jpg")}, QDir::Files);
     EXPECT_EQ(QSet<QString>(listing.begin(), listing.end()), expected);
+    EXPECT_LT(total, 90 * 1024 * 1024) << "the gallery's size budget";
 }
