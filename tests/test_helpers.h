@@ -28,13 +28,6 @@ template <typename Predicate> bool waitFor(Predicate done, int ms = 10000)
     return true;
 }
 
-// Runs this thread's events for ms milliseconds. Prefer waitFor or drainEvents: a fixed pause
-// is too short on a loaded machine and wasted on an idle one.
-inline void waitEvents(int ms)
-{
-    waitFor([] { return false; }, ms);
-}
-
 // Delivers every event already posted to this thread, deferred deletions included, so that a
 // report that must not come would have come by now.
 inline void drainEvents()

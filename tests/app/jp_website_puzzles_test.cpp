@@ -164,7 +164,10 @@ TEST_F(WebsitePuzzlesTest, TheLatestPictureDownloadWinsAndHandsOverACopyAsAJpgFi
     const PuzzleCandidate dog = candidate(QStringLiteral("old_dog"));
     website->downloadFile(QStringLiteral("old_dog.jpg"), dog);
     settle();
-    tj::test::waitEvents(600); // past the moment the first answer arrives
+    // The superseded request ends (dropped, or answered late) before anything is checked.
+    const QString panda = served(QStringLiteral("Animals/red_panda.jpg"))[0];
+    ASSERT_TRUE(waitFor([&] { return server.closedCount(panda) == 1; }, 5000));
+    tj::test::drainEvents();
     EXPECT_EQ(server.requestedPaths(), served(QStringLiteral("Animals/red_panda.jpg Pets/old_dog.jpg")));
     ASSERT_EQ(pictures.size(), 1);
     EXPECT_TRUE(pictures[0].endsWith(QStringLiteral(".jpg")));
@@ -178,7 +181,10 @@ TEST_F(WebsitePuzzlesTest, TheLatestPictureDownloadWinsAndHandsOverACopyAsAJpgFi
     website->downloadFile(QStringLiteral("red_panda.jpg"), candidate(QStringLiteral("red_panda")));
     website->cancelDownload();
     EXPECT_FALSE(spinner);
-    tj::test::waitEvents(600);
+    // A cancelled request may never reach the server; one that did must have ended.
+    tj::test::drainEvents();
+    ASSERT_TRUE(waitFor([&] { return server.closedCount(panda) == server.requestCount(panda); }, 5000));
+    tj::test::drainEvents();
     EXPECT_TRUE(pictures.size() == 1 && failures.isEmpty());
 
     // An advanced user's local folder comes first, and only plain names are looked up there.
