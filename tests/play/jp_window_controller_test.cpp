@@ -85,6 +85,8 @@ TEST_F(WindowTest, EveryCommandHasItsOwnShortcut)
         EXPECT_FALSE(seen.contains(keys.toString())) << keys.toString().toStdString();
         seen.insert(keys.toString());
     }
+    // Ctrl++ as well: on most layouts it is the same key as Ctrl+= with Shift.
+    EXPECT_TRUE(item(Command::ZoomIn)->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Plus)));
 }
 
 // Edges only and pinning change the puzzle and drop the selection; the rest are viewing
