@@ -27,8 +27,8 @@ JPFinishedPuzzlesDialog::JPFinishedPuzzlesDialog(std::vector<FinishedPuzzle> ent
 
     m_list = new QTreeWidget(this);
     m_list->setColumnCount(ColumnCount);
-    m_list->setHeaderLabels({QStringLiteral("Puzzle"), QStringLiteral("Pieces"), QStringLiteral("Time"),
-                             QStringLiteral("Finished")});
+    m_list->setHeaderLabels(
+        {QStringLiteral("Puzzle"), QStringLiteral("Pieces"), QStringLiteral("Time"), QStringLiteral("Finished")});
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
@@ -55,10 +55,11 @@ JPFinishedPuzzlesDialog::JPFinishedPuzzlesDialog(std::vector<FinishedPuzzle> ent
         m_list->setColumnWidth(column, m_list->columnWidth(column) + kColumnPadding);
     }
 
-    auto *note = new QLabel(entries.empty()
-                                ? QStringLiteral("No puzzle has been finished yet.")
-                                : QString(kBestMark + QStringLiteral(" marks the best time for a picture and number of pieces.")),
-                            this);
+    auto *note = new QLabel(
+        entries.empty()
+            ? QStringLiteral("No puzzle has been finished yet.")
+            : QString(kBestMark + QStringLiteral(" marks the best time for a picture and number of pieces.")),
+        this);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 

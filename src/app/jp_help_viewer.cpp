@@ -22,12 +22,14 @@ namespace {
 
 // In document order, so that later topics lie further down.
 const std::array<QString, JPHelpViewer::TopicCount> kTopicAnchors{
-    QStringLiteral("top"),           QStringLiteral("choosing-a-picture"), QStringLiteral("moving-pieces"),
-    QStringLiteral("selecting"),     QStringLiteral("turning"),            QStringLiteral("joining"),
-    QStringLiteral("tool-strip"),    QStringLiteral("edges-only"),         QStringLiteral("pinning"),
-    QStringLiteral("gathering"),     QStringLiteral("locked-drag"),        QStringLiteral("several-puzzles"),
-    QStringLiteral("finishing"),     QStringLiteral("storage"),            QStringLiteral("preferences"),
-    QStringLiteral("shortcuts"),
+    QStringLiteral("top"),           QStringLiteral("choosing-a-picture"),
+    QStringLiteral("moving-pieces"), QStringLiteral("selecting"),
+    QStringLiteral("turning"),       QStringLiteral("joining"),
+    QStringLiteral("tool-strip"),    QStringLiteral("edges-only"),
+    QStringLiteral("pinning"),       QStringLiteral("gathering"),
+    QStringLiteral("locked-drag"),   QStringLiteral("several-puzzles"),
+    QStringLiteral("finishing"),     QStringLiteral("storage"),
+    QStringLiteral("preferences"),   QStringLiteral("shortcuts"),
 };
 
 const QString kNotFound = QStringLiteral("Not found");

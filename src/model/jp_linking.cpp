@@ -28,11 +28,20 @@ bool JPPiece::canLinkEdges(int edge, const QRectF &rect1, const QRectF &rect2, b
     const double x2 = rect2.x(), y2 = rect2.y(), w2 = rect2.width(), h2 = rect2.height();
     double along = 0;
     switch (edge) {
-    case 0: along = (x2 + w2) - x1; break;
-    case 1: along = (y2 + h2) - y1; break;
-    case 2: along = (x1 + w1) - x2; break;
-    case 3: along = (y1 + h1) - y2; break;
-    default: return false;
+    case 0:
+        along = (x2 + w2) - x1;
+        break;
+    case 1:
+        along = (y2 + h2) - y1;
+        break;
+    case 2:
+        along = (x1 + w1) - x2;
+        break;
+    case 3:
+        along = (y1 + h1) - y2;
+        break;
+    default:
+        return false;
     }
     if (!(along >= -kJointSlack && along <= p + kJointSlack))
         return false;
@@ -51,10 +60,18 @@ bool JPPiece::canLinkEdges(int edge, const QRectF &rect1, const QRectF &rect2, b
         const double across = (low + high) * 0.5;
         double at = 0;
         switch (edge) {
-        case 0: at = protrudes ? x1 - kBadgeOffset : x2 + w2 + kBadgeOffset; break;
-        case 1: at = protrudes ? y1 - kBadgeOffset : y2 + h2 + kBadgeOffset; break;
-        case 2: at = protrudes ? x1 + w1 + kBadgeOffset : x2 - kBadgeOffset; break;
-        default: at = protrudes ? y1 + h1 + kBadgeOffset : y2 - kBadgeOffset; break;
+        case 0:
+            at = protrudes ? x1 - kBadgeOffset : x2 + w2 + kBadgeOffset;
+            break;
+        case 1:
+            at = protrudes ? y1 - kBadgeOffset : y2 + h2 + kBadgeOffset;
+            break;
+        case 2:
+            at = protrudes ? x1 + w1 + kBadgeOffset : x2 - kBadgeOffset;
+            break;
+        default:
+            at = protrudes ? y1 + h1 + kBadgeOffset : y2 - kBadgeOffset;
+            break;
         }
         *centerPoint = horizontalJoint ? QPointF(across, at) : QPointF(at, across);
     }

@@ -12,8 +12,8 @@
 #include "play/jp_toolbar_view.h"
 
 #include <QAction>
-#include <QEvent>
 #include <QApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -102,8 +102,8 @@ JPWindowController::JPWindowController(QWidget *parent)
     connect(action(ShiftRight), &QAction::triggered, this, [this] { shiftPieces(true); });
     menu->addSeparator();
     // Ctrl+Alt+T opens a terminal on most Linux desktops.
-    addCommand(menu, ToggleToolbar, QStringLiteral("Show Tool Strip"),
-               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T), true, &JPWindowController::toggleToolbar);
+    addCommand(menu, ToggleToolbar, QStringLiteral("Show Tool Strip"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T),
+               true, &JPWindowController::toggleToolbar);
     addCommand(menu, HideApplication, QStringLiteral("Panic"), QKeySequence(Qt::CTRL | Qt::Key_H), false, nullptr);
     connect(action(HideApplication), &QAction::triggered, this, [] { hideApplication(); });
     addViewMenu();
@@ -133,8 +133,8 @@ void JPWindowController::addViewMenu()
     menu->addSeparator();
     addCommand(menu, ShowOverview, QStringLiteral("Show Overview"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
                true, &JPWindowController::toggleOverview);
-    addCommand(menu, ToggleStatusBar, QStringLiteral("Show Status Bar"),
-               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), true, &JPWindowController::toggleStatusBar);
+    addCommand(menu, ToggleStatusBar, QStringLiteral("Show Status Bar"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+               true, &JPWindowController::toggleStatusBar);
     addCommand(menu, FullScreen, QStringLiteral("Full Screen"), QKeySequence(Qt::Key_F11), true,
                &JPWindowController::toggleFullScreen);
 }
@@ -217,8 +217,8 @@ void JPWindowController::showPicture()
     CCPopoverBaseVC::closePopovers();
     const QImage &picture = m_puzzle->image()->qimage();
     QRectF fitted(QPointF(0, 0), m_puzzle->image()->size());
-    const QRectF area = QRectF(m_puzzleView->geometry()).adjusted(kPopoverMargin, kPopoverMargin, -kPopoverMargin,
-                                                                  -kPopoverMargin);
+    const QRectF area =
+        QRectF(m_puzzleView->geometry()).adjusted(kPopoverMargin, kPopoverMargin, -kPopoverMargin, -kPopoverMargin);
     CenterRectangle(fitted, area);
     const QSize shown = fitted.size().toSize();
     if (shown.isEmpty())
@@ -227,8 +227,8 @@ void JPWindowController::showPicture()
     auto *popover = new CCPopoverBaseVC(this);
     auto *imageView = new QLabel(popover);
     imageView->setObjectName(QStringLiteral("imageView"));
-    QPixmap pixmap = QPixmap::fromImage(
-        picture.scaled(shown * devicePixelRatio(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    QPixmap pixmap =
+        QPixmap::fromImage(picture.scaled(shown * devicePixelRatio(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     pixmap.setDevicePixelRatio(devicePixelRatio());
     imageView->setPixmap(pixmap);
     imageView->setGeometry(kPopoverMargin, kPopoverMargin, shown.width(), shown.height());

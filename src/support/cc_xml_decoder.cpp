@@ -312,8 +312,9 @@ bool CCXmlDecoder::readAttributes(qsizetype &position, bool &selfClosing)
             while (p < n && m_xml.at(p) != u'=' && m_xml.at(p) != u'/' && m_xml.at(p) != u'>')
                 ++p;
         } else {
-            while (p < n && (m_xml.at(p).isLetter() || m_xml.at(p).isDigit() || m_xml.at(p) == u'-'
-                             || m_xml.at(p) == u':' || m_xml.at(p) == u'_'))
+            while (p < n
+                   && (m_xml.at(p).isLetter() || m_xml.at(p).isDigit() || m_xml.at(p) == u'-' || m_xml.at(p) == u':'
+                       || m_xml.at(p) == u'_'))
                 ++p;
         }
         if (p == nameStart || charAt(m_xml, p) != u'=')

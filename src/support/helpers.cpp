@@ -165,8 +165,8 @@ double floatForKey(const QVariantMap &dict, const QString &key)
     if (value.typeId() == QMetaType::Bool)
         return value.toBool() ? 1.0 : 0.0;
     bool ok = false;
-    const double result = value.typeId() == QMetaType::QString ? value.toString().trimmed().toDouble(&ok)
-                                                               : value.toDouble(&ok);
+    const double result =
+        value.typeId() == QMetaType::QString ? value.toString().trimmed().toDouble(&ok) : value.toDouble(&ok);
     return ok ? result : 0.0;
 }
 
@@ -196,7 +196,8 @@ QString StringFromSize(QSize size)
 
 QSize SizeFromString(const QString &text)
 {
-    static const QRegularExpression pattern(QStringLiteral("^\\s*\\{\\s*(\\d{1,9})(?:\\.\\d*)?\\s*,\\s*(\\d{1,9})(?:\\.\\d*)?\\s*\\}\\s*$"));
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\s*\\{\\s*(\\d{1,9})(?:\\.\\d*)?\\s*,\\s*(\\d{1,9})(?:\\.\\d*)?\\s*\\}\\s*$"));
     const QRegularExpressionMatch match = pattern.match(text);
     if (!match.hasMatch())
         return QSize();

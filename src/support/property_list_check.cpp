@@ -28,7 +28,11 @@ bool isValidIntSize(uint8_t size)
 class BinaryChecker
 {
 public:
-    BinaryChecker(const uint8_t *data, size_t size) : m_data(data), m_size(size) {}
+    BinaryChecker(const uint8_t *data, size_t size)
+        : m_data(data)
+        , m_size(size)
+    {
+    }
 
     bool check()
     {

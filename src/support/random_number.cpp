@@ -17,26 +17,54 @@ struct MixWords
 
     void mix()
     {
-        a ^= b << 11; d += a; b += c;
-        b ^= c >> 2;  e += b; c += d;
-        c ^= d << 8;  f += c; d += e;
-        d ^= e >> 16; g += d; e += f;
-        e ^= f << 10; h += e; f += g;
-        f ^= g >> 4;  a += f; g += h;
-        g ^= h << 8;  b += g; h += a;
-        h ^= a >> 9;  c += h; a += b;
+        a ^= b << 11;
+        d += a;
+        b += c;
+        b ^= c >> 2;
+        e += b;
+        c += d;
+        c ^= d << 8;
+        f += c;
+        d += e;
+        d ^= e >> 16;
+        g += d;
+        e += f;
+        e ^= f << 10;
+        h += e;
+        f += g;
+        f ^= g >> 4;
+        a += f;
+        g += h;
+        g ^= h << 8;
+        b += g;
+        h += a;
+        h ^= a >> 9;
+        c += h;
+        a += b;
     }
 
     void add(const std::array<uint32_t, 256> &words, size_t i)
     {
-        a += words[i]; b += words[i + 1]; c += words[i + 2]; d += words[i + 3];
-        e += words[i + 4]; f += words[i + 5]; g += words[i + 6]; h += words[i + 7];
+        a += words[i];
+        b += words[i + 1];
+        c += words[i + 2];
+        d += words[i + 3];
+        e += words[i + 4];
+        f += words[i + 5];
+        g += words[i + 6];
+        h += words[i + 7];
     }
 
     void store(std::array<uint32_t, 256> &words, size_t i) const
     {
-        words[i] = a; words[i + 1] = b; words[i + 2] = c; words[i + 3] = d;
-        words[i + 4] = e; words[i + 5] = f; words[i + 6] = g; words[i + 7] = h;
+        words[i] = a;
+        words[i + 1] = b;
+        words[i + 2] = c;
+        words[i + 3] = d;
+        words[i + 4] = e;
+        words[i + 5] = f;
+        words[i + 6] = g;
+        words[i + 7] = h;
     }
 };
 
@@ -74,10 +102,18 @@ void Generate(IsaacState &state)
     for (size_t i = 0; i < 256; ++i) {
         const uint32_t x = mm[i];
         switch (i & 3) {
-        case 0: a ^= a << 13; break;
-        case 1: a ^= a >> 6; break;
-        case 2: a ^= a << 2; break;
-        default: a ^= a >> 16; break;
+        case 0:
+            a ^= a << 13;
+            break;
+        case 1:
+            a ^= a >> 6;
+            break;
+        case 2:
+            a ^= a << 2;
+            break;
+        default:
+            a ^= a >> 16;
+            break;
         }
         a += mm[(i + 128) & 255];
         const uint32_t y = mm[(x >> 2) & 255] + a + b;
