@@ -96,6 +96,14 @@ TEST(FinishedRecord, AFullRecordDropsItsOldestOrdinaryEntryAndKeepsBestTimes)
     EXPECT_EQ(read.front().name, QStringLiteral("Fastest"));
     EXPECT_EQ(read[1].name, QStringLiteral("Slow 2"));
     EXPECT_EQ(read.back().name, QStringLiteral("Newest"));
+
+    // When every entry is a best time (each picture once), the oldest goes all the same.
+    const QString bests = recordPath();
+    for (size_t i = 0; i <= kMaxFinishedEntries; ++i)
+        ASSERT_TRUE(AddToFinishedRecord(bests, entry(QStringLiteral("Best %1").arg(i), 100, 60, QString::number(i))));
+    const std::vector<FinishedPuzzle> kept = ReadFinishedRecord(bests);
+    ASSERT_EQ(kept.size(), kMaxFinishedEntries);
+    EXPECT_EQ(kept.front().name, QStringLiteral("Best 1"));
 }
 
 }
