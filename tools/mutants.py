@@ -118,13 +118,31 @@ def test_targets(build, folder):
     return [match.group(1)] if match else []
 
 
-def run(command, timeout, env=None):
+# The command running now. It runs in a process group of its own, so that a timeout or an
+# interrupt also ends the test programs under it: a mutant that loops must not outlive the run.
+RUNNING = []
+
+
+def stop_group(process):
     try:
-        result = subprocess.run(command, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                                timeout=timeout, env=env)
-        return result.returncode, result.stdout.decode("utf-8", "replace")
+        os.killpg(process.pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
+
+
+def run(command, timeout, env=None):
+    process = subprocess.Popen(command, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=env,
+                               start_new_session=True)
+    RUNNING.append(process)
+    try:
+        output, _ = process.communicate(timeout=timeout)
+        return process.returncode, output.decode("utf-8", "replace")
     except subprocess.TimeoutExpired:
+        stop_group(process)
+        process.communicate()
         return None, "timed out"
+    finally:
+        RUNNING.remove(process)
 
 
 def build_targets(build, targets, jobs):
@@ -163,6 +181,8 @@ class Restorer:
             self.path = None
 
     def interrupted(self, number, _frame):
+        for process in list(RUNNING):
+            stop_group(process)
         self.restore()
         print(f"\ninterrupted (signal {number}); the file is restored", file=sys.stderr)
         sys.exit(130)
