@@ -3,13 +3,16 @@
 
 #include "imaging/cc_image.h"
 #include "model/jp_puzzle.h"
+#include "model/jp_solver.h"
 #include "model/puzzle_folder.h"
+#include "play/jp_board_renderer.h"
 
 #include <QDir>
 #include <QImage>
 #include <QImageWriter>
 
 #include <algorithm>
+#include <memory>
 #include <random>
 
 namespace bench {
@@ -49,6 +52,41 @@ inline int64_t LargestBuildableCount(const QString &photo, int64_t wanted, const
             return count;
     }
     return 0;
+}
+
+
+// A puzzle made from the picture file as the game makes one, in the folder `into`; null when
+// it can't be made. An empty name leaves the name to the game.
+inline std::unique_ptr<JPPuzzle> BuildPuzzle(const QString &photo, const QString &name, int64_t count,
+                                             const QString &into)
+{
+    NewPuzzleChoice choice;
+    choice.dict[QStringLiteral("path")] = photo;
+    if (!name.isEmpty())
+        choice.dict[QStringLiteral("name")] = name;
+    choice.count = count;
+    auto made = MakePuzzleFolder(choice, into, nullptr);
+    if (!made)
+        return nullptr;
+    return JPPuzzle::initWithPath(made->folder, made->picture, &made->dict);
+}
+
+// Half of the puzzle's pieces joined on a board fitted to the view: the busier of the two
+// boards the drawing benchmarks measure.
+inline void SolveHalf(JPPuzzle *puzzle, QSize view)
+{
+    if (!puzzle)
+        return;
+    puzzle->layoutPuzzle(QSizeF(view));
+    for (int64_t links = 0; links < puzzle->pieceCount() / 2; ++links)
+        if (!SolveOneLink(*puzzle))
+            break;
+}
+
+// The board look every drawing benchmark uses: the default texture and outline.
+inline JPBoardLook BenchLook()
+{
+    return JPBoardLook{false, 7, QColor(209, 209, 209)};
 }
 
 }

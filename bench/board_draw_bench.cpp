@@ -2,6 +2,7 @@
 // and with half of the links made: the full frame, and the frame after a one-piece drag
 // step, which redraws only the piece's old and new areas; also the first frame, which scales
 // every picture to the board. Run: build/bench/board_draw_bench
+#include "bench_support.h"
 #include "model/jp_puzzle.h"
 #include "model/jp_solver.h"
 #include "model/puzzle_folder.h"
@@ -32,19 +33,7 @@ std::unique_ptr<JPPuzzle> makePuzzle(const QString &name)
     const QImage source(QStringLiteral(TJ_BENCH_DATA "/citrus.jpg"));
     const QString photo = g_work->filePath(name + QStringLiteral(".jpg"));
     QImageWriter(photo).write(source.scaled(2000, 1318, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-    NewPuzzleChoice choice;
-    choice.dict[QStringLiteral("path")] = photo;
-    choice.dict[QStringLiteral("name")] = name;
-    choice.count = kPieces;
-    auto made = MakePuzzleFolder(choice, g_work->filePath(QStringLiteral("puzzles")), nullptr);
-    if (!made)
-        return nullptr;
-    return JPPuzzle::initWithPath(made->folder, made->picture, &made->dict);
-}
-
-JPBoardLook benchLook()
-{
-    return JPBoardLook{false, 7, QColor(209, 209, 209)};
+    return bench::BuildPuzzle(photo, name, kPieces, g_work->filePath(QStringLiteral("puzzles")));
 }
 
 JPPuzzle *puzzleFor(const benchmark::State &state)
@@ -69,11 +58,11 @@ void BM_FullFrame(benchmark::State &state)
     {
         // The first frame scales every picture to the board once.
         QPainter painter(&frame);
-        renderer.draw(painter, all, board, benchLook());
+        renderer.draw(painter, all, board, bench::BenchLook());
     }
     for (auto _ : state) {
         QPainter painter(&frame);
-        renderer.draw(painter, all, board, benchLook());
+        renderer.draw(painter, all, board, bench::BenchLook());
     }
     state.counters["items"] = double(puzzle->pieces().size());
 }
@@ -94,7 +83,7 @@ void BM_FirstFrame(benchmark::State &state)
     for (auto _ : state) {
         JPBoardRenderer renderer;
         QPainter painter(&frame);
-        renderer.draw(painter, QRectF(QPointF(0, 0), QSizeF(kView)), board, benchLook());
+        renderer.draw(painter, QRectF(QPointF(0, 0), QSizeF(kView)), board, bench::BenchLook());
     }
 }
 BENCHMARK(BM_FirstFrame)->Arg(0)->Arg(1)->ArgName("half")->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -116,7 +105,7 @@ void BM_DragStep(benchmark::State &state)
     const QRectF all(QPointF(0, 0), QSizeF(kView));
     {
         QPainter painter(&frame);
-        renderer.draw(painter, all, board, benchLook());
+        renderer.draw(painter, all, board, bench::BenchLook());
     }
     JPPiece *item = nullptr;
     for (JPPiece *each : puzzle->pieces())
@@ -135,7 +124,7 @@ void BM_DragStep(benchmark::State &state)
         QPainter painter(&frame);
         for (const QRectF &rect : {before, after}) {
             painter.setClipRect(rect);
-            renderer.draw(painter, rect, board, benchLook());
+            renderer.draw(painter, rect, board, bench::BenchLook());
         }
     }
     board.mouseUp({pointer, {}});
@@ -152,12 +141,7 @@ int main(int argc, char **argv)
     g_work = &work;
     g_loose = makePuzzle(QStringLiteral("Loose"));
     g_half = makePuzzle(QStringLiteral("Half"));
-    if (g_half) {
-        g_half->layoutPuzzle(QSizeF(kView));
-        for (int64_t links = 0; links < g_half->pieceCount() / 2; ++links)
-            if (!SolveOneLink(*g_half))
-                break;
-    }
+    bench::SolveHalf(g_half.get(), kView);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

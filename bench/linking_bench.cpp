@@ -36,13 +36,7 @@ QString g_largePhoto; // 6000 x 4500, stored at 2000 x 1500: the 5000-piece puzz
 
 std::unique_ptr<JPPuzzle> freshPuzzle(const QString &photo = g_photo, int64_t count = 1000)
 {
-    NewPuzzleChoice choice;
-    choice.dict[QStringLiteral("path")] = photo;
-    choice.count = count;
-    auto made = MakePuzzleFolder(choice, g_work->filePath(QStringLiteral("puzzles")), nullptr);
-    if (!made)
-        return nullptr;
-    auto puzzle = JPPuzzle::initWithPath(made->folder, made->picture, &made->dict);
+    auto puzzle = bench::BuildPuzzle(photo, QString(), count, g_work->filePath(QStringLiteral("puzzles")));
     if (puzzle)
         puzzle->layoutPuzzle(QSizeF(kView));
     return puzzle;
@@ -170,11 +164,6 @@ std::function<bool(GridCoord)> looseLattice(GridCoord grid, int64_t loose)
     };
 }
 
-JPBoardLook benchLook()
-{
-    return JPBoardLook{false, 7, QColor(209, 209, 209)};
-}
-
 // The board's copies of the pictures are brought up to date by the next frame; a one-pixel
 // frame inside the assembly does that and paints next to nothing.
 void updateBoardCopies(JPBoardRenderer &renderer, JPBoardController &board, JPAssembly *group, QImage &frame)
@@ -182,7 +171,7 @@ void updateBoardCopies(JPBoardRenderer &renderer, JPBoardController &board, JPAs
     QPainter painter(&frame);
     const QRectF dot(group->bounds().center(), QSizeF(1, 1));
     painter.setClipRect(dot);
-    renderer.draw(painter, dot, board, benchLook());
+    renderer.draw(painter, dot, board, bench::BenchLook());
 }
 
 // One join per iteration, each on a fresh copy of the saved puzzle, opened and drawn once
@@ -209,7 +198,7 @@ void linkOntoLargeAssembly(benchmark::State &state, const LargeAssembly &made)
         board.setViewSize(QSizeF(kView));
         {
             QPainter painter(&frame);
-            renderer.draw(painter, QRectF(QPointF(0, 0), QSizeF(kView)), board, benchLook());
+            renderer.draw(painter, QRectF(QPointF(0, 0), QSizeF(kView)), board, bench::BenchLook());
         }
         JPPiece *piece = puzzle->pieceWithIndex(uint64_t(made.drop.y * puzzle->maxCoord().x + made.drop.x));
         JPPiece *neighbour = nullptr;
@@ -232,7 +221,7 @@ void linkOntoLargeAssembly(benchmark::State &state, const LargeAssembly &made)
         timer.start();
         {
             QPainter painter(&frame);
-            renderer.draw(painter, QRectF(QPointF(0, 0), QSizeF(kView)), board, benchLook());
+            renderer.draw(painter, QRectF(QPointF(0, 0), QSizeF(kView)), board, bench::BenchLook());
         }
         frameMs += double(timer.nsecsElapsed()) / 1e6;
         rendererHolder.reset();
@@ -330,7 +319,7 @@ void BM_LinkOntoLargeAssemblyBackToBack(benchmark::State &state)
     JPBoardRenderer renderer;
     {
         QPainter painter(&frame);
-        renderer.draw(painter, QRectF(QPointF(0, 0), QSizeF(kView)), board, benchLook());
+        renderer.draw(painter, QRectF(QPointF(0, 0), QSizeF(kView)), board, bench::BenchLook());
     }
     std::vector<JPPiece *> loose;
     for (JPPiece *item : puzzle->pieces())

@@ -5,6 +5,7 @@
 // items. zoomed_mb is what the pictures made for zooms above 1 hold. Loose: every piece loose;
 // half: half of the links made.
 // Run: build/bench/zoom_draw_bench
+#include "bench_support.h"
 #include "imaging/cc_image.h"
 #include "model/jp_puzzle.h"
 #include "model/jp_solver.h"
@@ -42,23 +43,11 @@ std::unique_ptr<JPPuzzle> makePuzzle(const QString &name)
                                       .scaled(kPhoto, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     // The grid may have to stay a little below the count asked for.
     for (int64_t count = kPieces; count > kPieces - 200; --count) {
-        NewPuzzleChoice choice;
-        choice.dict[QStringLiteral("path")] = photo;
-        choice.dict[QStringLiteral("name")] = name;
-        choice.count = count;
-        auto made = MakePuzzleFolder(choice, g_work->filePath(QStringLiteral("puzzles")), nullptr);
-        if (!made)
-            return nullptr;
-        auto puzzle = JPPuzzle::initWithPath(made->folder, made->picture, &made->dict);
+        auto puzzle = bench::BuildPuzzle(photo, name, count, g_work->filePath(QStringLiteral("puzzles")));
         if (puzzle && !puzzle->creationFail())
             return puzzle;
     }
     return nullptr;
-}
-
-JPBoardLook benchLook()
-{
-    return JPBoardLook{false, 7, QColor(209, 209, 209)};
 }
 
 // A board fitted to the view, a view at a zoom looking where most items lie, and its first
@@ -105,7 +94,7 @@ struct Scene
     void frame()
     {
         QPainter painter(&image);
-        renderer.draw(painter, QRectF(QPointF(0, 0), QSizeF(kView)), board, benchLook(), view);
+        renderer.draw(painter, QRectF(QPointF(0, 0), QSizeF(kView)), board, bench::BenchLook(), view);
     }
     void report(benchmark::State &state)
     {
@@ -164,7 +153,7 @@ void BM_DragStep(benchmark::State &state)
         for (const QRectF &rect : {scene.dirty.front(), scene.dirty.back()}) {
             const QRectF area = scene.view.toView(rect).toAlignedRect();
             painter.setClipRect(area);
-            scene.renderer.draw(painter, area, scene.board, benchLook(), scene.view);
+            scene.renderer.draw(painter, area, scene.board, bench::BenchLook(), scene.view);
         }
     }
     scene.board.mouseUp({pointer, {}});
@@ -220,12 +209,7 @@ int main(int argc, char **argv)
     g_work = &work;
     g_loose = makePuzzle(QStringLiteral("Loose"));
     g_half = makePuzzle(QStringLiteral("Half"));
-    if (g_half) {
-        g_half->layoutPuzzle(QSizeF(kView));
-        for (int64_t links = 0; links < g_half->pieceCount() / 2; ++links)
-            if (!SolveOneLink(*g_half))
-                break;
-    }
+    bench::SolveHalf(g_half.get(), kView);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
