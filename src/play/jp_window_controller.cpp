@@ -298,14 +298,14 @@ void JPWindowController::setUpright()
     validateMenus();
 }
 
-void JPWindowController::shiftPieces(bool right)
+void JPWindowController::shiftPieces(bool right, bool hiddenOnly)
 {
     if (!m_puzzle)
         return;
     bool shifted = false;
     JPBoardController &board = m_puzzleView->board();
     board.recordMove(m_puzzle->pieces(), [&] {
-        shifted = m_puzzle->shiftPieces(right, m_puzzleView->size(), false);
+        shifted = m_puzzle->shiftPieces(right, m_puzzleView->size(), hiddenOnly);
         // A piece brought in from one side keeps its other coordinate, which may leave only a
         // sliver showing; the next opening would move it, so it moves now, as one step.
         if (shifted)
@@ -330,17 +330,9 @@ void JPWindowController::toggleToolbar()
     m_showToolbar = !m_showToolbar;
     JPPrefController::sharedInstance()->setShowToolbar(m_showToolbar);
     layoutChildren();
-    bool shifted = false;
-    if (m_showToolbar && m_puzzle) {
-        JPBoardController &board = m_puzzleView->board();
-        board.recordMove(m_puzzle->pieces(), [&] {
-            shifted = m_puzzle->shiftPieces(false, m_puzzleView->size(), true);
-            if (shifted)
-                board.keepItemsInView();
-        });
-    }
-    if (shifted)
-        m_puzzleView->redrawBoard();
+    // Pieces the strip now covers come out from under it.
+    if (m_showToolbar)
+        shiftPieces(false, true);
     validateMenus();
 }
 

@@ -71,7 +71,8 @@ public:
     void rotatePieces(bool clockwise);
     // Turns every selected piece back to its upright position (the menu form of Alt+click).
     void setUpright();
-    void shiftPieces(bool right);
+    // With hiddenOnly, only the pieces lying outside the board are brought in.
+    void shiftPieces(bool right, bool hiddenOnly = false);
     void toggleToolbar();
     void toggleStatusBar();
     void undo();
