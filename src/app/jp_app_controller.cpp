@@ -205,13 +205,18 @@ void JPAppController::restoreLibrary()
     CCNewsUpdater::sharedInstance()->startAutoCheck();
 }
 
+JPPuzzle *JPAppController::openPuzzleAt(const QString &folder) const
+{
+    for (const auto &open : m_openPuzzles)
+        if (open->filePath() == folder)
+            return open.get();
+    return nullptr;
+}
+
 JPPuzzle *JPAppController::openFromCommandLine(const QString &path)
 {
     const QString folder = QFileInfo(path).absoluteFilePath();
-    JPPuzzle *puzzle = nullptr;
-    for (const auto &open : m_openPuzzles)
-        if (open->filePath() == folder)
-            puzzle = open.get();
+    JPPuzzle *puzzle = openPuzzleAt(folder);
     if (!puzzle)
         puzzle = openPuzzle(folder);
     if (puzzle) {
@@ -449,10 +454,7 @@ void JPAppController::loadPuzzleLibrary(const QString &supportFolder)
     const QDir folder(supportFolder);
     for (const QString &entry : folder.entryList({QStringLiteral("*.WMjigsaw")}, QDir::Dirs | QDir::NoDotAndDotDot)) {
         const QString path = folder.filePath(entry);
-        const bool alreadyOpen =
-            std::any_of(m_openPuzzles.begin(), m_openPuzzles.end(),
-                        [&path](const std::unique_ptr<JPPuzzle> &p) { return p->filePath() == path; });
-        if (alreadyOpen)
+        if (openPuzzleAt(path))
             continue;
         const std::optional<QVariantMap> info =
             ReadPropertyListDictionary(QDir(path).filePath(QStringLiteral("info.plist")));

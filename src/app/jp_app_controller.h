@@ -95,6 +95,8 @@ private Q_SLOTS:
     void prepareForSleep(bool sleeping);
 
 private:
+    // The open puzzle kept in that folder, if any.
+    JPPuzzle *openPuzzleAt(const QString &folder) const;
     JPAppController();
     ~JPAppController() override;
     void puzzleAskedToStop(JPPuzzle *puzzle);
